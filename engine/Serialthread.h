@@ -1,0 +1,182 @@
+#pragma once
+
+#include "Pacing.h"
+
+#include <QThread>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QTimer;
+class QTreeWidget;
+class TCommissioningDataParser;
+class TEngineHost;
+class TSignalStrengthRefresh;
+class TZelvo;
+class TZelvoCommsInterface;
+struct TConnectionSettings;
+
+// Where the connection stands; one worker step acts on each.
+enum TLinkState : std::int8_t {
+    LINK_IDLE = 0,
+    LINK_OPENING = 1,
+    LINK_CHECKING = 2,
+    LINK_READ_TYPE = 3,
+    LINK_READ_SETTINGS = 4,
+    LINK_SAVE_SETTINGS = 5,
+    LINK_LIVE = 6,
+    LINK_SIGNAL = 7,
+    LINK_JOB = 8,
+    LINK_CLOSING = 9,
+    LINK_ERROR = 10,
+};
+
+// The unit's store-and-forward state, as read with ReadSFState, and the
+// states the tool asks for with WriteSFCommand.
+enum TSFState : std::int8_t {
+    SF_IDLE = 0,
+    SF_CONNECTING = 1,
+    SF_CONNECTING_WITH_SNAPSHOT = 2,
+    SF_FORCE_SYNC = 3,
+    SF_PROCESSING = 4,
+    SF_WAITING_UPLOAD = 5,
+    SF_UPLOADING = 6,
+    SF_DOWNLOADING = 7,
+    SF_WAITING_DOWNLOAD = 8,
+    SF_LOGGING_OFF = 9,
+    SF_ERROR = 10,
+    SF_UNKNOWN = 11,
+};
+
+// Connection events carried to the window by Poll().
+enum TConnectionEvent : std::uint8_t {
+    CONN_EVENT_NONE = 0,
+    CONN_EVENT_DISCONNECTED = 1,
+    CONN_EVENT_CONNECTED = 2,
+};
+
+// Name of a store-and-forward state for status bar panel 1
+// ("SF_DOWNLOADING", or "Unknown state" for a value outside 0..11).
+const char *StoreForwardStateName(int state);
+
+// The job engine: a worker thread that owns everything that talks to the
+// unit and advances one link state machine by one step per pacing period.
+// Public operations are called on the GUI thread; the live and signal ticks
+// run there from timers; the worker only writes flags that Poll() carries
+// to the host.
+class TSerialThread : public QThread
+{
+    Q_OBJECT
+public:
+    // Consecutive failed store-and-forward reads after which a job is
+    // abandoned and the connection dropped (about 30 s at one per step).
+    static constexpr int MaxSFReadFailures = 30;
+    static constexpr int ReplyBufferSize = 8000;
+
+    // Created on the GUI thread; the worker starts at once and idles until
+    // SetActive(true). `host` must outlive the engine.
+    explicit TSerialThread(TEngineHost *host, const TPacing &pacing = TPacing::Production(),
+                           QObject *parent = nullptr);
+    // Ends the worker (within one frame time-out even while an exchange
+    // blocks) and waits for it before the owned objects go.
+    ~TSerialThread() override;
+
+    TSerialThread(const TSerialThread &) = delete;
+    TSerialThread &operator=(const TSerialThread &) = delete;
+
+    void SetActive(bool active);
+    void PostJob(int code);
+    void StartConnect();
+    void SetJobPayload(const std::uint8_t *bytes, int length);
+    bool PrepareIOConfigUpload();
+    void SaveConnectionSettings(const TConnectionSettings &settings);
+    void StartSignalChecking();
+    void StopSignalChecking();
+    void SelectPort(bool useUsb, int port, int baudRate);
+    bool IsUsbMode() const;
+    void AttachListViews(QTreeWidget *lvIOs, QTreeWidget *lvIOConfig, QTreeWidget *lvExternalIO);
+    bool IsBusy() const { return FBusy.load(); }
+
+    bool HasBasicInfo() const;
+    bool HasUOMs() const;
+    bool HasIOConfiguration() const;
+    bool HasUOMLists() const;
+    bool HasInputTypes() const;
+    bool HasModbusData() const;
+
+    // Carries the worker's results to the host; GUI thread, once a second.
+    void Poll();
+
+    // Runs fn on the GUI thread while the caller waits (directly when the
+    // caller is already there).
+    void Synchronize(const std::function<void()> &fn);
+
+    // State for front ends and tests.
+    int LinkState() const { return FLinkState.load(); }
+    int StoreForwardState() const { return FSFState.load(); }
+    int JobCode() const;
+    bool IsActive() const { return FActive.load(); }
+    bool ForceSyncPending() const { return FForceSyncPending.load(); }
+    bool ReloadAfterWrite() const { return FReloadAfterWrite.load(); }
+    const TPacing &Pacing() const { return FPacing; }
+    TZelvo *Unit() const { return FUnit.get(); }
+    TZelvoCommsInterface *Comms() const { return FComms.get(); }
+    TCommissioningDataParser *Parser() const { return FParser.get(); }
+    TSignalStrengthRefresh *SignalPoll() const { return FSignal.get(); }
+
+protected:
+    void run() override;
+
+private:
+    void Step();
+    void StepOpening();
+    void StepChecking();
+    void StepReadType();
+    void StepReadSettings();
+    void StepSaveSettings();
+    void StepJob();
+
+    bool PollStoreForward();
+    void DownloadReply();
+    void SetStoreForwardState(int state);
+
+    void LiveTick();
+    void SignalTick();
+
+    void ReportStatus(const QString &text);
+    void ReportMessage(const QString &text, int kind);
+    void SetLinkState(int state) { FLinkState = static_cast<std::int8_t>(state); }
+    void SetJob(int code);
+    void FinishJob();
+    void DropConnection();
+    // Sleeps up to `period`, waking early when the engine is being ended.
+    void PauseFor(std::chrono::milliseconds period);
+
+    TEngineHost *FHost;
+    TPacing FPacing;
+
+    std::unique_ptr<TZelvoCommsInterface> FComms;
+    std::unique_ptr<TSignalStrengthRefresh> FSignal;
+    std::atomic<std::int8_t> FLinkState{LINK_IDLE};
+    std::atomic<std::int8_t> FSFState{SF_UNKNOWN};
+    QTimer *FLiveTimer = nullptr;
+    QTimer *FSignalTimer = nullptr;
+    std::unique_ptr<TZelvo> FUnit;
+    std::vector<std::uint8_t> FReplyBuffer;
+    std::uint16_t FReplyLength = 0;
+    std::unique_ptr<TCommissioningDataParser> FParser;
+    bool FIdleConfirmed = false;
+    bool FParseResult = false;
+    std::atomic<bool> FActive{false};
+    std::atomic<bool> FForceSyncPending{false};
+    std::atomic<bool> FJobFinished{false};
+    std::atomic<bool> FBusy{false};
+    std::atomic<bool> FReloadAfterWrite{false};
+    std::atomic<std::uint8_t> FConnectionEvent{CONN_EVENT_NONE};
+    std::unique_ptr<TConnectionSettings> FSettings;
+    int FSFReadFailures = 0;
+    std::atomic<bool> FEnding{false};
+};
