@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <mutex>
+
+// Kinds of the queued message box; the tool uses error and information.
+enum TMessageKind : uint8_t {
+    MK_WARNING = 0,
+    MK_ERROR = 1,
+    MK_INFORMATION = 2,
+    MK_CONFIRMATION = 3,
+};
+
+// Collects the texts that any thread produces for the user: the two status
+// bar panels, a running log (memo and Log.txt) and one queued message box.
+// Producers only store texts under the lock; the window's poll takes them out
+// on the UI thread. The window side is reached through the hooks below, so
+// the manager works (and is tested) without any widget.
+class TErrorManager
+{
+public:
+    // Panel 0 gets the status text, panel 1 the store-and-forward text.
+    using TPanelsHook = std::function<void(const QString &panel0, const QString &panel1)>;
+    // One flushed log line for the memo.
+    using TMemoHook = std::function<void(const QString &line)>;
+    // A modal message box with one OK button; returns when it is closed.
+    using TMessageHook = std::function<void(const QString &text, TMessageKind kind)>;
+
+    // Opens logPath for appending. If it cannot be opened the manager keeps
+    // working without a file and says so once in the log.
+    explicit TErrorManager(const QString &logPath = QStringLiteral("Log.txt"));
+    ~TErrorManager();
+    TErrorManager(const TErrorManager &) = delete;
+    TErrorManager &operator=(const TErrorManager &) = delete;
+
+    void SetStatus(const QString &text);
+    void SetStoreForwardText(const QString &text);
+    void AddLog(const QString &text);
+    void QueueMessage(const QString &text, TMessageKind kind);
+
+    bool HasNewStatus() const { return StatusChanged.load(); }
+    void ApplyStatus();
+    void FlushLog();
+    bool HasQueuedMessage() const { return MessagePending.load(); }
+    void ShowQueuedMessage();
+    void ShowMessageNow(const QString &text, TMessageKind kind);
+
+    // Hooks to the window side; unset hooks are skipped.
+    void SetPanelsHook(TPanelsHook hook);
+    void SetMemoHook(TMemoHook hook);
+    void SetMessageHook(TMessageHook hook);
+
+    // Snapshots for the poll, the command-line front end and tests.
+    QString StatusText() const;
+    QString StoreForwardText() const;
+    QString MessageText() const;
+    TMessageKind MessageKind() const;
+    QString PendingLog() const;
+    bool LogFileOpen() const;
+    QString LogPath() const;
+
+private:
+    mutable std::recursive_mutex Lock;
+    QString Status;
+    QString StoreForward;
+    QString Message;
+    TMessageKind Kind = MK_INFORMATION;
+    QString CurrentEntry;
+    QString PreviousEntry;
+    QString Pending;
+    QString Path;
+    std::FILE *LogFile = nullptr;
+    std::atomic<bool> StatusChanged{false};
+    std::atomic<bool> MessagePending{false};
+    TPanelsHook PanelsHook;
+    TMemoHook MemoHook;
+    TMessageHook MessageHook;
+};
+
+// The process's one error manager, or null before it is created.
+TErrorManager *ErrorManager();
+// Creates the global manager if there is none yet; returns it.
+TErrorManager *CreateErrorManager(const QString &logPath = QStringLiteral("Log.txt"));
+// Destroys the global manager (closing Log.txt); safe when there is none.
+void DestroyErrorManager();
+// Adds text to the global manager's log when one exists; for the lower
+// layers, which must keep working without a window.
+void LogError(const QString &text);

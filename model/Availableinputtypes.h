@@ -1,0 +1,53 @@
+#pragma once
+
+#include "Availableinputtype.h"
+
+#include <QByteArray>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QComboBox;
+
+// The input types offered in the edit dialog, owned by the unit object.
+class TAvailableInputTypes
+{
+public:
+    TAvailableInputTypes() = default;
+    TAvailableInputTypes(const TAvailableInputTypes &) = delete;
+    TAvailableInputTypes &operator=(const TAvailableInputTypes &) = delete;
+
+    // Replaces the list from the block: a count byte, then 72-byte records,
+    // read no further than `length` bytes. A record cut short ends the
+    // reading (logged); the complete records stay. Returns whether every
+    // announced record was read.
+    bool PopulateAvailableInputTypes(const uint8_t *data, std::size_t length);
+    bool PopulateAvailableInputTypes(const QByteArray &data)
+    {
+        return PopulateAvailableInputTypes(reinterpret_cast<const uint8_t *>(data.constData()),
+                                           static_cast<std::size_t>(data.size()));
+    }
+
+    // The first record with that id; raises EItemNotFound when none has it.
+    TAvailableInputType *GetAvailableInputType(uint8_t id) const;
+
+    // Fills the combo for an input whose type is currentId: only that type
+    // when it is not selectable, else every selectable type with the current
+    // one selected. Each entry carries its record as item data.
+    void FillInputTypeCombo(uint8_t currentId, QComboBox *combo) const;
+    // The record a combo entry carries, or null.
+    static TAvailableInputType *FromComboData(const QComboBox *combo, int index);
+
+    void Clear() { Records.clear(); }
+    int Count() const { return static_cast<int>(Records.size()); }
+    TAvailableInputType *At(int index) const
+    {
+        return Records.at(static_cast<std::size_t>(index)).get();
+    }
+    void Add(std::unique_ptr<TAvailableInputType> record);
+
+private:
+    std::vector<std::unique_ptr<TAvailableInputType>> Records;
+};

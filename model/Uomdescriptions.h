@@ -1,0 +1,50 @@
+#pragma once
+
+#include "Uomdescription.h"
+
+#include <QByteArray>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QComboBox;
+
+// The server's UOM list, owned by the unit object.
+class TUOMDescriptions
+{
+public:
+    TUOMDescriptions() = default;
+    TUOMDescriptions(const TUOMDescriptions &) = delete;
+    TUOMDescriptions &operator=(const TUOMDescriptions &) = delete;
+
+    // Replaces the list from the block: a uint16 count, then records of
+    // 6 + name length bytes, read no further than `length` bytes. A record
+    // cut short ends the reading (logged); the complete records stay.
+    // Returns whether every announced record was read.
+    bool PopulateUOMDescriptions(const uint8_t *data, std::size_t length);
+    bool PopulateUOMDescriptions(const QByteArray &data)
+    {
+        return PopulateUOMDescriptions(reinterpret_cast<const uint8_t *>(data.constData()),
+                                       static_cast<std::size_t>(data.size()));
+    }
+
+    // Fills the combo with the descriptions of one category (each entry
+    // carries its record) and selects the one with currentUomId (the last
+    // such entry when several have it; none when none has it).
+    void FillUOMCombo(int32_t category, QComboBox *combo, int32_t currentUomId) const;
+    // The record a combo entry carries, or null.
+    static TUOMDescription *FromComboData(const QComboBox *combo, int index);
+
+    void Clear() { Records.clear(); }
+    int Count() const { return static_cast<int>(Records.size()); }
+    TUOMDescription *At(int index) const
+    {
+        return Records.at(static_cast<std::size_t>(index)).get();
+    }
+    void Add(std::unique_ptr<TUOMDescription> record);
+
+private:
+    std::vector<std::unique_ptr<TUOMDescription>> Records;
+};
