@@ -8,14 +8,14 @@
 struct TPacing {
     using ms = std::chrono::milliseconds;
 
-    ms ComFrameTimeout{5000};   // each read or write on a COM port
-    ms UsbFrameTimeout{3000};   // each read or write on the USB bridge
-    ms RetryPause{200};         // between attempts of a retried exchange
-    ms WorkerStep{1000};        // worker thread: one link step per period
-    ms AfterDownload{500};      // after a reply was downloaded
-    ms LiveTimer{1100};         // live-value reading tick (GUI thread)
-    ms SignalTimer{1000};       // signal strength tick (GUI thread)
-    ms SignalRepeat{115000};    // signal monitoring switch-on repeat
+    ms ComFrameTimeout{5000}; // each read or write on a COM port
+    ms UsbFrameTimeout{3000}; // each read or write on the USB bridge
+    ms RetryPause{200};       // between attempts of a retried exchange
+    ms WorkerStep{1000};      // worker thread: one link step per period
+    ms AfterDownload{500};    // after a reply was downloaded
+    ms LiveTimer{1100};       // live-value reading tick (GUI thread)
+    ms SignalTimer{1000};     // signal strength tick (GUI thread)
+    ms SignalRepeat{115000};  // signal monitoring switch-on repeat
 
     static TPacing Production() { return TPacing{}; }
 

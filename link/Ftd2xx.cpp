@@ -1,0 +1,341 @@
+#include "Ftd2xx.h"
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+
+#include "Ttydevice.h"
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+struct TDevice {
+    int Fd = -1;
+    FTTIMEOUTS Timeouts{};
+};
+
+struct TState {
+    std::mutex Lock;
+    std::string SysfsRoot = "/sys";
+    std::string DevRoot = "/dev";
+    std::vector<Ftd2xx::TBridge> Virtual;
+    std::map<FT_HANDLE, TDevice> Devices;
+    FT_HANDLE NextHandle = 1;
+};
+
+TState &State()
+{
+    static TState state;
+    return state;
+}
+
+std::atomic<uint64_t> g_createFileCalls{0};
+thread_local uint32_t t_lastError = 0;
+
+constexpr uint32_t kErrorInvalidHandle = 6;
+constexpr uint32_t kErrorInvalidParameter = 87;
+constexpr uint32_t kErrorIO = 1117;
+
+// First line of a sysfs attribute, without its line end; empty if missing.
+std::string ReadAttribute(const fs::path &file)
+{
+    std::ifstream in(file);
+    std::string line;
+    if (!in || !std::getline(in, line))
+        return {};
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    return line;
+}
+
+std::string Trim(const std::string &s)
+{
+    const auto b = s.find_first_not_of(" \t");
+    if (b == std::string::npos)
+        return {};
+    const auto e = s.find_last_not_of(" \t");
+    return s.substr(b, e - b + 1);
+}
+
+std::vector<Ftd2xx::TBridge> KernelBridges(const std::string &sysfsRoot, const std::string &devRoot)
+{
+    std::vector<Ftd2xx::TBridge> bridges;
+    std::error_code ec;
+    const fs::path dir = fs::path(sysfsRoot) / "bus" / "usb-serial" / "devices";
+    std::vector<std::string> names;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+        names.push_back(it->path().filename().string());
+    std::sort(names.begin(), names.end());
+
+    for (const std::string &name : names) {
+        // devices/<ttyUSBn> links to .../<usb device>/<interface>/<ttyUSBn>.
+        const fs::path port = fs::canonical(dir / name, ec);
+        if (ec)
+            continue;
+        const fs::path interfaceDir = port.parent_path();
+        const fs::path usbDir = interfaceDir.parent_path();
+        if (Trim(ReadAttribute(usbDir / "idVendor")) != "0403")
+            continue;
+        // The product string exactly as the device reports it.
+        std::string description = ReadAttribute(usbDir / "product");
+        int interfaces = 1;
+        try {
+            interfaces = std::stoi(Trim(ReadAttribute(usbDir / "bNumInterfaces")));
+        } catch (...) {
+            interfaces = 1;
+        }
+        if (interfaces > 1) {
+            int channel = 0;
+            try {
+                channel =
+                    std::stoi(Trim(ReadAttribute(interfaceDir / "bInterfaceNumber")), nullptr, 16);
+            } catch (...) {
+                channel = 0;
+            }
+            if (channel >= 0 && channel < 26)
+                description += std::string(" ") + static_cast<char>('A' + channel);
+        }
+        bridges.push_back({description, (fs::path(devRoot) / name).string()});
+    }
+    return bridges;
+}
+
+// Copies the device of `handle` out of the table; false for an unknown one.
+bool Lookup(FT_HANDLE handle, TDevice &device)
+{
+    TState &s = State();
+    std::lock_guard<std::mutex> guard(s.Lock);
+    const auto it = s.Devices.find(handle);
+    if (it == s.Devices.end()) {
+        t_lastError = kErrorInvalidHandle;
+        return false;
+    }
+    device = it->second;
+    return true;
+}
+
+} // namespace
+
+FT_STATUS FT_ListDevices(void *arg1, void * /*arg2*/, uint32_t flags)
+{
+    if (!(flags & FT_LIST_NUMBER_ONLY) || arg1 == nullptr)
+        return FT_INVALID_PARAMETER;
+    *static_cast<uint32_t *>(arg1) = static_cast<uint32_t>(Ftd2xx::ListBridges().size());
+    return FT_OK;
+}
+
+FT_HANDLE FT_W32_CreateFile(const char *name, uint32_t /*access*/, uint32_t /*shareMode*/,
+                            void * /*security*/, uint32_t /*create*/, uint32_t flagsAndAttributes,
+                            void * /*templateFile*/)
+{
+    ++g_createFileCalls;
+    if (name == nullptr || !(flagsAndAttributes & FT_OPEN_BY_DESCRIPTION)) {
+        t_lastError = kErrorInvalidParameter;
+        return FT_INVALID_HANDLE_VALUE;
+    }
+    const std::string description(name);
+    std::string path;
+    for (const Ftd2xx::TBridge &b : Ftd2xx::ListBridges()) {
+        if (b.Description == description) {
+            path = b.DevicePath;
+            break;
+        }
+    }
+    if (path.empty()) {
+        t_lastError = ttydevice::kErrorFileNotFound;
+        return FT_INVALID_HANDLE_VALUE;
+    }
+    uint32_t error = 0;
+    const int fd = ttydevice::OpenExclusive(path, error);
+    if (fd < 0) {
+        t_lastError = error;
+        return FT_INVALID_HANDLE_VALUE;
+    }
+    TState &s = State();
+    std::lock_guard<std::mutex> guard(s.Lock);
+    const FT_HANDLE handle = s.NextHandle++;
+    s.Devices[handle] = TDevice{fd, {}};
+    t_lastError = 0;
+    return handle;
+}
+
+bool FT_W32_CloseHandle(FT_HANDLE handle)
+{
+    int fd = -1;
+    {
+        TState &s = State();
+        std::lock_guard<std::mutex> guard(s.Lock);
+        const auto it = s.Devices.find(handle);
+        if (it == s.Devices.end()) {
+            t_lastError = kErrorInvalidHandle;
+            return false;
+        }
+        fd = it->second.Fd;
+        s.Devices.erase(it);
+    }
+    ttydevice::Close(fd);
+    return true;
+}
+
+bool FT_W32_ReadFile(FT_HANDLE handle, void *buffer, uint32_t toRead, uint32_t *read,
+                     void * /*overlapped*/)
+{
+    if (read)
+        *read = 0;
+    TDevice d;
+    if (!Lookup(handle, d))
+        return false;
+    std::size_t done = 0;
+    const bool ok = ttydevice::ReadTotal(d.Fd, static_cast<uint8_t *>(buffer), toRead,
+                                         d.Timeouts.ReadTotalTimeoutConstant, done);
+    if (read)
+        *read = static_cast<uint32_t>(done);
+    if (!ok)
+        t_lastError = kErrorIO;
+    return ok;
+}
+
+bool FT_W32_WriteFile(FT_HANDLE handle, const void *buffer, uint32_t toWrite, uint32_t *written,
+                      void * /*overlapped*/)
+{
+    if (written)
+        *written = 0;
+    TDevice d;
+    if (!Lookup(handle, d))
+        return false;
+    std::size_t done = 0;
+    const bool ok = ttydevice::WriteTotal(d.Fd, static_cast<const uint8_t *>(buffer), toWrite,
+                                          d.Timeouts.WriteTotalTimeoutConstant, done);
+    if (written)
+        *written = static_cast<uint32_t>(done);
+    if (!ok)
+        t_lastError = kErrorIO;
+    return ok;
+}
+
+bool FT_W32_GetCommState(FT_HANDLE handle, FTDCB *state)
+{
+    TDevice d;
+    if (!Lookup(handle, d) || state == nullptr)
+        return false;
+    if (!ttydevice::GetState(d.Fd, *state)) {
+        t_lastError = kErrorIO;
+        return false;
+    }
+    return true;
+}
+
+bool FT_W32_SetCommState(FT_HANDLE handle, const FTDCB *state)
+{
+    TDevice d;
+    if (!Lookup(handle, d) || state == nullptr)
+        return false;
+    if (!ttydevice::SetState(d.Fd, *state)) {
+        t_lastError = kErrorIO;
+        return false;
+    }
+    return true;
+}
+
+bool FT_W32_SetCommTimeouts(FT_HANDLE handle, const FTTIMEOUTS *timeouts)
+{
+    if (timeouts == nullptr)
+        return false;
+    TState &s = State();
+    std::lock_guard<std::mutex> guard(s.Lock);
+    const auto it = s.Devices.find(handle);
+    if (it == s.Devices.end()) {
+        t_lastError = kErrorInvalidHandle;
+        return false;
+    }
+    it->second.Timeouts = *timeouts;
+    return true;
+}
+
+bool FT_W32_PurgeComm(FT_HANDLE handle, uint32_t /*flags*/)
+{
+    TDevice d;
+    if (!Lookup(handle, d))
+        return false;
+    if (!ttydevice::Purge(d.Fd)) {
+        t_lastError = kErrorIO;
+        return false;
+    }
+    return true;
+}
+
+uint32_t FT_W32_GetLastError(FT_HANDLE /*handle*/)
+{
+    return t_lastError;
+}
+
+namespace Ftd2xx
+{
+
+void SetRoots(const std::string &sysfsRoot, const std::string &devRoot)
+{
+    TState &s = State();
+    std::lock_guard<std::mutex> guard(s.Lock);
+    s.SysfsRoot = sysfsRoot;
+    s.DevRoot = devRoot;
+}
+
+void ResetRoots()
+{
+    SetRoots("/sys", "/dev");
+}
+
+void RegisterVirtualBridge(const std::string &description, const std::string &path)
+{
+    TState &s = State();
+    std::lock_guard<std::mutex> guard(s.Lock);
+    for (TBridge &b : s.Virtual) {
+        if (b.Description == description) {
+            b.DevicePath = path;
+            return;
+        }
+    }
+    s.Virtual.push_back({description, path});
+}
+
+void UnregisterVirtualBridge(const std::string &description)
+{
+    TState &s = State();
+    std::lock_guard<std::mutex> guard(s.Lock);
+    std::erase_if(s.Virtual, [&](const TBridge &b) { return b.Description == description; });
+}
+
+void ClearVirtualBridges()
+{
+    TState &s = State();
+    std::lock_guard<std::mutex> guard(s.Lock);
+    s.Virtual.clear();
+}
+
+std::vector<TBridge> ListBridges()
+{
+    std::vector<TBridge> bridges;
+    std::string sysfsRoot, devRoot;
+    {
+        TState &s = State();
+        std::lock_guard<std::mutex> guard(s.Lock);
+        bridges = s.Virtual;
+        sysfsRoot = s.SysfsRoot;
+        devRoot = s.DevRoot;
+    }
+    const auto kernel = KernelBridges(sysfsRoot, devRoot);
+    bridges.insert(bridges.end(), kernel.begin(), kernel.end());
+    return bridges;
+}
+
+uint64_t CreateFileCalls()
+{
+    return g_createFileCalls.load();
+}
+
+} // namespace Ftd2xx

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+
+#include "Ftd2xx.h"
+#include "Portresult.h"
+
+// The USB bridge port: the twin of TSerialPort over the Ftd2xx layer, opened
+// by the bridge's description.
+class TFTDIPort
+{
+public:
+    TFTDIPort() = default;
+    virtual ~TFTDIPort();
+    TFTDIPort(const TFTDIPort &) = delete;
+    TFTDIPort &operator=(const TFTDIPort &) = delete;
+
+    // Ends with 9600 baud 8N1, no flow control.
+    int32_t Open(const char *description);
+    // Does nothing on a closed port.
+    void Close();
+    bool IsOpen() const { return FHandle != FT_INVALID_HANDLE_VALUE; }
+
+    int32_t SetLineParameters(int32_t baudRate, int32_t dataBits, int32_t stopBits, int32_t parity,
+                              int32_t flowMode);
+    int32_t Purge();
+    int32_t WriteBytes(const uint8_t *buffer, uint32_t count, uint32_t timeoutMs);
+    int32_t ReadBytes(uint8_t *buffer, uint32_t count, uint32_t timeoutMs);
+
+    int32_t BaudRate() const { return FBaudRate; }
+    int32_t FlowMode() const { return FFlowMode; }
+
+protected:
+    int32_t FBaudRate = 0;
+    int32_t FFlowMode = 0;
+    FT_HANDLE FHandle = FT_INVALID_HANDLE_VALUE;
+    FTTIMEOUTS FTimeouts{};
+    FTDCB FSavedSettings{};
+};

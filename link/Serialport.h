@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+
+#include <termios.h>
+
+#include "Portresult.h"
+
+// A COM port over termios. Open takes exclusive use of the device, saves its
+// line settings and restores them on Close. Every read and write waits at
+// most its time-out in total for all of its bytes.
+class TSerialPort
+{
+public:
+    TSerialPort() = default;
+    virtual ~TSerialPort();
+    TSerialPort(const TSerialPort &) = delete;
+    TSerialPort &operator=(const TSerialPort &) = delete;
+
+    // `deviceName` is "COMn" (resolved through the port map) or a path.
+    // Ends with 9600 baud 8N1, no flow control.
+    int32_t Open(const char *deviceName);
+    void Close();
+    bool IsOpen() const { return FHandle != -1; }
+
+    // data bits 7 or 8, stop bits 1 or 2, parity 0 none / 1 odd / 2 even,
+    // flow 0 none / 1 hardware. Out of range returns PortErrorParameter and
+    // writes nothing to the device.
+    int32_t SetLineParameters(int32_t baudRate, int32_t dataBits, int32_t stopBits, int32_t parity,
+                              int32_t flowMode);
+    int32_t Purge();
+    int32_t WriteBytes(const uint8_t *buffer, uint32_t count, uint32_t timeoutMs);
+    int32_t ReadBytes(uint8_t *buffer, uint32_t count, uint32_t timeoutMs);
+
+    int32_t BaudRate() const { return FBaudRate; }
+    int32_t FlowMode() const { return FFlowMode; }
+
+protected:
+    int32_t FBaudRate = 0;
+    int32_t FFlowMode = 0;
+    int FHandle = -1;
+    TCommTimeouts FTimeouts{};
+    termios FSavedSettings{};
+};

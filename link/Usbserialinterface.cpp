@@ -1,0 +1,65 @@
+#include "Usbserialinterface.h"
+
+TUSBSerialInterface::TUSBSerialInterface(const TPacing &pacing)
+    : FUsbFramer(std::make_unique<TFTDIPacket>())
+{
+    SetPacing(pacing);
+}
+
+TUSBSerialInterface::~TUSBSerialInterface() = default;
+
+void TUSBSerialInterface::SelectPort(bool useUsb, int32_t comPort, int32_t baudRate)
+{
+    FUseUSB = useUsb;
+    FComPort = comPort;
+    FBaudRate = baudRate;
+}
+
+void TUSBSerialInterface::SetPacing(const TPacing &pacing)
+{
+    FPacing = pacing;
+    FUsbFramer->SetPacing(pacing);
+    FComFramer.SetPacing(pacing);
+}
+
+bool TUSBSerialInterface::Open()
+{
+    if (!FUseUSB)
+        return FComFramer.Connect(FComPort, FBaudRate);
+    if (FUsbFramer->Connect(FBrandName, FBaudRate))
+        return true;
+    return FUsbFramer->Connect("Zelvo", FBaudRate);
+}
+
+void TUSBSerialInterface::Close()
+{
+    // Both, so a port selected away from while open is not left held.
+    FUsbFramer->Disconnect();
+    FComFramer.Disconnect();
+}
+
+bool TUSBSerialInterface::IsOpen() const
+{
+    return FUseUSB ? FUsbFramer->IsOpen() : FComFramer.IsOpen();
+}
+
+bool TUSBSerialInterface::Query(uint8_t command, uint8_t *reply, int32_t &replyLength)
+{
+    return FUseUSB ? FUsbFramer->Query(command, reply, replyLength)
+                   : FComFramer.Query(command, reply, replyLength);
+}
+
+bool TUSBSerialInterface::QueryWithPayload(uint8_t command, const uint8_t *payload,
+                                           uint32_t payloadLength, uint8_t *reply,
+                                           int32_t &replyLength)
+{
+    return FUseUSB
+               ? FUsbFramer->QueryWithPayload(command, payload, payloadLength, reply, replyLength)
+               : FComFramer.QueryWithPayload(command, payload, payloadLength, reply, replyLength);
+}
+
+bool TUSBSerialInterface::Send(uint8_t command, const uint8_t *payload, uint32_t payloadLength)
+{
+    return FUseUSB ? FUsbFramer->Send(command, payload, payloadLength)
+                   : FComFramer.Send(command, payload, payloadLength);
+}

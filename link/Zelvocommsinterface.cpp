@@ -1,0 +1,219 @@
+#include "Zelvocommsinterface.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <thread>
+
+namespace
+{
+
+// Command codes used by the multi-frame operations.
+constexpr uint8_t kReadSettings1 = 0x00;
+constexpr uint8_t kReadSettings2 = 0x01;
+constexpr uint8_t kWriteSettings1 = 0x02;
+constexpr uint8_t kWriteSettings2 = 0x03;
+constexpr uint8_t kReadUnitType = 0x0D;
+constexpr uint8_t kApplySettings = 0x14;
+constexpr uint8_t kReadSFState = 0x15;
+constexpr uint8_t kWriteSFCommand = 0x16;
+constexpr uint8_t kWriteMessageBlock = 0x17;
+constexpr uint8_t kReadMessageLength = 0x18;
+constexpr uint8_t kReadMessageBlock = 0x19;
+constexpr uint8_t kReadVersion = 0xDF;
+
+constexpr int kTotalAttempts = 10;
+constexpr int kMaxFailedBlocks = 50;
+// Block numbers travel in one byte.
+constexpr std::size_t kMaxBlocks = 256;
+// A frame's data is at most 255 bytes.
+constexpr std::size_t kReplyBuffer = 256;
+
+constexpr float kMinimumFirmware = 2.57f;
+
+} // namespace
+
+TZelvoCommsInterface::TZelvoCommsInterface(const TPacing &pacing) : TUSBSerialInterface(pacing) {}
+
+bool TZelvoCommsInterface::ReadMessage(uint8_t *destination, std::size_t capacity, uint16_t &length)
+{
+    if (destination == nullptr)
+        capacity = 0;
+    uint8_t reply[kReplyBuffer] = {};
+
+    uint32_t total = 0;
+    for (int attempt = 0; attempt < kTotalAttempts && total == 0; ++attempt) {
+        int32_t n = 0;
+        if (Query(kReadMessageLength, reply, n) && n == 2)
+            total = static_cast<uint32_t>(reply[0]) | static_cast<uint32_t>(reply[1]) << 8;
+        if (total == 0)
+            std::this_thread::sleep_for(Pacing().RetryPause);
+    }
+    if (total == 0)
+        return false;
+
+    // The total counts one header byte per block of up to 255 bytes; a
+    // message that cannot fit the destination is refused before any block.
+    const std::size_t fewestBlocks = (total + 254) / 255;
+    if (total - fewestBlocks > capacity || fewestBlocks > kMaxBlocks)
+        return false;
+
+    std::size_t received = 0;
+    std::size_t block = 0;
+    int failures = 0;
+    while (received < total && failures < kMaxFailedBlocks) {
+        if (block >= kMaxBlocks)
+            return false;
+        const uint8_t number = static_cast<uint8_t>(block);
+        int32_t n = 0;
+        const bool ok = QueryWithPayload(kReadMessageBlock, &number, 1, reply, n);
+        const std::size_t dataBytes = n > 1 ? static_cast<std::size_t>(n) - 1 : 0;
+        const std::size_t offset = block * kMessageBlockBytes;
+        // An ACK without data, or a short block that does not end the
+        // message (it would leave a gap), is a failed block: ask again.
+        const bool complete = received + static_cast<std::size_t>(n) >= total;
+        if (!ok || n < 1 || (dataBytes < kMessageBlockBytes && !complete)) {
+            ++failures;
+            continue;
+        }
+        if (offset + dataBytes > capacity)
+            return false;
+        std::memcpy(destination + offset, reply + 1, dataBytes);
+        received += static_cast<std::size_t>(n);
+        ++block;
+    }
+    if (failures >= kMaxFailedBlocks)
+        return false;
+    length = static_cast<uint16_t>(received - block);
+    return true;
+}
+
+bool TZelvoCommsInterface::WriteMessage(const uint8_t *data, std::size_t length)
+{
+    if (length == 0)
+        return true;
+    // The block number would wrap and the unit would overwrite block 0.
+    if (data == nullptr || (length + kMessageBlockBytes - 1) / kMessageBlockBytes > kMaxBlocks)
+        return false;
+    uint8_t frame[kMessageBlockBytes + 1];
+    std::size_t sent = 0;
+    for (std::size_t block = 0; sent < length; ++block) {
+        const std::size_t take = std::min(kMessageBlockBytes, length - sent);
+        frame[0] = static_cast<uint8_t>(block);
+        std::memcpy(frame + 1, data + sent, take);
+        if (!Send(kWriteMessageBlock, frame, static_cast<uint32_t>(take + 1)))
+            return false;
+        sent += take;
+    }
+    return true;
+}
+
+bool TZelvoCommsInterface::WriteIOConfigMessage(const uint8_t *data, std::size_t length)
+{
+    if (length == 0)
+        return true;
+    if (data == nullptr)
+        return false;
+    uint8_t frame[kMessageBlockBytes + 1];
+    std::size_t sent = 0;
+    for (bool first = true; sent < length; first = false) {
+        const std::size_t take = std::min(kMessageBlockBytes, length - sent);
+        std::size_t at = 0;
+        if (first)
+            frame[at++] = 0x00;
+        std::memcpy(frame + at, data + sent, take);
+        if (!Send(kWriteMessageBlock, frame, static_cast<uint32_t>(at + take)))
+            return false;
+        sent += take;
+    }
+    return true;
+}
+
+bool TZelvoCommsInterface::ReadSFState(uint8_t &state)
+{
+    uint8_t reply[kReplyBuffer] = {};
+    int32_t n = 0;
+    const bool ok = Query(kReadSFState, reply, n);
+    if (n >= 1)
+        state = reply[0];
+    return ok;
+}
+
+bool TZelvoCommsInterface::WriteSFCommand(uint8_t state)
+{
+    return Send(kWriteSFCommand, &state, 1);
+}
+
+bool TZelvoCommsInterface::ReadUnitType(uint8_t &unitType)
+{
+    uint8_t reply[kReplyBuffer] = {};
+    int32_t n = 0;
+    const bool ok = Query(kReadUnitType, reply, n);
+    if (n >= 1)
+        unitType = reply[0];
+    return ok;
+}
+
+bool TZelvoCommsInterface::ReadSettingsBlock(std::array<uint8_t, kSettingsBlockSize> &block)
+{
+    uint8_t first[kReplyBuffer] = {};
+    uint8_t second[kReplyBuffer] = {};
+    int32_t n = 0;
+    if (!Query(kReadSettings1, first, n) || n != static_cast<int32_t>(kSettingsPart1Size))
+        return false;
+    n = 0;
+    if (!Query(kReadSettings2, second, n) || n != static_cast<int32_t>(kSettingsPart2Size))
+        return false;
+    std::memcpy(block.data(), first, kSettingsPart1Size);
+    std::memcpy(block.data() + kSettingsPart1Size, second, kSettingsPart2Size);
+    return true;
+}
+
+bool TZelvoCommsInterface::WriteSettingsBlock(const std::array<uint8_t, kSettingsBlockSize> &block)
+{
+    if (!Send(kWriteSettings1, block.data(), kSettingsPart1Size))
+        return false;
+    return Send(kWriteSettings2, block.data() + kSettingsPart1Size, kSettingsPart2Size);
+}
+
+bool TZelvoCommsInterface::ApplySettings()
+{
+    return Send(kApplySettings, nullptr, 0);
+}
+
+float TZelvoCommsInterface::VersionNumber(const std::string &versionText)
+{
+    const auto v = versionText.find('V');
+    const auto q = versionText.find('?');
+    std::string number;
+    if (q != std::string::npos) {
+        const std::size_t from = v == std::string::npos ? 0 : v + 1;
+        if (from <= q)
+            number = versionText.substr(from, q - from);
+    }
+    // Read the same whatever the PC's locale: '.' or ',' as decimal point.
+    std::replace(number.begin(), number.end(), ',', '.');
+    const auto b = number.find_first_not_of(" \t");
+    const auto e = number.find_last_not_of(" \t");
+    if (b == std::string::npos)
+        return 0.0f;
+    number = number.substr(b, e - b + 1);
+    float value = 0.0f;
+    const char *end = number.data() + number.size();
+    const auto [ptr, ec] = std::from_chars(number.data(), end, value);
+    if (ec != std::errc() || ptr != end)
+        return 0.0f;
+    return value;
+}
+
+int TZelvoCommsInterface::CheckFirmware(std::string &versionText)
+{
+    uint8_t reply[kReplyBuffer] = {};
+    int32_t n = 0;
+    if (!Query(kReadVersion, reply, n))
+        return FIRMWARE_NO_ANSWER;
+    const std::size_t available = static_cast<std::size_t>(std::clamp<int32_t>(n, 0, 255));
+    const auto *text = reinterpret_cast<const char *>(reply);
+    versionText.assign(text, strnlen(text, available));
+    return VersionNumber(versionText) >= kMinimumFirmware ? FIRMWARE_OK : FIRMWARE_TOO_OLD;
+}
