@@ -1,0 +1,216 @@
+#include "Errormanager.h"
+#include "TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <thread>
+#include <vector>
+
+namespace
+{
+
+QString TempLogPath()
+{
+    return QString::fromStdString(zelvo::test::TempDir()) + QStringLiteral("/Log.txt");
+}
+
+QByteArray ReadFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return f.readAll();
+}
+
+// A manager on a fresh log file with its window side recorded.
+struct Recorded {
+    QString path = TempLogPath();
+    TErrorManager manager{path};
+    QStringList memo;
+    QStringList panels;
+    QStringList messages;
+
+    Recorded()
+    {
+        manager.SetMemoHook([this](const QString &line) { memo << line; });
+        manager.SetPanelsHook(
+            [this](const QString &p0, const QString &p1) { panels << p0 + "|" + p1; });
+        manager.SetMessageHook([this](const QString &text, TMessageKind kind) {
+            messages << QString::number(kind) + ":" + text;
+        });
+    }
+};
+
+} // namespace
+
+TEST(TErrorManager, Status_SameTextTwice_FlagsOnceAndPanelsWrittenOnce)
+{
+    Recorded r;
+    r.manager.SetStatus("Connecting");
+    EXPECT_TRUE(r.manager.HasNewStatus());
+    r.manager.ApplyStatus();
+    EXPECT_FALSE(r.manager.HasNewStatus());
+
+    r.manager.SetStatus("Connecting");
+    EXPECT_FALSE(r.manager.HasNewStatus());
+    r.manager.ApplyStatus();
+    EXPECT_EQ(r.panels, QStringList{"Connecting|"});
+}
+
+TEST(TErrorManager, StoreForwardChangeAlone_RewritesBothPanels)
+{
+    Recorded r;
+    r.manager.SetStatus("Loading");
+    r.manager.ApplyStatus();
+    r.manager.SetStoreForwardText("SF_UPLOADING");
+    EXPECT_TRUE(r.manager.HasNewStatus());
+    r.manager.ApplyStatus();
+    EXPECT_EQ(r.panels, (QStringList{"Loading|", "Loading|SF_UPLOADING"}));
+}
+
+TEST(TErrorManager, AddLog_RepeatedText_LoggedOnceJoinedWithCommaInMemoAndFile)
+{
+    Recorded r;
+    r.manager.AddLog("first");
+    r.manager.AddLog("first");
+    r.manager.AddLog("second");
+    r.manager.FlushLog();
+    // The same text again after the flush is still a repeat of the last one.
+    r.manager.AddLog("second");
+    r.manager.FlushLog();
+    // Comparison is case-sensitive.
+    r.manager.AddLog("Second");
+    r.manager.FlushLog();
+
+    EXPECT_EQ(r.memo, (QStringList{"first, second", "Second"}));
+    EXPECT_EQ(ReadFile(r.path), QByteArray("first, second\nSecond\n"));
+}
+
+TEST(TErrorManager, FlushLog_NothingPending_WritesNothing)
+{
+    Recorded r;
+    r.manager.FlushLog();
+    EXPECT_TRUE(r.memo.isEmpty());
+    EXPECT_TRUE(ReadFile(r.path).isEmpty());
+    EXPECT_TRUE(r.manager.LogFileOpen());
+}
+
+TEST(TErrorManager, FlushLog_WritesEachLineAtOnceSoItSurvivesACrash)
+{
+    Recorded r;
+    r.manager.AddLog("Connected to 2.10");
+    r.manager.FlushLog();
+    // Read while the manager still holds the file open.
+    EXPECT_EQ(ReadFile(r.path), QByteArray("Connected to 2.10\n"));
+}
+
+TEST(TErrorManager, LogFile_SecondRun_AppendsToEarlierLines)
+{
+    const QString path = TempLogPath();
+    {
+        TErrorManager run1(path);
+        run1.AddLog("run one");
+        run1.FlushLog();
+    }
+    {
+        TErrorManager run2(path);
+        run2.AddLog("run two");
+        run2.FlushLog();
+    }
+    EXPECT_EQ(ReadFile(path), QByteArray("run one\nrun two\n"));
+}
+
+TEST(TErrorManager, LogFile_CannotBeOpened_KeepsWorkingAndSaysSoOnceInMemo)
+{
+    const QString path = TempLogPath() + QStringLiteral("/missing-dir/Log.txt");
+    TErrorManager manager(path);
+    QStringList memo;
+    manager.SetMemoHook([&memo](const QString &line) { memo << line; });
+    EXPECT_FALSE(manager.LogFileOpen());
+
+    manager.AddLog("Ready");
+    manager.FlushLog();
+    manager.AddLog("Done");
+    manager.FlushLog();
+
+    ASSERT_EQ(memo.size(), 2);
+    EXPECT_TRUE(memo[0].startsWith("Could not open " + path)) << memo[0].toStdString();
+    EXPECT_TRUE(memo[0].endsWith(", Ready"));
+    EXPECT_EQ(memo[1], "Done");
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST(TErrorManager, QueueMessage_ThreeBeforePoll_OnlyLastShownWithItsKind)
+{
+    Recorded r;
+    EXPECT_FALSE(r.manager.HasQueuedMessage());
+    r.manager.QueueMessage("one", MK_INFORMATION);
+    r.manager.QueueMessage("two", MK_INFORMATION);
+    r.manager.QueueMessage("three", MK_ERROR);
+    EXPECT_TRUE(r.manager.HasQueuedMessage());
+    r.manager.ShowQueuedMessage();
+    EXPECT_FALSE(r.manager.HasQueuedMessage());
+    EXPECT_EQ(r.messages, QStringList{"1:three"});
+}
+
+TEST(TErrorManager, MessageHook_CallsBackIntoManager_DoesNotDeadlock)
+{
+    // The box is shown under the lock; the same thread may use the manager.
+    TErrorManager manager(TempLogPath());
+    QString seen;
+    manager.SetMessageHook([&](const QString &, TMessageKind) {
+        manager.SetStatus("while the box is open");
+        seen = manager.StatusText();
+    });
+    manager.QueueMessage("hello", MK_INFORMATION);
+    manager.ShowQueuedMessage();
+    EXPECT_EQ(seen, "while the box is open");
+}
+
+TEST(TErrorManager, AddLog_FromManyThreads_EveryDistinctTextReachesTheFile)
+{
+    Recorded r;
+    constexpr int kThreads = 4;
+    constexpr int kPerThread = 200;
+    std::vector<std::thread> workers;
+    for (int t = 0; t < kThreads; ++t)
+        workers.emplace_back([&r, t]() {
+            for (int i = 0; i < kPerThread; ++i) {
+                r.manager.AddLog(QStringLiteral("t%1-%2").arg(t).arg(i));
+                r.manager.SetStatus(QStringLiteral("s%1").arg(i));
+            }
+        });
+    // The UI side flushes while producers run.
+    for (int i = 0; i < 50; ++i) {
+        r.manager.FlushLog();
+        r.manager.ApplyStatus();
+    }
+    for (auto &w : workers)
+        w.join();
+    r.manager.FlushLog();
+
+    const QStringList entries = QString::fromLatin1(ReadFile(r.path))
+                                    .split(QRegularExpression("[\n]|, "), Qt::SkipEmptyParts);
+    EXPECT_EQ(entries.size(), kThreads * kPerThread);
+    EXPECT_EQ(r.memo.join(", ").split(", ").size(), kThreads * kPerThread);
+}
+
+TEST(TErrorManager, Global_CreateTwiceKeepsOneInstance_LogErrorWithoutOneIsHarmless)
+{
+    DestroyErrorManager();
+    EXPECT_EQ(ErrorManager(), nullptr);
+    LogError("nobody listens"); // no manager: nothing happens, no crash
+
+    const QString path = TempLogPath();
+    TErrorManager *first = CreateErrorManager(path);
+    EXPECT_EQ(CreateErrorManager(TempLogPath()), first);
+    EXPECT_EQ(ErrorManager(), first);
+    LogError("reader failed");
+    EXPECT_EQ(first->PendingLog(), "reader failed");
+    DestroyErrorManager();
+    EXPECT_EQ(ErrorManager(), nullptr);
+}
