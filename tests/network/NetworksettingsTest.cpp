@@ -287,8 +287,7 @@ TEST(ShippedCatalogue, Load_EveryNetworkNamesAnExistingCountryAndFitsTheUnit)
 {
     TNetworkSettings catalogue;
     QString message;
-    ASSERT_TRUE(catalogue.TryLoadCatalogue(
-        QString::fromStdString(zelvo::test::SourcePath("data/networks.xml")), &message))
+    ASSERT_TRUE(catalogue.TryLoadCatalogue(QStringLiteral(ZELVO_SHIPPED_NETWORKS_XML), &message))
         << message.toStdString();
 
     std::set<int> ids;
