@@ -1,0 +1,250 @@
+#include "Serversideios.h"
+
+#include "Errormanager.h"
+
+#include <QHeaderView>
+#include <QTreeWidget>
+#include <QTreeWidgetItem>
+
+#include <limits>
+
+namespace
+{
+
+struct TColumn {
+    const char *Caption;
+    int Width;
+};
+
+const TColumn ConfigColumns[] = {{"IO Name", 120}, {"IO Tag", 60}, {"Logging", 90}};
+const TColumn ExternalColumns[] = {{"IO Name", 120}, {"IO Tag", 60}, {"Logging", 90},
+                                   {"Value", 80},    {"Error", 70},  {"Slave Name", 165},
+                                   {"ID", 30}};
+
+template <std::size_t N> void SetUpView(QTreeWidget *view, const TColumn (&columns)[N])
+{
+    view->clear();
+    view->setColumnCount(0);
+    view->setRootIsDecorated(false);
+    view->setHeaderHidden(false);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setAllColumnsShowFocus(true);
+    // Columns keep the widths given here, like a report list.
+    view->header()->setStretchLastSection(false);
+    QStringList captions;
+    for (const TColumn &c : columns)
+        captions << QString::fromLatin1(c.Caption);
+    view->setHeaderLabels(captions);
+    for (std::size_t i = 0; i < N; ++i)
+        view->setColumnWidth(static_cast<int>(i), columns[i].Width);
+}
+
+} // namespace
+
+TServerSideIOs::TServerSideIOs(TZelvo *unit, QObject *parent) : QObject(parent), FUnit(unit) {}
+
+TServerSideIOs::~TServerSideIOs()
+{
+    // The views belong to the window and may outlive the list: no row may be
+    // left pointing at a deleted record.
+    RemoveRows();
+    if (FDoubleClick)
+        disconnect(FDoubleClick);
+}
+
+void TServerSideIOs::RemoveRows()
+{
+    for (const auto &record : FItems)
+        record->DetachListItems();
+    if (FConfigView)
+        FConfigView->clear();
+    if (FExternalView)
+        FExternalView->clear();
+}
+
+void TServerSideIOs::Clear()
+{
+    RemoveRows();
+    FItems.clear();
+    Refresh();
+}
+
+void TServerSideIOs::Add(std::unique_ptr<TServerSideIO> record)
+{
+    if (record)
+        FItems.push_back(std::move(record));
+}
+
+std::size_t TServerSideIOs::PopulateRecords(const uint8_t *data, std::size_t length)
+{
+    if (data == nullptr)
+        length = 0;
+    std::size_t position = 0;
+    while (position < length) {
+        auto record = std::make_unique<TServerSideIO>();
+        const std::size_t used = record->Populate(data + position, length - position);
+        if (used == 0) {
+            LogError(QStringLiteral("TServerSideIOs::PopulateRecords Exception - record at byte %1 "
+                                    "is cut short, %2 bytes left")
+                         .arg(position)
+                         .arg(length - position));
+            break;
+        }
+        Add(std::move(record));
+        position += used;
+    }
+    Refresh();
+    return position;
+}
+
+void TServerSideIOs::AttachConfigView(QTreeWidget *view)
+{
+    RemoveRows();
+    if (FDoubleClick)
+        disconnect(FDoubleClick);
+    FConfigView = view;
+    if (view == nullptr)
+        return;
+    SetUpView(view, ConfigColumns);
+    FDoubleClick = connect(view, &QTreeWidget::itemDoubleClicked, this,
+                           [this](QTreeWidgetItem *, int) { ConfigViewDoubleClick(); });
+    Refresh();
+}
+
+void TServerSideIOs::AttachExternalView(QTreeWidget *view)
+{
+    RemoveRows();
+    FExternalView = view;
+    if (view == nullptr)
+        return;
+    SetUpView(view, ExternalColumns);
+    Refresh();
+}
+
+void TServerSideIOs::Refresh()
+{
+    // The count is kept up to date even without views, so a front end
+    // without windows still polls the external I/O.
+    int external = 0;
+    for (const auto &record : FItems)
+        if (record->IsExternal())
+            ++external;
+    FExternalCount =
+        static_cast<int16_t>(std::min(external, int{std::numeric_limits<int16_t>::max()}));
+
+    if (!FConfigView || !FExternalView)
+        return;
+    RemoveRows();
+    for (const auto &record : FItems) {
+        record->AttachListItem(new QTreeWidgetItem(FConfigView), false);
+        if (record->IsExternal())
+            record->AttachListItem(new QTreeWidgetItem(FExternalView), true);
+    }
+    // The empty last row of the configuration view carries no record.
+    new QTreeWidgetItem(FConfigView);
+}
+
+TServerSideIO *TServerSideIOs::FindByIOID(int32_t ioId) const
+{
+    for (const auto &record : FItems)
+        if (record->IOID() == ioId)
+            return record.get();
+    return nullptr;
+}
+
+TServerSideIO *TServerSideIOs::FindExternal(int32_t externalNumber) const
+{
+    for (const auto &record : FItems)
+        if (record->IsExternal() && record->ExternalNumber() == externalNumber)
+            return record.get();
+    return nullptr;
+}
+
+int TServerSideIOs::ApplyExternalValue(const uint8_t *data, std::size_t length, int index,
+                                       const TExternalConverter &unit)
+{
+    constexpr int SlotSize = 4;
+    TServerSideIO *record = FindExternal(index + 1);
+    if (record == nullptr)
+        return SlotSize;
+    const std::size_t bytes = static_cast<std::size_t>(record->ValueByteLength());
+    // A slot cut short by the end of the stream keeps the last value shown.
+    if (data == nullptr || length < bytes)
+        return SlotSize;
+    uint32_t raw = 0;
+    for (std::size_t i = 0; i < bytes; ++i)
+        raw |= static_cast<uint32_t>(data[i]) << (8 * i);
+    const long double value =
+        unit ? unit(raw, record->ExternalNumber()) : static_cast<long double>(raw);
+    record->SetValue(value);
+    return SlotSize;
+}
+
+void TServerSideIOs::SetModbusInfo(int32_t ioId, int32_t dataType, int32_t slaveId,
+                                   const QString &slaveName)
+{
+    TServerSideIO *record = FindByIOID(ioId);
+    if (record == nullptr)
+        return;
+    record->SetModbusDataType(dataType);
+    record->SetSlaveName(slaveName);
+    record->SetSlaveID(slaveId);
+}
+
+void TServerSideIOs::ApplyErrorBit(bool isRead, int32_t externalNumber, bool set)
+{
+    if (TServerSideIO *record = FindExternal(externalNumber))
+        record->SetErrorBit(isRead, set);
+}
+
+TUploadResult TServerSideIOs::BuildUpload(uint8_t *dst, std::size_t capacity,
+                                          std::size_t &length) const
+{
+    length = 0;
+    std::size_t total = 0;
+    for (const auto &record : FItems)
+        total += record->UploadRecordSize();
+    if (total == 0)
+        return TUploadResult::NoChanges;
+    // Check the whole payload first, so nothing is written past the buffer
+    // and a half payload is never sent.
+    if (dst == nullptr || total > capacity)
+        return TUploadResult::TooLarge;
+    for (const auto &record : FItems) {
+        std::size_t n = 0;
+        if (record->BuildUploadRecord(dst + length, capacity - length, n))
+            length += n;
+    }
+    return TUploadResult::Built;
+}
+
+void TServerSideIOs::ClearChanged()
+{
+    for (const auto &record : FItems)
+        record->SetChanged(false);
+    Refresh();
+}
+
+void TServerSideIOs::ConfigViewDoubleClick()
+{
+    if (!FConfigView)
+        return;
+    const QList<QTreeWidgetItem *> selected = FConfigView->selectedItems();
+    if (selected.isEmpty())
+        return;
+    void *data = selected.first()->data(0, Qt::UserRole).value<void *>();
+    TServerSideIO *record = nullptr;
+    // Only a row that shows one of this list's records opens a dialog.
+    for (const auto &r : FItems)
+        if (r.get() == data)
+            record = r.get();
+    if (record == nullptr)
+        return;
+    if (FHooks.IsLoggedOn && FHooks.IsLoggedOn()) {
+        if (FHooks.EditIO)
+            FHooks.EditIO(record, FUnit);
+    } else if (FHooks.Logon) {
+        FHooks.Logon();
+    }
+}

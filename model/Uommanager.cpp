@@ -1,0 +1,69 @@
+#include "Uommanager.h"
+
+#include "Inputtypes.h"
+#include "Modelexceptions.h"
+#include "Uoms.h"
+
+#include <exception>
+
+TUOMManager::TUOMManager()
+    : FInputTypes(std::make_unique<TInputTypes>()), FUOMs(std::make_unique<TUOMs>(this))
+{
+}
+
+TUOMManager::~TUOMManager() = default;
+
+void TUOMManager::PopulateUOMInformation(const uint8_t *data, std::size_t length)
+{
+    if (data == nullptr)
+        length = 0;
+    std::size_t consumed = 0;
+    FInputTypes->PopulateInputTypes(data, length, consumed);
+    if (consumed > length)
+        consumed = length;
+    // The UOMs start right after the input types; a cut block leaves them empty.
+    FUOMs->PopulateUOMs(data == nullptr ? nullptr : data + consumed, length - consumed);
+}
+
+long double TUOMManager::ConvertValue(int32_t inputTypeId, int32_t uomId, uint32_t raw) const
+{
+    const long double rawValue = static_cast<long double>(raw);
+    long double v = rawValue;
+    try {
+        try {
+            v = FInputTypes->GetInputType(inputTypeId)->Convert(v);
+        } catch (const EItemNotFound &) {
+            v = rawValue;
+        }
+        try {
+            v = FUOMs->GetUOM(uomId)->Scale(v);
+        } catch (const EItemNotFound &) {
+            // Unknown UOM: the input type's result stands, unscaled.
+        }
+    } catch (const std::exception &) {
+        // A rejecting table or a bad rule: the reading still yields a number.
+        v = rawValue;
+    }
+    return v;
+}
+
+void TUOMManager::GetUOMDisplay(int32_t uomId, bool &isDigital, QString &unitsText, QString &onText,
+                                QString &offText) const
+{
+    if (uomId == 0) {
+        onText = QStringLiteral("ON");
+        offText = QStringLiteral("OFF");
+        unitsText.clear();
+        isDigital = false;
+        return;
+    }
+    try {
+        const TUOM *uom = FUOMs->GetUOM(uomId);
+        onText = uom->OnText();
+        offText = uom->OffText();
+        isDigital = uom->IsDigital();
+        unitsText = uom->UnitsText();
+    } catch (const std::exception &) {
+        // Unknown UOM: the caller's texts stay as they were.
+    }
+}
