@@ -6,6 +6,9 @@
 // data model that the server's replies fill.
 
 #include <QString>
+// Serversideios.h keeps QPointer<QTreeWidget> members, which need the
+// complete type wherever the header is used.
+#include <QTreeWidget>
 
 #include <cstdint>
 #include <memory>
@@ -16,12 +19,12 @@
 #include "Commands.h"
 #include "Connectionsettings.h"
 #include "Pacing.h"
+#include "Serversideios.h"
 
 class QComboBox;
 class QTreeWidget;
 class TAvailableInputTypes;
 class TIOs;
-class TServerSideIOs;
 class TUOMDescriptions;
 class TUOMManager;
 class TZelvoCommsInterface;
@@ -31,14 +34,6 @@ class TZelvoCommsInterface;
 struct TIOUOMRecord {
     uint32_t UOMID = 0;
     uint8_t InputTypeID = 0;
-};
-
-// One fixed I/O of a unit model.
-struct TFixedIO {
-    uint8_t Number;
-    const char *Tag;
-    const char *Name;
-    int32_t IOType;
 };
 
 class TZelvo
@@ -106,9 +101,9 @@ public:
     // The MSG_WRITE_IO_CONFIG payload of the records with unsent changes;
     // false (and empty) when there are none.
     bool BuildIOConfigUpload(std::vector<uint8_t> &upload);
-    // The same into a caller's buffer; false with length 0 when nothing
-    // changed or the payload does not fit `capacity`.
-    bool BuildIOConfigUpload(uint8_t *dst, int capacity, int &length);
+    // The same into a caller's buffer of `capacity` bytes. Only Built writes
+    // anything; TooLarge tells the caller that the changes do not fit.
+    TUploadResult BuildIOConfigUpload(uint8_t *dst, std::size_t capacity, std::size_t &length);
     void CommitIOConfig();
     void ClearIOConfig();
     bool MoreIOConfigToFollow() const { return MoreToFollow; }
@@ -129,8 +124,6 @@ public:
     // table is shorter (the record counts as missing).
     bool IOUOMRecordAt(int index, TIOUOMRecord &record) const;
 
-    // The fixed own-I/O tables of both models, in list order.
-    static const std::vector<TFixedIO> &FixedIOs(uint8_t unitType);
     // Own-I/O records of the UOM table for a unit type.
     static int OwnIOCount(uint8_t unitType);
     // Index of external I/O `number` (1-based) in the UOM table.
