@@ -1,0 +1,67 @@
+#include "Clihost.h"
+
+#include <unistd.h>
+
+TCliHost::TCliHost(std::FILE *err) : FErr(err), FTerminal(isatty(fileno(err)) != 0) {}
+
+void TCliHost::ShowConnectionSettings(const TConnectionSettings &settings, bool noEthernet)
+{
+    THeadlessHost::ShowConnectionSettings(settings, noEthernet);
+    FSettings = settings;
+}
+
+void TCliHost::LogonResult(bool accepted)
+{
+    THeadlessHost::LogonResult(accepted);
+    FLogon = accepted;
+}
+
+void TCliHost::ClearSnapshot()
+{
+    THeadlessHost::ClearSnapshot();
+    FSnapshotReceived = true;
+}
+
+void TCliHost::ShowStatusPanels(const QString &panel0, const QString &panel1)
+{
+    THeadlessHost::ShowStatusPanels(panel0, panel1);
+    QString line = panel0;
+    if (!panel1.isEmpty())
+        line += QStringLiteral("  [") + panel1 + ']';
+    if (line == FLastLine)
+        return;
+    FLastLine = line;
+    if (FTerminal) {
+        // One line kept up to date: the job text and the unit's state.
+        std::fprintf(FErr, "\r\033[K%s", line.toLocal8Bit().constData());
+        FProgressOpen = true;
+    } else {
+        std::fprintf(FErr, "%s\n", line.toLocal8Bit().constData());
+    }
+    std::fflush(FErr);
+}
+
+void TCliHost::ShowMessage(const QString &text, int kind)
+{
+    THeadlessHost::ShowMessage(text, kind);
+    ++FMessageCount;
+    EndProgress();
+    std::fprintf(FErr, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(FErr);
+}
+
+void TCliHost::Note(const QString &text)
+{
+    EndProgress();
+    std::fprintf(FErr, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(FErr);
+}
+
+void TCliHost::EndProgress()
+{
+    if (FProgressOpen) {
+        std::fputc('\n', FErr);
+        std::fflush(FErr);
+        FProgressOpen = false;
+    }
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "Connectionsettings.h"
+#include "Headlesshost.h"
+
+#include <QString>
+
+#include <cstdio>
+#include <optional>
+
+// The headless host of the command line: it keeps what the engine shows, as
+// the headless host does, and reports status texts and messages on standard
+// error while they come. On a terminal the status is one line rewritten in
+// place (job text and store-and-forward state); otherwise each new status
+// goes on a line of its own.
+class TCliHost : public THeadlessHost
+{
+public:
+    explicit TCliHost(std::FILE *err = stderr);
+
+    void ShowConnectionSettings(const TConnectionSettings &settings, bool noEthernet) override;
+    void LogonResult(bool accepted) override;
+    void ClearSnapshot() override;
+    void ShowStatusPanels(const QString &panel0, const QString &panel1) override;
+    void ShowMessage(const QString &text, int kind) override;
+
+    // The settings the unit reported when it connected.
+    const std::optional<TConnectionSettings> &Settings() const { return FSettings; }
+    // The outcome of the last logon, when one came.
+    std::optional<bool> Logon() const { return FLogon; }
+    // A good snapshot reply arrived (its decoding begins by clearing).
+    bool SnapshotReceived() const { return FSnapshotReceived; }
+    // Every message shown, in order, and whether one came since the mark.
+    int MessageCount() const { return FMessageCount; }
+
+    // Writes a line of the front end's own to standard error, ending a
+    // progress line first.
+    void Note(const QString &text);
+    // Ends the progress line, so results start on a fresh line.
+    void EndProgress();
+
+private:
+    std::FILE *FErr;
+    bool FTerminal;
+    bool FProgressOpen = false;
+    QString FLastLine;
+    std::optional<TConnectionSettings> FSettings;
+    std::optional<bool> FLogon;
+    bool FSnapshotReceived = false;
+    int FMessageCount = 0;
+};

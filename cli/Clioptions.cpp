@@ -1,0 +1,529 @@
+#include "Clioptions.h"
+
+#include <cmath>
+
+namespace
+{
+
+constexpr int kHighestComPort = 16;
+
+// The settings block's text fields (terminator not counted) and the logon
+// message's e-mail field.
+constexpr int kMaxAPN = 124;
+constexpr int kMaxUserName = 44;
+constexpr int kMaxEmail = 128;
+
+struct TCommandName {
+    TCliCommand Command;
+    const char *Name;
+};
+
+const TCommandName kCommands[] = {
+    {TCliCommand::Info, "info"},          {TCliCommand::Live, "live"},
+    {TCliCommand::External, "external"},  {TCliCommand::IOConfig, "io-config"},
+    {TCliCommand::Snapshot, "snapshot"},  {TCliCommand::Logon, "logon"},
+    {TCliCommand::Signal, "signal"},      {TCliCommand::SaveSettings, "save-settings"},
+    {TCliCommand::SetValue, "set-value"},
+};
+
+// Splits "--name=value" into name and value; a bare "--name" has no value.
+struct TToken {
+    QString Name;
+    std::optional<QString> Inline;
+};
+
+TToken SplitOption(const QString &arg)
+{
+    const qsizetype eq = arg.indexOf('=');
+    if (eq < 0)
+        return {arg, std::nullopt};
+    return {arg.left(eq), arg.mid(eq + 1)};
+}
+
+bool IsLatin1(const QString &text)
+{
+    for (QChar c : text)
+        if (c.unicode() > 0xFF)
+            return false;
+    return true;
+}
+
+class TParser
+{
+public:
+    explicit TParser(const QStringList &args) : FArgs(args) {}
+
+    TCliParseResult Run();
+
+private:
+    bool Fail(const QString &error)
+    {
+        if (FError.isEmpty())
+            FError = error;
+        return false;
+    }
+    // The value of an option: inline after "=", or the next argument.
+    std::optional<QString> Value(const TToken &t);
+    bool ParseInt(const TToken &t, int lowest, int highest, int &out);
+    bool GlobalOption(const TToken &t, bool &handled);
+    bool CommandOption(const TToken &t);
+    bool CheckCommand();
+
+    const QStringList &FArgs;
+    int FIndex = 0;
+    QString FError;
+    TCliOptions O;
+    QStringList FPositional;
+    bool FSawUsb = false;
+    bool FSawCom = false;
+    bool FSawLiveInterval = false;
+};
+
+std::optional<QString> TParser::Value(const TToken &t)
+{
+    if (t.Inline)
+        return t.Inline;
+    if (FIndex + 1 < FArgs.size()) {
+        ++FIndex;
+        return FArgs[FIndex];
+    }
+    Fail(QStringLiteral("option %1 needs a value").arg(t.Name));
+    return std::nullopt;
+}
+
+bool TParser::ParseInt(const TToken &t, int lowest, int highest, int &out)
+{
+    const auto v = Value(t);
+    if (!v)
+        return false;
+    bool ok = false;
+    const int n = v->trimmed().toInt(&ok);
+    if (!ok || n < lowest || n > highest)
+        return Fail(QStringLiteral("%1 must be a whole number from %2 to %3, not \"%4\"")
+                        .arg(t.Name)
+                        .arg(lowest)
+                        .arg(highest)
+                        .arg(*v));
+    out = n;
+    return true;
+}
+
+bool TParser::GlobalOption(const TToken &t, bool &handled)
+{
+    handled = true;
+    if (t.Name == "--help" || t.Name == "-h") {
+        O.Help = true;
+        return true;
+    }
+    if (t.Name == "--version") {
+        O.Version = true;
+        return true;
+    }
+    if (t.Name == "--json") {
+        O.Json = true;
+        return true;
+    }
+    if (t.Name == "--usb") {
+        FSawUsb = true;
+        O.Link = TCliLink::Usb;
+        // "--usb" alone selects the bridge; "--usb DESC=PATH" also maps one.
+        // A command name never holds "=", so the next argument is a mapping
+        // only when it does.
+        QString map;
+        if (t.Inline)
+            map = *t.Inline;
+        else if (FIndex + 1 < FArgs.size() && FArgs[FIndex + 1].contains('=') &&
+                 !FArgs[FIndex + 1].startsWith('-'))
+            map = FArgs[++FIndex];
+        if (!map.isEmpty()) {
+            const qsizetype eq = map.lastIndexOf('=');
+            if (eq <= 0 || eq == map.size() - 1)
+                return Fail(QStringLiteral("--usb takes DESCRIPTION=PATH, not \"%1\"").arg(map));
+            O.UsbBridges.emplace_back(map.left(eq), map.mid(eq + 1));
+        }
+        return true;
+    }
+    if (t.Name == "--com") {
+        FSawCom = true;
+        O.Link = TCliLink::Com;
+        const auto v = Value(t);
+        if (!v)
+            return false;
+        const qsizetype eq = v->indexOf('=');
+        const QString number = eq < 0 ? *v : v->left(eq);
+        bool ok = false;
+        const int n = number.toInt(&ok);
+        if (!ok || n < 1 || n > kHighestComPort)
+            return Fail(QStringLiteral("--com takes a port number from 1 to %1 (optionally "
+                                       "N=PATH), not \"%2\"")
+                            .arg(kHighestComPort)
+                            .arg(*v));
+        if (eq >= 0) {
+            const QString path = v->mid(eq + 1);
+            if (path.isEmpty())
+                return Fail(QStringLiteral("--com %1= needs a device path").arg(n));
+            O.ComPaths.emplace_back(n, path);
+        }
+        O.ComPort = n;
+        return true;
+    }
+    if (t.Name == "--simulate") {
+        const auto v = Value(t);
+        if (!v)
+            return false;
+        const QString model = v->toLower();
+        if (model != "ostra" && model != "vello")
+            return Fail(QStringLiteral("--simulate takes ostra or vello, not \"%1\"").arg(*v));
+        O.Link = TCliLink::Simulate;
+        O.SimulateModel = model;
+        return true;
+    }
+    handled = false;
+    return true;
+}
+
+bool TParser::CommandOption(const TToken &t)
+{
+    const auto unknown = [&] {
+        if (O.Command == TCliCommand::None)
+            return Fail(QStringLiteral("unknown option %1").arg(t.Name));
+        return Fail(QStringLiteral("%1 has no option %2").arg(O.CommandName, t.Name));
+    };
+    const auto flag = [&](bool &field) {
+        if (t.Inline)
+            return Fail(QStringLiteral("%1 takes no value").arg(t.Name));
+        field = true;
+        return true;
+    };
+    const auto text = [&](std::optional<QString> &field) {
+        const auto v = Value(t);
+        if (!v)
+            return false;
+        field = *v;
+        return true;
+    };
+    const auto connection = [&](TCliConnection c) {
+        if (t.Inline)
+            return Fail(QStringLiteral("%1 takes no value").arg(t.Name));
+        if (O.Connection != TCliConnection::Unchanged && O.Connection != c)
+            return Fail(QStringLiteral("choose one of --mobile and --ethernet"));
+        O.Connection = c;
+        return true;
+    };
+
+    switch (O.Command) {
+    case TCliCommand::Live:
+        if (t.Name == "--count")
+            return ParseInt(t, 0, 1000000, O.Count);
+        if (t.Name == "--interval") {
+            const auto v = Value(t);
+            if (!v)
+                return false;
+            bool ok = false;
+            const double s = v->toDouble(&ok);
+            if (!ok || !std::isfinite(s) || s < 0.05 || s > 86400)
+                return Fail(QStringLiteral("--interval takes seconds from 0.05 to 86400, not "
+                                           "\"%1\"")
+                                .arg(*v));
+            O.IntervalSeconds = s;
+            return true;
+        }
+        return unknown();
+    case TCliCommand::External:
+        if (t.Name == "--count")
+            return ParseInt(t, 0, 1000000, O.Count);
+        return unknown();
+    case TCliCommand::Signal:
+        if (t.Name == "--seconds")
+            return ParseInt(t, 1, 86400, O.Seconds);
+        return unknown();
+    case TCliCommand::SaveSettings:
+        if (t.Name == "--mobile")
+            return connection(TCliConnection::Mobile);
+        if (t.Name == "--ethernet")
+            return connection(TCliConnection::Ethernet);
+        if (t.Name == "--apn")
+            return text(O.APN);
+        if (t.Name == "--user")
+            return text(O.UserName);
+        if (t.Name == "--password-stdin")
+            return flag(O.PasswordFromStdin);
+        if (t.Name == "--password")
+            return Fail(QStringLiteral("a password is never taken from the command line; use "
+                                       "--password-stdin"));
+        if (t.Name == "--dhcp" || t.Name == "--no-dhcp") {
+            if (t.Inline)
+                return Fail(QStringLiteral("%1 takes no value").arg(t.Name));
+            O.UseDHCP = t.Name == "--dhcp";
+            return true;
+        }
+        if (t.Name == "--ip")
+            return text(O.IPAddress);
+        if (t.Name == "--mask")
+            return text(O.NetMask);
+        if (t.Name == "--gateway")
+            return text(O.DefaultGateway);
+        if (t.Name == "--dns")
+            return text(O.DNSServer);
+        return unknown();
+    default:
+        return unknown();
+    }
+}
+
+bool TParser::CheckCommand()
+{
+    const auto positional = [&](int wanted, const char *what) {
+        if (FPositional.size() == wanted)
+            return true;
+        if (FPositional.size() < wanted)
+            return Fail(QStringLiteral("%1 needs %2").arg(O.CommandName, what));
+        return Fail(QStringLiteral("%1: unexpected argument \"%2\"")
+                        .arg(O.CommandName, FPositional[wanted]));
+    };
+
+    switch (O.Command) {
+    case TCliCommand::None:
+        return Fail(QStringLiteral("no command given"));
+    case TCliCommand::Logon:
+        if (!positional(1, "an e-mail address"))
+            return false;
+        O.Email = FPositional[0];
+        if (O.Email.isEmpty())
+            return Fail(QStringLiteral("logon needs an e-mail address"));
+        if (!IsLatin1(O.Email))
+            return Fail(QStringLiteral("the e-mail address holds characters the unit cannot "
+                                       "carry"));
+        if (O.Email.size() > kMaxEmail)
+            return Fail(
+                QStringLiteral("the e-mail address is longer than %1 characters").arg(kMaxEmail));
+        return true;
+    case TCliCommand::SetValue:
+        if (!positional(2, "a tag and a value"))
+            return false;
+        O.Tag = FPositional[0];
+        O.Value = FPositional[1];
+        return true;
+    case TCliCommand::SaveSettings: {
+        if (!positional(0, ""))
+            return false;
+        if (O.Connection == TCliConnection::Unchanged)
+            return Fail(QStringLiteral("save-settings needs --mobile or --ethernet"));
+        const bool mobileOnly = O.APN || O.UserName || O.PasswordFromStdin;
+        const bool ethernetOnly =
+            O.UseDHCP.has_value() || O.IPAddress || O.NetMask || O.DefaultGateway || O.DNSServer;
+        if (O.Connection == TCliConnection::Mobile && ethernetOnly)
+            return Fail(QStringLiteral("--dhcp, --no-dhcp, --ip, --mask, --gateway and --dns "
+                                       "belong to --ethernet"));
+        if (O.Connection == TCliConnection::Ethernet && mobileOnly)
+            return Fail(QStringLiteral("--apn, --user and --password-stdin belong to --mobile"));
+        if (O.APN && (!IsLatin1(*O.APN) || O.APN->contains(QChar(0))))
+            return Fail(QStringLiteral("the APN holds characters the unit cannot store"));
+        if (O.UserName && (!IsLatin1(*O.UserName) || O.UserName->contains(QChar(0))))
+            return Fail(QStringLiteral("the user name holds characters the unit cannot store"));
+        if (O.APN && O.APN->size() > kMaxAPN)
+            return Fail(
+                QStringLiteral("the APN is longer than the unit's %1 characters").arg(kMaxAPN));
+        if (O.UserName && O.UserName->size() > kMaxUserName)
+            return Fail(QStringLiteral("the user name is longer than the unit's %1 characters")
+                            .arg(kMaxUserName));
+        return true;
+    }
+    default:
+        return positional(0, "");
+    }
+}
+
+TCliParseResult TParser::Run()
+{
+    bool optionsEnded = false;
+    for (FIndex = 0; FIndex < FArgs.size(); ++FIndex) {
+        const QString &arg = FArgs[FIndex];
+        const bool isOption = !optionsEnded && arg.startsWith('-') && arg.size() > 1 &&
+                              !(arg[1].isDigit()); // "-3" is a value, not an option
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (!isOption) {
+            if (O.Command == TCliCommand::None) {
+                if (arg == "help") {
+                    O.Help = true;
+                    continue;
+                }
+                O.Command = CommandFromName(arg);
+                O.CommandName = arg;
+                if (O.Command == TCliCommand::None) {
+                    Fail(QStringLiteral("unknown command \"%1\"").arg(arg));
+                    break;
+                }
+                continue;
+            }
+            FPositional << arg;
+            continue;
+        }
+        const TToken t = SplitOption(arg);
+        bool handled = false;
+        if (!GlobalOption(t, handled))
+            break;
+        if (!handled && !CommandOption(t))
+            break;
+    }
+
+    TCliParseResult r;
+    if (FError.isEmpty() && FSawUsb && FSawCom)
+        Fail(QStringLiteral("choose one link: --usb, --com or --simulate"));
+    if (FError.isEmpty() && O.Link == TCliLink::Simulate && (FSawUsb || FSawCom))
+        Fail(QStringLiteral("choose one link: --usb, --com or --simulate"));
+    // Help and version need no command and forgive the rest of the line.
+    if (FError.isEmpty() && !O.Help && !O.Version)
+        CheckCommand();
+    r.Ok = FError.isEmpty();
+    r.Error = FError;
+    r.Options = O;
+    return r;
+}
+
+} // namespace
+
+TCliCommand CommandFromName(const QString &name)
+{
+    for (const auto &c : kCommands)
+        if (name == QLatin1String(c.Name))
+            return c.Command;
+    return TCliCommand::None;
+}
+
+TCliParseResult ParseCommandLine(const QStringList &args)
+{
+    TParser p(args);
+    return p.Run();
+}
+
+QString ProgramHelp()
+{
+    return QStringLiteral(
+        "Usage: zelvo-cli [LINK] [--json] COMMAND [ARGS]\n"
+        "\n"
+        "Commissions a Zelvo telemetry unit from the command line, through the same\n"
+        "job engine as the window.\n"
+        "\n"
+        "Link (default: --usb):\n"
+        "  --usb                   the unit's USB bridge (OSTRA)\n"
+        "  --usb DESC=PATH         also treat the serial device PATH as a bridge with\n"
+        "                          the description DESC (repeatable)\n"
+        "  --com N                 COM port N, 1 to 16 (VELLO); COMn is /dev/ttyS(n-1)\n"
+        "  --com N=PATH            COM port N, reached at the serial device PATH\n"
+        "  --simulate ostra|vello  a simulated unit inside this program\n"
+        "\n"
+        "Output:\n"
+        "  --json                  results on standard output as one JSON document\n"
+        "  Status texts and the unit's messages go to standard error.\n"
+        "\n"
+        "Commands:\n"
+        "  info                    firmware, unit type and connection settings\n"
+        "  live [--count N] [--interval S]\n"
+        "                          live values of the unit's own I/O\n"
+        "  external [--count N]    external (Modbus) I/O values and error states\n"
+        "  io-config               the I/O configuration as the server holds it\n"
+        "  snapshot                the latest snapshot\n"
+        "  logon EMAIL             log the unit on (password from the terminal or stdin)\n"
+        "  signal [--seconds N]    mobile signal levels\n"
+        "  save-settings --mobile [--apn A] [--user U] [--password-stdin]\n"
+        "  save-settings --ethernet [--dhcp|--no-dhcp] [--ip A] [--mask M] [--gateway G]\n"
+        "                [--dns D]\n"
+        "                          save the unit's connection settings\n"
+        "  set-value TAG VALUE     set an output or variable of the unit's own I/O\n"
+        "\n"
+        "  zelvo-cli COMMAND --help shows the help of one command.\n"
+        "\n"
+        "Exit codes: 0 success, 1 the unit or its server refused or failed,\n"
+        "2 usage error, 3 no unit reachable, 130 interrupted.\n"
+        "\n"
+        "Developer option: the environment variable ZELVO_PACING_DIVISOR=N divides\n"
+        "every pause and time-out by N (for tests against the simulated unit).\n");
+}
+
+QString CommandHelp(TCliCommand command)
+{
+    switch (command) {
+    case TCliCommand::Info:
+        return QStringLiteral(
+            "Usage: zelvo-cli [LINK] [--json] info\n"
+            "\n"
+            "Connects and shows the firmware version text, the unit type and model, and\n"
+            "the connection settings: type, APN, user, whether a password is set (never\n"
+            "the password itself), DHCP and the four addresses.\n");
+    case TCliCommand::Live:
+        return QStringLiteral(
+            "Usage: zelvo-cli [LINK] [--json] live [--count N] [--interval S]\n"
+            "\n"
+            "Reads the UOM information, then shows the unit's own I/O: name, tag, type\n"
+            "and value with its units.\n"
+            "\n"
+            "  --count N      readings to show (default 1; 0 = until Ctrl-C)\n"
+            "  --interval S   seconds between readings (default: the live reading period)\n");
+    case TCliCommand::External:
+        return QStringLiteral(
+            "Usage: zelvo-cli [LINK] [--json] external [--count N]\n"
+            "\n"
+            "Reads the I/O configuration and the Modbus data, then shows the external\n"
+            "I/O: name, tag, logging, value, error state, slave name and slave id.\n"
+            "\n"
+            "  --count N      complete read cycles to show (default 1; 0 = until Ctrl-C)\n");
+    case TCliCommand::IOConfig:
+        return QStringLiteral(
+            "Usage: zelvo-cli [LINK] [--json] io-config\n"
+            "\n"
+            "Reads the I/O configuration as the server holds it and shows, per I/O, its\n"
+            "id, tag, friendly name, input type, UOM and logging mode.\n");
+    case TCliCommand::Snapshot:
+        return QStringLiteral("Usage: zelvo-cli [LINK] [--json] snapshot\n"
+                              "\n"
+                              "Retrieves the latest snapshot and shows its lines.\n");
+    case TCliCommand::Logon:
+        return QStringLiteral(
+            "Usage: zelvo-cli [LINK] [--json] logon EMAIL\n"
+            "\n"
+            "Logs the unit on to its server. The password is read from the terminal\n"
+            "without echo, or from standard input when that is not a terminal; it is\n"
+            "never taken from the command line. Exit code 1 when the server refuses.\n");
+    case TCliCommand::Signal:
+        return QStringLiteral(
+            "Usage: zelvo-cli [LINK] [--json] signal [--seconds N]\n"
+            "\n"
+            "Switches the unit's signal monitoring on, shows the level once a second\n"
+            "with its band (Good, OK, Borderline, Poor) and switches it off again.\n"
+            "\n"
+            "  --seconds N    how long to watch (default 10)\n");
+    case TCliCommand::SaveSettings:
+        return QStringLiteral(
+            "Usage: zelvo-cli [LINK] save-settings --mobile [--apn A] [--user U]\n"
+            "                                       [--password-stdin]\n"
+            "       zelvo-cli [LINK] save-settings --ethernet [--dhcp|--no-dhcp] [--ip A]\n"
+            "                                       [--mask M] [--gateway G] [--dns D]\n"
+            "\n"
+            "Saves the unit's connection settings. A field not given keeps the unit's\n"
+            "current value. Addresses are four integers from 0 to 255 separated by full\n"
+            "stops. The APN holds at most 124 characters, the user name 44 and the\n"
+            "password 19. The password is read from standard input (--password-stdin),\n"
+            "never from the command line.\n"
+            "\n"
+            "When the save succeeds the unit applies its settings and resets; connect\n"
+            "again afterwards. A VELLO unit has no Ethernet connection.\n");
+    case TCliCommand::SetValue:
+        return QStringLiteral(
+            "Usage: zelvo-cli [LINK] set-value TAG VALUE\n"
+            "\n"
+            "Sets an output or variable of the unit's own I/O, with the window's rules:\n"
+            "  digital output, buzzer     on, off, 1, 0 or toggle\n"
+            "  variable, timer, counter   a whole number\n"
+            "  PWM output                 a whole percentage (100 = 1024, capped)\n"
+            "  analogue output            0 to 10, scaled to 0..4095\n"
+            "  timer in 10 ms steps       a whole number, divided by 10\n"
+            "TAG is the I/O tag as the live list shows it, e.g. DO01 or [DO01].\n");
+    case TCliCommand::None:
+        break;
+    }
+    return ProgramHelp();
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+// Exit codes of zelvo-cli.
+enum TCliExit : int {
+    EXIT_CLI_OK = 0,          // the command did what was asked
+    EXIT_CLI_FAILED = 1,      // the unit or its server refused or failed
+    EXIT_CLI_USAGE = 2,       // the command line (or a value in it) is wrong
+    EXIT_CLI_UNREACHABLE = 3, // no unit could be reached
+    EXIT_CLI_INTERRUPTED = 130,
+};
+
+enum class TCliLink { Usb, Com, Simulate };
+
+enum class TCliCommand {
+    None,
+    Info,
+    Live,
+    External,
+    IOConfig,
+    Snapshot,
+    Logon,
+    Signal,
+    SaveSettings,
+    SetValue,
+};
+
+enum class TCliConnection { Unchanged, Mobile, Ethernet };
+
+// Everything the command line said, checked for form but not yet against a
+// unit (addresses are parsed later with the window's own rules).
+struct TCliOptions {
+    TCliLink Link = TCliLink::Usb;
+    // --usb DESC=PATH: virtual bridges registered before connecting.
+    std::vector<std::pair<QString, QString>> UsbBridges;
+    // --com N or --com N=PATH: the port to use and any number-to-path maps.
+    int ComPort = 0;
+    std::vector<std::pair<int, QString>> ComPaths;
+    QString SimulateModel; // "ostra" or "vello"
+
+    bool Json = false;
+    bool Help = false;
+    bool Version = false;
+
+    TCliCommand Command = TCliCommand::None;
+    QString CommandName;
+
+    // live / external: number of readings (0 = until interrupted).
+    int Count = 1;
+    // live: seconds between readings; unset means the engine's live period.
+    std::optional<double> IntervalSeconds;
+    // signal: how long to watch the level.
+    int Seconds = 10;
+
+    // logon
+    QString Email;
+
+    // save-settings
+    TCliConnection Connection = TCliConnection::Unchanged;
+    std::optional<QString> APN;
+    std::optional<QString> UserName;
+    bool PasswordFromStdin = false;
+    std::optional<bool> UseDHCP; // --dhcp / --no-dhcp; unset keeps the unit's
+    std::optional<QString> IPAddress;
+    std::optional<QString> NetMask;
+    std::optional<QString> DefaultGateway;
+    std::optional<QString> DNSServer;
+
+    // set-value
+    QString Tag;
+    QString Value;
+};
+
+struct TCliParseResult {
+    bool Ok = false;
+    QString Error; // shown with the usage hint when Ok is false
+    TCliOptions Options;
+};
+
+// Parses the arguments after the program name.
+TCliParseResult ParseCommandLine(const QStringList &args);
+
+// The program's help and each command's help.
+QString ProgramHelp();
+QString CommandHelp(TCliCommand command);
+
+// Command from its name, None when unknown.
+TCliCommand CommandFromName(const QString &name);

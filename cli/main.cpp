@@ -1,0 +1,73 @@
+// zelvo-cli: scripted commissioning of a Zelvo unit on the window's engine.
+
+#include "Clioptions.h"
+#include "Clirunner.h"
+
+#include <QCoreApplication>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace
+{
+
+volatile std::sig_atomic_t gInterrupts = 0;
+
+extern "C" void OnInterrupt(int)
+{
+    // The first Ctrl-C lets the command stop cleanly (the unit is asked to
+    // go idle and the link closed); a second one quits at once.
+    if (++gInterrupts > 1)
+        _exit(EXIT_CLI_INTERRUPTED);
+    TCliRunner::RequestInterrupt();
+}
+
+void InstallInterruptHandler()
+{
+    struct sigaction sa {
+    };
+    sa.sa_handler = OnInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
+int PacingDivisor()
+{
+    bool ok = false;
+    const int d = qEnvironmentVariableIntValue("ZELVO_PACING_DIVISOR", &ok);
+    return ok && d > 1 ? d : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("zelvo-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZELVO_VERSION));
+
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    const TCliParseResult parsed = ParseCommandLine(args);
+    if (!parsed.Ok) {
+        std::fprintf(stderr, "zelvo-cli: %s\nTry 'zelvo-cli --help'.\n",
+                     parsed.Error.toLocal8Bit().constData());
+        return EXIT_CLI_USAGE;
+    }
+    const TCliOptions &o = parsed.Options;
+    if (o.Help) {
+        const QString help = CommandHelp(o.Command);
+        std::fputs(help.toLocal8Bit().constData(), stdout);
+        return EXIT_CLI_OK;
+    }
+    if (o.Version) {
+        std::printf("zelvo-cli %s\n", ZELVO_VERSION);
+        return EXIT_CLI_OK;
+    }
+
+    InstallInterruptHandler();
+    TCliRunner runner(o, PacingDivisor());
+    return runner.Run();
+}
