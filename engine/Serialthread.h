@@ -5,9 +5,12 @@
 #include <QThread>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class QTimer;
@@ -72,8 +75,9 @@ class TSerialThread : public QThread
     Q_OBJECT
 public:
     // Consecutive failed store-and-forward reads after which a job is
-    // abandoned and the connection dropped (about 30 s at one per step).
-    static constexpr int MaxSFReadFailures = 30;
+    // abandoned and the connection dropped: each costs a frame time-out and
+    // a step, so about 30 s of silence on the USB bridge, 50 s on COM.
+    static constexpr int MaxSFReadFailures = 8;
     static constexpr int ReplyBufferSize = 8000;
 
     // Created on the GUI thread; the worker starts at once and idles until
@@ -131,6 +135,8 @@ protected:
     void run() override;
 
 private:
+    struct TSyncCall;
+
     void Step();
     void StepOpening();
     void StepChecking();
@@ -177,6 +183,14 @@ private:
     std::atomic<bool> FReloadAfterWrite{false};
     std::atomic<std::uint8_t> FConnectionEvent{CONN_EVENT_NONE};
     std::unique_ptr<TConnectionSettings> FSettings;
+    // The settings are written by the GUI thread (save, connect event) and
+    // read by the worker's save step.
+    mutable std::mutex FSettingsLock;
+    // Mirrors the parser's job code for readers on the other thread.
+    std::atomic<int> FJobCode{0};
     int FSFReadFailures = 0;
+    // Set when the engine is being destroyed; wakes the worker's pauses.
     std::atomic<bool> FEnding{false};
+    std::mutex FWakeLock;
+    std::condition_variable FWake;
 };

@@ -1,0 +1,823 @@
+#include "Serialthread.h"
+
+#include "Commissioningdataparser.h"
+#include "Connectionsettings.h"
+#include "Enginehost.h"
+#include "Errormanager.h"
+#include "Signalstrengthrefresh.h"
+#include "Zelvo.h"
+#include "Zelvocommsinterface.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <condition_variable>
+
+namespace
+{
+
+const QString kBrandName = QStringLiteral("Zelvo");
+const QString kSupportSuffix = QStringLiteral("\nPlease contact support.");
+
+const char *const kSFStateNames[] = {
+    "SF_IDLE",        "SF_CONNECTING",  "SF_CONNECTING_WITH_SNAPSHOT",
+    "SF_FORCE_SYNC",  "SF_PROCESSING",  "SF_WAITING_UPLOAD",
+    "SF_UPLOADING",   "SF_DOWNLOADING", "SF_WAITING_DOWNLOAD",
+    "SF_LOGGING_OFF", "SF_ERROR",       "SF_UNKNOWN",
+};
+
+// The engine's link. Once the engine is being destroyed every exchange fails
+// at once, so an operation in progress runs out after the frame it is
+// waiting on instead of retrying against the unit.
+class TEngineComms final : public TZelvoCommsInterface
+{
+public:
+    TEngineComms(const TPacing &pacing, const std::atomic<bool> &ending)
+        : TZelvoCommsInterface(pacing), FEnding(ending)
+    {
+    }
+
+    bool Open() override { return !FEnding.load() && TZelvoCommsInterface::Open(); }
+    bool Query(uint8_t command, uint8_t *reply, int32_t &replyLength) override
+    {
+        return !FEnding.load() && TZelvoCommsInterface::Query(command, reply, replyLength);
+    }
+    bool QueryWithPayload(uint8_t command, const uint8_t *payload, uint32_t payloadLength,
+                          uint8_t *reply, int32_t &replyLength) override
+    {
+        return !FEnding.load() && TZelvoCommsInterface::QueryWithPayload(
+                                      command, payload, payloadLength, reply, replyLength);
+    }
+    bool Send(uint8_t command, const uint8_t *payload, uint32_t payloadLength) override
+    {
+        return !FEnding.load() && TZelvoCommsInterface::Send(command, payload, payloadLength);
+    }
+
+private:
+    const std::atomic<bool> &FEnding;
+};
+
+} // namespace
+
+const char *StoreForwardStateName(int state)
+{
+    if (state < 0 || state > SF_UNKNOWN)
+        return "Unknown state";
+    return kSFStateNames[state];
+}
+
+// One call handed to the GUI thread. The worker waits for `Done`; when the
+// engine is being destroyed before the call started, the worker gives up and
+// the call is skipped, so shutting down never waits on the GUI thread.
+struct TSerialThread::TSyncCall {
+    std::mutex Lock;
+    std::condition_variable Cond;
+    bool Started = false;
+    bool Done = false;
+    bool Cancelled = false;
+};
+
+TSerialThread::TSerialThread(TEngineHost *host, const TPacing &pacing, QObject *parent)
+    : QThread(parent), FHost(host), FPacing(pacing), FReplyBuffer(ReplyBufferSize, 0),
+      FSettings(std::make_unique<TConnectionSettings>())
+{
+    TErrorManager *em = CreateErrorManager();
+    em->SetPanelsHook(
+        [host](const QString &p0, const QString &p1) { host->ShowStatusPanels(p0, p1); });
+    em->SetMemoHook([host](const QString &line) { host->AddLogLine(line); });
+    em->SetMessageHook([host](const QString &text, TMessageKind kind) {
+        host->ShowMessage(text, static_cast<int>(kind));
+    });
+
+    ReportStatus(QStringLiteral("Waiting..."));
+
+    FComms = std::make_unique<TEngineComms>(FPacing, FEnding);
+    FSignal = std::make_unique<TSignalStrengthRefresh>(FComms.get(), FPacing);
+    FUnit = std::make_unique<TZelvo>(*FComms, FPacing);
+    FParser = std::make_unique<TCommissioningDataParser>();
+    FParser->SetSnapshotSink([host] { host->ClearSnapshot(); },
+                             [host](const QString &line) { host->AddSnapshotLine(line); });
+    FParser->SetEnableTabsHook([host] { host->SetTabsEnabled(true); });
+
+    FLiveTimer = new QTimer(this);
+    FLiveTimer->setSingleShot(true);
+    FLiveTimer->setInterval(FPacing.LiveTimer);
+    connect(FLiveTimer, &QTimer::timeout, this, [this] { LiveTick(); });
+    FSignalTimer = new QTimer(this);
+    FSignalTimer->setSingleShot(true);
+    FSignalTimer->setInterval(FPacing.SignalTimer);
+    connect(FSignalTimer, &QTimer::timeout, this, [this] { SignalTick(); });
+
+    // Names the OS thread too, for debuggers.
+    setObjectName(QStringLiteral("SerialThread"));
+    start();
+}
+
+TSerialThread::~TSerialThread()
+{
+    FLiveTimer->stop();
+    FSignalTimer->stop();
+    {
+        std::lock_guard<std::mutex> lock(FWakeLock);
+        FEnding = true;
+    }
+    requestInterruption();
+    FWake.notify_all();
+    // An exchange in progress gives up at its frame time-out; the exchanges
+    // after it fail at once.
+    wait();
+
+    FUnit.reset();
+    delete FLiveTimer;
+    FLiveTimer = nullptr;
+    delete FSignalTimer;
+    FSignalTimer = nullptr;
+    FComms.reset();
+    FSignal.reset();
+    FParser.reset();
+    FSettings.reset();
+    if (TErrorManager *em = ErrorManager()) {
+        em->SetPanelsHook({});
+        em->SetMemoHook({});
+        em->SetMessageHook({});
+    }
+}
+
+void TSerialThread::run()
+{
+    while (!FEnding.load()) {
+        if (FActive.load())
+            Step();
+        PauseFor(FPacing.WorkerStep);
+    }
+}
+
+void TSerialThread::PauseFor(std::chrono::milliseconds period)
+{
+    std::unique_lock<std::mutex> lock(FWakeLock);
+    FWake.wait_for(lock, period, [this] { return FEnding.load(); });
+}
+
+void TSerialThread::Synchronize(const std::function<void()> &fn)
+{
+    if (QThread::currentThread() == thread()) {
+        fn();
+        return;
+    }
+    auto call = std::make_shared<TSyncCall>();
+    QMetaObject::invokeMethod(
+        this,
+        [call, &fn] {
+            {
+                std::lock_guard<std::mutex> lock(call->Lock);
+                if (call->Cancelled)
+                    return;
+                call->Started = true;
+            }
+            fn();
+            {
+                std::lock_guard<std::mutex> lock(call->Lock);
+                call->Done = true;
+            }
+            call->Cond.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock<std::mutex> lock(call->Lock);
+    while (!call->Done) {
+        if (FEnding.load() && !call->Started) {
+            call->Cancelled = true;
+            return;
+        }
+        call->Cond.wait_for(lock, std::chrono::milliseconds(10));
+    }
+}
+
+// ---- operations called on the GUI thread ----
+
+void TSerialThread::SetActive(bool active)
+{
+    FActive = active;
+}
+
+void TSerialThread::SetJob(int code)
+{
+    FParser->SetType(static_cast<std::int16_t>(code));
+    FJobCode = code;
+    ReportStatus(FParser->JobText());
+}
+
+void TSerialThread::FinishJob()
+{
+    FParser->SetType(0);
+    FJobCode = 0;
+    FJobFinished = true;
+}
+
+int TSerialThread::JobCode() const
+{
+    return FJobCode.load();
+}
+
+void TSerialThread::PostJob(int code)
+{
+    if (code == MSG_READ_IO_CONFIG)
+        FUnit->ClearIOConfig();
+    SetJob(code);
+    if (FLinkState.load() == LINK_IDLE) {
+        SetLinkState(LINK_OPENING);
+        ReportStatus(QStringLiteral("Opening Comm Port"));
+    } else {
+        SetLinkState(LINK_JOB);
+    }
+}
+
+void TSerialThread::StartConnect()
+{
+    SetJob(MSG_READ_BASIC_INFO);
+    if (FLinkState.load() == LINK_IDLE) {
+        SetLinkState(LINK_OPENING);
+        ReportStatus(QStringLiteral("Opening Comm Port"));
+    }
+}
+
+void TSerialThread::SetJobPayload(const std::uint8_t *bytes, int length)
+{
+    FParser->SetPayload(bytes, length);
+}
+
+bool TSerialThread::PrepareIOConfigUpload()
+{
+    std::vector<std::uint8_t> upload(ReplyBufferSize);
+    std::size_t length = 0;
+    switch (FUnit->BuildIOConfigUpload(upload.data(), upload.size(), length)) {
+    case TUploadResult::Built:
+        SetJobPayload(upload.data(), static_cast<int>(length));
+        return true;
+    case TUploadResult::TooLarge:
+        // Nothing is cut off: the user uploads part of the changes first.
+        ReportMessage(QStringLiteral("The IO Configuration changes are too large to upload at "
+                                     "once.\nPlease upload some of them, then the rest."),
+                      MK_ERROR);
+        return false;
+    case TUploadResult::NoChanges:
+    default:
+        return false;
+    }
+}
+
+void TSerialThread::SaveConnectionSettings(const TConnectionSettings &settings)
+{
+    {
+        std::lock_guard<std::mutex> lock(FSettingsLock);
+        *FSettings = settings;
+    }
+    FBusy = true;
+    SetLinkState(LINK_SAVE_SETTINGS);
+}
+
+void TSerialThread::StartSignalChecking()
+{
+    // A poll that failed last time starts afresh rather than failing again
+    // at once.
+    if (FSignal->State() == SIG_FAILED)
+        FSignal->Restart();
+    SetLinkState(LINK_SIGNAL);
+    FSignalTimer->start(FPacing.SignalTimer);
+}
+
+void TSerialThread::StopSignalChecking()
+{
+    FSignal->RequestStop();
+}
+
+void TSerialThread::SelectPort(bool useUsb, int port, int baudRate)
+{
+    FComms->SelectPort(useUsb, port, baudRate);
+    // The unit object's list shows the model that the link implies until the
+    // unit is asked for its type.
+}
+
+bool TSerialThread::IsUsbMode() const
+{
+    return FComms->IsUsbMode();
+}
+
+void TSerialThread::AttachListViews(QTreeWidget *lvIOs, QTreeWidget *lvIOConfig,
+                                    QTreeWidget *lvExternalIO)
+{
+    FUnit->AttachIOListView(lvIOs);
+    FUnit->AttachConfigView(lvIOConfig);
+    FUnit->AttachExternalView(lvExternalIO);
+}
+
+bool TSerialThread::HasBasicInfo() const
+{
+    return FParser->HasBasicInfo();
+}
+bool TSerialThread::HasUOMs() const
+{
+    return FParser->HasUOMs();
+}
+bool TSerialThread::HasIOConfiguration() const
+{
+    return FParser->HasIOConfiguration();
+}
+bool TSerialThread::HasUOMLists() const
+{
+    return FParser->HasUOMLists();
+}
+bool TSerialThread::HasInputTypes() const
+{
+    return FParser->HasInputTypes();
+}
+bool TSerialThread::HasModbusData() const
+{
+    return FParser->HasModbusData();
+}
+
+void TSerialThread::Poll()
+{
+    TErrorManager *em = ErrorManager();
+    bool acted = false;
+
+    if (em && em->HasNewStatus()) {
+        em->ApplyStatus();
+        acted = true;
+    }
+
+    const std::uint8_t event = FConnectionEvent.exchange(CONN_EVENT_NONE);
+    if (event == CONN_EVENT_DISCONNECTED) {
+        FHost->OnDisconnected();
+        acted = true;
+    } else if (event == CONN_EVENT_CONNECTED) {
+        FHost->OnConnected();
+        TConnectionSettings shown;
+        {
+            std::lock_guard<std::mutex> lock(FSettingsLock);
+            FUnit->GetSettings(*FSettings);
+            shown = *FSettings;
+        }
+        FHost->ShowConnectionSettings(shown, FUnit->IsVelloUnit());
+        acted = true;
+    }
+
+    // Only a status set during the steps above is flushed here; the rest
+    // waits for the next flush (every SetTabsEnabled does one).
+    if (em && em->HasNewStatus())
+        em->FlushLog();
+
+    if (em && em->HasQueuedMessage()) {
+        em->ShowQueuedMessage();
+        acted = true;
+    }
+
+    if (FSignal->HasFreshValue()) {
+        FHost->ShowSignalLevel(FSignal->SignalLevel());
+        acted = true;
+    }
+
+    if (FJobFinished.exchange(false)) {
+        FHost->SetTabsEnabled(true);
+        acted = true;
+    }
+
+    if (acted) {
+        TReceivedFlags flags;
+        flags.BasicInfo = HasBasicInfo();
+        flags.UOMs = HasUOMs();
+        flags.LoggedOn = FHost->IsLoggedOn();
+        flags.IOConfiguration = HasIOConfiguration();
+        flags.UOMLists = HasUOMLists();
+        flags.InputTypes = HasInputTypes();
+        flags.ModbusData = HasModbusData();
+        FHost->RefreshStatusLabels(flags);
+    }
+}
+
+// ---- reporting ----
+
+void TSerialThread::ReportStatus(const QString &text)
+{
+    if (TErrorManager *em = ErrorManager()) {
+        em->SetStatus(text);
+        em->AddLog(text);
+    }
+}
+
+void TSerialThread::ReportMessage(const QString &text, int kind)
+{
+    if (TErrorManager *em = ErrorManager())
+        em->QueueMessage(text, static_cast<TMessageKind>(kind));
+}
+
+void TSerialThread::DropConnection()
+{
+    ReportStatus(QStringLiteral("Disconnected. Waiting..."));
+    SetLinkState(LINK_IDLE);
+    FComms->Close();
+    FConnectionEvent = CONN_EVENT_DISCONNECTED;
+}
+
+// ---- worker steps ----
+
+void TSerialThread::Step()
+{
+    switch (FLinkState.load()) {
+    case LINK_IDLE:
+        FBusy = false;
+        SetStoreForwardState(SF_UNKNOWN);
+        break;
+    case LINK_OPENING:
+        StepOpening();
+        break;
+    case LINK_CHECKING:
+        StepChecking();
+        break;
+    case LINK_READ_TYPE:
+        StepReadType();
+        break;
+    case LINK_READ_SETTINGS:
+        StepReadSettings();
+        break;
+    case LINK_SAVE_SETTINGS:
+        StepSaveSettings();
+        break;
+    case LINK_LIVE:
+    case LINK_SIGNAL:
+        // The GUI thread's timers do the work.
+        FBusy = false;
+        break;
+    case LINK_JOB:
+        StepJob();
+        break;
+    case LINK_CLOSING:
+        FBusy = false;
+        DropConnection();
+        break;
+    case LINK_ERROR:
+        SetLinkState(LINK_CLOSING);
+        FConnectionEvent = CONN_EVENT_DISCONNECTED;
+        FBusy = false;
+        break;
+    default:
+        break;
+    }
+}
+
+void TSerialThread::StepOpening()
+{
+    if (FComms->Open()) {
+        SetLinkState(LINK_CHECKING);
+        ReportStatus(QStringLiteral("Checking device"));
+        return;
+    }
+    ReportStatus(QStringLiteral("Error opening comm port"));
+    if (FComms->IsUsbMode())
+        ReportMessage(QStringLiteral("There are no devices found.\nPlease ensure the ") +
+                          kBrandName + QStringLiteral(" is plugged into a USB port and powered up"),
+                      MK_INFORMATION);
+    else
+        ReportMessage(QStringLiteral("Error connecting.\nPlease ensure the ") + kBrandName +
+                          QStringLiteral(" is connected to the correct Comm port"),
+                      MK_INFORMATION);
+    SetLinkState(LINK_IDLE);
+    FConnectionEvent = CONN_EVENT_DISCONNECTED;
+}
+
+void TSerialThread::StepChecking()
+{
+    switch (FUnit->CheckFirmware()) {
+    case 0:
+        SetLinkState(LINK_READ_TYPE);
+        break;
+    case 2:
+        ReportMessage(QStringLiteral("Firmware is not compatible. An upgrade is needed.") +
+                          kSupportSuffix,
+                      MK_INFORMATION);
+        SetLinkState(LINK_CLOSING);
+        break;
+    default:
+        SetLinkState(LINK_CLOSING);
+        ReportStatus(QStringLiteral("Error communicating with ") + kBrandName);
+        break;
+    }
+}
+
+void TSerialThread::StepReadType()
+{
+    // The unit type rebuilds the I/O list that the window shows.
+    bool ok = false;
+    Synchronize([this, &ok] { ok = FUnit->ReadUnitType(); });
+    if (ok) {
+        SetLinkState(LINK_READ_SETTINGS);
+    } else {
+        SetLinkState(LINK_ERROR);
+        ReportStatus(QStringLiteral("Error communicating with ") + kBrandName);
+    }
+}
+
+void TSerialThread::StepReadSettings()
+{
+    if (FUnit->LoadSettings()) {
+        FIdleConfirmed = false;
+        FSFReadFailures = 0;
+        SetLinkState(LINK_JOB);
+        FConnectionEvent = CONN_EVENT_CONNECTED;
+    } else {
+        SetLinkState(LINK_ERROR);
+        ReportStatus(QStringLiteral("Error communicating with ") + kBrandName);
+    }
+}
+
+void TSerialThread::StepSaveSettings()
+{
+    TConnectionSettings settings;
+    {
+        std::lock_guard<std::mutex> lock(FSettingsLock);
+        settings = *FSettings;
+    }
+    // On success the unit applies its new settings and the tool lets go.
+    SetLinkState(FUnit->SaveSettings(settings) ? LINK_CLOSING : LINK_ERROR);
+}
+
+void TSerialThread::StepJob()
+{
+    FBusy = true;
+    if (!PollStoreForward())
+        return;
+    SetLinkState(LINK_LIVE);
+    ReportStatus(QStringLiteral("Ready to take live readings."));
+    Synchronize([this] { LiveTick(); });
+}
+
+// ---- store and forward ----
+
+void TSerialThread::SetStoreForwardState(int state)
+{
+    if (FSFState.load() == state)
+        return;
+    FSFState = static_cast<std::int8_t>(state);
+    if (TErrorManager *em = ErrorManager())
+        em->SetStoreForwardText(QString::fromLatin1(StoreForwardStateName(state)));
+}
+
+bool TSerialThread::PollStoreForward()
+{
+    std::uint8_t raw = 0;
+    if (!FComms->ReadSFState(raw)) {
+        // A unit that has stopped answering must not keep the window
+        // disabled for good: give up on the job and close the link.
+        if (++FSFReadFailures < MaxSFReadFailures)
+            return false;
+        FSFReadFailures = 0;
+        ReportStatus(QStringLiteral("No answer from the ") + kBrandName);
+        ReportMessage(QStringLiteral("The ") + kBrandName +
+                          QStringLiteral(" has stopped answering and the connection has been "
+                                         "closed.\nPlease check the ") +
+                          kBrandName + QStringLiteral(" to PC connection and connect again."),
+                      MK_ERROR);
+        FinishJob();
+        FForceSyncPending = false;
+        SetLinkState(LINK_ERROR);
+        return false;
+    }
+    FSFReadFailures = 0;
+    const int s = static_cast<std::int8_t>(raw);
+    SetStoreForwardState(s);
+
+    // After every new connection the unit must once be seen idle before a
+    // job runs.
+    if (!FIdleConfirmed) {
+        if (s != SF_IDLE) {
+            FComms->WriteSFCommand(SF_IDLE);
+            ReportStatus(QStringLiteral("Waiting for ") + kBrandName + QStringLiteral(" to Idle"));
+            return false;
+        }
+        FIdleConfirmed = true;
+    }
+
+    switch (s) {
+    case SF_IDLE:
+        if (FForceSyncPending.load()) {
+            FComms->WriteSFCommand(SF_FORCE_SYNC);
+        } else if (FJobCode.load() == 0) {
+            ReportStatus(kBrandName + QStringLiteral(" idle"));
+            return true;
+        } else {
+            FComms->WriteSFCommand(
+                FJobCode.load() == MSG_READ_SNAPSHOT ? SF_CONNECTING_WITH_SNAPSHOT : SF_CONNECTING);
+        }
+        FForceSyncPending = false;
+        ReportStatus(kBrandName + QStringLiteral(" idle."));
+        break;
+    case SF_CONNECTING:
+    case SF_CONNECTING_WITH_SNAPSHOT:
+        ReportStatus(QStringLiteral("Connecting to Server."));
+        break;
+    case SF_FORCE_SYNC:
+        ReportStatus(QStringLiteral("Forcing sync with server"));
+        break;
+    case SF_PROCESSING:
+        ReportStatus(QStringLiteral("Processing commands."));
+        break;
+    case SF_WAITING_UPLOAD:
+        if (FJobCode.load() != 0) {
+            // A lost upload shows up later as a server error or a bad reply.
+            FParser->SendMessage(*FComms);
+            FComms->WriteSFCommand(SF_UPLOADING);
+        } else {
+            FComms->WriteSFCommand(SF_LOGGING_OFF);
+        }
+        break;
+    case SF_UPLOADING:
+        ReportStatus(QStringLiteral("Uploading to server."));
+        break;
+    case SF_DOWNLOADING:
+        ReportStatus(QStringLiteral("Downloading from server."));
+        break;
+    case SF_WAITING_DOWNLOAD:
+        DownloadReply();
+        break;
+    case SF_LOGGING_OFF:
+        ReportStatus(QStringLiteral("Logging off."));
+        break;
+    case SF_ERROR:
+    case SF_UNKNOWN:
+        ReportMessage(
+            QStringLiteral("An error has occurred.") +
+                QStringLiteral("\nThis could be due to poor signal. Please check that the signal "
+                               "and online LED's are both on") +
+                QStringLiteral("\nIf Signal and online are both on and Server is flashing then "
+                               "please try again."),
+            MK_INFORMATION);
+        FinishJob();
+        FForceSyncPending = false;
+        FComms->WriteSFCommand(SF_IDLE);
+        break;
+    default:
+        break;
+    }
+    return s == SF_LOGGING_OFF || s == SF_ERROR;
+}
+
+void TSerialThread::DownloadReply()
+{
+    ReportStatus(QStringLiteral("Waiting for download."));
+    FParseResult = false;
+    FReplyLength = 0;
+    // The read is bounded by the buffer: a longer reply fails like a bad one.
+    if (FComms->ReadMessage(FReplyBuffer.data(), ReplyBufferSize, FReplyLength) &&
+        FReplyLength <= ReplyBufferSize) {
+        bool parsed = false;
+        Synchronize([this, &parsed] {
+            parsed = FParser->ParseReply(FReplyBuffer.data(), FReplyLength, FUnit.get());
+        });
+        FParseResult = parsed;
+    }
+
+    int next = SF_LOGGING_OFF;
+    FForceSyncPending = false;
+    const bool good = FParseResult;
+
+    switch (FJobCode.load()) {
+    case MSG_READ_BASIC_INFO:
+        if (good) {
+            next = SF_CONNECTING;
+            SetJob(MSG_READ_UOM_INFO);
+        } else {
+            ReportMessage(QStringLiteral("An error has occurred.") +
+                              QStringLiteral("\nCommunication with the ") + kBrandName +
+                              QStringLiteral(" failed. Please restart the software"),
+                          MK_INFORMATION);
+            FinishJob();
+            FComms->WriteSFCommand(SF_IDLE);
+        }
+        break;
+    case MSG_WRITE_OUTPUT:
+        FForceSyncPending = true;
+        FinishJob();
+        break;
+    case MSG_READ_UOM_INFO:
+        ReportStatus(good ? QStringLiteral("UOM Info read complete")
+                          : QStringLiteral("UOM Info read error"));
+        if (FReloadAfterWrite.load()) {
+            next = SF_CONNECTING;
+            SetJob(MSG_READ_IO_CONFIG);
+        } else {
+            FinishJob();
+        }
+        break;
+    case MSG_LOGON:
+        Synchronize([this, good] { FHost->LogonResult(good); });
+        FinishJob();
+        break;
+    case MSG_READ_IO_CONFIG:
+        if (good) {
+            ReportStatus(QStringLiteral("IOConfig read OK"));
+            next = SF_CONNECTING;
+            if (FUnit->MoreIOConfigToFollow()) {
+                ReportStatus(QStringLiteral("More IO Config to follow..."));
+                SetJob(MSG_READ_IO_CONFIG);
+            } else {
+                ReportStatus(QStringLiteral("All IO Config has been read"));
+                SetJob(MSG_READ_INPUT_TYPES);
+            }
+        } else {
+            ReportStatus(QStringLiteral("IOConfig read error"));
+            FinishJob();
+        }
+        break;
+    case MSG_READ_UOM_LIST:
+        next = SF_CONNECTING;
+        SetJob(MSG_READ_MODBUS_DATA);
+        break;
+    case MSG_READ_INPUT_TYPES:
+        next = SF_CONNECTING;
+        SetJob(MSG_READ_UOM_LIST);
+        break;
+    case MSG_READ_MODBUS_DATA:
+        if (FReloadAfterWrite.load()) {
+            FReloadAfterWrite = false;
+            FForceSyncPending = true;
+        }
+        FinishJob();
+        break;
+    case MSG_WRITE_IO_CONFIG:
+        if (good) {
+            Synchronize([this] {
+                FUnit->CommitIOConfig();
+                FUnit->ClearIOConfig();
+            });
+            next = SF_CONNECTING;
+            SetJob(MSG_READ_UOM_INFO);
+            FReloadAfterWrite = true;
+        } else {
+            ReportMessage(QStringLiteral("Uploading of the IO Configuration changes has "
+                                         "failed.\nPlease check that the signal and online LED's "
+                                         "are still on then try again."),
+                          MK_INFORMATION);
+            FinishJob();
+        }
+        break;
+    default:
+        FinishJob();
+        break;
+    }
+
+    FComms->WriteSFCommand(static_cast<std::uint8_t>(next));
+    PauseFor(FPacing.AfterDownload);
+}
+
+// ---- GUI-thread ticks ----
+
+void TSerialThread::LiveTick()
+{
+    FLiveTimer->stop();
+    FLiveTimer->setInterval(FPacing.LiveTimer);
+    if (FLinkState.load() != LINK_LIVE)
+        return;
+    switch (FHost->ActivePage()) {
+    case 3:
+        ReportStatus(QStringLiteral("Reading External IO..."));
+        FUnit->PollExternalIO();
+        FLiveTimer->start();
+        break;
+    case 2:
+        ReportStatus(QStringLiteral("Reading Internal IO..."));
+        if (FUnit->PollLiveValues())
+            FLiveTimer->start();
+        else
+            DropConnection();
+        break;
+    default:
+        FLiveTimer->start();
+        break;
+    }
+}
+
+void TSerialThread::SignalTick()
+{
+    FSignalTimer->stop();
+    FSignalTimer->setInterval(FPacing.SignalTimer);
+    if (FLinkState.load() != LINK_SIGNAL)
+        return;
+    switch (FSignal->Tick()) {
+    case SIG_DONE:
+        // One store-and-forward poll, which ends at once for an idle unit.
+        SetLinkState(LINK_JOB);
+        break;
+    case SIG_FAILED: {
+        SetLinkState(LINK_ERROR);
+        const QString text =
+            QStringLiteral("Refreshing signal strength failed. Please check your ") + kBrandName +
+            QStringLiteral(" to PC connection");
+        ReportStatus(text);
+        ReportMessage(text, MK_ERROR);
+        DropConnection();
+        break;
+    }
+    default:
+        FSignalTimer->start();
+        break;
+    }
+}
