@@ -1,0 +1,511 @@
+#include "Ios.h"
+#include "Commands.h"
+#include "Fixediolists.h"
+
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <memory>
+#include <optional>
+#include <set>
+#include <vector>
+
+namespace
+{
+
+// Answers the input box like a user would, and records what it was asked.
+struct InputBoxAnswer {
+    std::optional<QString> answer; // nullopt: the user presses Cancel
+    int asked = 0;
+    QString caption, prompt, initial;
+    QStringList invalid;
+    TIO::TInputQuery previousQuery;
+    TIO::TInvalidEntry previousInvalid;
+
+    InputBoxAnswer()
+    {
+        previousQuery = TIO::SetInputQuery([this](const QString &c, const QString &p, QString &t) {
+            ++asked;
+            caption = c;
+            prompt = p;
+            initial = t;
+            if (!answer)
+                return false;
+            t = *answer;
+            return true;
+        });
+        previousInvalid = TIO::SetInvalidEntryHandler([this](const QString &m) { invalid << m; });
+    }
+    ~InputBoxAnswer()
+    {
+        TIO::SetInputQuery(previousQuery);
+        TIO::SetInvalidEntryHandler(previousInvalid);
+    }
+};
+
+struct Edit {
+    uint8_t number;
+    int32_t value;
+};
+
+// A list with one I/O of the given type, shown in a view, editable, with its
+// edits recorded.
+struct OneIOList {
+    QTreeWidget view;
+    TIOs ios;
+    std::vector<Edit> edits;
+
+    explicit OneIOList(int32_t ioType, long double value = 0)
+    {
+        auto io = std::make_unique<TIO>(7, "Output", "[X]", ioType);
+        io->Value = value;
+        ios.Add(std::move(io));
+        ios.AttachListView(&view);
+        ios.SetEditable(true);
+        ios.OnValueEdited = [this](TIOs *sender, uint8_t number, int32_t v) {
+            EXPECT_EQ(sender, &ios);
+            edits.push_back({number, v});
+        };
+    }
+    TIO *io() { return ios.At(0); }
+    void DoubleClickRow(int row)
+    {
+        view.setCurrentItem(view.topLevelItem(row));
+        ios.ListViewDoubleClick();
+    }
+};
+
+QString TagsOf(const TIOs &ios)
+{
+    QStringList tags;
+    for (int i = 0; i < ios.Count(); ++i)
+        tags << ios.At(i)->Tag;
+    return tags.join(",");
+}
+
+} // namespace
+
+// ---- Fixed per-model lists ----
+
+TEST(FixedIOLists, BothModels_NumbersFollowTableOrderWithKnownLandmarks)
+{
+    struct Row {
+        uint8_t unitType;
+        int count;
+        int buzzerNumber;
+        const char *lastTag;
+    };
+    for (const Row &row :
+         {Row{UNIT_TYPE_OSTRA, 47, 30, "[CNT04]"}, Row{UNIT_TYPE_VELLO, 41, 12, "[TMR08]"}}) {
+        TIOs ios;
+        ASSERT_EQ(BuildFixedIOList(ios, row.unitType), row.count);
+        ASSERT_EQ(ios.Count(), row.count);
+        std::set<QString> tags;
+        for (int i = 0; i < ios.Count(); ++i) {
+            EXPECT_EQ(ios.At(i)->Number, i) << "unit type " << int(row.unitType);
+            tags.insert(ios.At(i)->Tag);
+        }
+        EXPECT_EQ(static_cast<int>(tags.size()), row.count) << "tags are unique";
+        EXPECT_EQ(ios.FindIO(static_cast<uint8_t>(row.buzzerNumber))->Tag, "[BUZ1]");
+        EXPECT_EQ(ios.At(row.count - 1)->Tag, row.lastTag);
+    }
+}
+
+TEST(FixedIOLists, EachModel_HasOnlyItsOwnKindsOfIO)
+{
+    auto typesOf = [](uint8_t unitType) {
+        std::set<int32_t> types;
+        for (const auto &e : FixedIOTable(unitType))
+            types.insert(e.IOType);
+        return types;
+    };
+    EXPECT_EQ(typesOf(UNIT_TYPE_OSTRA), (std::set<int32_t>{1, 2, 4, 7, 8, 11, 12}));
+    EXPECT_EQ(typesOf(UNIT_TYPE_VELLO), (std::set<int32_t>{2, 5, 7, 8, 11, 12, 14}));
+    EXPECT_TRUE(FixedIOTable(0).empty());
+    EXPECT_TRUE(FixedIOTable(4).empty());
+}
+
+TEST(FixedIOLists, SpotEntries_MatchTheUnitsNamesAndTypes)
+{
+    const auto &ostra = FixedIOTable(UNIT_TYPE_OSTRA);
+    EXPECT_STREQ(ostra[4].Name, "Relay Output 1");
+    EXPECT_STREQ(ostra[29].Tag, "[IN22]");
+    EXPECT_STREQ(ostra[35].Name, "Analogue Output 1");
+    EXPECT_EQ(ostra[39].IOType, 8);
+    const auto &vello = FixedIOTable(UNIT_TYPE_VELLO);
+    EXPECT_STREQ(vello[7].Name, "Configurable Input 08");
+    EXPECT_STREQ(vello[17].Tag, "[VAR01]");
+    EXPECT_EQ(vello[33].IOType, 14);
+}
+
+TEST(FixedIOLists, SwitchingModel_RebuildsListAndViewFromScratch)
+{
+    QTreeWidget view;
+    TIOs ios;
+    ios.AttachListView(&view);
+    BuildFixedIOList(ios, UNIT_TYPE_OSTRA);
+    ios.SetValue(0, 1);
+    BuildFixedIOList(ios, UNIT_TYPE_VELLO);
+
+    EXPECT_EQ(ios.Count(), 41);
+    EXPECT_FALSE(TagsOf(ios).contains("[DO01]"));
+    EXPECT_EQ(view.topLevelItemCount(), 42);
+    EXPECT_EQ(view.topLevelItem(0)->text(1), "[IN01]");
+    EXPECT_EQ(view.topLevelItem(0)->text(3), "");
+
+    BuildFixedIOList(ios, 9);
+    EXPECT_EQ(ios.Count(), 0);
+    EXPECT_EQ(view.topLevelItemCount(), 1);
+}
+
+// ---- Texts ----
+
+TEST(TIO, ValueText_EveryTypeFormatsItsValue)
+{
+    struct Row {
+        int32_t type;
+        long double value;
+        const char *units;
+        bool isDigital;
+        const char *expected;
+    };
+    const Row rows[] = {
+        {0, 0.999L, "", false, "Off"},
+        {0, 1, "", false, "On"},
+        {1, 2, "", false, "On"},
+        {2, 0, "", false, "Off"},
+        {3, 12.5L, "V", false, "12.50 V"},
+        {4, 1.5L, "V", false, "1.5000 V"},
+        {5, 3, "", false, "3.00 "},
+        {6, 150, "ignored", false, "150.000000 ms"},
+        {7, 42.5L, "l", false, "42.50 l"},
+        {8, 50, "Hz", false, "50.0000 Hz"},
+        {9, 5, "x", false, ""},
+        {10, 5, "x", false, ""},
+        {11, 512, "%", false, "512 %"},
+        {12, 2, "bar", true, "On"},
+        {12, 0.5L, "bar", true, "Off"},
+        {12, 3.14159L, "bar", false, "3.14 bar"},
+        {13, 1, "x", false, ""},
+        {14, 150, "", false, "1.5000 secs"},
+        {14, -25, "", false, "-0.2500 secs"},
+        {-1, 1, "x", false, ""},
+        {99, 1, "x", false, ""},
+    };
+    for (const Row &row : rows) {
+        TIO io(1, "n", "t", row.type);
+        io.Value = row.value;
+        io.UnitsText = row.units;
+        io.IsDigital = row.isDigital;
+        EXPECT_EQ(io.GetValueText(), row.expected) << "type " << row.type;
+    }
+}
+
+TEST(TIO, ValueText_HugeOrNonNumberValues_FormatWithoutFailing)
+{
+    TIO analogue(1, "n", "t", 3);
+    analogue.Value = 1e300L * 1e300L; // beyond double, still extended
+    EXPECT_GT(analogue.GetValueText().size(), 600);
+    TIO timer(1, "n", "t", 14);
+    timer.Value = 1e300L;
+    EXPECT_EQ(timer.GetValueText(), "inf secs");
+    timer.Value = std::numeric_limits<long double>::quiet_NaN();
+    EXPECT_TRUE(timer.GetValueText().endsWith(" secs"));
+}
+
+TEST(TIO, OnOffTexts_ComeFromSetUOMDisplayAtNextValueUpdate)
+{
+    QTreeWidget view;
+    TIOs ios;
+    ios.Add(std::make_unique<TIO>(3, "Pump", "[IN04]", 12));
+    ios.AttachListView(&view);
+    ios.SetValue(3, 1);
+    EXPECT_EQ(view.topLevelItem(0)->text(3), "1.00 ");
+
+    ios.SetUOMDisplay(3, true, "", "Running", "Stopped");
+    ios.SetUOMDisplay(200, true, "", "x", "y"); // not in the list: nothing happens
+    EXPECT_EQ(view.topLevelItem(0)->text(3), "1.00 ") << "rows are not rewritten at once";
+    ios.SetValue(3, 0);
+    EXPECT_EQ(view.topLevelItem(0)->text(3), "Stopped");
+    ios.SetValue(200, 5);
+    EXPECT_EQ(ios.At(0)->Value, 0);
+}
+
+TEST(TIO, TypeColumn_ShowsConfigurableSubTypeWhenSet)
+{
+    struct Row {
+        int32_t ioType;
+        int32_t sub;
+        const char *expected;
+    };
+    const Row rows[] = {{12, -1, "Configurable"},
+                        {12, 0, "Conf. 0-5V"},
+                        {12, 1, "Conf. 0-10V"},
+                        {12, 2, "Conf. 4-20mA"},
+                        {12, 3, "Conf. 10K Therm."},
+                        {12, 4, "Conf. Digital High"},
+                        {12, 5, "Conf. Digital Low"},
+                        {12, 6, "Configurable"},
+                        {3, 2, "Conf. 4-20mA"},
+                        {14, -1, "Timer"},
+                        {6, -1, "Timer"},
+                        {3, -1, "Analog Input"},
+                        {4, -1, "Analog Output"},
+                        {13, -1, "Alarm"},
+                        {9, -1, ""}};
+    for (const Row &row : rows) {
+        TIO io(0, "n", "t", row.ioType);
+        io.ConfigurableType = row.sub;
+        QTreeWidgetItem item;
+        io.AttachListItem(&item);
+        EXPECT_EQ(item.text(2), row.expected) << row.ioType << "/" << row.sub;
+        io.ListItem = nullptr;
+    }
+}
+
+// ---- View ----
+
+TEST(TIOs, AttachListView_SetsColumnsAndOneRowPerIOPlusEmptyLastRow)
+{
+    QTreeWidget view;
+    view.setColumnCount(7);
+    view.addTopLevelItem(new QTreeWidgetItem(QStringList{"stale"}));
+    TIOs ios;
+    BuildFixedIOList(ios, UNIT_TYPE_OSTRA);
+    ios.AttachListView(&view);
+
+    ASSERT_EQ(view.columnCount(), 4);
+    const QStringList captions{"IO Name", "IO Tag", "IO Type", "Value"};
+    const int widths[] = {120, 60, 110, 80};
+    for (int c = 0; c < 4; ++c) {
+        EXPECT_EQ(view.headerItem()->text(c), captions[c]);
+        EXPECT_EQ(view.columnWidth(c), widths[c]);
+    }
+    EXPECT_FALSE(view.rootIsDecorated());
+    EXPECT_EQ(view.selectionBehavior(), QAbstractItemView::SelectRows);
+
+    ASSERT_EQ(view.topLevelItemCount(), 48);
+    for (int r = 0; r < 47; ++r) {
+        QTreeWidgetItem *item = view.topLevelItem(r);
+        EXPECT_EQ(TIO::FromItem(item), ios.At(r));
+        EXPECT_EQ(item->text(0), ios.At(r)->Name);
+        EXPECT_EQ(item->text(3), "") << "value empty until the first reading";
+    }
+    EXPECT_EQ(view.topLevelItem(8)->text(2), "Configurable");
+    QTreeWidgetItem *last = view.topLevelItem(47);
+    EXPECT_EQ(TIO::FromItem(last), nullptr);
+    EXPECT_EQ(last->text(0), "");
+}
+
+TEST(TIOs, Clear_RemovesRowsWithRecordsAndAddAfterwardsShowsOnRefresh)
+{
+    QTreeWidget view;
+    TIOs ios;
+    BuildFixedIOList(ios, UNIT_TYPE_VELLO);
+    ios.AttachListView(&view);
+    ios.Clear();
+    EXPECT_EQ(view.topLevelItemCount(), 0);
+    EXPECT_EQ(ios.Count(), 0);
+    ios.Add(std::make_unique<TIO>(1, "A", "[A]", 5));
+    ios.Refresh();
+    EXPECT_EQ(view.topLevelItemCount(), 2);
+}
+
+TEST(TIOs, ViewDestroyedFirst_LaterUpdatesTouchNoFreedRow)
+{
+    TIOs ios;
+    BuildFixedIOList(ios, UNIT_TYPE_OSTRA);
+    {
+        QTreeWidget view;
+        ios.AttachListView(&view);
+        ios.SetValue(0, 1);
+    }
+    EXPECT_EQ(ios.ListView(), nullptr);
+    EXPECT_EQ(ios.At(0)->ListItem, nullptr);
+    ios.SetValue(0, 0); // would write into a freed row without the guard
+    ios.Refresh();
+    ios.Clear();
+}
+
+TEST(TIOs, ListDestroyedFirst_ViewKeepsNoRowPointingAtARecord)
+{
+    QTreeWidget view;
+    {
+        TIOs ios;
+        BuildFixedIOList(ios, UNIT_TYPE_VELLO);
+        ios.AttachListView(&view);
+    }
+    EXPECT_EQ(view.topLevelItemCount(), 0);
+    // A double-click after the list is gone must not reach it.
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton);
+}
+
+TEST(TIOs, AttachToSecondView_FirstViewLosesItsRows)
+{
+    QTreeWidget first, second;
+    TIOs ios;
+    BuildFixedIOList(ios, UNIT_TYPE_VELLO);
+    ios.AttachListView(&first);
+    ios.AttachListView(&second);
+    EXPECT_EQ(first.topLevelItemCount(), 0);
+    EXPECT_EQ(second.topLevelItemCount(), 42);
+}
+
+// ---- Editing ----
+
+TEST(TIOs, DoubleClickDigitalOutput_TogglesWithoutDialogAndSendsValue)
+{
+    for (int32_t type : {1, 2}) {
+        InputBoxAnswer box;
+        OneIOList list(type);
+        list.DoubleClickRow(0);
+        list.DoubleClickRow(0);
+        EXPECT_EQ(box.asked, 0);
+        ASSERT_EQ(list.edits.size(), 2u);
+        EXPECT_EQ(list.edits[0].number, 7);
+        EXPECT_EQ(list.edits[0].value, 1);
+        EXPECT_EQ(list.edits[1].value, 0);
+        EXPECT_EQ(list.view.topLevelItem(0)->text(3), "") << "the next reading shows it";
+    }
+}
+
+TEST(TIOs, DoubleClickRealMouse_ReachesTheHandler)
+{
+    OneIOList list(1);
+    list.view.resize(400, 200);
+    list.view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list.view));
+    const QRect rect = list.view.visualItemRect(list.view.topLevelItem(0));
+    // A double-click reaches an item view as press, release, then double-click.
+    QTest::mouseClick(list.view.viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseDClick(list.view.viewport(), Qt::LeftButton, {}, rect.center());
+    ASSERT_EQ(list.edits.size(), 1u);
+    EXPECT_EQ(list.edits[0].value, 1);
+}
+
+TEST(TIOs, DoubleClick_EmptyLastRowNotEditableOrNoSelection_DoesNothing)
+{
+    InputBoxAnswer box;
+    box.answer = "5";
+    OneIOList list(5);
+    list.DoubleClickRow(1);
+    list.ios.SetEditable(false);
+    list.DoubleClickRow(0);
+    list.ios.SetEditable(true);
+    list.view.clearSelection();
+    list.view.setCurrentItem(nullptr);
+    list.ios.ListViewDoubleClick();
+    EXPECT_EQ(box.asked, 0);
+    EXPECT_TRUE(list.edits.empty());
+}
+
+TEST(TIOs, EditValue_CheckBoxRowUnchecked_RefusesEdit)
+{
+    OneIOList list(1);
+    list.view.topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+    EXPECT_FALSE(list.io()->EditValue());
+    list.view.topLevelItem(0)->setCheckState(0, Qt::Checked);
+    EXPECT_TRUE(list.io()->EditValue());
+}
+
+TEST(TIOs, EditValue_InputBoxEntries_StoreTheUnitsValue)
+{
+    struct Row {
+        int32_t type;
+        const char *typed;
+        long double stored;
+        int32_t sent;
+    };
+    const Row rows[] = {
+        {11, "50", 512, 512},     {11, "200", 1024, 1024},
+        {11, "33", 337.92L, 337}, {11, "-10", 0, 0},
+        {4, "12", 4095, 4095},    {4, "-3", 0, 0},
+        {4, "5", 2048, 2048},     {4, "10", 4095, 4095},
+        {4, "0.001", 0, 0},       {4, " 2.5 ", 1024, 1024},
+        {4, "nan", 0, 0},         {14, "25", 2, 2},
+        {14, "-25", -2, -2},      {14, "9", 0, 0},
+        {5, "-7", -7, -7},        {6, "2147483647", 2147483647, 2147483647},
+        {7, "+12", 12, 12},
+    };
+    for (const Row &row : rows) {
+        InputBoxAnswer box;
+        box.answer = QString::fromLatin1(row.typed);
+        OneIOList list(row.type, 3);
+        list.DoubleClickRow(0);
+        EXPECT_EQ(box.caption, "Edit Value");
+        EXPECT_EQ(box.prompt, "Output");
+        EXPECT_NEAR(static_cast<double>(list.io()->Value), static_cast<double>(row.stored), 1e-9)
+            << "type " << row.type << " typed " << row.typed;
+        ASSERT_EQ(list.edits.size(), 1u) << "type " << row.type << " typed " << row.typed;
+        EXPECT_EQ(list.edits[0].value, row.sent);
+    }
+}
+
+TEST(TIOs, EditValue_InitialTextShowsTheCurrentValue)
+{
+    struct Row {
+        int32_t type;
+        long double value;
+        const char *initial;
+    };
+    for (const Row &row : {Row{5, 41.9L, "41"}, Row{11, 512, "512"}, Row{14, -7.5L, "-7"},
+                           Row{4, 1.25L, "1.2500"}, Row{7, 4294967295.0L, "4294967295"}}) {
+        InputBoxAnswer box; // Cancel
+        OneIOList list(row.type, row.value);
+        list.DoubleClickRow(0);
+        EXPECT_EQ(box.initial, row.initial) << "type " << row.type;
+    }
+}
+
+TEST(TIOs, EditValue_CancelOrNotANumber_LeavesValueAndSendsNothing)
+{
+    struct Row {
+        int32_t type;
+        std::optional<QString> typed;
+        const char *message;
+    };
+    const Row rows[] = {
+        {5, std::nullopt, nullptr},
+        {4, std::nullopt, nullptr},
+        {5, QString("abc"), "'abc' is not a valid integer value"},
+        {11, QString("1.5"), "'1.5' is not a valid integer value"},
+        {14, QString(""), "'' is not a valid integer value"},
+        {6, QString("99999999999"), "'99999999999' is not a valid integer value"},
+        {4, QString("ten"), "'ten' is not a valid floating point value"},
+    };
+    for (const Row &row : rows) {
+        InputBoxAnswer box;
+        box.answer = row.typed;
+        OneIOList list(row.type, 3);
+        list.DoubleClickRow(0);
+        EXPECT_EQ(box.asked, 1);
+        EXPECT_EQ(list.io()->Value, 3);
+        EXPECT_TRUE(list.edits.empty());
+        if (row.message)
+            EXPECT_EQ(box.invalid, QStringList{row.message});
+        else
+            EXPECT_TRUE(box.invalid.isEmpty());
+    }
+}
+
+TEST(TIOs, EditValue_ReadOnlyTypes_NeitherAskNorChange)
+{
+    for (int32_t type : {0, 3, 8, 9, 10, 12, 13, 15}) {
+        InputBoxAnswer box;
+        box.answer = "1";
+        OneIOList list(type, 0);
+        list.DoubleClickRow(0);
+        EXPECT_EQ(box.asked, 0) << "type " << type;
+        EXPECT_TRUE(list.edits.empty()) << "type " << type;
+    }
+}
+
+TEST(TIOs, EditValue_RecordWithoutRow_RefusesEdit)
+{
+    TIO io(1, "n", "t", 1);
+    EXPECT_FALSE(io.EditValue());
+    EXPECT_EQ(io.Value, 0);
+}
