@@ -36,15 +36,6 @@ TEST(FindTooLongSettingsText, WindowTexts_CountSingleByteCharacters)
     const QString password(19, QChar(0xE9));
     EXPECT_EQ(FindTooLongSettingsText(QString(), QString(), password), STF_NONE);
     EXPECT_EQ(FindTooLongSettingsText(QString(), QString(), password + "x"), STF_PASSWORD);
-}
-
-TEST(SettingsTextTooLongMessage, NamesFieldAndLimit)
-{
-    EXPECT_EQ(SettingsTextTooLongMessage(STF_APN),
-              "The APN is too long: the unit holds at most 124 characters.");
-    EXPECT_EQ(SettingsTextTooLongMessage(STF_USERNAME),
-              "The user name is too long: the unit holds at most 44 characters.");
     EXPECT_EQ(SettingsTextTooLongMessage(STF_PASSWORD),
               "The password is too long: the unit holds at most 19 characters.");
-    EXPECT_TRUE(SettingsTextTooLongMessage(STF_NONE).isEmpty());
 }
