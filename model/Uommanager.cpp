@@ -18,10 +18,12 @@ void TUOMManager::PopulateUOMInformation(const uint8_t *data, std::size_t length
     if (data == nullptr)
         length = 0;
     std::size_t consumed = 0;
-    FInputTypes->PopulateInputTypes(data, length, consumed);
-    if (consumed > length)
+    const bool typesComplete = FInputTypes->PopulateInputTypes(data, length, consumed);
+    // The UOMs start right after the input types. A block that ends inside
+    // the input types has no UOM part: reading on would take input-type bytes
+    // for UOMs, so the list is emptied (and the reason logged) instead.
+    if (!typesComplete || consumed > length)
         consumed = length;
-    // The UOMs start right after the input types; a cut block leaves them empty.
     FUOMs->PopulateUOMs(data == nullptr ? nullptr : data + consumed, length - consumed);
 }
 

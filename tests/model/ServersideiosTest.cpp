@@ -1,0 +1,277 @@
+#include "Serversideios.h"
+
+#include "ScalingTestSupport.h"
+
+#include <QHeaderView>
+#include <QTreeWidget>
+#include <QTreeWidgetItem>
+
+namespace
+{
+
+using zelvo::test::TBytes;
+
+TBytes ConfigRecord(int32_t id, const std::string &tag, const std::string &name, int flags = 0x05)
+{
+    TBytes b;
+    b.I32(id)
+        .Text(tag, 6)
+        .U8(1)
+        .I32(100 + id)
+        .U8(flags)
+        .U8(static_cast<int>(name.size()))
+        .Raw(name);
+    return b;
+}
+
+TServerSideIO *RecordOf(QTreeWidgetItem *row)
+{
+    return static_cast<TServerSideIO *>(row->data(0, Qt::UserRole).value<void *>());
+}
+
+class TServerSideIOsTest : public zelvo::test::TWithErrorLog
+{
+protected:
+    void SetUp() override
+    {
+        TWithErrorLog::SetUp();
+        List.AttachConfigView(&Config);
+        List.AttachExternalView(&External);
+    }
+    // Records 1 "Level" (IN01), 2 "Flow" (EXT002), 3 "Alarm" (DI01).
+    void LoadThree()
+    {
+        TBytes b;
+        b.Append(ConfigRecord(1, "IN01  ", "Level"))
+            .Append(ConfigRecord(2, "EXT002", "Flow", 0x06))
+            .Append(ConfigRecord(3, "DI01  ", "Alarm", 0x00));
+        ASSERT_EQ(List.PopulateRecords(b.Data.data(), b.Data.size()), b.Data.size());
+    }
+    QTreeWidget Config;
+    QTreeWidget External;
+    TServerSideIOs List{nullptr};
+};
+
+TEST_F(TServerSideIOsTest, AttachViews_SetsColumnsAndWidths)
+{
+    const std::vector<std::pair<QString, int>> config = {
+        {"IO Name", 120}, {"IO Tag", 60}, {"Logging", 90}};
+    ASSERT_EQ(Config.columnCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(Config.headerItem()->text(i), config[i].first);
+        EXPECT_EQ(Config.columnWidth(i), config[i].second);
+    }
+    const std::vector<std::pair<QString, int>> external = {
+        {"IO Name", 120}, {"IO Tag", 60},      {"Logging", 90}, {"Value", 80},
+        {"Error", 70},    {"Slave Name", 165}, {"ID", 30}};
+    ASSERT_EQ(External.columnCount(), 7);
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(External.headerItem()->text(i), external[i].first);
+        EXPECT_EQ(External.columnWidth(i), external[i].second);
+    }
+    EXPECT_FALSE(Config.rootIsDecorated());
+    EXPECT_EQ(Config.selectionBehavior(), QAbstractItemView::SelectRows);
+    // With no records the configuration view still has its empty last row.
+    EXPECT_EQ(Config.topLevelItemCount(), 1);
+    EXPECT_EQ(External.topLevelItemCount(), 0);
+}
+
+TEST_F(TServerSideIOsTest, Refresh_ThreeRecordsOneExternal_RowsInBothViews)
+{
+    LoadThree();
+    ASSERT_EQ(Config.topLevelItemCount(), 4);
+    ASSERT_EQ(External.topLevelItemCount(), 1);
+    EXPECT_EQ(List.ExternalCount(), 1);
+    EXPECT_EQ(Config.topLevelItem(0)->text(0), "Level");
+    EXPECT_EQ(Config.topLevelItem(1)->text(1), "[EXT002]");
+    EXPECT_EQ(Config.topLevelItem(1)->text(2), "Display Only");
+    EXPECT_EQ(Config.topLevelItem(2)->text(2), "No Log");
+    EXPECT_EQ(RecordOf(Config.topLevelItem(2)), List.Item(2));
+    EXPECT_EQ(RecordOf(Config.topLevelItem(3)), nullptr);
+    EXPECT_EQ(Config.topLevelItem(3)->text(0), "");
+    QTreeWidgetItem *ext = External.topLevelItem(0);
+    EXPECT_EQ(ext->text(0), "Flow");
+    EXPECT_EQ(ext->text(3), "<No data>");
+    EXPECT_EQ(ext->text(4), "<Unknown>");
+    EXPECT_EQ(RecordOf(ext), List.Item(1));
+}
+
+TEST_F(TServerSideIOsTest, PopulateRecords_CutLastRecord_KeepsCompleteOnesAndLogs)
+{
+    TBytes b;
+    b.Append(ConfigRecord(1, "IN01  ", "Level")).Append(ConfigRecord(2, "EXT002", "Flow"));
+    const std::size_t whole = b.Data.size();
+    b.Append(ConfigRecord(3, "EXT003", "Cut short"));
+    b.Data.resize(b.Data.size() - 2);
+    EXPECT_EQ(List.PopulateRecords(b.Data.data(), b.Data.size()), whole);
+    EXPECT_EQ(List.Count(), 2);
+    EXPECT_TRUE(Log().contains("TServerSideIOs::PopulateRecords Exception - "));
+    EXPECT_EQ(Config.topLevelItemCount(), 3);
+}
+
+TEST_F(TServerSideIOsTest, ExternalValuesAndModbusInfo_ShownInExternalRow)
+{
+    LoadThree();
+    List.SetModbusInfo(2, 2, 5, "Flowmeter");
+    List.SetModbusInfo(99, 4, 6, "Nobody"); // no record, no effect
+    QTreeWidgetItem *ext = External.topLevelItem(0);
+    EXPECT_EQ(ext->text(5), "Flowmeter");
+    EXPECT_EQ(ext->text(6), "5");
+
+    std::vector<std::pair<uint32_t, int32_t>> calls;
+    const auto convert = [&](uint32_t raw, int32_t number) {
+        calls.emplace_back(raw, number);
+        return static_cast<long double>(raw) / 100;
+    };
+    const uint8_t slot[] = {0x34, 0x12, 0xFF, 0xFF};
+    // Type 2: two bytes.
+    EXPECT_EQ(List.ApplyExternalValue(slot, 4, 1, convert), 4);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0], std::make_pair(0x1234u, 2));
+    EXPECT_EQ(ext->text(3), "46.60 ");
+    // Type 4: four bytes.
+    List.SetModbusInfo(2, 4, 5, "Flowmeter");
+    List.ApplyExternalValue(slot, 4, 1, convert);
+    EXPECT_EQ(calls.back().first, 0xFFFF1234u);
+    // No external I/O number 1: the slot is skipped.
+    EXPECT_EQ(List.ApplyExternalValue(slot, 4, 0, convert), 4);
+    EXPECT_EQ(calls.size(), 2u);
+    // A slot cut short by the end of the stream leaves the value alone.
+    EXPECT_EQ(List.ApplyExternalValue(slot, 3, 1, convert), 4);
+    EXPECT_EQ(calls.size(), 2u);
+
+    // A refresh shows the placeholders again but keeps the slave details.
+    List.Refresh();
+    ext = External.topLevelItem(0);
+    EXPECT_EQ(ext->text(3), "<No data>");
+    EXPECT_EQ(ext->text(5), "Flowmeter");
+}
+
+TEST_F(TServerSideIOsTest, SetValue_HugeValue_TextCutNotOverflowed)
+{
+    LoadThree();
+    List.Item(1)->SetValue(1e4000L);
+    EXPECT_EQ(External.topLevelItem(0)->text(3).size(), 63);
+}
+
+TEST_F(TServerSideIOsTest, ApplyErrorBit_ByExternalNumber)
+{
+    LoadThree();
+    List.ApplyErrorBit(true, 2, true);
+    List.ApplyErrorBit(false, 2, true);
+    List.ApplyErrorBit(true, 7, true); // no such I/O
+    EXPECT_EQ(External.topLevelItem(0)->text(4), "Read/Write Error");
+    EXPECT_EQ(List.Item(0)->ErrorState(), 0);
+}
+
+TEST_F(TServerSideIOsTest, BuildUpload_ChangedRecordsInOrder_OrTooLargeWithoutWriting)
+{
+    LoadThree();
+    std::vector<uint8_t> dst(64, 0xAA);
+    std::size_t length = 5;
+    EXPECT_EQ(List.BuildUpload(dst.data(), dst.size(), length), TUploadResult::NoChanges);
+    EXPECT_EQ(length, 0u);
+
+    List.Item(2)->SetChanged(true); // "Alarm": 11 + 5
+    List.Item(0)->SetChanged(true); // "Level": 11 + 5
+    ASSERT_EQ(List.BuildUpload(dst.data(), dst.size(), length), TUploadResult::Built);
+    ASSERT_EQ(length, 32u);
+    EXPECT_EQ(dst[0], 1);  // IOID of the first record in list order
+    EXPECT_EQ(dst[16], 3); // then the third
+    EXPECT_EQ(dst[32], 0xAA);
+
+    std::vector<uint8_t> small(31, 0xAA);
+    EXPECT_EQ(List.BuildUpload(small.data(), small.size(), length), TUploadResult::TooLarge);
+    EXPECT_EQ(length, 0u);
+    EXPECT_EQ(small, std::vector<uint8_t>(31, 0xAA));
+
+    List.ClearChanged();
+    EXPECT_EQ(List.BuildUpload(dst.data(), dst.size(), length), TUploadResult::NoChanges);
+    EXPECT_EQ(Config.topLevelItemCount(), 4);
+}
+
+TEST_F(TServerSideIOsTest, Clear_RemovesRowsWithRecords)
+{
+    LoadThree();
+    List.Clear();
+    EXPECT_EQ(List.Count(), 0);
+    EXPECT_EQ(List.ExternalCount(), 0);
+    ASSERT_EQ(Config.topLevelItemCount(), 1);
+    EXPECT_EQ(RecordOf(Config.topLevelItem(0)), nullptr);
+    EXPECT_EQ(External.topLevelItemCount(), 0);
+}
+
+TEST_F(TServerSideIOsTest, Destroy_LeavesNoRowPointingAtRecords)
+{
+    QTreeWidget config, external;
+    {
+        TServerSideIOs list;
+        list.AttachConfigView(&config);
+        list.AttachExternalView(&external);
+        const TBytes b = ConfigRecord(2, "EXT002", "Flow");
+        list.PopulateRecords(b.Data.data(), b.Data.size());
+        ASSERT_EQ(external.topLevelItemCount(), 1);
+    }
+    EXPECT_EQ(config.topLevelItemCount(), 0);
+    EXPECT_EQ(external.topLevelItemCount(), 0);
+}
+
+TEST_F(TServerSideIOsTest, ExternalCount_CountedWithoutViews)
+{
+    TServerSideIOs headless;
+    TBytes b;
+    b.Append(ConfigRecord(2, "EXT002", "A")).Append(ConfigRecord(3, "EXT003", "B"));
+    headless.PopulateRecords(b.Data.data(), b.Data.size());
+    EXPECT_EQ(headless.ExternalCount(), 2);
+}
+
+// The double-click goes to the edit dialog for a logged-on user, otherwise
+// to the logon dialog; the empty last row opens nothing.
+TEST_F(TServerSideIOsTest, DoubleClick_HandsRecordToDialogs)
+{
+    LoadThree();
+    TZelvo *const unit = reinterpret_cast<TZelvo *>(0x1000);
+    TServerSideIOs list(unit);
+    bool loggedOn = false;
+    std::vector<std::pair<TServerSideIO *, TZelvo *>> edits;
+    int logons = 0;
+    List.SetEditHooks({[&] { return loggedOn; },
+                       [&](TServerSideIO *io, TZelvo *z) { edits.emplace_back(io, z); },
+                       [&] { ++logons; }});
+
+    // No selection: nothing.
+    emit Config.itemDoubleClicked(Config.topLevelItem(1), 0);
+    EXPECT_EQ(logons, 0);
+
+    Config.setCurrentItem(Config.topLevelItem(1));
+    emit Config.itemDoubleClicked(Config.topLevelItem(1), 0);
+    EXPECT_EQ(logons, 1);
+    EXPECT_TRUE(edits.empty());
+
+    loggedOn = true;
+    emit Config.itemDoubleClicked(Config.topLevelItem(1), 0);
+    ASSERT_EQ(edits.size(), 1u);
+    EXPECT_EQ(edits[0].first, List.Item(1));
+    EXPECT_EQ(edits[0].second, nullptr); // this list was made without a unit
+
+    Config.setCurrentItem(Config.topLevelItem(3));
+    emit Config.itemDoubleClicked(Config.topLevelItem(3), 0);
+    EXPECT_EQ(edits.size(), 1u);
+    EXPECT_EQ(logons, 1);
+
+    // The unit object given at creation travels with the record.
+    QTreeWidget c2, e2;
+    list.AttachConfigView(&c2);
+    list.AttachExternalView(&e2);
+    const TBytes b = ConfigRecord(9, "IN09  ", "X");
+    list.PopulateRecords(b.Data.data(), b.Data.size());
+    list.SetEditHooks({[] { return true; },
+                       [&](TServerSideIO *io, TZelvo *z) { edits.emplace_back(io, z); },
+                       {}});
+    c2.setCurrentItem(c2.topLevelItem(0));
+    list.ConfigViewDoubleClick();
+    ASSERT_EQ(edits.size(), 2u);
+    EXPECT_EQ(edits[1].second, unit);
+}
+
+} // namespace
