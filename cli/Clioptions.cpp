@@ -136,7 +136,7 @@ bool TParser::GlobalOption(const TToken &t, bool &handled)
                  !FArgs[FIndex + 1].startsWith('-'))
             map = FArgs[++FIndex];
         if (!map.isEmpty()) {
-            const qsizetype eq = map.lastIndexOf('=');
+            const qsizetype eq = map.indexOf('=');
             if (eq <= 0 || eq == map.size() - 1)
                 return Fail(QStringLiteral("--usb takes DESCRIPTION=PATH, not \"%1\"").arg(map));
             O.UsbBridges.emplace_back(map.left(eq), map.mid(eq + 1));

@@ -276,7 +276,7 @@ int TCliRunner::Prepare()
 int TCliRunner::OpenLink()
 {
     for (const auto &[description, path] : O.UsbBridges)
-        RegisterVirtualBridge(description.toStdString(), path.toStdString());
+        Ftd2xx::RegisterVirtualBridge(description.toStdString(), path.toStdString());
     for (const auto &[number, path] : O.ComPaths)
         MapComPort(number, path.toStdString());
 
@@ -308,7 +308,7 @@ int TCliRunner::OpenLink()
             return EXIT_CLI_UNREACHABLE;
         }
         if (so.model == zsim::Model::Ostra) {
-            RegisterVirtualBridge(kBrandDescription, FSim->SlavePath());
+            Ftd2xx::RegisterVirtualBridge(kBrandDescription, FSim->SlavePath());
             useUsb = true;
         } else {
             MapComPort(kSimulatedComPort, FSim->SlavePath());

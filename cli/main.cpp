@@ -18,7 +18,8 @@ extern "C" void OnInterrupt(int)
 {
     // The first Ctrl-C lets the command stop cleanly (the unit is asked to
     // go idle and the link closed); a second one quits at once.
-    if (++gInterrupts > 1)
+    gInterrupts = gInterrupts + 1;
+    if (gInterrupts > 1)
         _exit(EXIT_CLI_INTERRUPTED);
     TCliRunner::RequestInterrupt();
 }

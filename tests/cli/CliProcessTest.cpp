@@ -1,0 +1,380 @@
+// Runs the built zelvo-cli as a process against its simulated unit and
+// checks what it prints and how it exits.
+
+#include "TestUtil.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace
+{
+
+using namespace std::chrono_literals;
+
+struct TRun {
+    int Exit = -1;
+    QString Out;
+    QString Err;
+    bool Finished = false;
+};
+
+// Every pause and time-out of the program divided by this, so a whole
+// connection and job chain takes about a second.
+const char *const kDivisor = "10";
+
+QProcessEnvironment CliEnvironment(const QStringList &extra = {})
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("ZELVO_PACING_DIVISOR", kDivisor);
+    for (const QString &kv : extra) {
+        const qsizetype eq = kv.indexOf('=');
+        env.insert(kv.left(eq), kv.mid(eq + 1));
+    }
+    return env;
+}
+
+void Start(QProcess &p, const QStringList &args, const QStringList &env)
+{
+    p.setProgram(QStringLiteral(ZELVO_CLI_PATH));
+    p.setArguments(args);
+    p.setProcessEnvironment(CliEnvironment(env));
+    // Log.txt is appended in the working directory.
+    p.setWorkingDirectory(QString::fromStdString(zelvo::test::TempDir()));
+    p.start();
+}
+
+TRun RunCli(const QStringList &args, const QByteArray &input = QByteArray(),
+            const QStringList &env = {})
+{
+    QProcess p;
+    Start(p, args, env);
+    TRun r;
+    if (!p.waitForStarted(10000))
+        return r;
+    if (!input.isNull())
+        p.write(input);
+    p.closeWriteChannel();
+    r.Finished = p.waitForFinished(60000);
+    if (!r.Finished)
+        p.kill(), p.waitForFinished(5000);
+    r.Exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.Out = QString::fromUtf8(p.readAllStandardOutput());
+    r.Err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+QJsonObject Json(const TRun &r)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(r.Out.toUtf8(), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << r.Out.toStdString();
+    EXPECT_TRUE(doc.isObject()) << r.Out.toStdString();
+    return doc.object();
+}
+
+#define EXPECT_EXIT_CODE(run, code)                                                                \
+    do {                                                                                           \
+        EXPECT_TRUE((run).Finished);                                                               \
+        EXPECT_EQ((run).Exit, (code)) << "stdout:\n"                                               \
+                                      << (run).Out.toStdString() << "\nstderr:\n"                  \
+                                      << (run).Err.toStdString();                                  \
+    } while (0)
+
+// ---- without a unit ----
+
+TEST(CliProcess, Help_ListsEveryCommandAndEachCommandHasItsOwn)
+{
+    const TRun r = RunCli({"--help"});
+    EXPECT_EXIT_CODE(r, 0);
+    for (const char *cmd : {"info", "live", "external", "io-config", "snapshot", "logon", "signal",
+                            "save-settings", "set-value"})
+        EXPECT_TRUE(r.Out.contains(QLatin1String(cmd))) << cmd;
+
+    const TRun live = RunCli({"live", "--help"});
+    EXPECT_EXIT_CODE(live, 0);
+    EXPECT_TRUE(live.Out.contains("--interval"));
+    EXPECT_FALSE(live.Out.contains("set-value"));
+}
+
+TEST(CliProcess, UsageErrors_ExitTwoWithoutTouchingALink)
+{
+    const TRun unknown = RunCli({"--simulate", "vello", "reboot"});
+    EXPECT_EXIT_CODE(unknown, 2);
+    EXPECT_TRUE(unknown.Err.contains("unknown command"));
+
+    // A password is never taken from the command line.
+    const TRun password =
+        RunCli({"--simulate", "vello", "save-settings", "--mobile", "--password", "x"});
+    EXPECT_EXIT_CODE(password, 2);
+}
+
+TEST(CliProcess, BadAddresses_ExitTwoWithTheAddressMessage)
+{
+    struct Row {
+        const char *address;
+        const char *message;
+    };
+    const Row rows[] = {
+        {"192.168.1", "An IP number must contain four integers (separated by a full stop) between "
+                      "0 and 255."},
+        {"192.168.1.10.5",
+         "Too many integers. An IP number must contain four integers between 0 and 255."},
+        {"192.168.1.256", "Each part of the IP number must be an integer between 0 and 255."},
+    };
+    for (const Row &row : rows) {
+        const TRun r = RunCli({"--simulate", "ostra", "save-settings", "--ethernet", "--ip",
+                               "10.0.0.2", "--mask", row.address});
+        EXPECT_EXIT_CODE(r, 2);
+        EXPECT_TRUE(r.Err.contains(QLatin1String(row.message))) << r.Err.toStdString();
+        EXPECT_FALSE(r.Err.contains("Checking device")) << "connected before checking";
+    }
+}
+
+TEST(CliProcess, NoDevice_ExitsThreeWithTheEnginesMessage)
+{
+    const TRun com = RunCli({"--com", "5=/nonexistent/zelvo-port", "info"});
+    EXPECT_EXIT_CODE(com, 3);
+    EXPECT_TRUE(com.Err.contains("Error connecting.\nPlease ensure the Zelvo is connected to the "
+                                 "correct Comm port"))
+        << com.Err.toStdString();
+    EXPECT_TRUE(com.Out.isEmpty());
+
+    const TRun usb = RunCli({"--usb", "NoSuchBridge=/nonexistent/zelvo-usb", "info"});
+    EXPECT_EXIT_CODE(usb, 3);
+    EXPECT_TRUE(usb.Err.contains("There are no devices found")) << usb.Err.toStdString();
+}
+
+// ---- against the simulated unit ----
+
+TEST(CliProcess, Info_ReportsModelAndSettingsButNeverThePassword)
+{
+    for (const char *model : {"vello", "ostra"}) {
+        const TRun r = RunCli({"--simulate", model, "--json", "info"});
+        EXPECT_EXIT_CODE(r, 0);
+        const QJsonObject o = Json(r);
+        EXPECT_EQ(o["model"].toString(), QString::fromLatin1(model).toUpper());
+        EXPECT_EQ(o["unitType"].toInt(), QString(model) == "ostra" ? 2 : 3);
+        EXPECT_FALSE(o["firmware"].toString().isEmpty());
+        const QJsonObject c = o["connection"].toObject();
+        EXPECT_TRUE(c.contains("passwordSet"));
+        EXPECT_FALSE(c.contains("password"));
+        for (const char *key : {"ipAddress", "netMask", "defaultGateway", "dnsServer"})
+            EXPECT_EQ(c[key].toString().count('.'), 3) << key;
+        // The engine's status texts went to standard error, not into the JSON.
+        EXPECT_TRUE(r.Err.contains("Checking device")) << r.Err.toStdString();
+    }
+
+    const TRun text = RunCli({"--simulate", "vello", "info"});
+    EXPECT_EXIT_CODE(text, 0);
+    EXPECT_TRUE(text.Out.contains("Model:")) << text.Out.toStdString();
+    EXPECT_TRUE(text.Out.contains("VELLO"));
+}
+
+TEST(CliProcess, OldFirmware_IsRefusedWithExitOne)
+{
+    const TRun r =
+        RunCli({"--simulate", "vello", "info"}, QByteArray(), {"ZELVO_SIM_VERSION=2.50"});
+    EXPECT_EXIT_CODE(r, 1);
+    EXPECT_TRUE(r.Err.contains("Firmware is not compatible. An upgrade is needed.\nPlease contact "
+                               "support."))
+        << r.Err.toStdString();
+}
+
+TEST(CliProcess, Live_ShowsEveryOwnIOOncePerReading)
+{
+    struct Row {
+        const char *model;
+        int ios;
+    };
+    for (const Row row : {Row{"vello", 41}, Row{"ostra", 47}}) {
+        const TRun r = RunCli({"--simulate", row.model, "--json", "live", "--count", "2"});
+        EXPECT_EXIT_CODE(r, 0);
+        const QJsonArray readings = Json(r)["readings"].toArray();
+        ASSERT_EQ(readings.size(), 2) << row.model;
+        for (const auto &reading : readings) {
+            const QJsonArray ios = reading.toObject()["io"].toArray();
+            EXPECT_EQ(ios.size(), row.ios) << row.model;
+            ASSERT_FALSE(ios.isEmpty());
+            const QJsonObject first = ios[0].toObject();
+            EXPECT_TRUE(first["tag"].toString().startsWith('[')) << row.model;
+            EXPECT_FALSE(first["type"].toString().isEmpty());
+        }
+    }
+
+    const TRun text = RunCli({"--simulate", "vello", "live"});
+    EXPECT_EXIT_CODE(text, 0);
+    const QStringList lines = text.Out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 42); // header and 41 rows
+    EXPECT_TRUE(lines[0].startsWith("IO Name"));
+    // Every value column starts where the header's does.
+    const qsizetype valueColumn = lines[0].indexOf("Value");
+    for (const QString &l : lines.mid(1))
+        EXPECT_GE(l.size(), valueColumn) << l.toStdString();
+}
+
+TEST(CliProcess, IOConfig_ListsTheServersRecords)
+{
+    for (const char *model : {"vello", "ostra"}) {
+        const TRun r = RunCli({"--simulate", model, "--json", "io-config"});
+        EXPECT_EXIT_CODE(r, 0);
+        const QJsonArray rows = Json(r)["io"].toArray();
+        ASSERT_FALSE(rows.isEmpty()) << model;
+        bool anyExternal = false;
+        for (const auto &v : rows) {
+            const QJsonObject io = v.toObject();
+            EXPECT_FALSE(io["tag"].toString().isEmpty());
+            EXPECT_TRUE(QStringList({"No Log", "Display Only", "Log & Display", "Log Only"})
+                            .contains(io["logging"].toString()))
+                << io["logging"].toString().toStdString();
+            anyExternal = anyExternal || io["external"].toBool();
+        }
+        EXPECT_TRUE(anyExternal) << model;
+        EXPECT_TRUE(r.Err.contains("Start reading the IO configuration."));
+    }
+}
+
+TEST(CliProcess, External_ShowsValuesErrorsAndSlaves)
+{
+    for (const char *model : {"vello", "ostra"}) {
+        const TRun r = RunCli({"--simulate", model, "--json", "external", "--count", "2"});
+        EXPECT_EXIT_CODE(r, 0);
+        const QJsonArray cycles = Json(r)["cycles"].toArray();
+        ASSERT_EQ(cycles.size(), 2) << model;
+        const QJsonArray ios = cycles[1].toObject()["io"].toArray();
+        ASSERT_FALSE(ios.isEmpty()) << model;
+        for (const auto &v : ios) {
+            const QJsonObject io = v.toObject();
+            EXPECT_TRUE(io["tag"].toString().contains("EXT"));
+            EXPECT_TRUE(io["value"].isDouble()) << model;
+            EXPECT_TRUE(QStringList({"No Error", "Read Error", "Write Error", "Read/Write Error"})
+                            .contains(io["errorState"].toString()));
+            EXPECT_FALSE(io["slaveName"].toString().isEmpty());
+        }
+    }
+}
+
+TEST(CliProcess, Snapshot_PrintsTheSnapshotLines)
+{
+    for (const char *model : {"vello", "ostra"}) {
+        const TRun r = RunCli({"--simulate", model, "--json", "snapshot"});
+        EXPECT_EXIT_CODE(r, 0);
+        const QJsonArray lines = Json(r)["lines"].toArray();
+        ASSERT_FALSE(lines.isEmpty()) << model;
+        for (const auto &l : lines)
+            EXPECT_TRUE(l.toString().contains(": ")) << l.toString().toStdString();
+    }
+}
+
+TEST(CliProcess, Logon_AcceptedWithTheRightPasswordRefusedWithAWrongOne)
+{
+    const TRun good = RunCli({"--simulate", "vello", "--json", "logon", "installer@zelvo.example"},
+                             "commission\n");
+    EXPECT_EXIT_CODE(good, 0);
+    EXPECT_TRUE(Json(good)["loggedOn"].toBool());
+    // The password never shows anywhere.
+    EXPECT_FALSE(good.Out.contains("commission"));
+    EXPECT_FALSE(good.Err.contains("commission"));
+
+    const TRun bad =
+        RunCli({"--simulate", "ostra", "logon", "installer@zelvo.example"}, "wrong-password\n");
+    EXPECT_EXIT_CODE(bad, 1);
+    EXPECT_TRUE(bad.Err.contains("Logon failed.")) << bad.Err.toStdString();
+
+    const TRun none = RunCli({"--simulate", "vello", "logon", "installer@zelvo.example"}, "");
+    EXPECT_EXIT_CODE(none, 2);
+}
+
+TEST(CliProcess, Signal_ShowsLevelsWithTheirBands)
+{
+    for (const char *model : {"vello", "ostra"}) {
+        const TRun r = RunCli({"--simulate", model, "--json", "signal", "--seconds", "3"});
+        EXPECT_EXIT_CODE(r, 0);
+        const QJsonArray readings = Json(r)["readings"].toArray();
+        ASSERT_EQ(readings.size(), 3) << model;
+        for (const auto &v : readings) {
+            const QJsonObject o = v.toObject();
+            const int level = o["level"].toInt();
+            const QString band = o["band"].toString();
+            if (level <= 31)
+                EXPECT_TRUE(QStringList({"Good", "OK", "Borderline", "Poor"}).contains(band))
+                    << level << " " << band.toStdString();
+        }
+    }
+}
+
+TEST(CliProcess, SaveSettings_MobileAndEthernetEndWithTheUnitApplyingThem)
+{
+    const TRun mobile = RunCli({"--simulate", "vello", "--json", "save-settings", "--mobile",
+                                "--apn", "internet.example", "--user", "web", "--password-stdin"},
+                               "s3cret\n");
+    EXPECT_EXIT_CODE(mobile, 0);
+    EXPECT_TRUE(Json(mobile)["saved"].toBool());
+    EXPECT_FALSE(mobile.Out.contains("s3cret"));
+
+    const TRun ethernet = RunCli({"--simulate", "ostra", "save-settings", "--ethernet", "--no-dhcp",
+                                  "--ip", "192.168.1.10", "--mask", "255.255.255.0", "--gateway",
+                                  "192.168.1.1", "--dns", "192.168.1.1"});
+    EXPECT_EXIT_CODE(ethernet, 0);
+    EXPECT_TRUE(ethernet.Out.contains("Settings saved.")) << ethernet.Out.toStdString();
+
+    // A VELLO has no Ethernet connection; nothing is written.
+    const TRun vello = RunCli({"--simulate", "vello", "save-settings", "--ethernet", "--dhcp"});
+    EXPECT_EXIT_CODE(vello, 2);
+    EXPECT_TRUE(vello.Err.contains("no Ethernet"));
+
+    const TRun longPassword =
+        RunCli({"--simulate", "vello", "save-settings", "--mobile", "--password-stdin"},
+               QByteArray(20, 'p') + "\n");
+    EXPECT_EXIT_CODE(longPassword, 2);
+}
+
+TEST(CliProcess, SetValue_AppliesTheWindowsRulesAndRefusesWhatItCannotSet)
+{
+    for (const char *model : {"vello", "ostra"}) {
+        const TRun on = RunCli({"--simulate", model, "--json", "set-value", "DO01", "on"});
+        EXPECT_EXIT_CODE(on, 0);
+        const QJsonObject o = Json(on);
+        EXPECT_EQ(o["value"].toInt(), 1);
+        EXPECT_TRUE(o["accepted"].toBool());
+    }
+
+    const TRun unknownTag = RunCli({"--simulate", "vello", "set-value", "XX99", "1"});
+    EXPECT_EXIT_CODE(unknownTag, 2);
+    EXPECT_TRUE(unknownTag.Err.contains("no I/O with the tag"));
+
+    const TRun badState = RunCli({"--simulate", "vello", "set-value", "[DO01]", "half"});
+    EXPECT_EXIT_CODE(badState, 2);
+    EXPECT_TRUE(badState.Err.contains("not a state"));
+}
+
+TEST(CliProcess, Interrupt_EndsAnEndlessReadingCleanly)
+{
+    QProcess p;
+    Start(p, {"--simulate", "vello", "live", "--count", "0"}, {});
+    ASSERT_TRUE(p.waitForStarted(10000));
+    QByteArray out;
+    // Wait for the first reading's table before interrupting.
+    ASSERT_TRUE(zelvo::test::WaitFor(
+        [&] {
+            p.waitForReadyRead(10);
+            out += p.readAllStandardOutput();
+            return out.contains("IO Name");
+        },
+        30s));
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError()).contains("asking the unit to go idle"));
+}
+
+} // namespace
