@@ -36,6 +36,8 @@ int ClampLength(int32_t length)
 
 } // namespace
 
+TZelvo::TZelvo(TZelvoCommsInterface &comms) : TZelvo(comms, comms.Pacing()) {}
+
 TZelvo::TZelvo(TZelvoCommsInterface &comms, TPacing pacing)
     : Comms(comms), Pacing(pacing), IOList(std::make_unique<TIOs>())
 {

@@ -54,7 +54,9 @@ public:
 
     // Builds the I/O list of the model that the link mode implies (OSTRA on
     // the USB bridge, VELLO on a COM port) before the unit is asked.
-    explicit TZelvo(TZelvoCommsInterface &comms, TPacing pacing = TPacing::Production());
+    // The pauses are those of the link's pacing unless given.
+    explicit TZelvo(TZelvoCommsInterface &comms);
+    TZelvo(TZelvoCommsInterface &comms, TPacing pacing);
     ~TZelvo();
     TZelvo(const TZelvo &) = delete;
     TZelvo &operator=(const TZelvo &) = delete;

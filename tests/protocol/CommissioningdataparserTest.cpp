@@ -1,0 +1,384 @@
+#include "Commissioningdataparser.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+#include "Commands.h"
+#include "Errormanager.h"
+#include "FakeComms.h"
+#include "Serversideios.h"
+#include "TestUtil.h"
+#include "Uommanager.h"
+#include "Zelvo.h"
+
+using namespace replybytes;
+
+namespace
+{
+
+class ParserTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        DestroyErrorManager();
+        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
+        Parser.SetSnapshotSink([this] { Lines.clear(); },
+                               [this](const QString &line) { Lines << line; });
+        Parser.SetEnableTabsHook([this] { ++TabsEnabled; });
+    }
+    void TearDown() override { DestroyErrorManager(); }
+
+    bool Parse(int16_t type, const std::vector<uint8_t> &reply, TZelvo *unit = nullptr)
+    {
+        Parser.SetType(type);
+        return Parser.ParseReply(reply.data(), static_cast<int>(reply.size()), unit);
+    }
+
+    QString Status() const { return ErrorManager()->StatusText(); }
+
+    TCommissioningDataParser Parser;
+    QStringList Lines;
+    int TabsEnabled = 0;
+};
+
+std::vector<uint8_t> Built(TCommissioningDataParser &p)
+{
+    const int n = p.BuildMessage();
+    return {p.Message(), p.Message() + n};
+}
+
+} // namespace
+
+TEST_F(ParserTest, BuildMessage_BasicInfoWithoutPayload_IsEightHeaderBytes)
+{
+    Parser.SetType(MSG_READ_BASIC_INFO);
+    EXPECT_EQ(Built(Parser), (std::vector<uint8_t>{0x01, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST_F(ParserTest, BuildMessage_OutputPayload_EnvelopeAndChecksum)
+{
+    Parser.SetType(MSG_WRITE_OUTPUT);
+    Parser.SetPayload(BuildWriteOutputPayload(16, 1)); // AO04 on: 0x21
+    EXPECT_EQ(Built(Parser),
+              (std::vector<uint8_t>{0x03, 0x00, 0x02, 0x00, 0x00, 0x00, 0x02, 0x00, 0x21, 0xDF}));
+}
+
+TEST_F(ParserTest, BuildMessage_PayloadIsUsedOnce)
+{
+    Parser.SetType(MSG_WRITE_OUTPUT);
+    Parser.SetPayload(std::vector<uint8_t>{0x21});
+    EXPECT_EQ(Parser.BuildMessage(), 10);
+    EXPECT_EQ(Parser.PayloadLength(), 0);
+    Parser.SetType(MSG_READ_SNAPSHOT);
+    EXPECT_EQ(Built(Parser), (std::vector<uint8_t>{0x02, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST_F(ParserTest, BuildMessage_LongPayload_LengthFieldsLittleEndianAndSumIsZero)
+{
+    Parser.SetType(MSG_BUFFER_TEST);
+    Parser.SetPayload(BuildBufferTestPayload());
+    const auto msg = Built(Parser);
+    ASSERT_EQ(msg.size(), 8u + 500u + 1u);
+    // n = 501 = 0x01F5, once as u32 and once as u16.
+    EXPECT_EQ(std::vector<uint8_t>(msg.begin(), msg.begin() + 8),
+              (std::vector<uint8_t>{0x07, 0x00, 0xF5, 0x01, 0x00, 0x00, 0xF5, 0x01}));
+    uint8_t sum = 0;
+    for (std::size_t i = 8; i < msg.size(); ++i)
+        sum = static_cast<uint8_t>(sum + msg[i]);
+    EXPECT_EQ(sum, 0);
+}
+
+TEST_F(ParserTest, SendMessage_UploadUsesHeaderOnFirstBlockOnly)
+{
+    const std::vector<uint8_t> payload(300, 0x11);
+    struct Row {
+        int16_t type;
+        std::vector<std::size_t> frameSizes;
+        uint8_t secondHeader;
+    };
+    // 309-byte message: blocks of 254 and 55 message bytes.
+    const Row rows[] = {{MSG_WRITE_IO_CONFIG, {255, 55}, 0x11}, {MSG_LOGON, {255, 56}, 0x01}};
+    for (const auto &row : rows) {
+        TFakeComms comms;
+        Parser.SetType(row.type);
+        Parser.SetPayload(payload);
+        ASSERT_TRUE(Parser.SendMessage(comms));
+        ASSERT_EQ(comms.Sent.size(), row.frameSizes.size()) << row.type;
+        for (std::size_t i = 0; i < comms.Sent.size(); ++i) {
+            EXPECT_EQ(comms.Sent[i].Command, CMD_WRITE_MESSAGE_BLOCK);
+            EXPECT_EQ(comms.Sent[i].Payload.size(), row.frameSizes[i]) << row.type;
+        }
+        EXPECT_EQ(comms.Sent[0].Payload[0], 0x00);
+        EXPECT_EQ(comms.Sent[0].Payload[1], static_cast<uint8_t>(row.type));
+        EXPECT_EQ(comms.Sent[1].Payload[0], row.secondHeader) << row.type;
+    }
+}
+
+TEST_F(ParserTest, SendMessage_RefusedBlock_ReturnsFalseEnvelopeStaysBuilt)
+{
+    TFakeComms comms;
+    comms.SendsSucceed = false;
+    Parser.SetType(MSG_READ_UOM_LIST);
+    EXPECT_FALSE(Parser.SendMessage(comms));
+    EXPECT_EQ(Parser.MessageLength(), 8);
+}
+
+TEST_F(ParserTest, ParseReply_ErrorReplies_ReportTextAndFail)
+{
+    struct Row {
+        std::vector<uint8_t> reply;
+        const char *status;
+    };
+    const Row rows[] = {
+        {{}, "NACK recieved"},
+        {{0x05}, "NACK recieved"},
+        {{0xFF}, "NACK recieved"},
+        {{0x05, 0xFA}, "Checksum error"},
+        {{0x01, 0x02, 0x03, 0x00}, "Checksum error"},
+    };
+    for (const auto &row : rows) {
+        ErrorManager()->SetStatus(QStringLiteral("before"));
+        EXPECT_FALSE(Parse(MSG_READ_BASIC_INFO, row.reply)) << row.status;
+        EXPECT_EQ(Status(), QString::fromLatin1(row.status));
+        EXPECT_FALSE(Parser.HasBasicInfo());
+    }
+}
+
+TEST_F(ParserTest, ParseReply_GoodChecksum_Passes)
+{
+    EXPECT_TRUE(Parse(MSG_WRITE_OUTPUT, {0x05, 0xFB}));
+}
+
+TEST_F(ParserTest, ParseReply_LogonReply_ChangesNoFlag)
+{
+    EXPECT_TRUE(Parse(MSG_LOGON, WithChecksum({0x00, 0x01})));
+    EXPECT_FALSE(Parser.HasBasicInfo() || Parser.HasUOMs() || Parser.HasIOConfiguration() ||
+                 Parser.HasUOMLists() || Parser.HasInputTypes() || Parser.HasModbusData());
+    EXPECT_EQ(TabsEnabled, 0);
+}
+
+TEST_F(ParserTest, BasicInfo_KeepsFirst21BytesAndZerosWhatDidNotArrive)
+{
+    std::vector<uint8_t> full;
+    for (int i = 1; i <= 25; ++i)
+        full.push_back(static_cast<uint8_t>(i));
+    ASSERT_TRUE(Parse(MSG_READ_BASIC_INFO, WithChecksum(full)));
+    EXPECT_TRUE(Parser.HasBasicInfo());
+    EXPECT_EQ(Parser.BasicInfo()[20], 21);
+
+    ASSERT_TRUE(Parse(MSG_READ_BASIC_INFO, WithChecksum({9, 8, 7})));
+    EXPECT_EQ(Parser.BasicInfo()[2], 7);
+    EXPECT_EQ(Parser.BasicInfo()[3], 0); // the checksum is not basic information
+    EXPECT_EQ(Parser.BasicInfo()[20], 0);
+}
+
+TEST_F(ParserTest, Snapshot_TwoItems_GivesNamedLinesAndEnablesTabs)
+{
+    std::vector<uint8_t> r;
+    U16(r, 2);
+    r.push_back(1);
+    U16(r, 3);
+    r.push_back(6);
+    U16(r, 12);
+    F32(r, 1.5f);
+    r.push_back(1);
+    Lines << "old line";
+    ASSERT_TRUE(Parse(MSG_READ_SNAPSHOT, WithChecksum(r)));
+    EXPECT_EQ(Lines, (QStringList{"IN03: 1.50", "DO12: 1"}));
+    EXPECT_EQ(TabsEnabled, 1);
+}
+
+TEST_F(ParserTest, Snapshot_EveryTypeHasItsPrefixAndValueWidth)
+{
+    // One item of each valid type, number = type; 4-byte values hold 2.25.
+    std::vector<uint8_t> r;
+    U16(r, 19);
+    for (int t = 0; t <= 18; ++t) {
+        r.push_back(static_cast<uint8_t>(t));
+        U16(r, static_cast<uint16_t>(t + 5));
+    }
+    for (int t = 0; t <= 18; ++t) {
+        if (TCommissioningDataParser::SnapshotValueSize(t) == 4)
+            F32(r, 2.25f);
+        else
+            r.push_back(200);
+    }
+    ASSERT_TRUE(Parse(MSG_READ_SNAPSHOT, WithChecksum(r)));
+    const QStringList expected = {
+        "ERR05: 200",  "IN06: 2.25",  "IN07: 200",   "EXT08: 2.25", "EXT09: 200",
+        "PWM10: 2.25", "DO11: 200",   "EXT12: 2.25", "EXT13: 200",  "VAR14: 2.25",
+        "ALM15: 200",  "AO16: 2.25",  "BUZ17: 200",  "RI18: 200",   "RL19: 200",
+        "CNT20: 2.25", "TMR21: 2.25", "RTC22: 2.25", "FRQ23: 2.25",
+    };
+    EXPECT_EQ(Lines, expected);
+}
+
+TEST_F(ParserTest, Snapshot_InvalidType_StopsReportsAndKeepsEarlierLines)
+{
+    std::vector<uint8_t> r;
+    U16(r, 3);
+    r.push_back(6);
+    U16(r, 1);
+    r.push_back(19);
+    U16(r, 2);
+    r.push_back(6);
+    U16(r, 3);
+    r.insert(r.end(), {1, 1, 1});
+    EXPECT_TRUE(Parse(MSG_READ_SNAPSHOT, WithChecksum(r)));
+    EXPECT_EQ(Lines, (QStringList{"DO01: 1"}));
+    EXPECT_EQ(Status(), QStringLiteral("type is not valid - 19"));
+    EXPECT_EQ(TabsEnabled, 1);
+}
+
+TEST_F(ParserTest, Snapshot_CutShort_DecodesOnlyCompleteItems)
+{
+    std::vector<uint8_t> r;
+    U16(r, 3);
+    for (int i = 1; i <= 3; ++i) {
+        r.push_back(1);
+        U16(r, static_cast<uint16_t>(i));
+    }
+    F32(r, 1.0f);
+    F32(r, 2.0f);
+    r.insert(r.end(), {0, 0}); // half of the third value
+    ASSERT_TRUE(Parse(MSG_READ_SNAPSHOT, WithChecksum(r)));
+    EXPECT_EQ(Lines, (QStringList{"IN01: 1.00", "IN02: 2.00"}));
+
+    // A table that announces more items than arrived: nothing past the reply.
+    std::vector<uint8_t> cut;
+    U16(cut, 30000);
+    cut.push_back(1);
+    ASSERT_TRUE(Parse(MSG_READ_SNAPSHOT, WithChecksum(cut)));
+    EXPECT_TRUE(Lines.isEmpty());
+}
+
+TEST(ParserJobText, EachTypeHasItsText)
+{
+    const std::pair<int, const char *> rows[] = {
+        {0, "Command Unknown"},
+        {1, "Start Reading Basic Information."},
+        {2, "Start retrieving the latest snapshot."},
+        {6, "Start reading the UOM information."},
+        {8, "Start logging on."},
+        {9, "Start reading the IO configuration."},
+        {12, "Start reading modbus data."},
+        {13, "Start writing IO configuration."},
+        {14, "Command Unknown"},
+        {-1, "Command Unknown"},
+    };
+    for (const auto &[type, text] : rows)
+        EXPECT_EQ(TCommissioningDataParser::JobText(type), QString::fromLatin1(text)) << type;
+}
+
+// Decoding into a unit object: the I/O configuration, the Modbus mapping and
+// the UOM information.
+class ParserUnitTest : public ParserTest
+{
+protected:
+    TFakeComms Comms{false};
+    TZelvo Unit{Comms};
+};
+
+TEST_F(ParserUnitTest, Modbus_MappingToMissingSlave_GetsUnknownName)
+{
+    std::vector<uint8_t> cfg{1}; // more to follow
+    IOConfigRecord(cfg, 100, "EXT001", 0, 0, 5, "Pump");
+    IOConfigRecord(cfg, 101, "EXT002", 0, 0, 5, "Tank");
+    ASSERT_TRUE(Parse(MSG_READ_IO_CONFIG, WithChecksum(cfg), &Unit));
+    EXPECT_TRUE(Parser.HasIOConfiguration());
+    EXPECT_TRUE(Unit.MoreIOConfigToFollow());
+    ASSERT_EQ(Unit.ServerSideIOs().Count(), 2);
+
+    std::vector<uint8_t> r{1, 7}; // one slave, id 7
+    std::string name = "Flow meter";
+    name.resize(50, '\0');
+    r.insert(r.end(), name.begin(), name.end());
+    r.push_back(2); // two mappings
+    U32(r, 100);
+    r.push_back(4);
+    r.push_back(7);
+    U32(r, 101);
+    r.push_back(2);
+    r.push_back(9); // no slave 9
+    ASSERT_TRUE(Parse(MSG_READ_MODBUS_DATA, WithChecksum(r), &Unit));
+    EXPECT_TRUE(Parser.HasModbusData());
+    EXPECT_EQ(TabsEnabled, 1);
+    const auto *pump = Unit.ServerSideIOs().FindByIOID(100);
+    const auto *tank = Unit.ServerSideIOs().FindByIOID(101);
+    EXPECT_EQ(pump->SlaveName(), QStringLiteral("Flow meter"));
+    EXPECT_EQ(pump->SlaveID(), 7);
+    EXPECT_EQ(pump->ModbusDataType(), 4);
+    EXPECT_EQ(tank->SlaveName(), QStringLiteral("<unknown>"));
+    EXPECT_EQ(tank->SlaveID(), 9);
+}
+
+TEST_F(ParserUnitTest, Modbus_SlaveNameWithoutTerminatorIs50Characters)
+{
+    std::vector<uint8_t> cfg{0};
+    IOConfigRecord(cfg, 5, "EXT003", 0, 0, 0, "X");
+    ASSERT_TRUE(Parse(MSG_READ_IO_CONFIG, WithChecksum(cfg), &Unit));
+    std::vector<uint8_t> r{1, 3};
+    r.insert(r.end(), 50, 'n');
+    r.push_back(1);
+    U32(r, 5);
+    r.push_back(0);
+    r.push_back(3);
+    ASSERT_TRUE(Parse(MSG_READ_MODBUS_DATA, WithChecksum(r), &Unit));
+    EXPECT_EQ(Unit.ServerSideIOs().FindByIOID(5)->SlaveName(), QString(50, 'n'));
+}
+
+TEST_F(ParserUnitTest, IOConfig_FlagAndChecksumOnly_AddsNoRecord)
+{
+    ASSERT_TRUE(Parse(MSG_READ_IO_CONFIG, WithChecksum({1}), &Unit));
+    EXPECT_EQ(Unit.ServerSideIOs().Count(), 0);
+    EXPECT_TRUE(Unit.MoreIOConfigToFollow());
+    ASSERT_TRUE(Parse(MSG_READ_IO_CONFIG, WithChecksum({0}), &Unit));
+    EXPECT_FALSE(Unit.MoreIOConfigToFollow());
+}
+
+TEST_F(ParserUnitTest, UOMInformation_RecordsThenLists)
+{
+    std::vector<uint8_t> r{2};
+    U32(r, 0);
+    r.push_back(0);
+    U32(r, 17);
+    r.push_back(4);
+    r.push_back(0); // no input types
+    r.push_back(0); // no digital UOMs
+    r.push_back(1); // one analogue UOM
+    U32(r, 17);
+    std::string units = "bar";
+    units.resize(16, '\0');
+    r.insert(r.end(), units.begin(), units.end());
+    r.push_back(1); // extrapolate
+    r.push_back(2);
+    F32(r, 0);
+    F32(r, 0);
+    F32(r, 10);
+    F32(r, 100);
+    ASSERT_TRUE(Parse(MSG_READ_UOM_INFO, WithChecksum(r), &Unit));
+    EXPECT_TRUE(Parser.HasUOMs());
+    EXPECT_EQ(TabsEnabled, 1);
+    ASSERT_EQ(Unit.IOUOMRecordCount(), 2);
+    TIOUOMRecord rec;
+    ASSERT_TRUE(Unit.IOUOMRecordAt(1, rec));
+    EXPECT_EQ(rec.UOMID, 17u);
+    EXPECT_EQ(rec.InputTypeID, 4);
+    EXPECT_FALSE(Unit.IOUOMRecordAt(2, rec));
+    // Record 1 scales through UOM 17 (input type 4 is unknown: raw passes).
+    EXPECT_DOUBLE_EQ(static_cast<double>(Unit.UOMManager().ConvertValue(4, 17, 5)), 50.0);
+}
+
+TEST_F(ParserUnitTest, UOMInformation_TableCutShort_KeepsCompleteRecords)
+{
+    std::vector<uint8_t> r{10};
+    U32(r, 1);
+    r.push_back(0);
+    U32(r, 2);
+    r.push_back(0);
+    r.insert(r.end(), {3, 0}); // part of a third record
+    ASSERT_TRUE(Parse(MSG_READ_UOM_INFO, WithChecksum(r), &Unit));
+    EXPECT_EQ(Unit.IOUOMRecordCount(), 2);
+}

@@ -1,0 +1,523 @@
+#include "Zelvo.h"
+
+#include <gtest/gtest.h>
+
+#include "Commands.h"
+#include "Errormanager.h"
+#include "FakeComms.h"
+#include "Io.h"
+#include "Ios.h"
+#include "Serversideio.h"
+#include "TestUtil.h"
+
+using namespace replybytes;
+
+namespace
+{
+
+using Bytes = std::vector<uint8_t>;
+
+class ZelvoTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        DestroyErrorManager();
+        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
+    }
+    void TearDown() override { DestroyErrorManager(); }
+
+    // An OSTRA unit whose type has been read and whose UOM table holds
+    // `records` records without input types or UOMs.
+    void MakeOstra(TFakeComms &comms, TZelvo &unit, int records = 120)
+    {
+        comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_OSTRA});
+        ASSERT_TRUE(unit.ReadUnitType());
+        GiveUOMTable(unit, records);
+    }
+
+    static void GiveUOMTable(TZelvo &unit, int records, uint32_t uomId = 0)
+    {
+        Bytes rec;
+        for (int i = 0; i < records; ++i) {
+            U32(rec, uomId);
+            rec.push_back(0);
+        }
+        const Bytes rest{0, 0, 0};
+        unit.ApplyUOMInformation(records, rec.data(), rest.data(), 3);
+    }
+
+    // Adds external records EXT001.. with the given numbers.
+    static void AddExternals(TZelvo &unit, std::initializer_list<int> numbers)
+    {
+        Bytes cfg{0};
+        int id = 1;
+        for (int n : numbers) {
+            char tag[7];
+            std::snprintf(tag, sizeof tag, "EXT%03d", n);
+            IOConfigRecord(cfg, id++, reinterpret_cast<const char(&)[7]>(tag), 0, 0, 0, "x");
+        }
+        cfg = WithChecksum(cfg);
+        unit.LoadIOConfiguration(cfg.data(), static_cast<int>(cfg.size()));
+    }
+
+    static long double ValueOf(TZelvo &unit, int number)
+    {
+        TIO *io = unit.IOs().FindIO(static_cast<uint8_t>(number));
+        return io ? io->Value : -1;
+    }
+};
+
+Bytes Ramp(int n, uint8_t start = 0)
+{
+    Bytes v;
+    for (int i = 0; i < n; ++i)
+        v.push_back(static_cast<uint8_t>(start + i));
+    return v;
+}
+
+} // namespace
+
+TEST_F(ZelvoTest, Construction_LinkModeChoosesListBeforeAnyCommand)
+{
+    TFakeComms usb(true), com(false);
+    TZelvo onUsb(usb), onCom(com);
+    EXPECT_EQ(onUsb.IOs().Count(), 47);
+    EXPECT_EQ(onUsb.IOs().At(30)->Tag, QStringLiteral("[BUZ1]"));
+    EXPECT_EQ(onCom.IOs().Count(), 41);
+    EXPECT_EQ(onCom.IOs().At(40)->Tag, QStringLiteral("[TMR08]"));
+    EXPECT_TRUE(usb.Commands.empty());
+    EXPECT_TRUE(com.Commands.empty());
+    EXPECT_EQ(onUsb.GetUnitType(), 0);
+}
+
+TEST_F(ZelvoTest, ReadUnitType_RebuildsListForTheTypeRead)
+{
+    TFakeComms comms(true);
+    TZelvo unit(comms);
+    comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_VELLO});
+    ASSERT_TRUE(unit.ReadUnitType());
+    EXPECT_TRUE(unit.IsVelloUnit());
+    EXPECT_EQ(unit.IOs().Count(), 41);
+    EXPECT_EQ(unit.IOs().FindIO(12)->Tag, QStringLiteral("[BUZ1]"));
+
+    // An unknown type empties the list and nothing is decoded.
+    comms.Queue(CMD_READ_UNIT_TYPE, Bytes{5});
+    ASSERT_TRUE(unit.ReadUnitType());
+    EXPECT_EQ(unit.IOs().Count(), 0);
+    GiveUOMTable(unit, 60);
+    comms.Queue(CMD_READ_LIVE_VALUES, Ramp(186));
+    EXPECT_TRUE(unit.PollLiveValues());
+
+    comms.Queue(CMD_READ_UNIT_TYPE, std::nullopt);
+    EXPECT_FALSE(unit.ReadUnitType());
+}
+
+TEST_F(ZelvoTest, CheckFirmware_SetsConnectedStatusUnlessNoAnswer)
+{
+    struct Row {
+        TFakeComms::Reply reply;
+        int result;
+        const char *status;
+    };
+    const Row rows[] = {
+        {Bytes{'Z', 'V', '2', '.', '6', '0', '?', 0, 'x'}, 0, "Connected to ZV2.60?"},
+        {Bytes{'V', '2', '.', '5', '6', '?'}, 2, "Connected to V2.56?"},
+        {std::nullopt, 1, "unchanged"},
+    };
+    for (const auto &row : rows) {
+        TFakeComms comms;
+        TZelvo unit(comms);
+        ErrorManager()->SetStatus(QStringLiteral("unchanged"));
+        comms.Queue(CMD_READ_VERSION, row.reply);
+        EXPECT_EQ(unit.CheckFirmware(), row.result);
+        EXPECT_EQ(ErrorManager()->StatusText(), QString::fromLatin1(row.status));
+    }
+}
+
+TEST_F(ZelvoTest, PollLiveValues_AnyFiveFailuresEndLiveReading)
+{
+    TFakeComms comms;
+    TZelvo unit(comms);
+    const bool script[] = {false, true, false, true, false, false, true};
+    for (bool ok : script)
+        comms.Queue(CMD_READ_LIVE_VALUES, ok ? TFakeComms::Reply(Bytes{}) : std::nullopt);
+    for (std::size_t i = 0; i < std::size(script); ++i)
+        EXPECT_TRUE(unit.PollLiveValues()) << i;
+    EXPECT_EQ(unit.LiveFailureCount(), 4);
+    comms.Queue(CMD_READ_LIVE_VALUES, std::nullopt);
+    EXPECT_FALSE(unit.PollLiveValues());
+    EXPECT_EQ(unit.LiveFailureCount(), 0);
+    comms.Queue(CMD_READ_LIVE_VALUES, std::nullopt);
+    EXPECT_TRUE(unit.PollLiveValues());
+}
+
+TEST_F(ZelvoTest, LiveValues_OstraMaskThenRawValues)
+{
+    TFakeComms comms;
+    TZelvo unit(comms);
+    MakeOstra(comms, unit);
+    Bytes r;
+    U16(r, 0x0005);
+    for (int n = 8; n < 54; ++n)
+        U32(r, 1000u + static_cast<uint32_t>(n));
+    ASSERT_EQ(r.size(), 186u);
+    comms.Queue(CMD_READ_LIVE_VALUES, r);
+    ASSERT_TRUE(unit.PollLiveValues());
+    const long double expectedBits[] = {1, 0, 1, 0, 0, 0, 0, 0};
+    for (int n = 0; n < 8; ++n)
+        EXPECT_EQ(ValueOf(unit, n), expectedBits[n]) << n;
+    EXPECT_EQ(ValueOf(unit, 8), 1008);
+    EXPECT_EQ(ValueOf(unit, 46), 1046);
+}
+
+TEST_F(ZelvoTest, LiveValues_VelloShortReply_DecodesOnlyCompleteValues)
+{
+    TFakeComms comms(false);
+    TZelvo unit(comms);
+    comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_VELLO});
+    ASSERT_TRUE(unit.ReadUnitType());
+    GiveUOMTable(unit, 41);
+    Bytes r;
+    U32(r, 7);
+    U32(r, 8);
+    r.insert(r.end(), {9, 9}); // half of value 2
+    unit.DecodeLiveValues(r.data(), static_cast<int>(r.size()));
+    EXPECT_EQ(ValueOf(unit, 0), 7);
+    EXPECT_EQ(ValueOf(unit, 1), 8);
+    EXPECT_EQ(ValueOf(unit, 2), 0);
+}
+
+TEST_F(ZelvoTest, LiveValues_BeforeUOMInformation_NothingTouched)
+{
+    TFakeComms comms;
+    TZelvo unit(comms);
+    comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_OSTRA});
+    ASSERT_TRUE(unit.ReadUnitType());
+    Bytes r(186, 0xFF);
+    unit.DecodeLiveValues(r.data(), 186);
+    EXPECT_EQ(ValueOf(unit, 0), 0);
+    EXPECT_EQ(ValueOf(unit, 20), 0);
+}
+
+TEST_F(ZelvoTest, UOMDisplay_ShortTableAndUnknownUOM_ShowNoUOM)
+{
+    TFakeComms comms(false);
+    TZelvo unit(comms);
+    comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_VELLO});
+    ASSERT_TRUE(unit.ReadUnitType());
+    EXPECT_FALSE(unit.IOs().IsEditable());
+    GiveUOMTable(unit, 3, 999); // three records, an unknown UOM id
+    EXPECT_TRUE(unit.IOs().IsEditable());
+    for (int n : {0, 2, 3, 40}) {
+        const TIO *io = unit.IOs().FindIO(static_cast<uint8_t>(n));
+        EXPECT_EQ(io->OnText, QStringLiteral("ON")) << n;
+        EXPECT_EQ(io->OffText, QStringLiteral("OFF")) << n;
+        EXPECT_TRUE(io->UnitsText.isEmpty()) << n;
+        EXPECT_FALSE(io->IsDigital) << n;
+    }
+    // Values of I/O without a record pass unscaled.
+    Bytes r;
+    for (int n = 0; n < 41; ++n)
+        U32(r, 500u + static_cast<uint32_t>(n));
+    unit.DecodeLiveValues(r.data(), static_cast<int>(r.size()));
+    EXPECT_EQ(ValueOf(unit, 40), 540);
+}
+
+TEST_F(ZelvoTest, ConvertRaw_ExternalRecordIndexPerModel)
+{
+    EXPECT_EQ(TZelvo::ExternalRecordIndex(UNIT_TYPE_OSTRA, 1), 82);
+    EXPECT_EQ(TZelvo::ExternalRecordIndex(UNIT_TYPE_VELLO, 1), 44);
+    EXPECT_EQ(TZelvo::ExternalRecordIndex(0, 1), 0);
+
+    // External 1 on OSTRA uses record 82: a table of 82 records lacks it.
+    TFakeComms comms;
+    TZelvo unit(comms);
+    comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_OSTRA});
+    ASSERT_TRUE(unit.ReadUnitType());
+    Bytes rec;
+    for (int i = 0; i < 83; ++i) {
+        U32(rec, i == 82 ? 5 : 0);
+        rec.push_back(0);
+    }
+    Bytes rest{0, 0, 1};
+    U32(rest, 5);
+    std::string units(16, '\0');
+    rest.insert(rest.end(), units.begin(), units.end());
+    rest.push_back(2); // clamp
+    rest.push_back(2);
+    F32(rest, 0);
+    F32(rest, 0);
+    F32(rest, 10);
+    F32(rest, 1);
+    unit.ApplyUOMInformation(82, rec.data(), rest.data(), static_cast<int>(rest.size()));
+    EXPECT_EQ(unit.ConvertRaw(4, 1), 4); // record missing: raw
+    unit.ApplyUOMInformation(83, rec.data(), rest.data(), static_cast<int>(rest.size()));
+    EXPECT_NEAR(static_cast<double>(unit.ConvertRaw(4, 1)), 0.4, 1e-9);
+}
+
+TEST_F(ZelvoTest, ExternalCycle_ChunksJoinedErrorsFlagged)
+{
+    TFakeComms comms;
+    TZelvo unit(comms);
+    MakeOstra(comms, unit);
+    AddExternals(unit, {1, 2, 8});
+    ASSERT_EQ(unit.ServerSideIOs().ExternalCount(), 3);
+
+    comms.Queue(CMD_EXT_READ_VALUES, Bytes{0x34, 0x12, 0xAA});
+    comms.Queue(CMD_EXT_READ_VALUES, Bytes{0xBB, 0x78, 0x56, 0xCC, 0xDD, 0x01});
+    comms.Queue(CMD_EXT_READ_VALUES, std::nullopt);
+    Bytes readErrors(32, 0);
+    readErrors[0] = 0x81;
+    comms.Queue(CMD_EXT_READ_ERRORS, readErrors);
+    Bytes writeErrors(32, 0);
+    writeErrors[0] = 0x02;
+    comms.Queue(CMD_EXT_WRITE_ERRORS, writeErrors);
+
+    const int phases[] = {1, 1, 1, 2, 3, 0};
+    for (int expected : phases) {
+        EXPECT_TRUE(unit.PollExternalIO());
+        EXPECT_EQ(unit.ExternalReadPhase(), expected);
+    }
+    // Start told the unit how many external I/Os there are.
+    ASSERT_FALSE(comms.Sent.empty());
+    EXPECT_EQ(comms.Sent.front().Command, CMD_EXT_START);
+    EXPECT_EQ(comms.Sent.front().Payload, (Bytes{3, 0}));
+    EXPECT_EQ(unit.ExternalReceived(), 9);
+
+    auto &ios = unit.ServerSideIOs();
+    // Data type 0: 2-byte values. I/O 1 from bytes 0..1, I/O 2 from 4..5;
+    // slot 3 (I/O 8 is not number 3) arrived incomplete.
+    EXPECT_EQ(ios.FindExternal(1)->Value(), 0x1234);
+    EXPECT_EQ(ios.FindExternal(2)->Value(), 0x5678);
+    EXPECT_EQ(ios.FindExternal(1)->ErrorState(), 1);
+    EXPECT_EQ(ios.FindExternal(2)->ErrorState(), 2);
+    EXPECT_EQ(ios.FindExternal(8)->ErrorState(), 1);
+}
+
+TEST_F(ZelvoTest, ExternalCycle_NoExternalIO_SendsNothing)
+{
+    TFakeComms comms;
+    TZelvo unit(comms);
+    EXPECT_TRUE(unit.PollExternalIO());
+    EXPECT_EQ(unit.ExternalReadPhase(), 0);
+    EXPECT_TRUE(comms.Commands.empty());
+}
+
+TEST_F(ZelvoTest, ExternalCycle_FailedStepsStayInTheirPhase)
+{
+    TFakeComms comms;
+    TZelvo unit(comms);
+    AddExternals(unit, {1});
+    comms.Queue(CMD_EXT_START, std::nullopt);
+    unit.PollExternalIO();
+    EXPECT_EQ(unit.ExternalReadPhase(), 0);
+    unit.PollExternalIO(); // start succeeds
+    unit.PollExternalIO(); // no value reply: end of stream
+    EXPECT_EQ(unit.ExternalReadPhase(), 2);
+    unit.PollExternalIO(); // error flags fail
+    EXPECT_EQ(unit.ExternalReadPhase(), 2);
+    // Without a UOM table the values were not touched.
+    EXPECT_EQ(unit.ServerSideIOs().FindExternal(1)->Value(), 0);
+}
+
+TEST_F(ZelvoTest, ExternalCycle_StreamLongerThanAreaIsCutAtItsEnd)
+{
+    TFakeComms comms;
+    TZelvo unit(comms);
+    MakeOstra(comms, unit);
+    AddExternals(unit, {1});
+    comms.Always(CMD_EXT_READ_VALUES, Bytes(255, 0x11));
+    unit.PollExternalIO();
+    const int reads = TZelvo::kExternalAreaSize / 255 + 3;
+    for (int i = 0; i < reads; ++i)
+        unit.PollExternalIO();
+    EXPECT_EQ(unit.ExternalReceived(), TZelvo::kExternalAreaSize);
+    comms.Always(CMD_EXT_READ_VALUES, std::nullopt);
+    unit.PollExternalIO();
+    EXPECT_EQ(unit.ExternalReadPhase(), 2);
+    EXPECT_EQ(unit.ServerSideIOs().FindExternal(1)->Value(), 0x1111);
+}
+
+TEST_F(ZelvoTest, ErrorFlags_ShortReplyAppliesOnlyBytesReceived)
+{
+    TFakeComms comms;
+    TZelvo unit(comms);
+    AddExternals(unit, {1, 9});
+    const Bytes all(32, 0xFF);
+    unit.ApplyErrorFlags(true, all.data(), 32);
+    const Bytes one{0x00};
+    unit.ApplyErrorFlags(true, one.data(), 1);
+    EXPECT_EQ(unit.ServerSideIOs().FindExternal(1)->ErrorState(), 0);
+    EXPECT_EQ(unit.ServerSideIOs().FindExternal(9)->ErrorState(), 1);
+}
+
+TEST_F(ZelvoTest, SetIOValue_SendsNumberAndLittleEndianValue)
+{
+    TFakeComms comms;
+    TZelvo unit(comms);
+    unit.SetIOValue(35, -2);
+    // A user's edit in the list goes the same way.
+    unit.IOs().OnValueEdited(&unit.IOs(), 1, 0x01020304);
+    ASSERT_EQ(comms.Sent.size(), 2u);
+    EXPECT_EQ(comms.Sent[0].Command, CMD_SET_IO_VALUE);
+    EXPECT_EQ(comms.Sent[0].Payload, (Bytes{35, 0xFE, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(comms.Sent[1].Payload, (Bytes{1, 4, 3, 2, 1}));
+}
+
+namespace
+{
+
+void QueueBlock(TFakeComms &comms, const TUnitSettingsBlock &b)
+{
+    comms.Queue(CMD_READ_SETTINGS_1, Bytes(b.Bytes.begin(), b.Bytes.begin() + 255));
+    comms.Queue(CMD_READ_SETTINGS_2, Bytes(b.Bytes.begin() + 255, b.Bytes.end()));
+}
+
+TUnitSettingsBlock Written(const TFakeComms &comms)
+{
+    TUnitSettingsBlock b;
+    Bytes all;
+    for (const auto &f : comms.Sent)
+        if (f.Command == CMD_WRITE_SETTINGS_1 || f.Command == CMD_WRITE_SETTINGS_2)
+            all.insert(all.end(), f.Payload.begin(), f.Payload.end());
+    EXPECT_EQ(all.size(), 313u);
+    std::copy_n(all.begin(), std::min<std::size_t>(all.size(), 313), b.Bytes.begin());
+    return b;
+}
+
+} // namespace
+
+TEST_F(ZelvoTest, LoadSettings_RetriesUpToTenTimes)
+{
+    TFakeComms comms;
+    TZelvo unit(comms);
+    EXPECT_FALSE(unit.LoadSettings());
+    EXPECT_EQ(comms.CountOf(CMD_READ_SETTINGS_1), 10);
+
+    TUnitSettingsBlock b;
+    b.Bytes[5] = 2;
+    b.Bytes[312] = 0x5A;
+    for (int i = 0; i < 9; ++i)
+        comms.Queue(CMD_READ_SETTINGS_1, std::nullopt);
+    QueueBlock(comms, b);
+    EXPECT_TRUE(unit.LoadSettings());
+    EXPECT_EQ(unit.SettingsBlock(), b);
+}
+
+TEST_F(ZelvoTest, SaveSettings_EachTypeChangesOnlyItsFields)
+{
+    TUnitSettingsBlock b;
+    for (std::size_t i = 0; i < b.Bytes.size(); ++i)
+        b.Bytes[i] = static_cast<uint8_t>(i * 7 + 1);
+    struct Row {
+        int32_t type;
+        std::vector<std::pair<std::size_t, std::size_t>> fields; // offset, width
+    };
+    const Row rows[] = {
+        {2, {{5, 1}, {38, 6}, {83, 4}, {103, 9}}},
+        {0, {{5, 1}, {6, 12}, {228, 4}, {295, 1}}},
+    };
+    for (const auto &row : rows) {
+        TFakeComms comms;
+        TZelvo unit(comms);
+        QueueBlock(comms, b);
+        TConnectionSettings s;
+        s.ConnectionType = row.type;
+        s.APN = "internet";
+        s.Username = "hello";
+        s.Password = "abc";
+        s.IPAddress = 0xC0A8010A;
+        s.NetMask = 0xFFFFFF00;
+        s.DefaultGateway = 0xC0A80101;
+        s.DNSServer = 0x08080404;
+        s.UseDHCP = false;
+        ASSERT_TRUE(unit.SaveSettings(s)) << row.type;
+        EXPECT_EQ(comms.Commands.back(), CMD_APPLY_SETTINGS);
+        const auto after = Written(comms);
+        for (std::size_t i = 0; i < 313; ++i) {
+            bool inField = false;
+            for (auto [off, width] : row.fields)
+                inField |= i >= off && i < off + width;
+            if (!inField) {
+                EXPECT_EQ(after.Bytes[i], b.Bytes[i]) << "type " << row.type << " offset " << i;
+            }
+        }
+        const auto back = ConnectionSettingsFromBlock(after);
+        EXPECT_EQ(back.ConnectionType, row.type);
+        if (row.type == 2) {
+            EXPECT_EQ(back.APN, "internet");
+            EXPECT_EQ(back.Password, "abc");
+        } else {
+            EXPECT_EQ(back.IPAddress, 0xC0A8010Au);
+            EXPECT_EQ(back.DNSServer, 0x08080404u);
+            EXPECT_FALSE(back.UseDHCP);
+        }
+        EXPECT_EQ(unit.GetSettings(), back);
+    }
+}
+
+TEST_F(ZelvoTest, SaveSettings_FailuresSendNothingOrReportFalse)
+{
+    TConnectionSettings s;
+    {
+        // The re-read fails: not one byte goes to the unit.
+        TFakeComms comms;
+        TZelvo unit(comms);
+        EXPECT_FALSE(unit.SaveSettings(s));
+        EXPECT_TRUE(comms.Sent.empty());
+    }
+    {
+        // A text too long for its field is refused before anything is sent.
+        TFakeComms comms;
+        TZelvo unit(comms);
+        QueueBlock(comms, TUnitSettingsBlock{});
+        TConnectionSettings longApn;
+        longApn.APN = std::string(200, 'a');
+        EXPECT_FALSE(unit.SaveSettings(longApn));
+        EXPECT_TRUE(comms.Sent.empty());
+    }
+    {
+        // Ten refused writes fail the save; nothing is applied.
+        TFakeComms comms;
+        TZelvo unit(comms);
+        QueueBlock(comms, TUnitSettingsBlock{});
+        comms.SendsSucceed = false;
+        EXPECT_FALSE(unit.SaveSettings(s));
+        EXPECT_EQ(comms.CountOf(CMD_WRITE_SETTINGS_1), 10);
+        EXPECT_EQ(comms.CountOf(CMD_APPLY_SETTINGS), 0);
+    }
+    {
+        // The apply step decides the outcome.
+        TFakeComms comms;
+        TZelvo unit(comms);
+        QueueBlock(comms, TUnitSettingsBlock{});
+        comms.Queue(CMD_APPLY_SETTINGS, std::nullopt);
+        EXPECT_FALSE(unit.SaveSettings(s));
+    }
+}
+
+TEST_F(ZelvoTest, IOConfigUpload_ChangedRecordsOnlyThenCommitted)
+{
+    TFakeComms comms;
+    TZelvo unit(comms);
+    AddExternals(unit, {1, 2});
+    std::vector<uint8_t> upload;
+    EXPECT_FALSE(unit.BuildIOConfigUpload(upload));
+    EXPECT_TRUE(upload.empty());
+
+    unit.ServerSideIOs().Item(1)->SetChanged(true);
+    ASSERT_TRUE(unit.BuildIOConfigUpload(upload));
+    EXPECT_EQ(upload.size(), 12u); // 11 + one name byte
+    EXPECT_EQ(upload[0], 2);       // IOID of the second record
+
+    uint8_t small[4];
+    std::size_t length = 99;
+    EXPECT_EQ(unit.BuildIOConfigUpload(small, sizeof small, length), TUploadResult::TooLarge);
+    EXPECT_EQ(length, 0u);
+
+    unit.CommitIOConfig();
+    EXPECT_FALSE(unit.BuildIOConfigUpload(upload));
+    unit.ClearIOConfig();
+    EXPECT_EQ(unit.ServerSideIOs().Count(), 0);
+}
