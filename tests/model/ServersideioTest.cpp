@@ -138,15 +138,6 @@ TEST(TServerSideIOCodingTest, BuildUploadRecord_NameOver255_CutTo255NotWrapped)
     EXPECT_EQ(dst[11 + 254], 'x');
 }
 
-TEST(TServerSideIOCodingTest, ValueByteLength_FourForTypes3To9)
-{
-    TServerSideIO io;
-    for (int type = -1; type <= 11; ++type) {
-        io.SetModbusDataType(type);
-        EXPECT_EQ(io.ValueByteLength(), type >= 3 && type <= 9 ? 4 : 2) << type;
-    }
-}
-
 TEST(TServerSideIORowTest, SetErrorBit_Sequence_ShowsCombinedState)
 {
     QTreeWidget view;
