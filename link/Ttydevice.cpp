@@ -58,11 +58,11 @@ bool SpeedFor(int32_t baud, speed_t &speed)
 
 using Clock = std::chrono::steady_clock;
 
-// Milliseconds left until `deadline`, never negative.
+// Milliseconds left until `deadline`, rounded up so a wait never ends
+// before it; 0 once it has passed.
 int RemainingMs(Clock::time_point deadline)
 {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
