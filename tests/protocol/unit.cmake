@@ -5,4 +5,5 @@ zelvo_add_test(NAME zelvo_unit_tests LABEL unit
     ${CMAKE_CURRENT_LIST_DIR}/ConnectionsettingsTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CommissioningdataparserTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ZelvoTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/DecodersFuzzTest.cpp
   LIBS zelvo_unit)
