@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <thread>
+#include <unistd.h>
 
 #include "Portmap.h"
 #include "PtyPeer.h"
@@ -57,6 +59,35 @@ TEST(TSerialPort, Open_DeviceHeldByAnotherPort_ReturnsAccessDenied)
     EXPECT_FALSE(second.IsOpen());
     first.Close();
     EXPECT_EQ(second.Open(peer.SlavePath().c_str()), PortOK);
+}
+
+TEST(TSerialPort, Open_DeviceHeldByAnotherProcess_ReturnsAccessDenied)
+{
+    TPtyPeer peer;
+    int ready[2], release[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(release), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        TSerialPort holder;
+        const char ok = holder.Open(peer.SlavePath().c_str()) == PortOK ? 'y' : 'n';
+        (void)!write(ready[1], &ok, 1);
+        char c;
+        (void)!read(release[0], &c, 1);
+        _exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(read(ready[0], &ok, 1), 1);
+    ASSERT_EQ(ok, 'y');
+    TSerialPort port;
+    EXPECT_EQ(port.Open(peer.SlavePath().c_str()), PortErrorAccessDenied);
+    (void)!write(release[1], "x", 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(port.Open(peer.SlavePath().c_str()), PortOK);
+    for (int fd : {ready[0], ready[1], release[0], release[1]})
+        close(fd);
 }
 
 TEST(TSerialPort, ClosedPort_RefusesEveryOperation)
