@@ -81,6 +81,23 @@ TSerialThread::TSerialThread(TEngineHost *host, const TPacing &pacing, QObject *
     : QThread(parent), FHost(host), FPacing(pacing), FReplyBuffer(ReplyBufferSize, 0),
       FSettings(std::make_unique<TConnectionSettings>())
 {
+    Init(std::make_unique<TEngineComms>(FPacing, FEnding));
+    // Names the OS thread too, for debuggers.
+    setObjectName(QStringLiteral("SerialThread"));
+    start();
+}
+
+TSerialThread::TSerialThread(TEngineHost *host, const TPacing &pacing,
+                             std::unique_ptr<TZelvoCommsInterface> comms, QObject *parent)
+    : QThread(parent), FHost(host), FPacing(pacing), FReplyBuffer(ReplyBufferSize, 0),
+      FSettings(std::make_unique<TConnectionSettings>())
+{
+    Init(std::move(comms));
+}
+
+void TSerialThread::Init(std::unique_ptr<TZelvoCommsInterface> comms)
+{
+    TEngineHost *host = FHost;
     TErrorManager *em = CreateErrorManager();
     em->SetPanelsHook(
         [host](const QString &p0, const QString &p1) { host->ShowStatusPanels(p0, p1); });
@@ -91,7 +108,7 @@ TSerialThread::TSerialThread(TEngineHost *host, const TPacing &pacing, QObject *
 
     ReportStatus(QStringLiteral("Waiting..."));
 
-    FComms = std::make_unique<TEngineComms>(FPacing, FEnding);
+    FComms = std::move(comms);
     FSignal = std::make_unique<TSignalStrengthRefresh>(FComms.get(), FPacing);
     FUnit = std::make_unique<TZelvo>(*FComms, FPacing);
     FParser = std::make_unique<TCommissioningDataParser>();
@@ -107,10 +124,16 @@ TSerialThread::TSerialThread(TEngineHost *host, const TPacing &pacing, QObject *
     FSignalTimer->setSingleShot(true);
     FSignalTimer->setInterval(FPacing.SignalTimer);
     connect(FSignalTimer, &QTimer::timeout, this, [this] { SignalTick(); });
+}
 
-    // Names the OS thread too, for debuggers.
-    setObjectName(QStringLiteral("SerialThread"));
-    start();
+bool TSerialThread::IsLiveTimerActive() const
+{
+    return FLiveTimer->isActive();
+}
+
+bool TSerialThread::IsSignalTimerActive() const
+{
+    return FSignalTimer->isActive();
 }
 
 TSerialThread::~TSerialThread()

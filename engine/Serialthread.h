@@ -84,6 +84,11 @@ public:
     // SetActive(true). `host` must outlive the engine.
     explicit TSerialThread(TEngineHost *host, const TPacing &pacing = TPacing::Production(),
                            QObject *parent = nullptr);
+    // An engine over a given link whose worker thread is not started: the
+    // caller drives it with StepOnce() on the GUI thread. For tests and tools
+    // that script the unit.
+    TSerialThread(TEngineHost *host, const TPacing &pacing,
+                  std::unique_ptr<TZelvoCommsInterface> comms, QObject *parent = nullptr);
     // Ends the worker (within one frame time-out even while an exchange
     // blocks) and waits for it before the owned objects go.
     ~TSerialThread() override;
@@ -114,6 +119,12 @@ public:
     // Carries the worker's results to the host; GUI thread, once a second.
     void Poll();
 
+    // One worker step on the calling thread (engines without a worker).
+    void StepOnce() { Step(); }
+    // Fires the live or signal timer's tick now (engines without a worker).
+    void LiveTickNow() { LiveTick(); }
+    void SignalTickNow() { SignalTick(); }
+
     // Runs fn on the GUI thread while the caller waits (directly when the
     // caller is already there).
     void Synchronize(const std::function<void()> &fn);
@@ -123,6 +134,8 @@ public:
     int StoreForwardState() const { return FSFState.load(); }
     int JobCode() const;
     bool IsActive() const { return FActive.load(); }
+    bool IsLiveTimerActive() const;
+    bool IsSignalTimerActive() const;
     bool ForceSyncPending() const { return FForceSyncPending.load(); }
     bool ReloadAfterWrite() const { return FReloadAfterWrite.load(); }
     const TPacing &Pacing() const { return FPacing; }
@@ -136,6 +149,8 @@ protected:
 
 private:
     struct TSyncCall;
+
+    void Init(std::unique_ptr<TZelvoCommsInterface> comms);
 
     void Step();
     void StepOpening();

@@ -1,0 +1,630 @@
+#include "Serialthread.h"
+#include "FakeComms.h"
+#include "Headlesshost.h"
+#include "Signalstrengthrefresh.h"
+
+#include "Commands.h"
+#include "Commissioningdataparser.h"
+#include "Connectionsettings.h"
+#include "Errormanager.h"
+#include "TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+namespace
+{
+
+const QString kFirmwareMessage =
+    "Firmware is not compatible. An upgrade is needed.\nPlease contact support.";
+
+// The engine over a scripted link, stepped on the test thread.
+class SerialThreadTest : public ::testing::Test
+{
+protected:
+    SerialThreadTest()
+    {
+        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
+        auto owned = std::make_unique<TFakeComms>();
+        comms = owned.get();
+        engine = std::make_unique<TSerialThread>(&host, TPacing::Shrunk(1000), std::move(owned));
+        comms->Always(CMD_WRITE_SF_COMMAND, {});
+    }
+    ~SerialThreadTest() override
+    {
+        engine.reset();
+        DestroyErrorManager();
+    }
+
+    void ScriptConnect(std::uint8_t unitType = UNIT_TYPE_VELLO, const char *version = "V2.60?")
+    {
+        const std::string v = std::string("Zelvo ") + version;
+        comms->Script(CMD_READ_VERSION, {true, std::vector<std::uint8_t>(v.begin(), v.end())});
+        comms->Script(CMD_READ_UNIT_TYPE, {true, {unitType}});
+        comms->Script(CMD_READ_SETTINGS_1, {true, std::vector<std::uint8_t>(255, 0)});
+        comms->Script(CMD_READ_SETTINGS_2, {true, std::vector<std::uint8_t>(58, 0)});
+    }
+
+    // Steps from StartConnect to LINK_JOB with job 1 set.
+    void Connect(std::uint8_t unitType = UNIT_TYPE_VELLO)
+    {
+        ScriptConnect(unitType);
+        engine->StartConnect();
+        for (int i = 0; i < 4; ++i)
+            engine->StepOnce();
+        ASSERT_EQ(engine->LinkState(), LINK_JOB);
+    }
+
+    void SF(int state) { comms->Script(CMD_READ_SF_STATE, {true, {std::uint8_t(state)}}); }
+
+    // A server reply of `body` plus the checksum that makes it add up to 0,
+    // carried in one message block.
+    void ScriptReply(std::vector<std::uint8_t> body)
+    {
+        const int sum = std::accumulate(body.begin(), body.end(), 0);
+        body.push_back(std::uint8_t(-sum));
+        const std::size_t total = body.size() + 1;
+        comms->Script(CMD_READ_MESSAGE_LENGTH,
+                      {true, {std::uint8_t(total & 0xFF), std::uint8_t(total >> 8)}});
+        body.insert(body.begin(), 0x00);
+        comms->Script(CMD_READ_MESSAGE_BLOCK, {true, body});
+    }
+
+    // Connects and brings the unit through its idle check with job `code`
+    // set: the next SF poll acts for the job.
+    void ConnectedWithJob(int code)
+    {
+        Connect();
+        SF(SF_IDLE);
+        engine->PostJob(code);
+        ASSERT_EQ(engine->LinkState(), LINK_JOB);
+    }
+
+    QStringList Log() const { return ErrorManager()->PendingLog().split(QStringLiteral(", ")); }
+    // True when `texts` appear in the log in this order (others may lie between).
+    bool LogInOrder(const QStringList &texts) const
+    {
+        const QStringList log = Log();
+        int at = 0;
+        for (const QString &t : texts) {
+            at = log.indexOf(t, at);
+            if (at < 0)
+                return false;
+            ++at;
+        }
+        return true;
+    }
+
+    THeadlessHost host;
+    TFakeComms *comms = nullptr;
+    std::unique_ptr<TSerialThread> engine;
+};
+
+TEST_F(SerialThreadTest, Construct_ReportsWaiting_IdleWithUnknownSFState)
+{
+    EXPECT_EQ(ErrorManager()->StatusText(), "Waiting...");
+    EXPECT_EQ(engine->LinkState(), LINK_IDLE);
+    EXPECT_EQ(engine->StoreForwardState(), SF_UNKNOWN);
+    EXPECT_FALSE(engine->IsBusy());
+    EXPECT_EQ(engine->JobCode(), 0);
+}
+
+TEST_F(SerialThreadTest, ConnectSequence_StepsThroughStatesToJob_ThenConnectedEvent)
+{
+    ScriptConnect(UNIT_TYPE_VELLO);
+    engine->StartConnect();
+    EXPECT_EQ(engine->LinkState(), LINK_OPENING);
+    EXPECT_EQ(engine->JobCode(), 1);
+    const int expected[] = {LINK_CHECKING, LINK_READ_TYPE, LINK_READ_SETTINGS, LINK_JOB};
+    for (int state : expected) {
+        engine->StepOnce();
+        EXPECT_EQ(engine->LinkState(), state);
+    }
+    EXPECT_TRUE(LogInOrder({"Waiting...", "Start Reading Basic Information.", "Opening Comm Port",
+                            "Checking device"}));
+    EXPECT_EQ(host.ConnectedCount(), 0);
+    engine->Poll();
+    EXPECT_EQ(host.ConnectedCount(), 1);
+    EXPECT_TRUE(host.HasConnectionSettings());
+    EXPECT_TRUE(host.NoEthernet());
+    // The event is consumed by one poll.
+    engine->Poll();
+    EXPECT_EQ(host.ConnectedCount(), 1);
+}
+
+TEST_F(SerialThreadTest, PostJob_FromIdleOpensFirst_FromLiveGoesStraightToJob)
+{
+    engine->PostJob(MSG_READ_IO_CONFIG);
+    EXPECT_EQ(engine->LinkState(), LINK_OPENING);
+    EXPECT_EQ(ErrorManager()->StatusText(), "Opening Comm Port");
+
+    ScriptConnect();
+    for (int i = 0; i < 4; ++i)
+        engine->StepOnce();
+    ASSERT_EQ(engine->LinkState(), LINK_JOB);
+    // The job posted before connecting is the one that runs.
+    EXPECT_EQ(engine->JobCode(), MSG_READ_IO_CONFIG);
+    SF(SF_IDLE);
+    engine->StepOnce();
+    EXPECT_EQ(comms->SFCommands(), std::vector<int>{SF_CONNECTING});
+
+    // StartConnect while connected changes only the job.
+    engine->StartConnect();
+    EXPECT_EQ(engine->LinkState(), LINK_JOB);
+    EXPECT_EQ(engine->JobCode(), MSG_READ_BASIC_INFO);
+}
+
+TEST_F(SerialThreadTest, Opening_NoDevice_UsbAndComTextsThenIdleAndDisconnected)
+{
+    struct Row {
+        bool usb;
+        QString message;
+    } rows[] = {
+        {true, "There are no devices found.\nPlease ensure the Zelvo is plugged into a USB port "
+               "and powered up"},
+        {false, "Error connecting.\nPlease ensure the Zelvo is connected to the correct Comm port"},
+    };
+    comms->OpenResult = false;
+    for (const auto &row : rows) {
+        engine->SelectPort(row.usb, 3, 19200);
+        engine->StartConnect();
+        engine->StepOnce();
+        EXPECT_EQ(engine->LinkState(), LINK_IDLE);
+        EXPECT_EQ(ErrorManager()->StatusText(), "Error opening comm port");
+        engine->Poll();
+        ASSERT_FALSE(host.Messages().empty());
+        EXPECT_EQ(host.Messages().back().Text, row.message);
+        EXPECT_EQ(host.Messages().back().Kind, MK_INFORMATION);
+    }
+    EXPECT_EQ(host.DisconnectedCount(), 2);
+}
+
+TEST_F(SerialThreadTest, Checking_OldFirmware_MessageWithSupportSuffix_LinkClosedNextStep)
+{
+    ScriptConnect(UNIT_TYPE_VELLO, "V2.56?");
+    engine->StartConnect();
+    engine->StepOnce();
+    engine->StepOnce();
+    EXPECT_EQ(engine->LinkState(), LINK_CLOSING);
+    engine->StepOnce();
+    EXPECT_EQ(engine->LinkState(), LINK_IDLE);
+    EXPECT_EQ(comms->CloseCount, 1);
+    engine->Poll();
+    ASSERT_EQ(host.Messages().size(), 1u);
+    EXPECT_EQ(host.Messages()[0].Text, kFirmwareMessage);
+    EXPECT_EQ(host.DisconnectedCount(), 1);
+}
+
+TEST_F(SerialThreadTest, ConnectSteps_SilentUnit_EndDisconnectedWithCommunicationError)
+{
+    // Silent at checking: straight to closing. Silent at type or settings:
+    // through the error state.
+    struct Row {
+        int silentFrom; // 0 checking, 1 type, 2 settings
+        std::vector<int> states;
+    } rows[] = {
+        {0, {LINK_CHECKING, LINK_CLOSING, LINK_IDLE}},
+        {1, {LINK_CHECKING, LINK_READ_TYPE, LINK_ERROR, LINK_CLOSING, LINK_IDLE}},
+        {2,
+         {LINK_CHECKING, LINK_READ_TYPE, LINK_READ_SETTINGS, LINK_ERROR, LINK_CLOSING, LINK_IDLE}},
+    };
+    for (const auto &row : rows) {
+        if (row.silentFrom > 0)
+            comms->Script(CMD_READ_VERSION, {true, {'V', '3', '?'}});
+        if (row.silentFrom > 1)
+            comms->Script(CMD_READ_UNIT_TYPE, {true, {UNIT_TYPE_OSTRA}});
+        const int disconnects = host.DisconnectedCount();
+        engine->StartConnect();
+        for (int state : row.states) {
+            engine->StepOnce();
+            EXPECT_EQ(engine->LinkState(), state) << "silent from " << row.silentFrom;
+        }
+        EXPECT_TRUE(Log().contains("Error communicating with Zelvo"));
+        engine->Poll();
+        EXPECT_EQ(host.DisconnectedCount(), disconnects + 1);
+        EXPECT_EQ(host.ConnectedCount(), 0);
+    }
+}
+
+TEST_F(SerialThreadTest, IdleCheck_UnitProcessing_AskedToIdleBeforeAnyJob)
+{
+    Connect();
+    SF(SF_PROCESSING);
+    engine->StepOnce();
+    EXPECT_EQ(comms->SFCommands(), std::vector<int>{SF_IDLE});
+    EXPECT_EQ(ErrorManager()->StatusText(), "Waiting for Zelvo to Idle");
+    EXPECT_EQ(ErrorManager()->StoreForwardText(), "SF_PROCESSING");
+    SF(SF_IDLE);
+    engine->StepOnce();
+    EXPECT_EQ(comms->SFCommands(), (std::vector<int>{SF_IDLE, SF_CONNECTING}));
+    EXPECT_EQ(ErrorManager()->StatusText(), "Zelvo idle.");
+}
+
+TEST_F(SerialThreadTest, IdlePoll_StartRequestDependsOnJob)
+{
+    struct Row {
+        int job;
+        int request;
+    } rows[] = {{MSG_READ_SNAPSHOT, SF_CONNECTING_WITH_SNAPSHOT},
+                {MSG_LOGON, SF_CONNECTING},
+                {MSG_READ_UOM_INFO, SF_CONNECTING}};
+    for (const auto &row : rows) {
+        comms->ClearSent();
+        if (engine->LinkState() == LINK_IDLE)
+            ConnectedWithJob(row.job);
+        else {
+            SF(SF_IDLE);
+            engine->PostJob(row.job);
+        }
+        engine->StepOnce();
+        EXPECT_EQ(comms->SFCommands().back(), row.request) << row.job;
+    }
+}
+
+TEST_F(SerialThreadTest, IdlePoll_NoJob_EndsCycleIntoLiveAndBusyClearsNextStep)
+{
+    Connect();
+    engine->SetActive(true);
+    SF(SF_IDLE);
+    engine->PostJob(0);
+    engine->StepOnce();
+    EXPECT_TRUE(engine->IsBusy());
+    EXPECT_EQ(engine->LinkState(), LINK_LIVE);
+    EXPECT_TRUE(LogInOrder({"Zelvo idle", "Ready to take live readings."}));
+    // The first live tick ran at once and armed the live timer.
+    EXPECT_TRUE(engine->IsLiveTimerActive());
+    engine->StepOnce();
+    EXPECT_FALSE(engine->IsBusy());
+}
+
+TEST_F(SerialThreadTest, WaitingUpload_SendsMessageThenUploadingRequest_NoJobLogsOff)
+{
+    ConnectedWithJob(MSG_READ_UOM_INFO);
+    engine->StepOnce(); // idle: asks to connect
+    comms->Always(CMD_WRITE_MESSAGE_BLOCK, {});
+    SF(SF_WAITING_UPLOAD);
+    engine->StepOnce();
+    EXPECT_EQ(comms->Count(CMD_WRITE_MESSAGE_BLOCK), 1);
+    EXPECT_EQ(comms->SFCommands().back(), SF_UPLOADING);
+
+    // A refused upload still asks for SF_UPLOADING.
+    comms->Always(CMD_WRITE_MESSAGE_BLOCK, {false, {}});
+    SF(SF_WAITING_UPLOAD);
+    engine->StepOnce();
+    EXPECT_EQ(comms->SFCommands().back(), SF_UPLOADING);
+
+    SF(SF_ERROR); // drop the job
+    engine->StepOnce();
+    SF(SF_WAITING_UPLOAD);
+    engine->PostJob(0);
+    engine->StepOnce();
+    EXPECT_EQ(comms->SFCommands().back(), SF_LOGGING_OFF);
+}
+
+TEST_F(SerialThreadTest, Download_IOConfigMoreToFollow_RepeatsJob9ThenJob11)
+{
+    ConnectedWithJob(MSG_READ_IO_CONFIG);
+    engine->StepOnce();
+    SF(SF_WAITING_DOWNLOAD);
+    ScriptReply({0x01}); // more to follow, no records
+    engine->StepOnce();
+    EXPECT_EQ(engine->JobCode(), MSG_READ_IO_CONFIG);
+    EXPECT_EQ(comms->SFCommands().back(), SF_CONNECTING);
+    EXPECT_TRUE(Log().contains("More IO Config to follow..."));
+
+    SF(SF_WAITING_DOWNLOAD);
+    ScriptReply({0x00});
+    engine->StepOnce();
+    EXPECT_EQ(engine->JobCode(), MSG_READ_INPUT_TYPES);
+    EXPECT_EQ(comms->SFCommands().back(), SF_CONNECTING);
+    EXPECT_TRUE(LogInOrder(
+        {"IOConfig read OK", "All IO Config has been read", "Start reading the input types."}));
+    EXPECT_TRUE(engine->HasIOConfiguration());
+}
+
+TEST_F(SerialThreadTest, Download_ReplyLongerThanBuffer_FailsLikeABadReply)
+{
+    ConnectedWithJob(MSG_READ_IO_CONFIG);
+    engine->StepOnce();
+    SF(SF_WAITING_DOWNLOAD);
+    // A total of 8100 bytes cannot fit the 8000-byte reply buffer.
+    comms->Script(CMD_READ_MESSAGE_LENGTH, {true, {0xA4, 0x1F}});
+    comms->Always(CMD_READ_MESSAGE_BLOCK, {true, std::vector<std::uint8_t>(255, 0)});
+    engine->StepOnce();
+    EXPECT_TRUE(Log().contains("IOConfig read error"));
+    EXPECT_EQ(engine->JobCode(), 0);
+    EXPECT_FALSE(engine->HasIOConfiguration());
+    EXPECT_EQ(comms->SFCommands().back(), SF_LOGGING_OFF);
+    engine->Poll();
+    EXPECT_EQ(host.TabsEnabledCount(), 1);
+}
+
+TEST_F(SerialThreadTest, Download_BasicInfoFailed_AsksRestartAndSendsIdleThenLogOff)
+{
+    ConnectedWithJob(MSG_READ_BASIC_INFO);
+    engine->StepOnce();
+    comms->ClearSent();
+    // Every length query is refused: the download fails.
+    SF(SF_WAITING_DOWNLOAD);
+    engine->StepOnce();
+    EXPECT_EQ(comms->SFCommands(), (std::vector<int>{SF_IDLE, SF_LOGGING_OFF}));
+    engine->Poll();
+    ASSERT_FALSE(host.Messages().empty());
+    EXPECT_EQ(host.Messages().back().Text,
+              "An error has occurred.\nCommunication with the Zelvo failed. Please restart the "
+              "software");
+}
+
+TEST_F(SerialThreadTest, Download_BasicInfoGood_ChainsUOMInfoAndStaysConnected)
+{
+    ConnectedWithJob(MSG_READ_BASIC_INFO);
+    engine->StepOnce();
+    SF(SF_WAITING_DOWNLOAD);
+    ScriptReply(std::vector<std::uint8_t>(21, 7));
+    engine->StepOnce();
+    EXPECT_TRUE(engine->HasBasicInfo());
+    EXPECT_EQ(engine->JobCode(), MSG_READ_UOM_INFO);
+    EXPECT_EQ(comms->SFCommands().back(), SF_CONNECTING);
+    EXPECT_EQ(ErrorManager()->StatusText(), "Start reading the UOM information.");
+}
+
+TEST_F(SerialThreadTest, Download_Logon_OutcomeReachesHost)
+{
+    for (bool accepted : {true, false}) {
+        if (engine->LinkState() == LINK_IDLE)
+            ConnectedWithJob(MSG_LOGON);
+        else {
+            SF(SF_IDLE);
+            engine->PostJob(MSG_LOGON);
+        }
+        engine->StepOnce();
+        SF(SF_WAITING_DOWNLOAD);
+        if (accepted) {
+            ScriptReply({0x01});
+        } else {
+            // The server's one-byte refusal.
+            comms->Script(CMD_READ_MESSAGE_LENGTH, {true, {0x02, 0x00}});
+            comms->Script(CMD_READ_MESSAGE_BLOCK, {true, {0x00, 0x07}});
+        }
+        engine->StepOnce();
+        EXPECT_EQ(host.IsLoggedOn(), accepted);
+        EXPECT_EQ(engine->JobCode(), 0);
+    }
+    EXPECT_EQ(host.LogonResults(), 2);
+}
+
+TEST_F(SerialThreadTest, ForceSync_AfterOutputWrite_SentAtNextIdleEvenWithoutJob)
+{
+    ConnectedWithJob(MSG_WRITE_OUTPUT);
+    engine->StepOnce();
+    SF(SF_WAITING_DOWNLOAD);
+    ScriptReply({0x00, 0x01});
+    engine->StepOnce();
+    EXPECT_TRUE(engine->ForceSyncPending());
+    EXPECT_EQ(engine->JobCode(), 0);
+
+    SF(SF_LOGGING_OFF);
+    engine->StepOnce();
+    ASSERT_EQ(engine->LinkState(), LINK_LIVE);
+
+    engine->PostJob(0);
+    SF(SF_IDLE);
+    engine->StepOnce();
+    EXPECT_EQ(comms->SFCommands().back(), SF_FORCE_SYNC);
+    EXPECT_FALSE(engine->ForceSyncPending());
+    EXPECT_EQ(engine->LinkState(), LINK_JOB);
+    SF(SF_FORCE_SYNC);
+    engine->StepOnce();
+    EXPECT_EQ(ErrorManager()->StatusText(), "Forcing sync with server");
+}
+
+TEST_F(SerialThreadTest, SFUnknownAndError_DropJobAskIdle_OnlyErrorEndsCycle)
+{
+    struct Row {
+        int state;
+        int linkAfter;
+    } rows[] = {{SF_UNKNOWN, LINK_JOB}, {SF_ERROR, LINK_LIVE}};
+    for (const auto &row : rows) {
+        if (engine->LinkState() == LINK_IDLE)
+            ConnectedWithJob(MSG_READ_UOM_INFO);
+        else {
+            SF(SF_IDLE);
+            engine->PostJob(MSG_READ_UOM_INFO);
+        }
+        engine->StepOnce();
+        SF(row.state);
+        engine->StepOnce();
+        EXPECT_EQ(engine->JobCode(), 0);
+        EXPECT_EQ(comms->SFCommands().back(), SF_IDLE);
+        EXPECT_EQ(engine->LinkState(), row.linkAfter) << row.state;
+        engine->Poll();
+        ASSERT_FALSE(host.Messages().empty());
+        EXPECT_TRUE(host.Messages().back().Text.startsWith(
+            "An error has occurred.\nThis could be due to poor signal."));
+    }
+    EXPECT_EQ(host.TabsEnabledCount(), 2);
+}
+
+TEST_F(SerialThreadTest, SFReads_UnitSilent_GivesUpAfterLimitAndDisconnects)
+{
+    ConnectedWithJob(MSG_READ_UOM_INFO);
+    engine->StepOnce();
+    for (int i = 1; i < TSerialThread::MaxSFReadFailures; ++i) {
+        engine->StepOnce();
+        EXPECT_EQ(engine->LinkState(), LINK_JOB);
+        EXPECT_TRUE(engine->IsBusy());
+    }
+    engine->StepOnce();
+    EXPECT_EQ(engine->LinkState(), LINK_ERROR);
+    engine->StepOnce();
+    engine->StepOnce();
+    EXPECT_EQ(engine->LinkState(), LINK_IDLE);
+    EXPECT_FALSE(engine->IsBusy());
+    engine->Poll();
+    EXPECT_EQ(host.DisconnectedCount(), 1);
+    ASSERT_FALSE(host.Messages().empty());
+    EXPECT_EQ(host.Messages().back().Kind, MK_ERROR);
+    EXPECT_TRUE(host.Messages().back().Text.contains("stopped answering"));
+}
+
+TEST_F(SerialThreadTest, SFReads_OccasionalFailures_DoNotCountOnceAReadSucceeds)
+{
+    ConnectedWithJob(MSG_READ_UOM_INFO);
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 1; i < TSerialThread::MaxSFReadFailures; ++i)
+            engine->StepOnce();
+        SF(SF_PROCESSING);
+        engine->StepOnce();
+    }
+    EXPECT_EQ(engine->LinkState(), LINK_JOB);
+    EXPECT_EQ(engine->JobCode(), MSG_READ_UOM_INFO);
+}
+
+TEST_F(SerialThreadTest, SaveSettings_BusyAtOnce_WritesBlockAndApplies_ThenDisconnects)
+{
+    Connect();
+    SF(SF_IDLE);
+    engine->PostJob(0);
+    engine->StepOnce();
+    ASSERT_EQ(engine->LinkState(), LINK_LIVE);
+    engine->StepOnce();
+    ASSERT_FALSE(engine->IsBusy());
+
+    TConnectionSettings s;
+    s.ConnectionType = kConnectionTypeMobile;
+    s.APN = "internet.example";
+    engine->SaveConnectionSettings(s);
+    EXPECT_TRUE(engine->IsBusy());
+    comms->Script(CMD_READ_SETTINGS_1, {true, std::vector<std::uint8_t>(255, 0)});
+    comms->Script(CMD_READ_SETTINGS_2, {true, std::vector<std::uint8_t>(58, 0)});
+    comms->Always(CMD_WRITE_SETTINGS_1, {});
+    comms->Always(CMD_WRITE_SETTINGS_2, {});
+    comms->Always(CMD_APPLY_SETTINGS, {});
+    engine->StepOnce();
+    EXPECT_EQ(engine->LinkState(), LINK_CLOSING);
+    EXPECT_EQ(comms->Count(CMD_APPLY_SETTINGS), 1);
+    engine->StepOnce();
+    EXPECT_FALSE(engine->IsBusy());
+    EXPECT_EQ(engine->LinkState(), LINK_IDLE);
+    engine->Poll();
+    EXPECT_EQ(host.DisconnectedCount(), 1);
+}
+
+TEST_F(SerialThreadTest, LiveTick_ByPage_ReadsLiveExternalOrNothing)
+{
+    Connect();
+    SF(SF_IDLE);
+    engine->PostJob(0);
+    host.SetActivePage(0);
+    engine->StepOnce();
+    ASSERT_EQ(engine->LinkState(), LINK_LIVE);
+    comms->ClearSent();
+
+    engine->LiveTickNow();
+    EXPECT_TRUE(comms->Sent().empty());
+    EXPECT_TRUE(engine->IsLiveTimerActive());
+
+    host.SetActivePage(3);
+    engine->LiveTickNow();
+    EXPECT_EQ(ErrorManager()->StatusText(), "Reading External IO...");
+    EXPECT_TRUE(engine->IsLiveTimerActive());
+
+    // Page 2: five failed live reads drop the connection; the timer stays off.
+    host.SetActivePage(2);
+    for (int i = 0; i < 4; ++i) {
+        engine->LiveTickNow();
+        EXPECT_EQ(ErrorManager()->StatusText(), "Reading Internal IO...");
+        EXPECT_TRUE(engine->IsLiveTimerActive());
+    }
+    engine->LiveTickNow();
+    EXPECT_EQ(comms->Count(CMD_READ_LIVE_VALUES), 5);
+    EXPECT_FALSE(engine->IsLiveTimerActive());
+    EXPECT_EQ(engine->LinkState(), LINK_IDLE);
+    EXPECT_EQ(ErrorManager()->StatusText(), "Disconnected. Waiting...");
+
+    // Not live any more: a tick reads nothing and leaves the timer off.
+    comms->ClearSent();
+    engine->LiveTickNow();
+    EXPECT_TRUE(comms->Sent().empty());
+    EXPECT_FALSE(engine->IsLiveTimerActive());
+}
+
+TEST_F(SerialThreadTest, SignalChecking_FailsThenRestartsAfresh_StopReturnsThroughJob)
+{
+    Connect();
+    engine->StartSignalChecking();
+    EXPECT_EQ(engine->LinkState(), LINK_SIGNAL);
+    EXPECT_TRUE(engine->IsSignalTimerActive());
+    engine->SignalTickNow(); // DONE -> START
+    engine->SignalTickNow(); // switch-on refused: failed
+    EXPECT_EQ(engine->LinkState(), LINK_IDLE);
+    EXPECT_FALSE(engine->IsSignalTimerActive());
+    const QString text =
+        "Refreshing signal strength failed. Please check your Zelvo to PC connection";
+    EXPECT_EQ(ErrorManager()->StatusText(), "Disconnected. Waiting...");
+    EXPECT_TRUE(Log().contains(text));
+    engine->Poll();
+    ASSERT_FALSE(host.Messages().empty());
+    EXPECT_EQ(host.Messages().back().Text, text);
+    EXPECT_EQ(host.Messages().back().Kind, MK_ERROR);
+    EXPECT_EQ(host.DisconnectedCount(), 1);
+
+    // Checking again starts from the beginning instead of failing at once.
+    Connect();
+    comms->Always(CMD_SIGNAL_MONITOR, {});
+    comms->Always(CMD_READ_SIGNAL, {true, {14}});
+    engine->StartSignalChecking();
+    engine->SignalTickNow();
+    engine->SignalTickNow();
+    engine->SignalTickNow();
+    EXPECT_EQ(engine->SignalPoll()->State(), SIG_RUNNING);
+    engine->Poll();
+    ASSERT_FALSE(host.SignalLevels().empty());
+    EXPECT_EQ(host.SignalLevels().back(), 14);
+
+    engine->StopSignalChecking();
+    engine->SignalTickNow();
+    EXPECT_EQ(engine->LinkState(), LINK_SIGNAL);
+    engine->SignalTickNow();
+    EXPECT_EQ(engine->LinkState(), LINK_JOB);
+    EXPECT_FALSE(engine->IsSignalTimerActive());
+}
+
+TEST_F(SerialThreadTest, Poll_RefreshesLabelsOnlyWhenSomethingHappened)
+{
+    engine->Poll(); // takes the "Waiting..." status
+    host.RefreshStatusLabels(TReceivedFlags{true, true, true, true, true, true, true});
+    engine->Poll();
+    // Nothing happened: the labels keep what they were given.
+    EXPECT_TRUE(host.LastFlags().BasicInfo);
+
+    host.SetLoggedOn(true);
+    engine->SaveConnectionSettings(TConnectionSettings{});
+    engine->StepOnce(); // save fails: no link
+    engine->StepOnce();
+    engine->StepOnce();
+    engine->Poll();
+    const TReceivedFlags f = host.LastFlags();
+    EXPECT_FALSE(f.BasicInfo);
+    EXPECT_TRUE(f.LoggedOn);
+    EXPECT_EQ(host.DisconnectedCount(), 1);
+}
+
+TEST(StoreForwardStateNameTest, NamesForPanelOne_OutsideRangeIsUnknownState)
+{
+    struct Row {
+        int state;
+        const char *name;
+    } rows[] = {
+        {0, "SF_IDLE"},         {2, "SF_CONNECTING_WITH_SNAPSHOT"},
+        {7, "SF_DOWNLOADING"},  {8, "SF_WAITING_DOWNLOAD"},
+        {10, "SF_ERROR"},       {11, "SF_UNKNOWN"},
+        {12, "Unknown state"},  {-1, "Unknown state"},
+        {127, "Unknown state"},
+    };
+    for (const auto &row : rows)
+        EXPECT_STREQ(StoreForwardStateName(row.state), row.name) << row.state;
+}
+
+} // namespace
