@@ -99,15 +99,6 @@ TEST(TErrorManager, FlushLog_NothingPending_WritesNothing)
     EXPECT_TRUE(r.manager.LogFileOpen());
 }
 
-TEST(TErrorManager, FlushLog_WritesEachLineAtOnceSoItSurvivesACrash)
-{
-    Recorded r;
-    r.manager.AddLog("Connected to 2.10");
-    r.manager.FlushLog();
-    // Read while the manager still holds the file open.
-    EXPECT_EQ(ReadFile(r.path), QByteArray("Connected to 2.10\n"));
-}
-
 TEST(TErrorManager, LogFile_SecondRun_AppendsToEarlierLines)
 {
     const QString path = TempLogPath();

@@ -65,15 +65,6 @@ TEST(TInputType, Convert_EachKindWithTheUnitsGroupings)
     }
 }
 
-TEST(TInputType, Convert_LinearMultipliesBeforeDividing)
-{
-    // 4095 x 10 / 4095 is exactly 10 only when the product comes first.
-    TInputType t;
-    t.Multiplier = 10;
-    t.Divisor = 4095;
-    EXPECT_EQ(t.Convert(4095), 10.0L);
-}
-
 TEST(TInputType, Convert_ZeroDenominators_GiveFloatingPointResultsNotACrash)
 {
     TInputType t;

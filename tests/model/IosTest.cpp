@@ -128,19 +128,6 @@ TEST(FixedIOLists, EachModel_HasOnlyItsOwnKindsOfIO)
     EXPECT_TRUE(FixedIOTable(4).empty());
 }
 
-TEST(FixedIOLists, SpotEntries_MatchTheUnitsNamesAndTypes)
-{
-    const auto &ostra = FixedIOTable(UNIT_TYPE_OSTRA);
-    EXPECT_STREQ(ostra[4].Name, "Relay Output 1");
-    EXPECT_STREQ(ostra[29].Tag, "[IN22]");
-    EXPECT_STREQ(ostra[35].Name, "Analogue Output 1");
-    EXPECT_EQ(ostra[39].IOType, 8);
-    const auto &vello = FixedIOTable(UNIT_TYPE_VELLO);
-    EXPECT_STREQ(vello[7].Name, "Configurable Input 08");
-    EXPECT_STREQ(vello[17].Tag, "[VAR01]");
-    EXPECT_EQ(vello[33].IOType, 14);
-}
-
 TEST(FixedIOLists, SwitchingModel_RebuildsListAndViewFromScratch)
 {
     QTreeWidget view;

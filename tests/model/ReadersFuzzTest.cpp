@@ -1,5 +1,4 @@
 #include "Availableinputtypes.h"
-#include "CoreBlocks.h"
 #include "Errormanager.h"
 #include "Inputtypes.h"
 #include "TestUtil.h"
@@ -94,51 +93,5 @@ TEST_F(ReadersFuzz, UOMDescriptions_RandomBlocks_KeptRecordsFitInTheBytes)
             used += 6 + static_cast<std::size_t>(list.At(i)->GetName().size());
         ASSERT_LE(list.Count() == 0 ? 0 : used, block.size());
         ErrorManager()->FlushLog();
-    }
-}
-
-TEST_F(ReadersFuzz, EveryTruncationOfValidBlocks_KeepsAPrefixOfTheRecords)
-{
-    const QByteArray inputTypes = TBlockWriter()
-                                      .U8(3)
-                                      .InputType(1, 1, 2, 3, 0)
-                                      .InputType(2, 4, 5, 6, 1)
-                                      .InputType(3, 7, 8, 9, 2)
-                                      .bytes;
-    const QByteArray available =
-        TBlockWriter().U8(2).AvailableType(1, 5, 1, 0, "a").AvailableType(0, 6, 2, 1, "b").bytes;
-    const QByteArray descriptions = TBlockWriter()
-                                        .U16(3)
-                                        .Description(1, 1, "ab")
-                                        .Description(2, 2, "")
-                                        .Description(3, 3, "cde")
-                                        .bytes;
-
-    for (int cut = 0; cut <= inputTypes.size(); ++cut) {
-        std::vector<uint8_t> bytes(inputTypes.begin(), inputTypes.begin() + cut);
-        TInputTypes t;
-        std::size_t consumed = 0;
-        t.PopulateInputTypes(bytes.data(), bytes.size(), consumed);
-        ASSERT_EQ(t.Count(), cut == 0 ? 0 : (cut - 1) / 15);
-        for (int i = 0; i < t.Count(); ++i)
-            ASSERT_EQ(t.At(i)->InputTypeID, i + 1);
-    }
-    for (int cut = 0; cut <= available.size(); ++cut) {
-        std::vector<uint8_t> bytes(available.begin(), available.begin() + cut);
-        TAvailableInputTypes t;
-        t.PopulateAvailableInputTypes(bytes.data(), bytes.size());
-        ASSERT_EQ(t.Count(), cut == 0 ? 0 : (cut - 1) / 72);
-    }
-    const int ends[] = {10, 16, 25};
-    for (int cut = 0; cut <= descriptions.size(); ++cut) {
-        std::vector<uint8_t> bytes(descriptions.begin(), descriptions.begin() + cut);
-        TUOMDescriptions d;
-        d.PopulateUOMDescriptions(bytes.data(), bytes.size());
-        int expected = 0;
-        for (int end : ends)
-            expected += cut >= end ? 1 : 0;
-        ASSERT_EQ(d.Count(), expected) << "cut " << cut;
-        for (int i = 0; i < d.Count(); ++i)
-            ASSERT_EQ(d.At(i)->GetUOMID(), i + 1);
     }
 }
