@@ -113,7 +113,17 @@ bool GetState(int fd, termios &state)
 
 bool SetState(int fd, const termios &state)
 {
-    return fd >= 0 && ::tcsetattr(fd, TCSANOW, &state) == 0;
+    if (fd < 0 || ::tcsetattr(fd, TCSANOW, &state) != 0)
+        return false;
+    // DTR on; RTS follows the flow mode: off without hardware handshake (the
+    // driver then leaves it alone). Lines a device lacks (a pty) are ignored.
+    int dtr = TIOCM_DTR;
+    ::ioctl(fd, TIOCMBIS, &dtr);
+    if (!(state.c_cflag & CRTSCTS)) {
+        int rts = TIOCM_RTS;
+        ::ioctl(fd, TIOCMBIC, &rts);
+    }
+    return true;
 }
 
 bool Purge(int fd)

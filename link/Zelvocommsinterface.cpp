@@ -39,6 +39,8 @@ bool TZelvoCommsInterface::ReadMessage(uint8_t *destination, std::size_t capacit
 {
     if (destination == nullptr)
         capacity = 0;
+    // The length travels back in 16 bits.
+    capacity = std::min<std::size_t>(capacity, 0xFFFF);
     uint8_t reply[kReplyBuffer] = {};
 
     uint32_t total = 0;
