@@ -7,3 +7,8 @@ zelvo_add_test(NAME zelvo_unit_tests LABEL unit
     ${CMAKE_CURRENT_LIST_DIR}/ZelvoTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/DecodersFuzzTest.cpp
   LIBS zelvo_unit)
+
+# The unit object and the parser against the simulated unit.
+zelvo_add_test(NAME zelvo_unit_e2e_tests LABEL e2e
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/UnitSimulatorE2ETest.cpp
+  LIBS zelvo_unit zelvo_sim)
