@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include <gtest/gtest.h>
 #include <termios.h>
@@ -51,12 +52,16 @@ protected:
                    const std::string &target)
     {
         const fs::path usb = Sysfs() / "devices/usb1" / usbName;
-        const fs::path iface = usb / (usbName + ":1." + std::to_string(channel));
+        std::ostringstream ifaceName, count, number;
+        ifaceName << usbName << ":1." << channel;
+        count << ' ' << interfaces << '\n';
+        number << '0' << channel << '\n';
+        const fs::path iface = usb / ifaceName.str();
         fs::create_directories(iface / tty);
         Write(usb / "idVendor", vendor + "\n");
         Write(usb / "product", product + "\n");
-        Write(usb / "bNumInterfaces", " " + std::to_string(interfaces) + "\n");
-        Write(iface / "bInterfaceNumber", "0" + std::to_string(channel) + "\n");
+        Write(usb / "bNumInterfaces", count.str());
+        Write(iface / "bInterfaceNumber", number.str());
         fs::create_directory_symlink(iface / tty, Sysfs() / "bus/usb-serial/devices" / tty);
         fs::create_symlink(target, Dev() / tty);
     }
