@@ -76,6 +76,7 @@ private:
     QStringList FPositional;
     bool FSawUsb = false;
     bool FSawCom = false;
+    bool FSawSimulate = false;
     bool FSawLiveInterval = false;
 };
 
@@ -174,6 +175,7 @@ bool TParser::GlobalOption(const TToken &t, bool &handled)
         const QString model = v->toLower();
         if (model != "ostra" && model != "vello")
             return Fail(QStringLiteral("--simulate takes ostra or vello, not \"%1\"").arg(*v));
+        FSawSimulate = true;
         O.Link = TCliLink::Simulate;
         O.SimulateModel = model;
         return true;
@@ -371,9 +373,7 @@ TCliParseResult TParser::Run()
     }
 
     TCliParseResult r;
-    if (FError.isEmpty() && FSawUsb && FSawCom)
-        Fail(QStringLiteral("choose one link: --usb, --com or --simulate"));
-    if (FError.isEmpty() && O.Link == TCliLink::Simulate && (FSawUsb || FSawCom))
+    if (FError.isEmpty() && int(FSawUsb) + int(FSawCom) + int(FSawSimulate) > 1)
         Fail(QStringLiteral("choose one link: --usb, --com or --simulate"));
     // Help and version need no command and forgive the rest of the line.
     if (FError.isEmpty() && !O.Help && !O.Version)

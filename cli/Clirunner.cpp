@@ -176,6 +176,7 @@ int TCliRunner::Outcome(int code) const
 bool TCliRunner::Pump(const std::function<bool()> &done, ms limit)
 {
     const auto end = std::chrono::steady_clock::now() + limit;
+    FTimedOut = false;
     for (;;) {
         if (FEngine)
             FEngine->Poll();
@@ -733,18 +734,23 @@ int TCliRunner::Signal()
     if (!O.Json)
         Print(QStringLiteral("Level  Bars  Band\n"));
     bool failed = false;
-    for (int n = 1; n <= O.Seconds; ++n) {
-        // One reading per signal period, once monitoring is running.
+    // The tick that switches monitoring on reads no level yet; the first
+    // level comes with the tick after it.
+    Pump(
+        [this, poll] {
+            return Disconnected() || poll->State() == SIG_RUNNING || poll->State() == SIG_FAILED;
+        },
+        FPacing.SignalTimer * 4 + FrameTimeout() * 2);
+    if (!FInterrupted && poll->State() == SIG_RUNNING)
         Pump([this] { return Disconnected(); }, FPacing.SignalTimer);
+    for (int n = 1; n <= O.Seconds; ++n) {
+        if (n > 1)
+            Pump([this] { return Disconnected(); }, FPacing.SignalTimer);
         if (FInterrupted)
             break;
-        if (Disconnected() || poll->State() == SIG_FAILED) {
+        if (Disconnected() || poll->State() != SIG_RUNNING) {
             failed = true;
             break;
-        }
-        if (poll->State() != SIG_RUNNING) {
-            --n; // switching on: not a reading yet
-            continue;
         }
         const std::uint8_t level = poll->SignalLevel();
         const TSignalReading r = ReadSignalLevel(level);

@@ -304,9 +304,10 @@ TEST(CliProcess, Signal_ShowsLevelsWithTheirBands)
             const QJsonObject o = v.toObject();
             const int level = o["level"].toInt();
             const QString band = o["band"].toString();
-            if (level <= 31)
+            if (level <= 31) {
                 EXPECT_TRUE(QStringList({"Good", "OK", "Borderline", "Poor"}).contains(band))
                     << level << " " << band.toStdString();
+            }
         }
     }
 }
@@ -337,23 +338,51 @@ TEST(CliProcess, SaveSettings_MobileAndEthernetEndWithTheUnitApplyingThem)
     EXPECT_EXIT_CODE(longPassword, 2);
 }
 
-TEST(CliProcess, SetValue_AppliesTheWindowsRulesAndRefusesWhatItCannotSet)
+TEST(CliProcess, SetValue_SendsWhatTheWindowsEditRulesGive)
 {
-    for (const char *model : {"vello", "ostra"}) {
-        const TRun on = RunCli({"--simulate", model, "--json", "set-value", "DO01", "on"});
-        EXPECT_EXIT_CODE(on, 0);
-        const QJsonObject o = Json(on);
-        EXPECT_EQ(o["value"].toInt(), 1);
-        EXPECT_TRUE(o["accepted"].toBool());
+    struct Row {
+        const char *model;
+        const char *tag;
+        const char *text;
+        int sent;
+    };
+    const Row rows[] = {
+        {"ostra", "DO01", "on", 1},         // digital output: a state
+        {"ostra", "[CNT01]", "1234", 1234}, // counter: a whole number
+        {"vello", "PWM01", "50", 512},      // PWM: percent of 1024
+        {"vello", "pwm01", "200", 1024},    // capped at full duty
+        {"vello", "VAR02", "-7", -7},       // variable: signed whole number
+        {"vello", "TMR01", "25", 2},        // 10 ms timer: divided by 10
+    };
+    for (const Row &row : rows) {
+        const TRun r = RunCli({"--simulate", row.model, "--json", "set-value", row.tag, row.text});
+        EXPECT_EXIT_CODE(r, 0);
+        const QJsonObject o = Json(r);
+        EXPECT_EQ(o["value"].toInt(), row.sent) << row.tag << " " << row.text;
+        EXPECT_TRUE(o["accepted"].toBool()) << row.tag;
     }
+}
 
-    const TRun unknownTag = RunCli({"--simulate", "vello", "set-value", "XX99", "1"});
-    EXPECT_EXIT_CODE(unknownTag, 2);
-    EXPECT_TRUE(unknownTag.Err.contains("no I/O with the tag"));
-
-    const TRun badState = RunCli({"--simulate", "vello", "set-value", "[DO01]", "half"});
-    EXPECT_EXIT_CODE(badState, 2);
-    EXPECT_TRUE(badState.Err.contains("not a state"));
+TEST(CliProcess, SetValue_RefusesWhatTheWindowCannotSetWithExitTwo)
+{
+    struct Row {
+        const char *model;
+        const char *tag;
+        const char *text;
+        const char *reason;
+    };
+    const Row rows[] = {
+        {"vello", "XX99", "1", "no I/O with the tag"},
+        {"vello", "IN01", "5", "cannot be set"},
+        {"ostra", "DO01", "half", "not a state"},
+        {"vello", "PWM01", "half", "not a valid integer"},
+    };
+    for (const Row &row : rows) {
+        const TRun r = RunCli({"--simulate", row.model, "set-value", row.tag, row.text});
+        EXPECT_EXIT_CODE(r, 2);
+        EXPECT_TRUE(r.Err.contains(QLatin1String(row.reason))) << r.Err.toStdString();
+        EXPECT_TRUE(r.Out.isEmpty());
+    }
 }
 
 TEST(CliProcess, Interrupt_EndsAnEndlessReadingCleanly)
