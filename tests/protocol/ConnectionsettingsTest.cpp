@@ -159,12 +159,3 @@ TEST(TConnectionSettings, ApplyMobile_LongestTextsFitExactly)
     EXPECT_EQ(back.Username, s.Username);
     EXPECT_EQ(back.Password, s.Password);
 }
-
-TEST(TConnectionSettings, ApplyEthernet_LongTextsAreNotLookedAt)
-{
-    auto block = NoisyBlock();
-    TConnectionSettings s;
-    s.ConnectionType = 0;
-    s.APN = std::string(500, 'a');
-    EXPECT_TRUE(ApplyConnectionSettingsToBlock(s, block));
-}

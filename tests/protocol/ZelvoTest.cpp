@@ -374,18 +374,6 @@ void QueueBlock(TFakeComms &comms, const TUnitSettingsBlock &b)
     comms.Queue(CMD_READ_SETTINGS_2, Bytes(b.Bytes.begin() + 255, b.Bytes.end()));
 }
 
-TUnitSettingsBlock Written(const TFakeComms &comms)
-{
-    TUnitSettingsBlock b;
-    Bytes all;
-    for (const auto &f : comms.Sent)
-        if (f.Command == CMD_WRITE_SETTINGS_1 || f.Command == CMD_WRITE_SETTINGS_2)
-            all.insert(all.end(), f.Payload.begin(), f.Payload.end());
-    EXPECT_EQ(all.size(), 313u);
-    std::copy_n(all.begin(), std::min<std::size_t>(all.size(), 313), b.Bytes.begin());
-    return b;
-}
-
 } // namespace
 
 TEST_F(ZelvoTest, LoadSettings_RetriesUpToTenTimes)
@@ -403,58 +391,6 @@ TEST_F(ZelvoTest, LoadSettings_RetriesUpToTenTimes)
     QueueBlock(comms, b);
     EXPECT_TRUE(unit.LoadSettings());
     EXPECT_EQ(unit.SettingsBlock(), b);
-}
-
-TEST_F(ZelvoTest, SaveSettings_EachTypeChangesOnlyItsFields)
-{
-    TUnitSettingsBlock b;
-    for (std::size_t i = 0; i < b.Bytes.size(); ++i)
-        b.Bytes[i] = static_cast<uint8_t>(i * 7 + 1);
-    struct Row {
-        int32_t type;
-        std::vector<std::pair<std::size_t, std::size_t>> fields; // offset, width
-    };
-    const Row rows[] = {
-        {2, {{5, 1}, {38, 6}, {83, 4}, {103, 9}}},
-        {0, {{5, 1}, {6, 12}, {228, 4}, {295, 1}}},
-    };
-    for (const auto &row : rows) {
-        TFakeComms comms;
-        TZelvo unit(comms);
-        QueueBlock(comms, b);
-        TConnectionSettings s;
-        s.ConnectionType = row.type;
-        s.APN = "internet";
-        s.Username = "hello";
-        s.Password = "abc";
-        s.IPAddress = 0xC0A8010A;
-        s.NetMask = 0xFFFFFF00;
-        s.DefaultGateway = 0xC0A80101;
-        s.DNSServer = 0x08080404;
-        s.UseDHCP = false;
-        ASSERT_TRUE(unit.SaveSettings(s)) << row.type;
-        EXPECT_EQ(comms.Commands.back(), CMD_APPLY_SETTINGS);
-        const auto after = Written(comms);
-        for (std::size_t i = 0; i < 313; ++i) {
-            bool inField = false;
-            for (auto [off, width] : row.fields)
-                inField |= i >= off && i < off + width;
-            if (!inField) {
-                EXPECT_EQ(after.Bytes[i], b.Bytes[i]) << "type " << row.type << " offset " << i;
-            }
-        }
-        const auto back = ConnectionSettingsFromBlock(after);
-        EXPECT_EQ(back.ConnectionType, row.type);
-        if (row.type == 2) {
-            EXPECT_EQ(back.APN, "internet");
-            EXPECT_EQ(back.Password, "abc");
-        } else {
-            EXPECT_EQ(back.IPAddress, 0xC0A8010Au);
-            EXPECT_EQ(back.DNSServer, 0x08080404u);
-            EXPECT_FALSE(back.UseDHCP);
-        }
-        EXPECT_EQ(unit.GetSettings(), back);
-    }
 }
 
 TEST_F(ZelvoTest, SaveSettings_FailuresSendNothingOrReportFalse)
