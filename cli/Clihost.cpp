@@ -1,5 +1,6 @@
 #include "Clihost.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 TCliHost::TCliHost(std::FILE *err) : FErr(err), FTerminal(isatty(fileno(err)) != 0) {}
@@ -32,7 +33,12 @@ void TCliHost::ShowStatusPanels(const QString &panel0, const QString &panel1)
         return;
     FLastLine = line;
     if (FTerminal) {
-        // One line kept up to date: the job text and the unit's state.
+        // One line kept up to date: the job text and the unit's state, cut
+        // to the terminal's width so rewriting it never leaves a wrapped rest.
+        struct winsize ws {
+        };
+        if (ioctl(fileno(FErr), TIOCGWINSZ, &ws) == 0 && ws.ws_col > 1 && line.size() >= ws.ws_col)
+            line.truncate(ws.ws_col - 1);
         std::fprintf(FErr, "\r\033[K%s", line.toLocal8Bit().constData());
         FProgressOpen = true;
     } else {

@@ -406,4 +406,25 @@ TEST(CliProcess, Interrupt_EndsAnEndlessReadingCleanly)
     EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError()).contains("asking the unit to go idle"));
 }
 
+TEST(CliProcess, Interrupt_DuringAJob_AsksTheUnitToGoIdleAndExits130)
+{
+    QProcess p;
+    Start(p, {"--simulate", "ostra", "io-config"}, {});
+    ASSERT_TRUE(p.waitForStarted(10000));
+    QByteArray err;
+    ASSERT_TRUE(zelvo::test::WaitFor(
+        [&] {
+            p.waitForReadyRead(10);
+            err += p.readAllStandardError();
+            return err.contains("Start reading the IO configuration.");
+        },
+        30s));
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(30000));
+    err += p.readAllStandardError();
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 130) << err.toStdString();
+    EXPECT_TRUE(err.contains("asking the unit to go idle")) << err.toStdString();
+}
+
 } // namespace
