@@ -18,6 +18,13 @@ using namespace std::chrono;
 namespace
 {
 
+TPacing RelaxedPacing()
+{
+    TPacing p = TPacing::Shrunk(1000);
+    p.ComFrameTimeout = p.UsbFrameTimeout = std::chrono::milliseconds(3000);
+    return p;
+}
+
 enum class Kind { Com, Usb };
 
 std::string KindName(const testing::TestParamInfo<Kind> &info)
@@ -71,7 +78,9 @@ protected:
         return GetParam() == Kind::Usb ? link.UsbFramer().Timeout : link.ComFramer().Timeout;
     }
 
-    TPacing pacing = TPacing::Shrunk(50);
+    // Pauses shrunk; frame time-outs kept long so a loaded machine never
+    // turns a prompt reply into a time-out. Tests of silence shrink them.
+    TPacing pacing = RelaxedPacing();
     TPtyPeer peer;
     TUSBSerialInterface link{pacing};
     uint8_t reply[255] = {};
@@ -162,6 +171,7 @@ TEST_P(Framing, Send_ReplyCarryingData_FailsAndLeavesRestUnread)
 
 TEST_P(Framing, Query_SilentUnit_FailsAfterOneTimeout)
 {
+    link.SetPacing(TPacing::Shrunk(50));
     AnswerWith({});
     const auto start = steady_clock::now();
     EXPECT_FALSE(link.Query(0x15, reply, replyLength));
@@ -172,6 +182,7 @@ TEST_P(Framing, Query_SilentUnit_FailsAfterOneTimeout)
 
 TEST_P(Framing, Query_ReplyStallingAfterLength_Fails)
 {
+    link.SetPacing(TPacing::Shrunk(50));
     AnswerWith({0x03, 0x05, 0x15, 0x01});
     EXPECT_FALSE(link.Query(0x15, reply, replyLength));
 }

@@ -50,17 +50,6 @@ TEST(TSerialPort, Open_MissingDevice_ReturnsNotFound)
     ClearComPortMap();
 }
 
-TEST(TSerialPort, Open_DeviceHeldByAnotherPort_ReturnsAccessDenied)
-{
-    TPtyPeer peer;
-    TSerialPort first, second;
-    ASSERT_EQ(first.Open(peer.SlavePath().c_str()), PortOK);
-    EXPECT_EQ(second.Open(peer.SlavePath().c_str()), PortErrorAccessDenied);
-    EXPECT_FALSE(second.IsOpen());
-    first.Close();
-    EXPECT_EQ(second.Open(peer.SlavePath().c_str()), PortOK);
-}
-
 TEST(TSerialPort, Open_DeviceHeldByAnotherProcess_ReturnsAccessDenied)
 {
     TPtyPeer peer;
