@@ -70,7 +70,8 @@ std::vector<ConfigRecord> ReadConfig(SimClient &c, int *parts)
         if (!c.RunChained(9, {}, &reply, 1))
             return {};
     }
-    c.SfCommand(9);
+    EXPECT_TRUE(c.SfCommand(9));
+    EXPECT_TRUE(c.WaitSf(0));
     return all;
 }
 

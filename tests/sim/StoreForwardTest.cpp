@@ -5,69 +5,87 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 using namespace zsimtest;
 using std::chrono::milliseconds;
 
 namespace
 {
 
-// States seen while polling until `until` shows up.
-std::vector<int> Watch(SimClient &c, int until)
-{
-    std::vector<int> seen;
-    for (int i = 0; i < 2000; ++i) {
-        int s = c.SfState();
-        if (seen.empty() || seen.back() != s)
-            seen.push_back(s);
-        if (s == until)
-            break;
+// A simulator whose trace is kept, so every state change can be checked in order
+// however late the test thread gets to poll.
+struct Traced {
+    Traced() : run(Options(&trace)) {}
+    static zsim::Options Options(std::ostringstream *out)
+    {
+        auto o = FastOptions();
+        o.trace = true;
+        o.traceOut = out;
+        return o;
     }
-    return seen;
-}
-
-zsim::Options SlowSteps()
-{
-    // Steps long enough that polling sees every state.
-    auto o = FastOptions();
-    o.sfStepMs = 25;
-    return o;
-}
+    // The state changes, read once the unit has stopped.
+    std::vector<std::string> Changes()
+    {
+        run.sim.Stop();
+        std::vector<std::string> v;
+        std::istringstream in(trace.str());
+        for (std::string line; std::getline(in, line);)
+            if (line.find(" -> SF_") != std::string::npos)
+                v.push_back(line.substr(line.find_first_not_of(' ')));
+        return v;
+    }
+    std::ostringstream trace;
+    Running run;
+};
 
 } // namespace
 
 TEST(StoreForward, PlainJob_WalksEveryStateAndLogsOff)
 {
-    Running r(SlowSteps());
-    ASSERT_TRUE(r.started) << r.error;
-    SimClient &c = *r.client;
+    Traced t;
+    ASSERT_TRUE(t.run.started) << t.run.error;
+    SimClient &c = *t.run.client;
     ASSERT_TRUE(c.SfCommand(1));
-    EXPECT_EQ(Watch(c, 5), (std::vector<int>{1, 5}));
+    ASSERT_TRUE(c.WaitSf(5));
     ASSERT_TRUE(c.WriteMessage(Envelope(1, {}), false));
     ASSERT_TRUE(c.SfCommand(6));
-    EXPECT_EQ(Watch(c, 8), (std::vector<int>{6, 4, 7, 8}));
+    ASSERT_TRUE(c.WaitSf(8));
     Bytes reply;
     ASSERT_TRUE(c.ReadMessage(&reply));
     EXPECT_TRUE(SumIsZero(reply));
     EXPECT_GE(reply.size(), 22u);
     ASSERT_TRUE(c.SfCommand(9));
-    EXPECT_EQ(Watch(c, 0), (std::vector<int>{9, 0}));
+    ASSERT_TRUE(c.WaitSf(0));
 
-    auto msgs = r.sim.ServerMessages();
+    auto msgs = t.run.sim.ServerMessages();
     ASSERT_EQ(msgs.size(), 1u);
     EXPECT_EQ(msgs[0].type, 1);
     EXPECT_TRUE(msgs[0].valid);
+    EXPECT_EQ(t.Changes(), (std::vector<std::string>{
+                               "SF_IDLE -> SF_CONNECTING",
+                               "SF_CONNECTING -> SF_WAITING_UPLOAD",
+                               "SF_WAITING_UPLOAD -> SF_UPLOADING",
+                               "SF_UPLOADING -> SF_PROCESSING",
+                               "SF_PROCESSING -> SF_DOWNLOADING",
+                               "SF_DOWNLOADING -> SF_WAITING_DOWNLOAD",
+                               "SF_WAITING_DOWNLOAD -> SF_LOGGING_OFF",
+                               "SF_LOGGING_OFF -> SF_IDLE",
+                           }));
 }
 
 TEST(StoreForward, Job2_ConnectsWithSnapshotState)
 {
-    Running r(SlowSteps());
-    ASSERT_TRUE(r.started) << r.error;
-    SimClient &c = *r.client;
-    ASSERT_TRUE(c.SfCommand(2));
-    EXPECT_EQ(Watch(c, 5), (std::vector<int>{2, 5}));
+    Traced t;
+    ASSERT_TRUE(t.run.started) << t.run.error;
+    SimClient &c = *t.run.client;
     Bytes reply;
-    ASSERT_TRUE(c.RunChained(2, {}, &reply));
+    ASSERT_TRUE(c.RunJob(2, {}, &reply, 2));
     EXPECT_TRUE(SumIsZero(reply));
+    auto changes = t.Changes();
+    ASSERT_GE(changes.size(), 2u);
+    EXPECT_EQ(changes[0], "SF_IDLE -> SF_CONNECTING_WITH_SNAPSHOT");
+    EXPECT_EQ(changes[1], "SF_CONNECTING_WITH_SNAPSHOT -> SF_WAITING_UPLOAD");
 }
 
 TEST(StoreForward, ChainedJobs_StayOnlineUntilTheLastLogsOff)
@@ -87,14 +105,20 @@ TEST(StoreForward, ChainedJobs_StayOnlineUntilTheLastLogsOff)
 
 TEST(StoreForward, ForcedSync_OffersUploadAndLogsOffWhenAsked)
 {
-    Running r(SlowSteps());
-    ASSERT_TRUE(r.started) << r.error;
-    SimClient &c = *r.client;
+    Traced t;
+    ASSERT_TRUE(t.run.started) << t.run.error;
+    SimClient &c = *t.run.client;
     ASSERT_TRUE(c.SfCommand(3));
-    EXPECT_EQ(Watch(c, 5), (std::vector<int>{3, 5}));
+    ASSERT_TRUE(c.WaitSf(5));
     ASSERT_TRUE(c.SfCommand(9));
-    EXPECT_EQ(Watch(c, 0), (std::vector<int>{9, 0}));
-    EXPECT_TRUE(r.sim.ServerMessages().empty());
+    ASSERT_TRUE(c.WaitSf(0));
+    EXPECT_TRUE(t.run.sim.ServerMessages().empty());
+    EXPECT_EQ(t.Changes(), (std::vector<std::string>{
+                               "SF_IDLE -> SF_FORCE_SYNC",
+                               "SF_FORCE_SYNC -> SF_WAITING_UPLOAD",
+                               "SF_WAITING_UPLOAD -> SF_LOGGING_OFF",
+                               "SF_LOGGING_OFF -> SF_IDLE",
+                           }));
 }
 
 TEST(StoreForward, IdleRequest_FromAnyStateDropsTheWaitingReply)

@@ -68,7 +68,15 @@ double Scale(const zsim::UomTables &t, uint32_t raw, uint8_t inputType, uint32_t
                 return p[i].second + (x - p[i].first) * (p[i + 1].second - p[i].second) /
                                          (p[i + 1].first - p[i].first);
         }
-        return NAN; // outside the table
+        // Outside the table: the UOM's rule.
+        bool below = (p[0].first < p[1].first) ? x < p[0].first : x > p[0].first;
+        size_t a = below ? 0 : p.size() - 2, b = a + 1;
+        if (u.outOfRange == 1)
+            return p[a].second +
+                   (x - p[a].first) * (p[b].second - p[a].second) / (p[b].first - p[a].first);
+        if (u.outOfRange == 2)
+            return below ? p.front().second : p.back().second;
+        return NAN;
     }
     return x;
 }
