@@ -440,8 +440,13 @@ QString ProgramHelp()
         "Exit codes: 0 success, 1 the unit or its server refused or failed,\n"
         "2 usage error, 3 no unit reachable, 130 interrupted.\n"
         "\n"
-        "Developer option: the environment variable ZELVO_PACING_DIVISOR=N divides\n"
-        "every pause and time-out by N (for tests against the simulated unit).\n");
+        "Files: Log.txt in the current directory receives the engine's log lines.\n"
+        "\n"
+        "Developer options (environment):\n"
+        "  ZELVO_PACING_DIVISOR=N  divide every pause and time-out by N (tests)\n"
+        "  ZELVO_SIM_VERSION=V     the simulated unit reports firmware version V\n"
+        "  ZELVO_SIM_ACCOUNT=E:P   the simulated server's logon account\n"
+        "  ZELVO_SIM_FAULTS=F;...  fault switches of the simulated unit, e.g. nack=0x15\n");
 }
 
 QString CommandHelp(TCliCommand command)

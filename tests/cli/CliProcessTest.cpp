@@ -427,4 +427,33 @@ TEST(CliProcess, Interrupt_DuringAJob_AsksTheUnitToGoIdleAndExits130)
     EXPECT_TRUE(err.contains("asking the unit to go idle")) << err.toStdString();
 }
 
+TEST(CliProcess, UnitOrServerFailures_AreReportedAsFailures)
+{
+    struct Row {
+        const char *fault;
+        QStringList args;
+        int exit;
+        const char *text;
+    };
+    const Row rows[] = {
+        // A unit that never answers is not reachable.
+        {"silent", {"--simulate", "vello", "info"}, 3, "Error communicating with Zelvo"},
+        // Writing the settings block refused every time: the save failed.
+        {"nack=0x02",
+         {"--simulate", "vello", "save-settings", "--mobile", "--apn", "x"},
+         1,
+         "Saving the settings failed."},
+        {"server-refuses=2", {"--simulate", "ostra", "snapshot"}, 1, "NACK recieved"},
+        {"nack=0x06", {"--simulate", "vello", "set-value", "VAR01", "5"}, 1, "did not accept"},
+        {"sf-error", {"--simulate", "ostra", "io-config"}, 1, "An error has occurred."},
+    };
+    for (const Row &row : rows) {
+        const TRun r =
+            RunCli(row.args, QByteArray(), {QStringLiteral("ZELVO_SIM_FAULTS=") + row.fault});
+        EXPECT_EXIT_CODE(r, row.exit);
+        EXPECT_TRUE(r.Err.contains(QLatin1String(row.text))) << row.fault << "\n"
+                                                             << r.Err.toStdString();
+    }
+}
+
 } // namespace
