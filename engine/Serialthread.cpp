@@ -478,8 +478,10 @@ void TSerialThread::Step()
         DropConnection();
         break;
     case LINK_ERROR:
+        // The closing step raises the disconnected event; raising it here as
+        // well would show the window's disconnected message twice when a
+        // poll falls between the two steps.
         SetLinkState(LINK_CLOSING);
-        FConnectionEvent = CONN_EVENT_DISCONNECTED;
         FBusy = false;
         break;
     default:

@@ -81,7 +81,12 @@ protected:
         ASSERT_EQ(engine->LinkState(), LINK_JOB);
     }
 
-    QStringList Log() const { return ErrorManager()->PendingLog().split(QStringLiteral(", ")); }
+    // Every log entry so far, flushed or not.
+    QStringList Log() const
+    {
+        ErrorManager()->FlushLog();
+        return host.LogLines().join(QStringLiteral(", ")).split(QStringLiteral(", "));
+    }
     // True when `texts` appear in the log in this order (others may lie between).
     bool LogInOrder(const QStringList &texts) const
     {
@@ -216,8 +221,10 @@ TEST_F(SerialThreadTest, ConnectSteps_SilentUnit_EndDisconnectedWithCommunicatio
             comms->Script(CMD_READ_UNIT_TYPE, {true, {UNIT_TYPE_OSTRA}});
         const int disconnects = host.DisconnectedCount();
         engine->StartConnect();
+        // Polled after every step, as the window may: one disconnection only.
         for (int state : row.states) {
             engine->StepOnce();
+            engine->Poll();
             EXPECT_EQ(engine->LinkState(), state) << "silent from " << row.silentFrom;
         }
         EXPECT_TRUE(Log().contains("Error communicating with Zelvo"));

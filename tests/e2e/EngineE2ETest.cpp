@@ -1,0 +1,654 @@
+#include "Headlesshost.h"
+#include "Serialthread.h"
+#include "Signalstrengthrefresh.h"
+
+#include "Commands.h"
+#include "Connectionsettings.h"
+#include "Errormanager.h"
+#include "Ftd2xx.h"
+#include "Portmap.h"
+#include "Serversideio.h"
+#include "Serversideios.h"
+#include "TestUtil.h"
+#include "UnitSimulator.h"
+#include "Zelvo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+#include <streambuf>
+
+namespace
+{
+
+using namespace std::chrono_literals;
+using zelvo::test::WaitFor;
+
+constexpr int kComPort = 7;
+
+// The simulator's trace, collected from its thread.
+class TTraceBuffer : public std::streambuf
+{
+public:
+    std::string Text() const
+    {
+        std::lock_guard<std::mutex> lock(FLock);
+        return FText;
+    }
+
+protected:
+    int overflow(int c) override
+    {
+        if (c != traits_type::eof()) {
+            std::lock_guard<std::mutex> lock(FLock);
+            FText.push_back(static_cast<char>(c));
+        }
+        return c;
+    }
+    std::streamsize xsputn(const char *s, std::streamsize n) override
+    {
+        std::lock_guard<std::mutex> lock(FLock);
+        FText.append(s, static_cast<std::size_t>(n));
+        return n;
+    }
+
+private:
+    mutable std::mutex FLock;
+    std::string FText;
+};
+
+class EngineE2E : public ::testing::TestWithParam<zsim::Model>
+{
+protected:
+    void SetUp() override
+    {
+        pacing = TPacing::Shrunk(25);
+        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
+    }
+
+    void TearDown() override
+    {
+        engine.reset();
+        sim.reset();
+        DestroyErrorManager();
+        Ftd2xx::ClearVirtualBridges();
+        ClearComPortMap();
+    }
+
+    bool Ostra() const { return GetParam() == zsim::Model::Ostra; }
+
+    void StartSim(std::vector<std::string> faults = {}, std::string version = {})
+    {
+        zsim::Options o;
+        o.model = GetParam();
+        o.sfStepMs = static_cast<int>(pacing.WorkerStep.count());
+        o.applyResetMs = 100;
+        o.faults = std::move(faults);
+        o.version = std::move(version);
+        o.trace = true;
+        o.traceOut = &traceStream;
+        sim = std::make_unique<zsim::UnitSimulator>(o);
+        std::string error;
+        ASSERT_TRUE(sim->Start(&error)) << error;
+    }
+
+    // The engine on the link that fits the model: OSTRA on the USB bridge,
+    // VELLO on a COM port.
+    void MakeEngine()
+    {
+        engine = std::make_unique<TSerialThread>(&host, pacing);
+        if (sim) {
+            Ftd2xx::RegisterVirtualBridge("Zelvo", sim->SlavePath());
+            MapComPort(kComPort, sim->SlavePath());
+        }
+        engine->SelectPort(Ostra(), kComPort, 19200);
+    }
+
+    // Waits for cond, polling the engine the way the window's timer does.
+    bool Until(const std::function<bool()> &cond, std::chrono::milliseconds deadline = 20s)
+    {
+        return WaitFor(
+            [&] {
+                engine->Poll();
+                return cond();
+            },
+            deadline);
+    }
+
+    bool Settled()
+    {
+        return engine->LinkState() == LINK_LIVE && engine->JobCode() == 0 && !engine->IsBusy();
+    }
+
+    void Connect()
+    {
+        engine->SetActive(true);
+        engine->StartConnect();
+        ASSERT_TRUE(Until([&] { return Settled() && host.ConnectedCount() == 1; }))
+            << "link state " << engine->LinkState();
+    }
+
+    // Posts a job the way the window's buttons do and waits for the chain
+    // to end in live readings.
+    void RunJob(int code, const std::vector<std::uint8_t> &payload = {})
+    {
+        engine->SetActive(false);
+        if (!payload.empty())
+            engine->SetJobPayload(payload.data(), static_cast<int>(payload.size()));
+        engine->PostJob(code);
+        engine->SetActive(true);
+        ASSERT_TRUE(Until([&] { return engine->IsBusy(); }));
+        ASSERT_TRUE(Until([&] { return Settled(); })) << "link state " << engine->LinkState();
+    }
+
+    std::vector<int> MessageTypes() const
+    {
+        std::vector<int> out;
+        for (const auto &m : sim->ServerMessages())
+            out.push_back(m.type);
+        return out;
+    }
+
+    QStringList Log() const
+    {
+        ErrorManager()->FlushLog();
+        return host.LogLines().join(QStringLiteral(", ")).split(QStringLiteral(", "));
+    }
+
+    bool LogInOrder(const QStringList &texts) const
+    {
+        const QStringList log = Log();
+        int at = 0;
+        for (const QString &t : texts) {
+            at = log.indexOf(t, at);
+            if (at < 0)
+                return false;
+            ++at;
+        }
+        return true;
+    }
+
+    bool HasMessage(const QString &text) const
+    {
+        for (const auto &m : host.Messages())
+            if (m.Text == text)
+                return true;
+        return false;
+    }
+
+    TPacing pacing;
+    TTraceBuffer traceBuffer;
+    std::ostream traceStream{&traceBuffer};
+    std::unique_ptr<zsim::UnitSimulator> sim;
+    THeadlessHost host;
+    std::unique_ptr<TSerialThread> engine;
+};
+
+std::string ModelName(const ::testing::TestParamInfo<zsim::Model> &info)
+{
+    return info.param == zsim::Model::Ostra ? "Ostra" : "Vello";
+}
+
+// ---- connecting ----
+
+TEST_P(EngineE2E, Connect_ReachesLiveThroughJobs1And6_StatusesInOrder)
+{
+    StartSim();
+    MakeEngine();
+    EXPECT_EQ(ErrorManager()->StatusText(), "Waiting...");
+
+    // Not active yet: the posted connection waits.
+    engine->StartConnect();
+    EXPECT_FALSE(WaitFor([&] { return sim->FramesReceived() > 0; }, 5 * pacing.WorkerStep));
+    EXPECT_EQ(engine->LinkState(), LINK_OPENING);
+
+    Connect();
+    EXPECT_EQ(MessageTypes(), (std::vector<int>{MSG_READ_BASIC_INFO, MSG_READ_UOM_INFO}));
+    EXPECT_TRUE(engine->HasBasicInfo());
+    EXPECT_TRUE(engine->HasUOMs());
+    EXPECT_TRUE(host.HasConnectionSettings());
+    EXPECT_EQ(host.NoEthernet(), !Ostra());
+    EXPECT_EQ(engine->Unit()->GetUnitType(), Ostra() ? UNIT_TYPE_OSTRA : UNIT_TYPE_VELLO);
+    EXPECT_TRUE(LogInOrder({"Waiting...", "Start Reading Basic Information.", "Opening Comm Port",
+                            "Checking device", "Zelvo idle.", "Waiting for download.",
+                            "Start reading the UOM information.", "UOM Info read complete",
+                            "Ready to take live readings."}))
+        << Log().join(" | ").toStdString();
+    EXPECT_EQ(host.DisconnectedCount(), 0);
+
+    // The worker carries the thread name given for debuggers.
+    bool named = false;
+    for (const QString &task :
+         QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile f("/proc/self/task/" + task + "/comm");
+        if (f.open(QIODevice::ReadOnly) && f.readAll().trimmed() == "SerialThread")
+            named = true;
+    }
+    EXPECT_TRUE(named);
+}
+
+TEST_P(EngineE2E, Connect_UnitStillProcessing_AskedToIdleBeforeTheFirstJob)
+{
+    StartSim();
+    sim->SetSfState(SF_PROCESSING);
+    MakeEngine();
+    Connect();
+    EXPECT_TRUE(LogInOrder(
+        {"Waiting for Zelvo to Idle", "Zelvo idle.", "Start reading the UOM information."}));
+    EXPECT_EQ(MessageTypes(), (std::vector<int>{MSG_READ_BASIC_INFO, MSG_READ_UOM_INFO}));
+}
+
+// ---- job chains ----
+
+TEST_P(EngineE2E, ReadIOConfig_ChainsNineElevenTenTwelve_AndEndsLive)
+{
+    StartSim();
+    MakeEngine();
+    Connect();
+    const int tabsBefore = host.TabsEnabledCount();
+    RunJob(MSG_READ_IO_CONFIG);
+
+    std::vector<int> types = MessageTypes();
+    types.erase(types.begin(), types.begin() + 2);
+    ASSERT_GE(types.size(), 4u);
+    std::vector<int> tail(types.end() - 3, types.end());
+    EXPECT_EQ(tail,
+              (std::vector<int>{MSG_READ_INPUT_TYPES, MSG_READ_UOM_LIST, MSG_READ_MODBUS_DATA}));
+    for (std::size_t i = 0; i + 3 < types.size(); ++i)
+        EXPECT_EQ(types[i], MSG_READ_IO_CONFIG);
+    EXPECT_TRUE(engine->HasIOConfiguration());
+    EXPECT_TRUE(engine->HasInputTypes());
+    EXPECT_TRUE(engine->HasUOMLists());
+    EXPECT_TRUE(engine->HasModbusData());
+    EXPECT_EQ(engine->Unit()->ServerSideIOs().Count(),
+              static_cast<int>(sim->IoConfiguration().size()));
+    EXPECT_FALSE(engine->ForceSyncPending());
+    EXPECT_GT(host.TabsEnabledCount(), tabsBefore);
+    EXPECT_EQ(ErrorManager()->StatusText(), "Ready to take live readings.");
+}
+
+TEST_P(EngineE2E, WriteIOConfig_ChangedNameReachesServer_ReloadShowsIt_ForcedSyncFollows)
+{
+    StartSim();
+    MakeEngine();
+    Connect();
+    RunJob(MSG_READ_IO_CONFIG);
+    TServerSideIOs &ios = engine->Unit()->ServerSideIOs();
+    ASSERT_GT(ios.Count(), 0);
+    const std::int32_t id = ios.Item(0)->IOID();
+    ios.Item(0)->SetFriendlyName("Pump room east");
+    ios.Item(0)->SetChanged(true);
+    ASSERT_TRUE(engine->PrepareIOConfigUpload());
+    const std::size_t before = sim->ServerMessages().size();
+    RunJob(MSG_WRITE_IO_CONFIG);
+
+    std::string onServer;
+    for (const auto &r : sim->IoConfiguration())
+        if (r.id == id)
+            onServer = r.name;
+    EXPECT_EQ(onServer, "Pump room east");
+
+    std::vector<int> types = MessageTypes();
+    types.erase(types.begin(), types.begin() + static_cast<long>(before));
+    ASSERT_GE(types.size(), 6u);
+    EXPECT_EQ(types[0], MSG_WRITE_IO_CONFIG);
+    EXPECT_EQ(types[1], MSG_READ_UOM_INFO);
+    EXPECT_EQ(types[2], MSG_READ_IO_CONFIG);
+    EXPECT_EQ(types.back(), MSG_READ_MODBUS_DATA);
+
+    // The re-read list shows the server's record, no longer marked changed.
+    ASSERT_GT(ios.Count(), 0);
+    bool found = false;
+    for (int i = 0; i < ios.Count(); ++i)
+        if (ios.Item(i)->IOID() == id) {
+            found = true;
+            EXPECT_EQ(ios.Item(i)->FriendlyName(), "Pump room east");
+            EXPECT_FALSE(ios.Item(i)->Changed());
+        }
+    EXPECT_TRUE(found);
+    EXPECT_FALSE(engine->ReloadAfterWrite());
+
+    // The chain ends with a forced sync at the next poll that sees the unit
+    // idle: at once when the poll missed the log-off, else before the next job.
+    if (engine->ForceSyncPending())
+        RunJob(MSG_READ_SNAPSHOT);
+    EXPECT_FALSE(engine->ForceSyncPending());
+    const std::string trace = traceBuffer.Text();
+    const std::string sync = "SF_IDLE -> SF_FORCE_SYNC";
+    const auto first = trace.find(sync);
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(trace.find(sync, first + 1), std::string::npos);
+}
+
+TEST_P(EngineE2E, Logon_AcceptedThenRefused_OutcomeReachesHost)
+{
+    StartSim();
+    MakeEngine();
+    Connect();
+    std::vector<std::uint8_t> payload;
+    ASSERT_TRUE(BuildLogonPayload("installer@zelvo.example", "commission", payload));
+    RunJob(MSG_LOGON, payload);
+    EXPECT_EQ(host.LogonResults(), 1);
+    EXPECT_TRUE(host.IsLoggedOn());
+
+    ASSERT_TRUE(BuildLogonPayload("installer@zelvo.example", "wrong", payload));
+    RunJob(MSG_LOGON, payload);
+    EXPECT_EQ(host.LogonResults(), 2);
+    EXPECT_FALSE(host.IsLoggedOn());
+}
+
+TEST_P(EngineE2E, Snapshot_StartsWithSnapshotRequest_LinesReachHost)
+{
+    StartSim();
+    MakeEngine();
+    Connect();
+    RunJob(MSG_READ_SNAPSHOT);
+    EXPECT_NE(traceBuffer.Text().find("SF_IDLE -> SF_CONNECTING_WITH_SNAPSHOT"), std::string::npos);
+    const QStringList lines = host.SnapshotLines();
+    ASSERT_FALSE(lines.isEmpty());
+    const QRegularExpression shape("^[A-Z]{2,3}\\d{2,}: -?\\d+(\\.\\d\\d)?$");
+    for (const QString &line : lines)
+        EXPECT_TRUE(shape.match(line).hasMatch()) << line.toStdString();
+}
+
+// ---- live readings ----
+
+TEST_P(EngineE2E, LiveTick_Page2ReadsLive_Page3ReadsExternal_OtherPagesNothing)
+{
+    StartSim();
+    MakeEngine();
+    host.SetActivePage(1);
+    Connect();
+    RunJob(MSG_READ_IO_CONFIG);
+
+    // Another page: the live timer runs but reads nothing.
+    const long frames = sim->FramesReceived();
+    EXPECT_FALSE(WaitFor([&] { return sim->FramesReceived() != frames; }, 6 * pacing.LiveTimer));
+    EXPECT_TRUE(engine->IsLiveTimerActive());
+
+    host.SetActivePage(2);
+    ASSERT_TRUE(Until([&] { return !sim->LastLiveValues().empty(); }));
+    EXPECT_EQ(ErrorManager()->StatusText(), "Reading Internal IO...");
+    EXPECT_EQ(sim->LastLiveValues().size(), Ostra() ? 186u : 164u);
+
+    host.SetActivePage(3);
+    ASSERT_TRUE(Until([&] { return !sim->LastExternalStream().empty(); }));
+    EXPECT_TRUE(Until([&] { return ErrorManager()->StatusText() == "Reading External IO..."; }));
+    EXPECT_EQ(engine->LinkState(), LINK_LIVE);
+}
+
+TEST_P(EngineE2E, LiveReads_FiveFailures_DropTheConnection)
+{
+    StartSim({"nack=0x0A"});
+    MakeEngine();
+    host.SetActivePage(2);
+    Connect();
+    ASSERT_TRUE(Until([&] { return host.DisconnectedCount() == 1; }));
+    EXPECT_EQ(engine->LinkState(), LINK_IDLE);
+    EXPECT_TRUE(LogInOrder({"Reading Internal IO...", "Disconnected. Waiting..."}));
+    EXPECT_FALSE(engine->IsLiveTimerActive());
+}
+
+// ---- signal strength ----
+
+TEST_P(EngineE2E, SignalChecking_LevelsShown_RepeatSwitchOn_StopReturnsToLive)
+{
+    pacing.SignalRepeat = 4 * pacing.SignalTimer;
+    StartSim();
+    MakeEngine();
+    Connect();
+    engine->StartSignalChecking();
+    // Switched on once, then again each time the repeat period has passed.
+    auto switchOns = [&] {
+        const std::string trace = traceBuffer.Text();
+        int n = 0;
+        for (auto at = trace.find("-> 0A 01 1A 01 10"); at != std::string::npos;
+             at = trace.find("-> 0A 01 1A 01 10", at + 1))
+            ++n;
+        return n;
+    };
+    ASSERT_TRUE(Until([&] { return switchOns() >= 3; }));
+    EXPECT_TRUE(sim->SignalMonitoring());
+    ASSERT_FALSE(host.SignalLevels().empty());
+    const int level = host.SignalLevels().back();
+    EXPECT_TRUE(level <= 31 || level == 99) << level;
+
+    engine->StopSignalChecking();
+    ASSERT_TRUE(Until([&] { return Settled(); }));
+    EXPECT_FALSE(sim->SignalMonitoring());
+    EXPECT_EQ(engine->SignalPoll()->State(), SIG_DONE);
+    EXPECT_EQ(host.DisconnectedCount(), 0);
+}
+
+TEST_P(EngineE2E, SignalChecking_FiveFailedReads_ErrorMessageAndDisconnect)
+{
+    StartSim({"nack=0x1B"});
+    MakeEngine();
+    Connect();
+    engine->StartSignalChecking();
+    ASSERT_TRUE(Until([&] { return host.DisconnectedCount() == 1; }));
+    const QString text =
+        "Refreshing signal strength failed. Please check your Zelvo to PC connection";
+    EXPECT_TRUE(HasMessage(text));
+    EXPECT_EQ(engine->LinkState(), LINK_IDLE);
+    std::vector<std::uint8_t> levels = host.SignalLevels();
+    ASSERT_FALSE(levels.empty());
+    EXPECT_EQ(levels.back(), TSignalStrengthRefresh::LevelReadFailed);
+}
+
+// ---- saving connection settings ----
+
+TEST_P(EngineE2E, SaveSettings_WritesBlockAppliesAndDisconnects)
+{
+    StartSim();
+    MakeEngine();
+    Connect();
+    TConnectionSettings s;
+    if (Ostra()) {
+        s.ConnectionType = kConnectionTypeEthernet;
+        s.UseDHCP = false;
+        s.IPAddress = 0xC0A80102; // 192.168.1.2
+        s.NetMask = 0xFFFFFF00;
+        s.DefaultGateway = 0xC0A80101;
+        s.DNSServer = 0x08080808;
+    } else {
+        s.ConnectionType = kConnectionTypeMobile;
+        s.APN = "telemetry.example";
+        s.Username = "unit7";
+        s.Password = "secret";
+    }
+    const std::vector<std::uint8_t> blockBefore = sim->SettingsBlock();
+    engine->SaveConnectionSettings(s);
+    EXPECT_TRUE(engine->IsBusy());
+    ASSERT_TRUE(Until([&] { return host.DisconnectedCount() == 1; }));
+    EXPECT_EQ(engine->LinkState(), LINK_IDLE);
+    EXPECT_TRUE(Until([&] { return !engine->IsBusy(); }));
+
+    TUnitSettingsBlock block;
+    const std::vector<std::uint8_t> after = sim->SettingsBlock();
+    ASSERT_EQ(after.size(), TUnitSettingsBlock::Size);
+    std::copy(after.begin(), after.end(), block.Bytes.begin());
+    const TConnectionSettings stored = ConnectionSettingsFromBlock(block);
+    EXPECT_EQ(stored.ConnectionType, s.ConnectionType);
+    if (Ostra()) {
+        EXPECT_EQ(stored.IPAddress, s.IPAddress);
+        EXPECT_EQ(stored.DNSServer, s.DNSServer);
+        EXPECT_EQ(after[TUnitSettingsBlock::OffsetAPN], blockBefore[TUnitSettingsBlock::OffsetAPN]);
+    } else {
+        EXPECT_EQ(stored.APN, s.APN);
+        EXPECT_EQ(stored.Username, s.Username);
+        EXPECT_EQ(stored.Password, s.Password);
+    }
+}
+
+// ---- faults ----
+
+TEST_P(EngineE2E, OldFirmware_MessageWithSupportSuffix_LinkClosed)
+{
+    StartSim({"old-firmware"});
+    MakeEngine();
+    engine->SetActive(true);
+    engine->StartConnect();
+    ASSERT_TRUE(Until([&] { return host.DisconnectedCount() == 1; }));
+    EXPECT_TRUE(
+        HasMessage("Firmware is not compatible. An upgrade is needed.\nPlease contact support."));
+    EXPECT_EQ(engine->LinkState(), LINK_IDLE);
+    EXPECT_EQ(host.ConnectedCount(), 0);
+}
+
+TEST_P(EngineE2E, SilentUnit_DuringCheckingTypeOrSettings_EndsDisconnected)
+{
+    // Frames: 1 version, 2 unit type, 3 first settings part.
+    for (int from : {1, 2, 3}) {
+        engine.reset();
+        sim.reset();
+        Ftd2xx::ClearVirtualBridges();
+        ClearComPortMap();
+        StartSim({"silent,from=" + std::to_string(from)});
+        MakeEngine();
+        const int before = host.DisconnectedCount();
+        engine->SetActive(true);
+        engine->StartConnect();
+        ASSERT_TRUE(Until([&] {
+            return host.DisconnectedCount() == before + 1 && engine->LinkState() == LINK_IDLE;
+        })) << from;
+        EXPECT_EQ(engine->LinkState(), LINK_IDLE);
+        EXPECT_TRUE(Log().contains("Error communicating with Zelvo")) << from;
+    }
+    EXPECT_EQ(host.ConnectedCount(), 0);
+}
+
+TEST_P(EngineE2E, SilentUnit_DuringJob_GivesUpWithMessageAndFreesTheWindow)
+{
+    StartSim();
+    MakeEngine();
+    Connect();
+    sim->AddFault("silent");
+    engine->SetActive(false);
+    engine->PostJob(MSG_READ_IO_CONFIG);
+    engine->SetActive(true);
+    ASSERT_TRUE(
+        Until([&] { return host.DisconnectedCount() == 1 && engine->LinkState() == LINK_IDLE; }));
+    EXPECT_TRUE(Until([&] { return !engine->IsBusy(); }));
+    EXPECT_EQ(engine->LinkState(), LINK_IDLE);
+    EXPECT_EQ(engine->JobCode(), 0);
+    ASSERT_FALSE(host.Messages().empty());
+    EXPECT_TRUE(host.Messages().back().Text.contains("stopped answering"));
+}
+
+TEST_P(EngineE2E, SFError_DropsJobWithMessage_EndsCycleLive)
+{
+    StartSim();
+    MakeEngine();
+    Connect();
+    sim->AddFault("sf-error");
+    RunJob(MSG_READ_IO_CONFIG);
+    EXPECT_TRUE(HasMessage("An error has occurred.\nThis could be due to poor signal. Please "
+                           "check that the signal and online LED's are both on\nIf Signal and "
+                           "online are both on and Server is flashing then please try again."));
+    EXPECT_FALSE(engine->HasIOConfiguration());
+    EXPECT_EQ(host.DisconnectedCount(), 0);
+}
+
+TEST_P(EngineE2E, SFUnknown_DropsJobAndAsksIdle_CycleGoesOnToIdle)
+{
+    StartSim();
+    MakeEngine();
+    Connect();
+    engine->SetActive(false);
+    engine->PostJob(MSG_READ_IO_CONFIG);
+    engine->SetActive(true);
+    ASSERT_TRUE(Until([&] { return sim->SfState() == SF_CONNECTING; }));
+    sim->SetSfState(SF_UNKNOWN);
+    ASSERT_TRUE(Until([&] { return Settled(); }));
+    EXPECT_TRUE(HasMessage("An error has occurred.\nThis could be due to poor signal. Please "
+                           "check that the signal and online LED's are both on\nIf Signal and "
+                           "online are both on and Server is flashing then please try again."));
+    EXPECT_TRUE(LogInOrder({"Zelvo idle", "Ready to take live readings."}));
+    EXPECT_EQ(sim->SfState(), SF_IDLE);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModels, EngineE2E,
+                         ::testing::Values(zsim::Model::Ostra, zsim::Model::Vello), ModelName);
+
+// ---- without a unit ----
+
+class EngineNoUnit : public ::testing::Test
+{
+protected:
+    EngineNoUnit()
+    {
+        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
+    }
+    ~EngineNoUnit() override
+    {
+        DestroyErrorManager();
+        ClearComPortMap();
+    }
+    THeadlessHost host;
+};
+
+TEST_F(EngineNoUnit, StartConnect_NoDevice_UsbAndComMessagesThenIdle)
+{
+    struct Row {
+        bool usb;
+        QString message;
+    } rows[] = {
+        {true, "There are no devices found.\nPlease ensure the Zelvo is plugged into a USB port "
+               "and powered up"},
+        {false, "Error connecting.\nPlease ensure the Zelvo is connected to the correct Comm port"},
+    };
+    MapComPort(kComPort, "/nonexistent/zelvo-tty");
+    TSerialThread engine(&host, TPacing::Shrunk(25));
+    engine.SetActive(true);
+    for (const auto &row : rows) {
+        const int before = host.DisconnectedCount();
+        engine.SelectPort(row.usb, kComPort, 19200);
+        engine.StartConnect();
+        ASSERT_TRUE(WaitFor([&] {
+            engine.Poll();
+            return host.DisconnectedCount() == before + 1;
+        }));
+        EXPECT_EQ(engine.LinkState(), LINK_IDLE);
+        ASSERT_FALSE(host.Messages().empty());
+        EXPECT_EQ(host.Messages().back().Text, row.message);
+        EXPECT_TRUE(ErrorManager()->PendingLog().contains("Error opening comm port") ||
+                    host.LogLines().join(", ").contains("Error opening comm port"));
+    }
+}
+
+TEST_F(EngineNoUnit, Destroy_WhileStepBlocksInTimeout_ReturnsWithinOneTimeout)
+{
+    zsim::Options o;
+    o.model = zsim::Model::Vello;
+    o.faults = {"silent,from=3"}; // settings never answered: ten retried reads
+    zsim::UnitSimulator sim(o);
+    ASSERT_TRUE(sim.Start());
+    MapComPort(kComPort, sim.SlavePath());
+
+    TPacing p = TPacing::Shrunk(25);
+    p.ComFrameTimeout = 1500ms;
+    p.RetryPause = 200ms;
+    auto engine = std::make_unique<TSerialThread>(&host, p);
+    engine->SelectPort(false, kComPort, 19200);
+    engine->SetActive(true);
+    engine->StartConnect();
+    ASSERT_TRUE(WaitFor([&] { return sim.FramesReceived() >= 3; }));
+    ASSERT_EQ(engine->LinkState(), LINK_READ_SETTINGS);
+
+    const auto start = std::chrono::steady_clock::now();
+    QThread *worker = engine.get();
+    EXPECT_TRUE(worker->isRunning());
+    engine.reset();
+    const auto took = std::chrono::steady_clock::now() - start;
+    // One frame time-out plus the retry pauses left over, never the whole
+    // ten-attempt read.
+    EXPECT_LT(took, p.ComFrameTimeout + 10 * p.RetryPause + 300ms);
+}
+
+} // namespace
