@@ -356,6 +356,21 @@ TEST_P(EngineE2E, Snapshot_StartsWithSnapshotRequest_LinesReachHost)
         EXPECT_TRUE(shape.match(line).hasMatch()) << line.toStdString();
 }
 
+TEST_P(EngineE2E, WriteOutput_ForcedSyncAtTheNextIdle)
+{
+    StartSim();
+    MakeEngine();
+    Connect();
+    RunJob(MSG_WRITE_OUTPUT, BuildWriteOutputPayload(OutputIndex("RL01"), 1));
+    EXPECT_EQ(sim->ServerMessages().back().payload, std::vector<std::uint8_t>{9});
+    // Sent at once when the poll saw the unit idle after its log-off,
+    // otherwise at the idle before the next job.
+    if (engine->ForceSyncPending())
+        RunJob(MSG_READ_UOM_INFO);
+    EXPECT_FALSE(engine->ForceSyncPending());
+    EXPECT_NE(traceBuffer.Text().find("SF_IDLE -> SF_FORCE_SYNC"), std::string::npos);
+}
+
 // ---- live readings ----
 
 TEST_P(EngineE2E, LiveTick_Page2ReadsLive_Page3ReadsExternal_OtherPagesNothing)

@@ -16,9 +16,6 @@
 namespace
 {
 
-const QString kFirmwareMessage =
-    "Firmware is not compatible. An upgrade is needed.\nPlease contact support.";
-
 // The engine over a scripted link, stepped on the test thread.
 class SerialThreadTest : public ::testing::Test
 {
@@ -158,47 +155,6 @@ TEST_F(SerialThreadTest, PostJob_FromIdleOpensFirst_FromLiveGoesStraightToJob)
     engine->StartConnect();
     EXPECT_EQ(engine->LinkState(), LINK_JOB);
     EXPECT_EQ(engine->JobCode(), MSG_READ_BASIC_INFO);
-}
-
-TEST_F(SerialThreadTest, Opening_NoDevice_UsbAndComTextsThenIdleAndDisconnected)
-{
-    struct Row {
-        bool usb;
-        QString message;
-    } rows[] = {
-        {true, "There are no devices found.\nPlease ensure the Zelvo is plugged into a USB port "
-               "and powered up"},
-        {false, "Error connecting.\nPlease ensure the Zelvo is connected to the correct Comm port"},
-    };
-    comms->OpenResult = false;
-    for (const auto &row : rows) {
-        engine->SelectPort(row.usb, 3, 19200);
-        engine->StartConnect();
-        engine->StepOnce();
-        EXPECT_EQ(engine->LinkState(), LINK_IDLE);
-        EXPECT_EQ(ErrorManager()->StatusText(), "Error opening comm port");
-        engine->Poll();
-        ASSERT_FALSE(host.Messages().empty());
-        EXPECT_EQ(host.Messages().back().Text, row.message);
-        EXPECT_EQ(host.Messages().back().Kind, MK_INFORMATION);
-    }
-    EXPECT_EQ(host.DisconnectedCount(), 2);
-}
-
-TEST_F(SerialThreadTest, Checking_OldFirmware_MessageWithSupportSuffix_LinkClosedNextStep)
-{
-    ScriptConnect(UNIT_TYPE_VELLO, "V2.56?");
-    engine->StartConnect();
-    engine->StepOnce();
-    engine->StepOnce();
-    EXPECT_EQ(engine->LinkState(), LINK_CLOSING);
-    engine->StepOnce();
-    EXPECT_EQ(engine->LinkState(), LINK_IDLE);
-    EXPECT_EQ(comms->CloseCount, 1);
-    engine->Poll();
-    ASSERT_EQ(host.Messages().size(), 1u);
-    EXPECT_EQ(host.Messages()[0].Text, kFirmwareMessage);
-    EXPECT_EQ(host.DisconnectedCount(), 1);
 }
 
 TEST_F(SerialThreadTest, ConnectSteps_SilentUnit_EndDisconnectedWithCommunicationError)
@@ -486,36 +442,6 @@ TEST_F(SerialThreadTest, SFReads_OccasionalFailures_DoNotCountOnceAReadSucceeds)
     }
     EXPECT_EQ(engine->LinkState(), LINK_JOB);
     EXPECT_EQ(engine->JobCode(), MSG_READ_UOM_INFO);
-}
-
-TEST_F(SerialThreadTest, SaveSettings_BusyAtOnce_WritesBlockAndApplies_ThenDisconnects)
-{
-    Connect();
-    SF(SF_IDLE);
-    engine->PostJob(0);
-    engine->StepOnce();
-    ASSERT_EQ(engine->LinkState(), LINK_LIVE);
-    engine->StepOnce();
-    ASSERT_FALSE(engine->IsBusy());
-
-    TConnectionSettings s;
-    s.ConnectionType = kConnectionTypeMobile;
-    s.APN = "internet.example";
-    engine->SaveConnectionSettings(s);
-    EXPECT_TRUE(engine->IsBusy());
-    comms->Script(CMD_READ_SETTINGS_1, {true, std::vector<std::uint8_t>(255, 0)});
-    comms->Script(CMD_READ_SETTINGS_2, {true, std::vector<std::uint8_t>(58, 0)});
-    comms->Always(CMD_WRITE_SETTINGS_1, {});
-    comms->Always(CMD_WRITE_SETTINGS_2, {});
-    comms->Always(CMD_APPLY_SETTINGS, {});
-    engine->StepOnce();
-    EXPECT_EQ(engine->LinkState(), LINK_CLOSING);
-    EXPECT_EQ(comms->Count(CMD_APPLY_SETTINGS), 1);
-    engine->StepOnce();
-    EXPECT_FALSE(engine->IsBusy());
-    EXPECT_EQ(engine->LinkState(), LINK_IDLE);
-    engine->Poll();
-    EXPECT_EQ(host.DisconnectedCount(), 1);
 }
 
 TEST_F(SerialThreadTest, LiveTick_ByPage_ReadsLiveExternalOrNothing)
