@@ -14,7 +14,14 @@
 class TFakeComms : public TZelvoCommsInterface
 {
 public:
-    using Reply = std::optional<std::vector<uint8_t>>; // nullopt: the exchange fails
+    // One scripted answer: data, or a failed exchange (nullopt / default).
+    struct Reply {
+        Reply() = default;
+        Reply(std::nullopt_t) {}
+        Reply(std::vector<uint8_t> data) : Ok(true), Data(std::move(data)) {}
+        bool Ok = false;
+        std::vector<uint8_t> Data;
+    };
 
     struct Frame {
         uint8_t Command;
@@ -46,12 +53,12 @@ public:
     bool Query(uint8_t command, uint8_t *reply, int32_t &replyLength) override
     {
         Commands.push_back(command);
-        Reply r = Next(command);
-        if (!r)
+        const Reply r = Next(command);
+        if (!r.Ok)
             return false;
-        if (!r->empty())
-            std::memcpy(reply, r->data(), r->size());
-        replyLength = static_cast<int32_t>(r->size());
+        if (!r.Data.empty())
+            std::memcpy(reply, r.Data.data(), r.Data.size());
+        replyLength = static_cast<int32_t>(r.Data.size());
         return true;
     }
 
@@ -67,7 +74,7 @@ public:
         Commands.push_back(command);
         Sent.push_back({command, std::vector<uint8_t>(payload, payload + payloadLength)});
         if (auto it = Queued.find(command); it != Queued.end() && !it->second.empty()) {
-            const bool ok = it->second.front().has_value();
+            const bool ok = it->second.front().Ok;
             it->second.pop_front();
             return ok;
         }
@@ -78,13 +85,13 @@ private:
     Reply Next(uint8_t command)
     {
         if (auto it = Queued.find(command); it != Queued.end() && !it->second.empty()) {
-            Reply r = std::move(it->second.front());
+            Reply r = it->second.front();
             it->second.pop_front();
             return r;
         }
         if (auto it = Standing.find(command); it != Standing.end())
             return it->second;
-        return std::nullopt;
+        return Reply();
     }
 
     std::map<uint8_t, std::deque<Reply>> Queued;
