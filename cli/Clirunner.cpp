@@ -741,8 +741,10 @@ int TCliRunner::Signal()
             return Disconnected() || poll->State() == SIG_RUNNING || poll->State() == SIG_FAILED;
         },
         FPacing.SignalTimer * 4 + FrameTimeout() * 2);
+    // Readings are taken half-way between ticks, so each one sees the level
+    // of the tick before it and never races the tick itself.
     if (!FInterrupted && poll->State() == SIG_RUNNING)
-        Pump([this] { return Disconnected(); }, FPacing.SignalTimer);
+        Pump([this] { return Disconnected(); }, FPacing.SignalTimer * 3 / 2);
     for (int n = 1; n <= O.Seconds; ++n) {
         if (n > 1)
             Pump([this] { return Disconnected(); }, FPacing.SignalTimer);
