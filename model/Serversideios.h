@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTreeWidget>
 
 #include <cstddef>
 #include <cstdint>
@@ -12,7 +13,6 @@
 
 #include "Serversideio.h"
 
-class QTreeWidget;
 class TZelvo;
 
 // Outcome of building the upload payload.
