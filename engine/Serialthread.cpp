@@ -316,8 +316,6 @@ void TSerialThread::StopSignalChecking()
 void TSerialThread::SelectPort(bool useUsb, int port, int baudRate)
 {
     FComms->SelectPort(useUsb, port, baudRate);
-    // The unit object's list shows the model that the link implies until the
-    // unit is asked for its type.
 }
 
 bool TSerialThread::IsUsbMode() const
