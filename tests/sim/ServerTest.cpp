@@ -99,7 +99,8 @@ Bytes UploadRecord(uint32_t id, uint8_t it, uint32_t uom, uint8_t flags, const s
     Bytes b{uint8_t(id),         uint8_t(id >> 8),  uint8_t(id >> 16),  uint8_t(id >> 24),  it,
             uint8_t(uom),        uint8_t(uom >> 8), uint8_t(uom >> 16), uint8_t(uom >> 24), flags,
             uint8_t(name.size())};
-    b.insert(b.end(), name.begin(), name.end());
+    for (char ch : name)
+        b.push_back(uint8_t(ch));
     return b;
 }
 

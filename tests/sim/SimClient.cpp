@@ -13,8 +13,13 @@ using Clock = std::chrono::steady_clock;
 
 Bytes Frame(uint8_t cmd, const Bytes &payload)
 {
-    Bytes f{0x0A, uint8_t(payload.size()), cmd};
-    f.insert(f.end(), payload.begin(), payload.end());
+    Bytes f;
+    f.reserve(payload.size() + 4);
+    f.push_back(0x0A);
+    f.push_back(uint8_t(payload.size()));
+    f.push_back(cmd);
+    for (uint8_t b : payload)
+        f.push_back(b);
     uint8_t x = 0;
     for (uint8_t b : f)
         x ^= b;
@@ -149,7 +154,8 @@ bool SimClient::WriteMessage(const Bytes &m, bool bare)
         Bytes p;
         if (!bare || block == 0)
             p.push_back(block);
-        p.insert(p.end(), m.begin() + long(sent), m.begin() + long(sent + n));
+        for (size_t i = sent; i < sent + n; ++i)
+            p.push_back(m[i]);
         Answer a = Exchange(0x17, p);
         if (!(a.complete && a.raw == Bytes{0x01}))
             return false;
@@ -215,15 +221,17 @@ zsim::Options FastOptions(zsim::Model m)
 Bytes Envelope(uint16_t type, const Bytes &payload)
 {
     uint32_t n = payload.empty() ? 0 : uint32_t(payload.size() + 1);
-    Bytes m{uint8_t(type),    uint8_t(type >> 8), uint8_t(n), uint8_t(n >> 8),
-            uint8_t(n >> 16), uint8_t(n >> 24),   uint8_t(n), uint8_t(n >> 8)};
-    if (!payload.empty()) {
-        uint8_t s = 0;
-        for (uint8_t b : payload)
-            s = uint8_t(s + b);
-        m.insert(m.end(), payload.begin(), payload.end());
-        m.push_back(uint8_t(-s));
+    Bytes m;
+    m.reserve(payload.size() + 9);
+    for (uint32_t v : {uint32_t(type), uint32_t(type) >> 8, n, n >> 8, n >> 16, n >> 24, n, n >> 8})
+        m.push_back(uint8_t(v));
+    uint8_t s = 0;
+    for (uint8_t b : payload) {
+        m.push_back(b);
+        s = uint8_t(s + b);
     }
+    if (!payload.empty())
+        m.push_back(uint8_t(-s));
     return m;
 }
 
