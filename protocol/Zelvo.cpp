@@ -78,8 +78,12 @@ int TZelvo::CheckFirmware()
 
 bool TZelvo::ReadUnitType()
 {
-    if (!Comms.ReadUnitType(UnitType))
+    // A damaged reply still hands over its byte: the type changes only with a
+    // good reply, so the list and the live decoder never disagree about it.
+    uint8_t type = UnitType;
+    if (!Comms.ReadUnitType(type))
         return false;
+    UnitType = type;
     BuildIOList(UnitType);
     return true;
 }

@@ -23,6 +23,15 @@ public:
         std::vector<uint8_t> Data;
     };
 
+    // A reply whose checksum did not match: the framer hands over its data
+    // and length but the exchange fails.
+    static Reply Damaged(std::vector<uint8_t> data)
+    {
+        Reply r(std::move(data));
+        r.Ok = false;
+        return r;
+    }
+
     struct Frame {
         uint8_t Command;
         std::vector<uint8_t> Payload;
@@ -54,12 +63,12 @@ public:
     {
         Commands.push_back(command);
         const Reply r = Next(command);
-        if (!r.Ok)
+        if (!r.Ok && r.Data.empty())
             return false;
         if (!r.Data.empty())
             std::memcpy(reply, r.Data.data(), r.Data.size());
         replyLength = static_cast<int32_t>(r.Data.size());
-        return true;
+        return r.Ok;
     }
 
     bool QueryWithPayload(uint8_t command, const uint8_t *payload, uint32_t payloadLength,

@@ -113,6 +113,27 @@ TEST_F(ZelvoTest, ReadUnitType_RebuildsListForTheTypeRead)
     EXPECT_FALSE(unit.ReadUnitType());
 }
 
+TEST_F(ZelvoTest, ReadUnitType_DamagedReply_KeepsTypeAndList)
+{
+    TFakeComms comms(true);
+    TZelvo unit(comms);
+    MakeOstra(comms, unit);
+    comms.Queue(CMD_READ_UNIT_TYPE, TFakeComms::Damaged(Bytes{UNIT_TYPE_VELLO}));
+    EXPECT_FALSE(unit.ReadUnitType());
+    EXPECT_EQ(unit.GetUnitType(), UNIT_TYPE_OSTRA);
+    EXPECT_EQ(unit.IOs().Count(), 47);
+
+    // Live values are still decoded with the OSTRA layout: mask first.
+    Bytes r;
+    U16(r, 0x0001);
+    for (int n = 8; n < 54; ++n)
+        U32(r, 7);
+    comms.Queue(CMD_READ_LIVE_VALUES, r);
+    ASSERT_TRUE(unit.PollLiveValues());
+    EXPECT_EQ(ValueOf(unit, 0), 1);
+    EXPECT_EQ(ValueOf(unit, 8), 7);
+}
+
 TEST_F(ZelvoTest, CheckFirmware_SetsConnectedStatusUnlessNoAnswer)
 {
     struct Row {
