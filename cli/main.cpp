@@ -2,6 +2,7 @@
 
 #include "Clioptions.h"
 #include "Clirunner.h"
+#include "Errormanager.h"
 
 #include <QCoreApplication>
 
@@ -69,6 +70,15 @@ int main(int argc, char **argv)
     }
 
     InstallInterruptHandler();
-    TCliRunner runner(o, PacingDivisor());
-    return runner.Run();
+    int code = EXIT_CLI_OK;
+    {
+        TCliRunner runner(o, PacingDivisor());
+        code = runner.Run();
+    }
+    // The last log entries wait for a flush in the window; here the run is
+    // over, so they go to Log.txt before the engine's log manager closes it.
+    if (TErrorManager *em = ErrorManager())
+        em->FlushLog();
+    DestroyErrorManager();
+    return code;
 }
