@@ -523,7 +523,7 @@ QString CommandHelp(TCliCommand command)
             "Sets an output or variable of the unit's own I/O, with the window's rules:\n"
             "  digital output, buzzer     on, off, 1, 0 or toggle\n"
             "  variable, timer, counter   a whole number\n"
-            "  PWM output                 a whole percentage (100 = 1024, capped)\n"
+            "  PWM output                 a whole percentage of 1024 (kept within 0..1024)\n"
             "  analogue output            0 to 10, scaled to 0..4095\n"
             "  timer in 10 ms steps       a whole number, divided by 10\n"
             "TAG is the I/O tag as the live list shows it, e.g. DO01 or [DO01].\n");
