@@ -6,9 +6,9 @@
 #include <QTreeWidgetItem>
 #include <QVariant>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace
 {
@@ -212,11 +212,16 @@ void TServerSideIO::SetValue(long double value)
     FValue = value;
     if (FExternalItem == nullptr)
         return;
-    char text[64];
-    const int n = std::snprintf(text, sizeof text, "%0.2Lf ", value);
-    // Huge values do not fit a cell; cut rather than overflow.
-    FExternalItem->setText(
-        colValue, n < 0 ? QString() : QString::fromLatin1(text, std::min<int>(n, sizeof text - 1)));
+    // Sized from the formatted length: "%0.2Lf" of a huge extended value has
+    // thousands of digits, and a cut text would show a wrong number.
+    const int n = std::snprintf(nullptr, 0, "%0.2Lf ", value);
+    if (n < 0) {
+        FExternalItem->setText(colValue, QString());
+        return;
+    }
+    std::vector<char> text(static_cast<std::size_t>(n) + 1);
+    std::snprintf(text.data(), text.size(), "%0.2Lf ", value);
+    FExternalItem->setText(colValue, QString::fromLatin1(text.data(), n));
 }
 
 void TServerSideIO::SetErrorBit(bool isRead, bool set)

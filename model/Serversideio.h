@@ -46,6 +46,8 @@ public:
     void AttachListItem(QTreeWidgetItem *row, bool external);
     // Forgets both rows (called before the rows are removed).
     void DetachListItems();
+    // Forgets the row of one view (its view is being destroyed).
+    void DetachListItem(bool external) { (external ? FExternalItem : FConfigItem) = nullptr; }
 
     QTreeWidgetItem *ConfigItem() const { return FConfigItem; }
     QTreeWidgetItem *ExternalItem() const { return FExternalItem; }

@@ -51,6 +51,16 @@ TServerSideIOs::~TServerSideIOs()
     RemoveRows();
     if (FDoubleClick)
         disconnect(FDoubleClick);
+    disconnect(FConfigDestroyed);
+    disconnect(FExternalDestroyed);
+}
+
+QMetaObject::Connection TServerSideIOs::WatchView(QTreeWidget *view, bool external)
+{
+    return connect(view, &QObject::destroyed, this, [this, external]() {
+        for (const auto &record : FItems)
+            record->DetachListItem(external);
+    });
 }
 
 void TServerSideIOs::RemoveRows()
@@ -103,9 +113,11 @@ void TServerSideIOs::AttachConfigView(QTreeWidget *view)
     RemoveRows();
     if (FDoubleClick)
         disconnect(FDoubleClick);
+    disconnect(FConfigDestroyed);
     FConfigView = view;
     if (view == nullptr)
         return;
+    FConfigDestroyed = WatchView(view, false);
     SetUpView(view, ConfigColumns);
     FDoubleClick = connect(view, &QTreeWidget::itemDoubleClicked, this,
                            [this](QTreeWidgetItem *, int) { ConfigViewDoubleClick(); });
@@ -115,9 +127,11 @@ void TServerSideIOs::AttachConfigView(QTreeWidget *view)
 void TServerSideIOs::AttachExternalView(QTreeWidget *view)
 {
     RemoveRows();
+    disconnect(FExternalDestroyed);
     FExternalView = view;
     if (view == nullptr)
         return;
+    FExternalDestroyed = WatchView(view, true);
     SetUpView(view, ExternalColumns);
     Refresh();
 }

@@ -92,6 +92,8 @@ public:
 
 private:
     void RemoveRows();
+    // Records forget the rows of a view that is destroyed before the list.
+    QMetaObject::Connection WatchView(QTreeWidget *view, bool external);
 
     TZelvo *FUnit;
     QPointer<QTreeWidget> FConfigView;
@@ -100,4 +102,6 @@ private:
     int16_t FExternalCount = 0;
     TEditHooks FHooks;
     QMetaObject::Connection FDoubleClick;
+    QMetaObject::Connection FConfigDestroyed;
+    QMetaObject::Connection FExternalDestroyed;
 };

@@ -6,6 +6,8 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 
+#include <cmath>
+
 namespace
 {
 
@@ -147,11 +149,21 @@ TEST_F(TServerSideIOsTest, ExternalValuesAndModbusInfo_ShownInExternalRow)
     EXPECT_EQ(ext->text(5), "Flowmeter");
 }
 
-TEST_F(TServerSideIOsTest, SetValue_HugeValue_TextCutNotOverflowed)
+TEST_F(TServerSideIOsTest, SetValue_HugeValue_ShownWholeNotCut)
 {
     LoadThree();
+    // 2^240 has 73 digits before the point: a cut text would show a number
+    // many orders of magnitude too small.
+    const long double huge = std::ldexp(1.0L, 240);
+    List.Item(1)->SetValue(huge);
+    const QString text = External.topLevelItem(0)->text(3);
+    EXPECT_EQ(text.size(), 73 + 4) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(".00 ")) << text.toStdString();
+    bool ok = false;
+    EXPECT_DOUBLE_EQ(text.trimmed().toDouble(&ok), static_cast<double>(huge));
+    EXPECT_TRUE(ok);
     List.Item(1)->SetValue(1e4000L);
-    EXPECT_EQ(External.topLevelItem(0)->text(3).size(), 63);
+    EXPECT_GT(External.topLevelItem(0)->text(3).size(), 4000);
 }
 
 TEST_F(TServerSideIOsTest, ApplyErrorBit_ByExternalNumber)
@@ -214,6 +226,44 @@ TEST_F(TServerSideIOsTest, Destroy_LeavesNoRowPointingAtRecords)
     }
     EXPECT_EQ(config.topLevelItemCount(), 0);
     EXPECT_EQ(external.topLevelItemCount(), 0);
+}
+
+TEST_F(TServerSideIOsTest, ViewsDestroyedFirst_LaterUpdatesTouchNoFreedRow)
+{
+    TServerSideIOs list;
+    {
+        QTreeWidget config, external;
+        list.AttachConfigView(&config);
+        list.AttachExternalView(&external);
+        const TBytes b = ConfigRecord(2, "EXT002", "Flow");
+        list.PopulateRecords(b.Data.data(), b.Data.size());
+        ASSERT_NE(list.Item(0)->ExternalItem(), nullptr);
+    }
+    TServerSideIO *record = list.Item(0);
+    EXPECT_EQ(record->ConfigItem(), nullptr);
+    EXPECT_EQ(record->ExternalItem(), nullptr);
+    // Each of these would write into a freed row without the guard.
+    const uint8_t slot[4] = {7, 0, 0, 0};
+    list.ApplyExternalValue(slot, sizeof slot, 1, nullptr);
+    list.ApplyErrorBit(true, 2, true);
+    record->SetFriendlyName("Renamed");
+    record->SetLoggingMode(LOG_LOG_ONLY);
+    record->SetSlaveName("Meter");
+    EXPECT_EQ(record->Value(), 7);
+    EXPECT_EQ(record->ErrorState(), 1);
+
+    // A view attached later is not affected when an earlier one goes.
+    QTreeWidget config, external;
+    list.AttachExternalView(&external);
+    {
+        QTreeWidget old;
+        list.AttachConfigView(&old);
+        list.AttachConfigView(&config);
+        ASSERT_NE(record->ConfigItem(), nullptr);
+    }
+    ASSERT_NE(record->ConfigItem(), nullptr);
+    record->SetFriendlyName("Shown");
+    EXPECT_EQ(config.topLevelItem(0)->text(0), "Shown");
 }
 
 TEST_F(TServerSideIOsTest, ExternalCount_CountedWithoutViews)
