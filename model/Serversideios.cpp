@@ -90,6 +90,7 @@ std::size_t TServerSideIOs::PopulateRecords(const uint8_t *data, std::size_t len
 {
     if (data == nullptr)
         length = 0;
+    const std::size_t shown = FItems.size();
     std::size_t position = 0;
     while (position < length) {
         auto record = std::make_unique<TServerSideIO>();
@@ -104,8 +105,43 @@ std::size_t TServerSideIOs::PopulateRecords(const uint8_t *data, std::size_t len
         Add(std::move(record));
         position += used;
     }
-    Refresh();
+    AppendRows(shown);
     return position;
+}
+
+void TServerSideIOs::AppendRows(std::size_t first)
+{
+    // Only when the views show exactly the records before `first` plus the
+    // empty last row can the new rows go below them; otherwise rebuild.
+    const bool rowsMatch =
+        FConfigView && FExternalView && first <= FItems.size() &&
+        FConfigView->topLevelItemCount() == static_cast<int>(first) + 1 &&
+        FConfigView->topLevelItem(static_cast<int>(first))->data(0, Qt::UserRole).isNull() &&
+        (first == 0 || FItems[first - 1]->ConfigItem() != nullptr);
+    if (!rowsMatch) {
+        Refresh();
+        return;
+    }
+    CountExternal();
+    delete FConfigView->takeTopLevelItem(static_cast<int>(first));
+    for (std::size_t i = first; i < FItems.size(); ++i) {
+        FItems[i]->AttachListItem(new QTreeWidgetItem(FConfigView), false);
+        if (FItems[i]->IsExternal())
+            FItems[i]->AttachListItem(new QTreeWidgetItem(FExternalView), true);
+    }
+    new QTreeWidgetItem(FConfigView);
+}
+
+void TServerSideIOs::CountExternal()
+{
+    // The count is kept up to date even without views, so a front end
+    // without windows still polls the external I/O.
+    int external = 0;
+    for (const auto &record : FItems)
+        if (record->IsExternal())
+            ++external;
+    FExternalCount =
+        static_cast<int16_t>(std::min(external, int{std::numeric_limits<int16_t>::max()}));
 }
 
 void TServerSideIOs::AttachConfigView(QTreeWidget *view)
@@ -138,14 +174,7 @@ void TServerSideIOs::AttachExternalView(QTreeWidget *view)
 
 void TServerSideIOs::Refresh()
 {
-    // The count is kept up to date even without views, so a front end
-    // without windows still polls the external I/O.
-    int external = 0;
-    for (const auto &record : FItems)
-        if (record->IsExternal())
-            ++external;
-    FExternalCount =
-        static_cast<int16_t>(std::min(external, int{std::numeric_limits<int16_t>::max()}));
+    CountExternal();
 
     if (!FConfigView || !FExternalView)
         return;

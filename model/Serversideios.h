@@ -92,6 +92,11 @@ public:
 
 private:
     void RemoveRows();
+    // Adds rows for the records from index `first` on (those read from the
+    // latest reply) below the rows already shown; rebuilds when the views
+    // do not match the records before `first`.
+    void AppendRows(std::size_t first);
+    void CountExternal();
     // Records forget the rows of a view that is destroyed before the list.
     QMetaObject::Connection WatchView(QTreeWidget *view, bool external);
 

@@ -325,3 +325,38 @@ TEST_F(TServerSideIOsTest, DoubleClick_HandsRecordToDialogs)
 }
 
 } // namespace
+
+TEST_F(TServerSideIOsTest, SecondReply_AppendsRowsBelowAndKeepsShownValues)
+{
+    LoadThree();
+    QTreeWidgetItem *firstRow = Config.topLevelItem(0);
+    External.topLevelItem(0)->setText(3, "12.50 ");
+    TBytes b;
+    b.Append(ConfigRecord(4, "EXT003", "Pressure")).Append(ConfigRecord(5, "DO01  ", "Pump"));
+    ASSERT_EQ(List.PopulateRecords(b.Data.data(), b.Data.size()), b.Data.size());
+
+    ASSERT_EQ(Config.topLevelItemCount(), 6);
+    ASSERT_EQ(External.topLevelItemCount(), 2);
+    EXPECT_EQ(List.ExternalCount(), 2);
+    // Rows of the first reply stay as they were; the new ones follow in order.
+    EXPECT_EQ(Config.topLevelItem(0), firstRow);
+    EXPECT_EQ(External.topLevelItem(0)->text(3), "12.50 ");
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(RecordOf(Config.topLevelItem(i)), List.Item(i)) << i;
+    EXPECT_EQ(Config.topLevelItem(3)->text(0), "Pressure");
+    EXPECT_EQ(RecordOf(External.topLevelItem(1)), List.Item(3));
+    EXPECT_EQ(RecordOf(Config.topLevelItem(5)), nullptr);
+    EXPECT_EQ(Config.topLevelItem(5)->text(0), "");
+}
+
+TEST_F(TServerSideIOsTest, ReplyAfterRowsWereRemovedByHand_RebuildsAllRows)
+{
+    LoadThree();
+    Config.clear();
+    TBytes b;
+    b.Append(ConfigRecord(4, "IN02  ", "Temp"));
+    List.PopulateRecords(b.Data.data(), b.Data.size());
+    ASSERT_EQ(Config.topLevelItemCount(), 5);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(RecordOf(Config.topLevelItem(i)), List.Item(i)) << i;
+}
