@@ -17,6 +17,7 @@ namespace
 struct TDevice {
     int Fd = -1;
     FTTIMEOUTS Timeouts{};
+    const TLinkAbort *Abort = nullptr;
 };
 
 struct TState {
@@ -159,7 +160,7 @@ FT_HANDLE FT_W32_CreateFile(const char *name, uint32_t /*access*/, uint32_t /*sh
     TState &s = State();
     std::lock_guard<std::mutex> guard(s.Lock);
     const FT_HANDLE handle = s.NextHandle++;
-    s.Devices[handle] = TDevice{fd, {}};
+    s.Devices[handle] = TDevice{fd, {}, nullptr};
     t_lastError = 0;
     return handle;
 }
@@ -192,7 +193,7 @@ bool FT_W32_ReadFile(FT_HANDLE handle, void *buffer, uint32_t toRead, uint32_t *
         return false;
     std::size_t done = 0;
     const bool ok = ttydevice::ReadTotal(d.Fd, static_cast<uint8_t *>(buffer), toRead,
-                                         d.Timeouts.ReadTotalTimeoutConstant, done);
+                                         d.Timeouts.ReadTotalTimeoutConstant, done, d.Abort);
     if (read)
         *read = static_cast<uint32_t>(done);
     if (!ok)
@@ -210,7 +211,7 @@ bool FT_W32_WriteFile(FT_HANDLE handle, const void *buffer, uint32_t toWrite, ui
         return false;
     std::size_t done = 0;
     const bool ok = ttydevice::WriteTotal(d.Fd, static_cast<const uint8_t *>(buffer), toWrite,
-                                          d.Timeouts.WriteTotalTimeoutConstant, done);
+                                          d.Timeouts.WriteTotalTimeoutConstant, done, d.Abort);
     if (written)
         *written = static_cast<uint32_t>(done);
     if (!ok)
@@ -331,6 +332,17 @@ std::vector<TBridge> ListBridges()
     const auto kernel = KernelBridges(sysfsRoot, devRoot);
     bridges.insert(bridges.end(), kernel.begin(), kernel.end());
     return bridges;
+}
+
+bool SetAbort(FT_HANDLE handle, const TLinkAbort *abort)
+{
+    TState &s = State();
+    std::lock_guard<std::mutex> guard(s.Lock);
+    const auto it = s.Devices.find(handle);
+    if (it == s.Devices.end())
+        return false;
+    it->second.Abort = abort;
+    return true;
 }
 
 uint64_t CreateFileCalls()

@@ -15,6 +15,8 @@
 
 #include "Portresult.h"
 
+class TLinkAbort;
+
 using FT_STATUS = uint32_t;
 using FT_HANDLE = std::intptr_t;
 using FTDCB = termios;
@@ -81,6 +83,10 @@ struct TBridge {
 
 // Every bridge found now: virtual ones first, then the kernel's.
 std::vector<TBridge> ListBridges();
+
+// Reads and writes on `handle` end at once, as failed, while `abort` is set
+// (nullptr: never). False for an unknown handle.
+bool SetAbort(FT_HANDLE handle, const TLinkAbort *abort);
 
 // Number of FT_W32_CreateFile calls so far (for diagnostics and tests).
 uint64_t CreateFileCalls();

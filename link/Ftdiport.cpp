@@ -22,11 +22,19 @@ int32_t TFTDIPort::Open(const char *description)
             return PortErrorAccessDenied;
         return PortErrorIO;
     }
+    Ftd2xx::SetAbort(FHandle, FAbort);
     // The bridge's own settings, given back on Close.
     if (!FT_W32_GetCommState(FHandle, &FSavedSettings))
         return PortErrorIO;
     Purge();
     return SetLineParameters(9600, 8, 1, 0, 0);
+}
+
+void TFTDIPort::SetAbort(const TLinkAbort *abort)
+{
+    FAbort = abort;
+    if (IsOpen())
+        Ftd2xx::SetAbort(FHandle, FAbort);
 }
 
 void TFTDIPort::Close()

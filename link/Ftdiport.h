@@ -5,6 +5,8 @@
 #include "Ftd2xx.h"
 #include "Portresult.h"
 
+class TLinkAbort;
+
 // The USB bridge port: the twin of TSerialPort over the Ftd2xx layer, opened
 // by the bridge's description.
 class TFTDIPort
@@ -30,7 +32,12 @@ public:
     int32_t BaudRate() const { return FBaudRate; }
     int32_t FlowMode() const { return FFlowMode; }
 
+    // Reads and writes end at once, as failed, while `abort` is set. The
+    // abort must outlive the port (or be replaced with nullptr first).
+    void SetAbort(const TLinkAbort *abort);
+
 protected:
+    const TLinkAbort *FAbort = nullptr;
     int32_t FBaudRate = 0;
     int32_t FFlowMode = 0;
     FT_HANDLE FHandle = FT_INVALID_HANDLE_VALUE;

@@ -74,8 +74,8 @@ int32_t TSerialPort::WriteBytes(const uint8_t *buffer, uint32_t count, uint32_t 
     FTimeouts = TCommTimeouts{};
     FTimeouts.WriteTotalTimeoutConstant = timeoutMs;
     std::size_t done = 0;
-    const bool ok =
-        ttydevice::WriteTotal(FHandle, buffer, count, FTimeouts.WriteTotalTimeoutConstant, done);
+    const bool ok = ttydevice::WriteTotal(FHandle, buffer, count,
+                                          FTimeouts.WriteTotalTimeoutConstant, done, FAbort);
     if (done != count)
         return PortErrorShortTransfer;
     return ok ? PortOK : PortErrorIO;
@@ -88,8 +88,8 @@ int32_t TSerialPort::ReadBytes(uint8_t *buffer, uint32_t count, uint32_t timeout
     FTimeouts = TCommTimeouts{};
     FTimeouts.ReadTotalTimeoutConstant = timeoutMs;
     std::size_t done = 0;
-    const bool ok =
-        ttydevice::ReadTotal(FHandle, buffer, count, FTimeouts.ReadTotalTimeoutConstant, done);
+    const bool ok = ttydevice::ReadTotal(FHandle, buffer, count, FTimeouts.ReadTotalTimeoutConstant,
+                                         done, FAbort);
     if (done != count)
         return PortErrorShortTransfer;
     return ok ? PortOK : PortErrorIO;

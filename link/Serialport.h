@@ -6,6 +6,8 @@
 
 #include "Portresult.h"
 
+class TLinkAbort;
+
 // A COM port over termios. Open takes exclusive use of the device, saves its
 // line settings and restores them on Close. Every read and write waits at
 // most its time-out in total for all of its bytes.
@@ -35,7 +37,12 @@ public:
     int32_t BaudRate() const { return FBaudRate; }
     int32_t FlowMode() const { return FFlowMode; }
 
+    // Reads and writes end at once, as failed, while `abort` is set. The
+    // abort must outlive the port (or be replaced with nullptr first).
+    void SetAbort(const TLinkAbort *abort) { FAbort = abort; }
+
 protected:
+    const TLinkAbort *FAbort = nullptr;
     int32_t FBaudRate = 0;
     int32_t FFlowMode = 0;
     int FHandle = -1;

@@ -1,5 +1,8 @@
 #include "Ttydevice.h"
 
+#include "Linkabort.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 
@@ -64,6 +67,31 @@ int RemainingMs(Clock::time_point deadline)
 {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// Waits until `fd` is ready for `events`, the time left runs out or the
+// abort is set. False when the transfer must end as failed: the device
+// failed, hung up without data, or the abort was set.
+bool WaitReady(int fd, short events, int timeoutMs, const TLinkAbort *abort)
+{
+    pollfd p[2] = {{fd, events, 0}, {-1, POLLIN, 0}};
+    nfds_t count = 1;
+    if (abort != nullptr && abort->Fd() >= 0) {
+        p[1].fd = abort->Fd();
+        count = 2;
+    } else if (abort != nullptr) {
+        // Only the flag to go by: look at it every few milliseconds.
+        timeoutMs = std::min(timeoutMs, 20);
+    }
+    const int r = ::poll(p, count, timeoutMs);
+    if (r < 0 && errno != EINTR)
+        return false;
+    if (abort != nullptr && abort->IsSet())
+        return false;
+    // A hung-up line without data will not bring any more bytes.
+    if (r > 0 && !(p[0].revents & events) && (p[0].revents & (POLLHUP | POLLERR | POLLNVAL)))
+        return false;
+    return true;
 }
 
 } // namespace
@@ -173,10 +201,11 @@ bool ApplyLineParameters(termios &state, int32_t baud, int32_t dataBits, int32_t
     return true;
 }
 
-bool ReadTotal(int fd, uint8_t *buffer, std::size_t n, uint32_t timeoutMs, std::size_t &done)
+bool ReadTotal(int fd, uint8_t *buffer, std::size_t n, uint32_t timeoutMs, std::size_t &done,
+               const TLinkAbort *abort)
 {
     done = 0;
-    if (fd < 0)
+    if (fd < 0 || (abort != nullptr && abort->IsSet()))
         return false;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (done < n) {
@@ -190,21 +219,17 @@ bool ReadTotal(int fd, uint8_t *buffer, std::size_t n, uint32_t timeoutMs, std::
         const int left = RemainingMs(deadline);
         if (left == 0)
             return true;
-        pollfd p{fd, POLLIN, 0};
-        const int r = ::poll(&p, 1, left);
-        if (r < 0 && errno != EINTR)
-            return false;
-        // A hung-up line without data will not bring any more bytes.
-        if (r > 0 && !(p.revents & POLLIN) && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        if (!WaitReady(fd, POLLIN, left, abort))
             return false;
     }
     return true;
 }
 
-bool WriteTotal(int fd, const uint8_t *buffer, std::size_t n, uint32_t timeoutMs, std::size_t &done)
+bool WriteTotal(int fd, const uint8_t *buffer, std::size_t n, uint32_t timeoutMs, std::size_t &done,
+                const TLinkAbort *abort)
 {
     done = 0;
-    if (fd < 0)
+    if (fd < 0 || (abort != nullptr && abort->IsSet()))
         return false;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (done < n) {
@@ -218,11 +243,7 @@ bool WriteTotal(int fd, const uint8_t *buffer, std::size_t n, uint32_t timeoutMs
         const int left = RemainingMs(deadline);
         if (left == 0)
             return true;
-        pollfd p{fd, POLLOUT, 0};
-        const int r = ::poll(&p, 1, left);
-        if (r < 0 && errno != EINTR)
-            return false;
-        if (r > 0 && !(p.revents & POLLOUT) && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        if (!WaitReady(fd, POLLOUT, left, abort))
             return false;
     }
     return true;

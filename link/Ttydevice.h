@@ -9,6 +9,8 @@
 
 #include <termios.h>
 
+class TLinkAbort;
+
 namespace ttydevice
 {
 
@@ -37,9 +39,11 @@ bool ApplyLineParameters(termios &state, int32_t baud, int32_t dataBits, int32_t
                          int32_t parity, int32_t flow);
 
 // Moves exactly `n` bytes, waiting at most `timeoutMs` in total. `done` is
-// the count actually moved; the result is false when the device failed.
-bool ReadTotal(int fd, uint8_t *buffer, std::size_t n, uint32_t timeoutMs, std::size_t &done);
-bool WriteTotal(int fd, const uint8_t *buffer, std::size_t n, uint32_t timeoutMs,
-                std::size_t &done);
+// the count actually moved; the result is false when the device failed or
+// `abort` (when given) was set before or during the transfer.
+bool ReadTotal(int fd, uint8_t *buffer, std::size_t n, uint32_t timeoutMs, std::size_t &done,
+               const TLinkAbort *abort = nullptr);
+bool WriteTotal(int fd, const uint8_t *buffer, std::size_t n, uint32_t timeoutMs, std::size_t &done,
+                const TLinkAbort *abort = nullptr);
 
 } // namespace ttydevice

@@ -3,6 +3,8 @@
 TUSBSerialInterface::TUSBSerialInterface(const TPacing &pacing)
     : FUsbFramer(std::make_unique<TFTDIPacket>())
 {
+    FUsbFramer->SetAbort(&FAbort);
+    FComFramer.SetAbort(&FAbort);
     SetPacing(pacing);
 }
 
@@ -24,6 +26,8 @@ void TUSBSerialInterface::SetPacing(const TPacing &pacing)
 
 bool TUSBSerialInterface::Open()
 {
+    if (IsAborted())
+        return false;
     if (!FUseUSB)
         return FComFramer.Connect(FComPort, FBaudRate);
     if (FUsbFramer->Connect(FBrandName, FBaudRate))
@@ -45,6 +49,8 @@ bool TUSBSerialInterface::IsOpen() const
 
 bool TUSBSerialInterface::Query(uint8_t command, uint8_t *reply, int32_t &replyLength)
 {
+    if (IsAborted())
+        return false;
     return FUseUSB ? FUsbFramer->Query(command, reply, replyLength)
                    : FComFramer.Query(command, reply, replyLength);
 }
@@ -53,6 +59,8 @@ bool TUSBSerialInterface::QueryWithPayload(uint8_t command, const uint8_t *paylo
                                            uint32_t payloadLength, uint8_t *reply,
                                            int32_t &replyLength)
 {
+    if (IsAborted())
+        return false;
     return FUseUSB
                ? FUsbFramer->QueryWithPayload(command, payload, payloadLength, reply, replyLength)
                : FComFramer.QueryWithPayload(command, payload, payloadLength, reply, replyLength);
@@ -60,6 +68,8 @@ bool TUSBSerialInterface::QueryWithPayload(uint8_t command, const uint8_t *paylo
 
 bool TUSBSerialInterface::Send(uint8_t command, const uint8_t *payload, uint32_t payloadLength)
 {
+    if (IsAborted())
+        return false;
     return FUseUSB ? FUsbFramer->Send(command, payload, payloadLength)
                    : FComFramer.Send(command, payload, payloadLength);
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "Ftdipacket.h"
+#include "Linkabort.h"
 #include "Pacing.h"
 #include "Serialpacket.h"
 
@@ -37,6 +39,18 @@ public:
     virtual void Close();
     bool IsOpen() const;
 
+    // Breaks off the link from any thread: an exchange blocked on the port
+    // returns at once as failed, and every open, exchange and Pause fails
+    // straight away until ClearAbort. For ending a worker that is waiting
+    // on a silent unit.
+    void Abort() { FAbort.Set(); }
+    void ClearAbort() { FAbort.Clear(); }
+    bool IsAborted() const { return FAbort.IsSet(); }
+
+    // Waits `period` between the attempts of a retried operation. Returns
+    // early with false once the link is aborted; true after the whole period.
+    bool Pause(std::chrono::milliseconds period) const { return FAbort.Pause(period); }
+
     virtual bool Query(uint8_t command, uint8_t *reply, int32_t &replyLength);
     virtual bool QueryWithPayload(uint8_t command, const uint8_t *payload, uint32_t payloadLength,
                                   uint8_t *reply, int32_t &replyLength);
@@ -46,6 +60,8 @@ public:
     TSerialPacket &ComFramer() { return FComFramer; }
 
 private:
+    // Declared first: the framers keep a pointer to it.
+    TLinkAbort FAbort;
     bool FUseUSB = true;
     std::unique_ptr<TFTDIPacket> FUsbFramer;
     TSerialPacket FComFramer;

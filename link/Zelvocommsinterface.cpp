@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <thread>
 
 namespace
 {
@@ -48,8 +47,8 @@ bool TZelvoCommsInterface::ReadMessage(uint8_t *destination, std::size_t capacit
         int32_t n = 0;
         if (Query(kReadMessageLength, reply, n) && n == 2)
             total = static_cast<uint32_t>(reply[0]) | static_cast<uint32_t>(reply[1]) << 8;
-        if (total == 0)
-            std::this_thread::sleep_for(Pacing().RetryPause);
+        if (total == 0 && !Pause(Pacing().RetryPause))
+            return false;
     }
     if (total == 0)
         return false;
@@ -64,7 +63,7 @@ bool TZelvoCommsInterface::ReadMessage(uint8_t *destination, std::size_t capacit
     std::size_t block = 0;
     int failures = 0;
     while (received < total && failures < kMaxFailedBlocks) {
-        if (block >= kMaxBlocks)
+        if (block >= kMaxBlocks || IsAborted())
             return false;
         const uint8_t number = static_cast<uint8_t>(block);
         int32_t n = 0;

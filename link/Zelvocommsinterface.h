@@ -31,9 +31,9 @@ public:
 
     // Reads a server reply: its total (up to 10 attempts, a retry pause
     // apart), then its blocks (at most 50 failed block frames over the whole
-    // transfer). The message goes to `destination`, which holds `capacity`
-    // bytes; a reply that would not fit fails the read and nothing is
-    // written past the buffer.
+    // transfer). An abort ends it at once, as failed. The message goes to `destination`, which
+    // holds `capacity` bytes; a reply that would not fit fails the read and nothing is written past
+    // the buffer.
     bool ReadMessage(uint8_t *destination, std::size_t capacity, uint16_t &length);
 
     // Writes a server message in numbered blocks (header byte = block

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
 
 #include "Availableinputtype.h"
 #include "Availableinputtypes.h"
@@ -69,7 +68,14 @@ int TZelvo::CheckFirmware()
 {
     std::string version;
     const int result = Comms.CheckFirmware(version);
-    if (result == FIRMWARE_OK || result == FIRMWARE_TOO_OLD) {
+    const bool answered = result == FIRMWARE_OK || result == FIRMWARE_TOO_OLD;
+    {
+        // A unit that did not answer may not be the one whose version was
+        // kept, so its text is forgotten.
+        std::lock_guard<std::mutex> lock(VersionLock);
+        FirmwareText = answered ? version : std::string();
+    }
+    if (answered) {
         if (TErrorManager *em = ErrorManager())
             em->SetStatus(QStringLiteral("Connected to ") + QString::fromLatin1(version));
     }
@@ -93,10 +99,18 @@ void TZelvo::BuildIOList(uint8_t unitType)
     BuildFixedIOList(*IOList, unitType);
 }
 
+std::string TZelvo::FirmwareVersion() const
+{
+    std::lock_guard<std::mutex> lock(VersionLock);
+    return FirmwareText;
+}
+
 bool TZelvo::LoadSettings()
 {
     for (int attempt = 0; attempt < kSettingsAttempts; ++attempt) {
-        std::this_thread::sleep_for(Pacing.RetryPause);
+        // An aborted link ends the retries at once.
+        if (!Comms.Pause(Pacing.RetryPause))
+            return false;
         if (Comms.ReadSettingsBlock(Settings.Bytes))
             return true;
     }
@@ -127,7 +141,8 @@ bool TZelvo::SaveSettings(const TConnectionSettings &settings)
     }
     bool written = false;
     for (int attempt = 0; attempt < kSettingsAttempts && !written; ++attempt) {
-        std::this_thread::sleep_for(Pacing.RetryPause);
+        if (!Comms.Pause(Pacing.RetryPause))
+            return false;
         written = Comms.WriteSettingsBlock(block.Bytes);
     }
     if (!written)
@@ -261,12 +276,12 @@ void TZelvo::ApplyErrorFlags(bool isRead, const uint8_t *data, int length)
             ServerIOs->ApplyErrorBit(isRead, 8 * i + j + 1, (data[i] >> j) & 1);
 }
 
-void TZelvo::SetIOValue(uint8_t number, int32_t value)
+bool TZelvo::SetIOValue(uint8_t number, int32_t value)
 {
     const auto v = static_cast<uint32_t>(value);
     const uint8_t payload[5] = {number, static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
                                 static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
-    Comms.Send(CMD_SET_IO_VALUE, payload, sizeof payload);
+    return Comms.Send(CMD_SET_IO_VALUE, payload, sizeof payload);
 }
 
 // ---------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,8 +62,11 @@ public:
     TZelvo(const TZelvo &) = delete;
     TZelvo &operator=(const TZelvo &) = delete;
 
-    // Connecting.
+    // Connecting. CheckFirmware keeps the version text the unit reported
+    // (empty when it did not answer).
     int CheckFirmware();
+    // Safe from any thread.
+    std::string FirmwareVersion() const;
     bool ReadUnitType();
     void BuildIOList(uint8_t unitType);
     bool LoadSettings();
@@ -75,7 +79,9 @@ public:
     // Live data.
     bool PollLiveValues();
     bool PollExternalIO();
-    void SetIOValue(uint8_t number, int32_t value);
+    // CMD_SET_IO_VALUE: the I/O number, then the value as s32 little-endian.
+    // True when the unit acknowledged it.
+    bool SetIOValue(uint8_t number, int32_t value);
 
     // Decoders behind the polls, bounded by the bytes actually received.
     void DecodeLiveValues(const uint8_t *data, int length);
@@ -138,6 +144,9 @@ private:
     TZelvoCommsInterface &Comms;
     TPacing Pacing;
     uint8_t UnitType = 0;
+    // Written by the worker's firmware check, read by front ends.
+    mutable std::mutex VersionLock;
+    std::string FirmwareText;
     std::unique_ptr<TIOs> IOList;
     std::unique_ptr<TUOMManager> UOMs;
     std::optional<std::vector<TIOUOMRecord>> IOUOMTable;

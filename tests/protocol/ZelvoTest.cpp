@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "Commands.h"
 #include "Errormanager.h"
 #include "FakeComms.h"
@@ -134,17 +136,18 @@ TEST_F(ZelvoTest, ReadUnitType_DamagedReply_KeepsTypeAndList)
     EXPECT_EQ(ValueOf(unit, 8), 7);
 }
 
-TEST_F(ZelvoTest, CheckFirmware_SetsConnectedStatusUnlessNoAnswer)
+TEST_F(ZelvoTest, CheckFirmware_SetsConnectedStatusAndKeepsVersionUnlessNoAnswer)
 {
     struct Row {
         TFakeComms::Reply reply;
         int result;
         const char *status;
+        const char *kept;
     };
     const Row rows[] = {
-        {Bytes{'Z', 'V', '2', '.', '6', '0', '?', 0, 'x'}, 0, "Connected to ZV2.60?"},
-        {Bytes{'V', '2', '.', '5', '6', '?'}, 2, "Connected to V2.56?"},
-        {std::nullopt, 1, "unchanged"},
+        {Bytes{'Z', 'V', '2', '.', '6', '0', '?', 0, 'x'}, 0, "Connected to ZV2.60?", "ZV2.60?"},
+        {Bytes{'V', '2', '.', '5', '6', '?'}, 2, "Connected to V2.56?", "V2.56?"},
+        {std::nullopt, 1, "unchanged", ""},
     };
     for (const auto &row : rows) {
         TFakeComms comms;
@@ -153,7 +156,20 @@ TEST_F(ZelvoTest, CheckFirmware_SetsConnectedStatusUnlessNoAnswer)
         comms.Queue(CMD_READ_VERSION, row.reply);
         EXPECT_EQ(unit.CheckFirmware(), row.result);
         EXPECT_EQ(ErrorManager()->StatusText(), QString::fromLatin1(row.status));
+        EXPECT_EQ(unit.FirmwareVersion(), row.kept);
     }
+}
+
+TEST_F(ZelvoTest, CheckFirmware_NoAnswerAfterAnAnswer_ForgetsTheOldVersion)
+{
+    TFakeComms comms;
+    TZelvo unit(comms);
+    comms.Queue(CMD_READ_VERSION, Bytes{'V', '2', '.', '6', '1', '?'});
+    ASSERT_EQ(unit.CheckFirmware(), 0);
+    ASSERT_EQ(unit.FirmwareVersion(), "V2.61?");
+    // Perhaps another unit by now: its version is not known.
+    EXPECT_EQ(unit.CheckFirmware(), 1);
+    EXPECT_EQ(unit.FirmwareVersion(), "");
 }
 
 TEST_F(ZelvoTest, PollLiveValues_AnyFiveFailuresEndLiveReading)
@@ -373,17 +389,20 @@ TEST_F(ZelvoTest, ErrorFlags_ShortReplyAppliesOnlyBytesReceived)
     EXPECT_EQ(unit.ServerSideIOs().FindExternal(9)->ErrorState(), 1);
 }
 
-TEST_F(ZelvoTest, SetIOValue_SendsNumberAndLittleEndianValue)
+TEST_F(ZelvoTest, SetIOValue_SendsNumberAndLittleEndianValue_ReportsTheUnitsAnswer)
 {
     TFakeComms comms;
     TZelvo unit(comms);
-    unit.SetIOValue(35, -2);
+    EXPECT_TRUE(unit.SetIOValue(35, -2));
     // A user's edit in the list goes the same way.
     unit.IOs().OnValueEdited(&unit.IOs(), 1, 0x01020304);
-    ASSERT_EQ(comms.Sent.size(), 2u);
+    comms.Queue(CMD_SET_IO_VALUE, std::nullopt);
+    EXPECT_FALSE(unit.SetIOValue(2, 7));
+    ASSERT_EQ(comms.Sent.size(), 3u);
     EXPECT_EQ(comms.Sent[0].Command, CMD_SET_IO_VALUE);
     EXPECT_EQ(comms.Sent[0].Payload, (Bytes{35, 0xFE, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(comms.Sent[1].Payload, (Bytes{1, 4, 3, 2, 1}));
+    EXPECT_EQ(comms.Sent[2].Payload, (Bytes{2, 7, 0, 0, 0}));
 }
 
 namespace
@@ -412,6 +431,28 @@ TEST_F(ZelvoTest, LoadSettings_RetriesUpToTenTimes)
     QueueBlock(comms, b);
     EXPECT_TRUE(unit.LoadSettings());
     EXPECT_EQ(unit.SettingsBlock(), b);
+}
+
+TEST_F(ZelvoTest, LoadAndSaveSettings_AbortedLink_EndAtOnceAndWriteNothing)
+{
+    TFakeComms comms;
+    // Pauses long enough that ten of them would be noticed.
+    TPacing slow = comms.Pacing();
+    slow.RetryPause = std::chrono::milliseconds(60000);
+    TZelvo unit(comms, slow);
+    QueueBlock(comms, TUnitSettingsBlock{});
+    comms.Abort();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(unit.LoadSettings());
+    EXPECT_FALSE(unit.SaveSettings(TConnectionSettings{}));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_EQ(comms.CountOf(CMD_READ_SETTINGS_1), 0);
+    EXPECT_TRUE(comms.Sent.empty());
+
+    comms.ClearAbort();
+    slow.RetryPause = std::chrono::milliseconds(1);
+    TZelvo again(comms, slow);
+    EXPECT_TRUE(again.LoadSettings());
 }
 
 TEST_F(ZelvoTest, SaveSettings_FailuresSendNothingOrReportFalse)
