@@ -26,37 +26,6 @@ const char *const kSFStateNames[] = {
     "SF_LOGGING_OFF", "SF_ERROR",       "SF_UNKNOWN",
 };
 
-// The engine's link. Once the engine is being destroyed every exchange fails
-// at once, so an operation in progress runs out after the frame it is
-// waiting on instead of retrying against the unit.
-class TEngineComms final : public TZelvoCommsInterface
-{
-public:
-    TEngineComms(const TPacing &pacing, const std::atomic<bool> &ending)
-        : TZelvoCommsInterface(pacing), FEnding(ending)
-    {
-    }
-
-    bool Open() override { return !FEnding.load() && TZelvoCommsInterface::Open(); }
-    bool Query(uint8_t command, uint8_t *reply, int32_t &replyLength) override
-    {
-        return !FEnding.load() && TZelvoCommsInterface::Query(command, reply, replyLength);
-    }
-    bool QueryWithPayload(uint8_t command, const uint8_t *payload, uint32_t payloadLength,
-                          uint8_t *reply, int32_t &replyLength) override
-    {
-        return !FEnding.load() && TZelvoCommsInterface::QueryWithPayload(
-                                      command, payload, payloadLength, reply, replyLength);
-    }
-    bool Send(uint8_t command, const uint8_t *payload, uint32_t payloadLength) override
-    {
-        return !FEnding.load() && TZelvoCommsInterface::Send(command, payload, payloadLength);
-    }
-
-private:
-    const std::atomic<bool> &FEnding;
-};
-
 } // namespace
 
 const char *StoreForwardStateName(int state)
@@ -81,7 +50,7 @@ TSerialThread::TSerialThread(TEngineHost *host, const TPacing &pacing, QObject *
     : QThread(parent), FHost(host), FPacing(pacing), FReplyBuffer(ReplyBufferSize, 0),
       FSettings(std::make_unique<TConnectionSettings>())
 {
-    Init(std::make_unique<TEngineComms>(FPacing, FEnding));
+    Init(std::make_unique<TZelvoCommsInterface>(FPacing));
     // Names the OS thread too, for debuggers.
     setObjectName(QStringLiteral("SerialThread"));
     start();
@@ -146,8 +115,9 @@ TSerialThread::~TSerialThread()
     }
     requestInterruption();
     FWake.notify_all();
-    // An exchange in progress gives up at its frame time-out; the exchanges
-    // after it fail at once.
+    // A blocked exchange or retry pause returns at once and every exchange
+    // after it fails straight away, so the worker's step ends promptly.
+    FComms->Abort();
     wait();
 
     FUnit.reset();
@@ -169,8 +139,16 @@ TSerialThread::~TSerialThread()
 void TSerialThread::run()
 {
     while (!FEnding.load()) {
-        if (FActive.load())
+        // Raised before FActive is looked at: whoever clears FActive and then
+        // sees no step in progress knows that no step will start.
+        FStepInProgress = true;
+        if (FActive.load()) {
             Step();
+            FStepInProgress = false;
+            emit Stepped();
+        } else {
+            FStepInProgress = false;
+        }
         PauseFor(FPacing.WorkerStep);
     }
 }
@@ -294,8 +272,14 @@ void TSerialThread::SaveConnectionSettings(const TConnectionSettings &settings)
         std::lock_guard<std::mutex> lock(FSettingsLock);
         *FSettings = settings;
     }
+    FSaveOutcome = SAVE_IN_PROGRESS;
     FBusy = true;
     SetLinkState(LINK_SAVE_SETTINGS);
+}
+
+std::string TSerialThread::FirmwareVersion() const
+{
+    return FUnit->FirmwareVersion();
 }
 
 void TSerialThread::StartSignalChecking()
@@ -560,7 +544,9 @@ void TSerialThread::StepSaveSettings()
         settings = *FSettings;
     }
     // On success the unit applies its new settings and the tool lets go.
-    SetLinkState(FUnit->SaveSettings(settings) ? LINK_CLOSING : LINK_ERROR);
+    const bool saved = FUnit->SaveSettings(settings);
+    FSaveOutcome = saved ? SAVE_SUCCEEDED : SAVE_FAILED;
+    SetLinkState(saved ? LINK_CLOSING : LINK_ERROR);
 }
 
 void TSerialThread::StepJob()
@@ -795,6 +781,12 @@ void TSerialThread::DownloadReply()
 
 void TSerialThread::LiveTick()
 {
+    LiveTickBody();
+    emit Stepped();
+}
+
+void TSerialThread::LiveTickBody()
+{
     FLiveTimer->stop();
     FLiveTimer->setInterval(FPacing.LiveTimer);
     if (FLinkState.load() != LINK_LIVE)
@@ -819,6 +811,12 @@ void TSerialThread::LiveTick()
 }
 
 void TSerialThread::SignalTick()
+{
+    SignalTickBody();
+    emit Stepped();
+}
+
+void TSerialThread::SignalTickBody()
 {
     FSignalTimer->stop();
     FSignalTimer->setInterval(FPacing.SignalTimer);

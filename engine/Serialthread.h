@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 class QTimer;
@@ -61,6 +62,14 @@ enum TConnectionEvent : std::uint8_t {
     CONN_EVENT_CONNECTED = 2,
 };
 
+// Outcome of the last connection-settings save.
+enum TSaveOutcome : std::int8_t {
+    SAVE_NONE = 0,        // no save since the engine was made
+    SAVE_IN_PROGRESS = 1, // asked for; the save step has not ended yet
+    SAVE_SUCCEEDED = 2,   // written and applied: the unit resets
+    SAVE_FAILED = 3,      // not written, or not applied
+};
+
 // Name of a store-and-forward state for status bar panel 1
 // ("SF_DOWNLOADING", or "Unknown state" for a value outside 0..11).
 const char *StoreForwardStateName(int state);
@@ -89,8 +98,9 @@ public:
     // that script the unit.
     TSerialThread(TEngineHost *host, const TPacing &pacing,
                   std::unique_ptr<TZelvoCommsInterface> comms, QObject *parent = nullptr);
-    // Ends the worker (within one frame time-out even while an exchange
-    // blocks) and waits for it before the owned objects go.
+    // Ends the worker and waits for it before the owned objects go. The link
+    // is aborted first, so an exchange or retry pause in progress returns at
+    // once instead of running out its time-out.
     ~TSerialThread() override;
 
     TSerialThread(const TSerialThread &) = delete;
@@ -108,6 +118,15 @@ public:
     bool IsUsbMode() const;
     void AttachListViews(QTreeWidget *lvIOs, QTreeWidget *lvIOConfig, QTreeWidget *lvExternalIO);
     bool IsBusy() const { return FBusy.load(); }
+    // True while the worker is inside a step (it may be on the link). After
+    // SetActive(false), once this reads false no further step starts until
+    // SetActive(true).
+    bool IsStepInProgress() const { return FStepInProgress.load(); }
+    // Set to SAVE_IN_PROGRESS by SaveConnectionSettings, to the result by
+    // the save step.
+    int SaveOutcome() const { return FSaveOutcome.load(); }
+    // The version text the unit reported at its last firmware check.
+    std::string FirmwareVersion() const;
 
     bool HasBasicInfo() const;
     bool HasUOMs() const;
@@ -144,6 +163,12 @@ public:
     TCommissioningDataParser *Parser() const { return FParser.get(); }
     TSignalStrengthRefresh *SignalPoll() const { return FSignal.get(); }
 
+signals:
+    // A worker step or a live or signal tick has just run: the moment for a
+    // front end to look at the engine's state again. Emitted on the worker
+    // thread for steps (queued to receivers on the GUI thread).
+    void Stepped();
+
 protected:
     void run() override;
 
@@ -166,6 +191,8 @@ private:
 
     void LiveTick();
     void SignalTick();
+    void LiveTickBody();
+    void SignalTickBody();
 
     void ReportStatus(const QString &text);
     void ReportMessage(const QString &text, int kind);
@@ -195,6 +222,8 @@ private:
     std::atomic<bool> FForceSyncPending{false};
     std::atomic<bool> FJobFinished{false};
     std::atomic<bool> FBusy{false};
+    std::atomic<bool> FStepInProgress{false};
+    std::atomic<std::int8_t> FSaveOutcome{SAVE_NONE};
     std::atomic<bool> FReloadAfterWrite{false};
     std::atomic<std::uint8_t> FConnectionEvent{CONN_EVENT_NONE};
     std::unique_ptr<TConnectionSettings> FSettings;

@@ -482,10 +482,12 @@ TEST_P(EngineE2E, SaveSettings_WritesBlockAppliesAndDisconnects)
         s.Password = "secret";
     }
     const std::vector<std::uint8_t> blockBefore = sim->SettingsBlock();
+    EXPECT_EQ(engine->SaveOutcome(), SAVE_NONE);
     engine->SaveConnectionSettings(s);
     EXPECT_TRUE(engine->IsBusy());
     ASSERT_TRUE(Until([&] { return host.DisconnectedCount() == 1; }));
     EXPECT_EQ(engine->LinkState(), LINK_IDLE);
+    EXPECT_EQ(engine->SaveOutcome(), SAVE_SUCCEEDED);
     EXPECT_TRUE(Until([&] { return !engine->IsBusy(); }));
 
     TUnitSettingsBlock block;
@@ -641,34 +643,59 @@ TEST_F(EngineNoUnit, StartConnect_NoDevice_UsbAndComMessagesThenIdle)
     }
 }
 
-TEST_F(EngineNoUnit, Destroy_WhileStepBlocksInTimeout_ReturnsWithinOneTimeout)
+// Threads of this process now.
+int ThreadCount()
 {
-    zsim::Options o;
-    o.model = zsim::Model::Vello;
-    o.faults = {"silent,from=3"}; // settings never answered: ten retried reads
-    zsim::UnitSimulator sim(o);
-    ASSERT_TRUE(sim.Start());
-    MapComPort(kComPort, sim.SlavePath());
+    return static_cast<int>(QDir(QStringLiteral("/proc/self/task"))
+                                .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                                .size());
+}
 
-    TPacing p = TPacing::Shrunk(25);
-    p.ComFrameTimeout = 1500ms;
-    p.RetryPause = 100ms;
-    auto engine = std::make_unique<TSerialThread>(&host, p);
-    engine->SelectPort(false, kComPort, 19200);
-    engine->SetActive(true);
-    engine->StartConnect();
-    ASSERT_TRUE(WaitFor([&] { return sim.FramesReceived() >= 3; }));
-    ASSERT_EQ(engine->LinkState(), LINK_READ_SETTINGS);
+// Production frame time-outs and retry pauses; only the worker's step period
+// is shortened so the connection gets to the blocking read quickly.
+TEST_F(EngineNoUnit, Destroy_WhileStepBlocksInProductionTimeout_ReturnsWellBeforeIt_NoThreadLeft)
+{
+    struct Row {
+        const char *name;
+        std::vector<std::string> faults;
+        int blockedIn;
+        long framesSent; // the last one is never answered
+    } rows[] = {
+        // The settings are never answered: ten retried reads a pause apart.
+        {"settings read", {"silent,from=3"}, LINK_READ_SETTINGS, 3},
+        // The firmware check is never answered: one long read.
+        {"firmware check", {"silent,from=1"}, LINK_CHECKING, 1},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        zsim::Options o;
+        o.model = zsim::Model::Vello;
+        o.faults = row.faults;
+        zsim::UnitSimulator sim(o);
+        ASSERT_TRUE(sim.Start());
+        MapComPort(kComPort, sim.SlavePath());
+        const int threadsBefore = ThreadCount();
 
-    const auto start = std::chrono::steady_clock::now();
-    QThread *worker = engine.get();
-    EXPECT_TRUE(worker->isRunning());
-    engine.reset();
-    const auto took = std::chrono::steady_clock::now() - start;
-    // One frame time-out plus the retry pauses left over, never the whole
-    // ten-attempt read.
-    // Without giving up early the read would take ten times (pause + time-out).
-    EXPECT_LT(took, p.ComFrameTimeout + 10 * p.RetryPause + 1000ms);
+        TPacing p = TPacing::Production();
+        p.WorkerStep = 20ms;
+        auto engine = std::make_unique<TSerialThread>(&host, p);
+        engine->SelectPort(false, kComPort, 19200);
+        engine->SetActive(true);
+        engine->StartConnect();
+        ASSERT_TRUE(WaitFor(
+            [&] { return engine->LinkState() == row.blockedIn && engine->IsStepInProgress(); }));
+        // The request that will never be answered is on the wire.
+        ASSERT_TRUE(WaitFor([&] { return sim.FramesReceived() >= row.framesSent; }));
+
+        const auto start = std::chrono::steady_clock::now();
+        engine.reset();
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_LT(took, p.ComFrameTimeout / 2);
+        // The worker has ended, not merely been left behind.
+        EXPECT_TRUE(WaitFor([&] { return ThreadCount() == threadsBefore; }, 5s))
+            << ThreadCount() << " threads, " << threadsBefore << " before";
+        ClearComPortMap();
+    }
 }
 
 } // namespace

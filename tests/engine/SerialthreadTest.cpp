@@ -544,6 +544,51 @@ TEST_F(SerialThreadTest, Poll_RefreshesLabelsOnlyWhenSomethingHappened)
     EXPECT_EQ(host.DisconnectedCount(), 1);
 }
 
+TEST_F(SerialThreadTest, SaveOutcome_InProgressUntilTheSaveStep_ThenItsResult)
+{
+    struct Row {
+        const char *name;
+        bool unitAnswers;
+        int outcome;
+        int stateAfter;
+    } rows[] = {
+        {"written and applied", true, SAVE_SUCCEEDED, LINK_CLOSING},
+        {"settings not readable", false, SAVE_FAILED, LINK_ERROR},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        auto owned = std::make_unique<TFakeComms>();
+        TFakeComms *link = owned.get();
+        TSerialThread saver(&host, TPacing::Shrunk(1000), std::move(owned));
+        EXPECT_EQ(saver.SaveOutcome(), SAVE_NONE);
+        if (row.unitAnswers) {
+            link->Script(CMD_READ_SETTINGS_1, {true, std::vector<std::uint8_t>(255, 0)});
+            link->Script(CMD_READ_SETTINGS_2, {true, std::vector<std::uint8_t>(58, 0)});
+            link->Always(CMD_WRITE_SETTINGS_1, {});
+            link->Always(CMD_WRITE_SETTINGS_2, {});
+            link->Always(CMD_APPLY_SETTINGS, {});
+        }
+        TConnectionSettings s;
+        s.ConnectionType = kConnectionTypeMobile;
+        s.APN = "apn";
+        saver.SaveConnectionSettings(s);
+        EXPECT_EQ(saver.SaveOutcome(), SAVE_IN_PROGRESS);
+        saver.StepOnce();
+        EXPECT_EQ(saver.SaveOutcome(), row.outcome);
+        EXPECT_EQ(saver.LinkState(), row.stateAfter);
+        EXPECT_EQ(link->Count(CMD_APPLY_SETTINGS), row.unitAnswers ? 1 : 0);
+    }
+}
+
+TEST_F(SerialThreadTest, FirmwareVersion_KeptFromTheConnectionCheck)
+{
+    EXPECT_EQ(engine->FirmwareVersion(), "");
+    Connect();
+    EXPECT_EQ(engine->FirmwareVersion(), "Zelvo V2.60?");
+    // Asked once only, while connecting.
+    EXPECT_EQ(comms->Count(CMD_READ_VERSION), 1);
+}
+
 TEST(StoreForwardStateNameTest, NamesForPanelOne_OutsideRangeIsUnknownState)
 {
     struct Row {
