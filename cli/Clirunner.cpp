@@ -27,17 +27,40 @@
 #include "Zelvocommsinterface.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSocketNotifier>
+#include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace
 {
 
 volatile std::sig_atomic_t gInterruptRequested = 0;
+// The interrupt's self-pipe: the signal handler writes a byte, the pump's
+// notifier wakes on it. -1 while no runner exists.
+volatile std::sig_atomic_t gInterruptPipeRead = -1;
+volatile std::sig_atomic_t gInterruptPipeWrite = -1;
+
+// How often the engine's results are carried to the host when nothing else
+// wakes the pump, as the window's one-second timer does.
+constexpr std::chrono::milliseconds kPollPeriod{1000};
+
+void DrainInterruptPipe()
+{
+    char buf[16];
+    const int fd = gInterruptPipeRead;
+    while (fd >= 0 && ::read(fd, buf, sizeof buf) > 0) {
+    }
+}
 
 // The description the simulated OSTRA's bridge is registered under: the one
 // the link tries first.
@@ -45,12 +68,6 @@ const char *const kBrandDescription = "Zelvo";
 constexpr int kBaudRate = 19200;
 // The COM number the simulated VELLO is reached on.
 constexpr int kSimulatedComPort = 1;
-
-// Link states in which the worker does not touch the link.
-bool WorkerLeavesLinkAlone(int state)
-{
-    return state == LINK_LIVE || state == LINK_SIGNAL || state == LINK_IDLE;
-}
 
 QString Latin1(const std::string &s)
 {
@@ -109,7 +126,14 @@ QString ConnectionTypeName(int type)
 
 void TCliRunner::RequestInterrupt()
 {
+    const int saved = errno;
     gInterruptRequested = 1;
+    const int fd = gInterruptPipeWrite;
+    if (fd >= 0) {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t n = ::write(fd, &byte, 1);
+    }
+    errno = saved;
 }
 
 TCliRunner::TCliRunner(const TCliOptions &options, int pacingDivisor)
@@ -117,15 +141,32 @@ TCliRunner::TCliRunner(const TCliOptions &options, int pacingDivisor)
       FPacing(pacingDivisor > 1 ? TPacing::Shrunk(pacingDivisor) : TPacing::Production()),
       FDivisor(std::max(1, pacingDivisor))
 {
-    // Wakes the event pump often enough to notice an interrupt and to follow
-    // the engine's link states closely.
-    FTicker.setInterval(5);
-    FTicker.start();
+    int fds[2] = {-1, -1};
+    if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) == 0) {
+        gInterruptPipeRead = fds[0];
+        gInterruptPipeWrite = fds[1];
+        FInterruptNotifier = std::make_unique<QSocketNotifier>(fds[0], QSocketNotifier::Read);
+        QObject::connect(FInterruptNotifier.get(), &QSocketNotifier::activated,
+                         FInterruptNotifier.get(), [] { DrainInterruptPipe(); });
+        // An interrupt that came before the pipe existed still wakes the pump.
+        if (gInterruptRequested)
+            RequestInterrupt();
+    }
 }
 
 TCliRunner::~TCliRunner()
 {
     Shutdown();
+    FInterruptNotifier.reset();
+    const int readFd = gInterruptPipeRead;
+    const int writeFd = gInterruptPipeWrite;
+    // The handler stops using the pipe before it is closed.
+    gInterruptPipeWrite = -1;
+    gInterruptPipeRead = -1;
+    if (writeFd >= 0)
+        ::close(writeFd);
+    if (readFd >= 0)
+        ::close(readFd);
 }
 
 TCliRunner::ms TCliRunner::FrameTimeout() const
@@ -175,23 +216,53 @@ int TCliRunner::Outcome(int code) const
 
 bool TCliRunner::Pump(const std::function<bool()> &done, ms limit)
 {
-    const auto end = std::chrono::steady_clock::now() + limit;
+    using Clock = std::chrono::steady_clock;
+    const auto end = Clock::now() + limit;
     FTimedOut = false;
-    for (;;) {
+    QEventLoop loop;
+    bool held = false;
+    bool finished = false;
+    const auto look = [&] {
+        if (finished)
+            return;
         if (FEngine)
             FEngine->Poll();
-        if (done())
-            return true;
-        if (gInterruptRequested) {
+        if (done()) {
+            held = true;
+        } else if (gInterruptRequested) {
             FInterrupted = true;
-            return false;
-        }
-        if (std::chrono::steady_clock::now() >= end) {
+        } else if (Clock::now() >= end) {
             FTimedOut = true;
-            return false;
+        } else {
+            return;
         }
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
+        finished = true;
+        loop.quit();
+    };
+    look();
+    if (finished)
+        return held;
+
+    // Nothing wakes the loop but these: no polling faster than the poll.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
+        look();
+        // A timer may fire a fraction early: wait out the rest.
+        if (!finished)
+            deadline.start(std::max(ms(1), std::chrono::ceil<ms>(end - Clock::now())));
+    });
+    deadline.start(std::chrono::ceil<ms>(end - Clock::now()));
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, look);
+    poll.start(kPollPeriod);
+    if (FEngine)
+        QObject::connect(FEngine.get(), &TSerialThread::Stepped, &loop, look);
+    if (FInterruptNotifier)
+        QObject::connect(FInterruptNotifier.get(), &QSocketNotifier::activated, &loop, look);
+    loop.exec();
+    return held;
 }
 
 bool TCliRunner::Disconnected() const
@@ -400,14 +471,11 @@ void TCliRunner::Shutdown()
                 Pump([this] { return FEngine->LinkState() != LINK_SIGNAL; },
                      FPacing.SignalTimer * 4 + FrameTimeout() * 2);
             }
-            const bool workerOnLink = !WorkerLeavesLinkAlone(FEngine->LinkState());
+            // A step that is under way finishes its exchanges first (they
+            // are bounded by their own time-outs); no step starts after it.
             FEngine->SetActive(false);
-            if (workerOnLink) {
-                // Let a step that is under way finish its exchange first.
-                FTimedOut = false;
-                Pump([] { return false; }, FPacing.WorkerStep + FrameTimeout());
-            }
-            if (FEngine->Comms() && FEngine->Comms()->IsOpen())
+            Pump([this] { return !FEngine->IsStepInProgress(); }, JobLimit());
+            if (!FEngine->IsStepInProgress() && FEngine->Comms() && FEngine->Comms()->IsOpen())
                 FEngine->Comms()->WriteSFCommand(SF_IDLE);
         }
         FEngine->SetActive(false);
@@ -422,14 +490,13 @@ void TCliRunner::Shutdown()
 
 int TCliRunner::Info()
 {
-    std::string version;
-    const int firmware = FEngine->Comms()->CheckFirmware(version);
+    // The text the unit reported while connecting.
+    const std::string version = FEngine->FirmwareVersion();
     TZelvo *unit = FEngine->Unit();
     const auto &s = FHost.Settings();
     const TConnectionSettings settings = s ? *s : unit->GetSettings();
 
-    const QString versionText =
-        firmware == FIRMWARE_NO_ANSWER ? QString() : PrintableVersion(version);
+    const QString versionText = PrintableVersion(version);
     const std::uint8_t type = unit->GetUnitType();
     if (O.Json) {
         QJsonObject conn{
@@ -466,7 +533,7 @@ int TCliRunner::Info()
             {"DNS server", FormatIPAddress(settings.DNSServer)},
         }));
     }
-    if (firmware == FIRMWARE_NO_ANSWER)
+    if (version.empty())
         return Failed(QStringLiteral("The unit did not report its firmware version."));
     return Outcome(EXIT_CLI_OK);
 }
@@ -817,19 +884,13 @@ int TCliRunner::SaveSettings()
     }
 
     // The save ends the connection either way: the worker goes to closing
-    // on success and through the error state on failure, which lasts one
-    // worker step and is watched for here.
-    bool sawError = false;
+    // on success and through the error state on failure; the engine keeps
+    // the save's own outcome.
     FEngine->SaveConnectionSettings(settings);
-    Pump(
-        [&] {
-            sawError = sawError || FEngine->LinkState() == LINK_ERROR;
-            return Disconnected() && FEngine->LinkState() == LINK_IDLE;
-        },
-        JobLimit());
+    Pump([&] { return Disconnected() && FEngine->LinkState() == LINK_IDLE; }, JobLimit());
     if (FInterrupted)
         return Interrupted();
-    const bool saved = !sawError && Disconnected() && !FTimedOut;
+    const bool saved = FEngine->SaveOutcome() == SAVE_SUCCEEDED && Disconnected() && !FTimedOut;
     FConnected = false; // the unit resets; nothing more to tell it
     if (O.Json)
         PrintJson(QJsonObject{{"saved", saved},
@@ -869,12 +930,7 @@ int TCliRunner::SetValue()
         FHost.Note(edit.Error);
         return EXIT_CLI_USAGE;
     }
-    // CMD_SET_IO_VALUE: I/O number, then the value as s32 little-endian.
-    const auto v = static_cast<std::uint32_t>(edit.Value);
-    const std::uint8_t payload[5] = {
-        io->Number, static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-        static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
-    const bool sent = FEngine->Comms()->Send(CMD_SET_IO_VALUE, payload, sizeof payload);
+    const bool sent = FEngine->Unit()->SetIOValue(io->Number, edit.Value);
     if (!sent)
         io->Value = before;
     if (O.Json)

@@ -6,7 +6,6 @@
 
 #include <QJsonObject>
 #include <QString>
-#include <QTimer>
 
 #include <chrono>
 #include <cstdint>
@@ -15,6 +14,7 @@
 #include <string>
 #include <vector>
 
+class QSocketNotifier;
 class TSerialThread;
 namespace zsim
 {
@@ -38,7 +38,8 @@ public:
     // The exit code of the command.
     int Run();
 
-    // Called from the signal handler: the next pump stops the command.
+    // Called from the signal handler (async-signal-safe): wakes the pump,
+    // which stops the command.
     static void RequestInterrupt();
 
 private:
@@ -60,8 +61,10 @@ private:
     int SaveSettings();
     int SetValue();
 
-    // Pumps events and the engine's poll until done() holds. False when the
-    // limit passed, the run was interrupted or the unit went away.
+    // Runs the event loop until done() holds, looking again whenever the
+    // engine has stepped or ticked, at the one-second poll and on an
+    // interrupt; the engine's poll runs before each look. False when the
+    // limit passed or the run was interrupted.
     bool Pump(const std::function<bool()> &done, ms limit);
     // Posts a job the way the window does and waits until its whole chain has
     // run and the engine rests with live readings again.
@@ -86,7 +89,8 @@ private:
     TCliHost FHost;
     std::unique_ptr<zsim::UnitSimulator> FSim;
     std::unique_ptr<TSerialThread> FEngine;
-    QTimer FTicker;
+    // Read end of the interrupt pipe, watched by the pump.
+    std::unique_ptr<QSocketNotifier> FInterruptNotifier;
     bool FConnected = false;
     bool FInterrupted = false;
     bool FTimedOut = false;
