@@ -444,6 +444,8 @@ QString ProgramHelp()
         "\n"
         "Developer options (environment):\n"
         "  ZELVO_PACING_DIVISOR=N  divide every pause and time-out by N (tests)\n"
+        "  ZELVO_FRAME_TIMEOUT_MS=N  frame time-out of both links in ms, after the\n"
+        "                          divisor (tests on a loaded machine)\n"
         "  ZELVO_SIM_VERSION=V     the simulated unit reports firmware version V\n"
         "  ZELVO_SIM_ACCOUNT=E:P   the simulated server's logon account\n"
         "  ZELVO_SIM_FAULTS=F;...  fault switches of the simulated unit, e.g. nack=0x15\n");

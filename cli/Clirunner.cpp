@@ -136,11 +136,15 @@ void TCliRunner::RequestInterrupt()
     errno = saved;
 }
 
-TCliRunner::TCliRunner(const TCliOptions &options, int pacingDivisor)
+TCliRunner::TCliRunner(const TCliOptions &options, int pacingDivisor, int frameTimeoutMs)
     : O(options),
       FPacing(pacingDivisor > 1 ? TPacing::Shrunk(pacingDivisor) : TPacing::Production()),
       FDivisor(std::max(1, pacingDivisor))
 {
+    if (frameTimeoutMs > 0) {
+        FPacing.ComFrameTimeout = ms(frameTimeoutMs);
+        FPacing.UsbFrameTimeout = ms(frameTimeoutMs);
+    }
     int fds[2] = {-1, -1};
     if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) == 0) {
         gInterruptPipeRead = fds[0];

@@ -28,8 +28,9 @@ class UnitSimulator;
 class TCliRunner
 {
 public:
-    // `pacingDivisor` above 1 shrinks every pause and time-out (tests).
-    TCliRunner(const TCliOptions &options, int pacingDivisor);
+    // `pacingDivisor` above 1 shrinks every pause and time-out (tests);
+    // `frameTimeoutMs` above 0 then sets both links' frame time-out.
+    TCliRunner(const TCliOptions &options, int pacingDivisor, int frameTimeoutMs = 0);
     ~TCliRunner();
 
     TCliRunner(const TCliRunner &) = delete;

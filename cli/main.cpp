@@ -42,6 +42,14 @@ int PacingDivisor()
     return ok && d > 1 ? d : 1;
 }
 
+// A frame time-out for both links, or 0 to keep the pacing's.
+int FrameTimeoutMs()
+{
+    bool ok = false;
+    const int t = qEnvironmentVariableIntValue("ZELVO_FRAME_TIMEOUT_MS", &ok);
+    return ok && t > 0 ? t : 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -72,7 +80,7 @@ int main(int argc, char **argv)
     InstallInterruptHandler();
     int code = EXIT_CLI_OK;
     {
-        TCliRunner runner(o, PacingDivisor());
+        TCliRunner runner(o, PacingDivisor(), FrameTimeoutMs());
         code = runner.Run();
     }
     // The last log entries wait for a flush in the window; here the run is

@@ -30,11 +30,16 @@ struct TRun {
 // Every pause and time-out of the program divided by this, so a whole
 // connection and job chain takes about a second.
 const char *const kDivisor = "10";
+// Frame time-outs stay long: they cost time only when the unit is silent, and
+// a reply later than its time-out would be taken for the next request's on a
+// loaded machine.
+const char *const kFrameTimeoutMs = "3000";
 
 QProcessEnvironment CliEnvironment(const QStringList &extra = {})
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("ZELVO_PACING_DIVISOR", kDivisor);
+    env.insert("ZELVO_FRAME_TIMEOUT_MS", kFrameTimeoutMs);
     for (const QString &kv : extra) {
         const qsizetype eq = kv.indexOf('=');
         env.insert(kv.left(eq), kv.mid(eq + 1));

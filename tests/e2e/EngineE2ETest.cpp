@@ -12,6 +12,7 @@
 #include "TestUtil.h"
 #include "UnitSimulator.h"
 #include "Zelvo.h"
+#include "Zelvocommsinterface.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,6 +31,8 @@ using namespace std::chrono_literals;
 using zelvo::test::WaitFor;
 
 constexpr int kComPort = 7;
+constexpr std::chrono::milliseconds kSoundFrameTimeout{3000};
+constexpr std::chrono::milliseconds kSilentFrameTimeout{400};
 
 // The simulator's trace, collected from its thread.
 class TTraceBuffer : public std::streambuf
@@ -69,9 +72,12 @@ protected:
     {
         pacing = TPacing::Shrunk(25);
         // Frame time-outs cost time only when a unit is silent; generous
-        // ones keep a loaded machine from failing sound exchanges.
-        pacing.UsbFrameTimeout = 400ms;
-        pacing.ComFrameTimeout = 400ms;
+        // ones keep a loaded machine from failing sound exchanges. A reply
+        // that comes after its time-out stays in the receive queue and is
+        // taken for the next one's, so one late reply would derail the rest
+        // of a test: tests of silence shorten them where the silence starts.
+        pacing.UsbFrameTimeout = kSoundFrameTimeout;
+        pacing.ComFrameTimeout = kSoundFrameTimeout;
         CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
     }
 
@@ -129,12 +135,22 @@ protected:
         return engine->LinkState() == LINK_LIVE && engine->JobCode() == 0 && !engine->IsBusy();
     }
 
+    // What the engine showed, for a failure message.
+    std::string Diagnostics() const
+    {
+        std::string text = "link state " + std::to_string(engine->LinkState()) + "\nmessages:";
+        for (const auto &m : host.Messages())
+            text += "\n  " + m.Text.toStdString();
+        text += "\nlog: " + Log().join(QStringLiteral(" | ")).toStdString();
+        return text;
+    }
+
     void Connect()
     {
         engine->SetActive(true);
         engine->StartConnect();
         ASSERT_TRUE(Until([&] { return Settled() && host.ConnectedCount() == 1; }))
-            << "link state " << engine->LinkState();
+            << Diagnostics();
     }
 
     // Posts a job the way the window's buttons do and waits for the chain
@@ -146,8 +162,8 @@ protected:
             engine->SetJobPayload(payload.data(), static_cast<int>(payload.size()));
         engine->PostJob(code);
         engine->SetActive(true);
-        ASSERT_TRUE(Until([&] { return engine->IsBusy(); }));
-        ASSERT_TRUE(Until([&] { return Settled(); })) << "link state " << engine->LinkState();
+        ASSERT_TRUE(Until([&] { return engine->IsBusy(); })) << Diagnostics();
+        ASSERT_TRUE(Until([&] { return Settled(); })) << Diagnostics();
     }
 
     std::vector<int> MessageTypes() const
@@ -524,6 +540,9 @@ TEST_P(EngineE2E, OldFirmware_MessageWithSupportSuffix_LinkClosed)
 
 TEST_P(EngineE2E, SilentUnit_DuringCheckingTypeOrSettings_EndsDisconnected)
 {
+    // Every frame from the silent one on runs into its time-out.
+    pacing.UsbFrameTimeout = kSilentFrameTimeout;
+    pacing.ComFrameTimeout = kSilentFrameTimeout;
     // Frames: 1 version, 2 unit type, 3 first settings part.
     for (int from : {1, 2, 3}) {
         engine.reset();
@@ -549,8 +568,13 @@ TEST_P(EngineE2E, SilentUnit_DuringJob_GivesUpWithMessageAndFreesTheWindow)
     StartSim();
     MakeEngine();
     Connect();
-    sim->AddFault("silent");
+    // Shorter time-outs for the silent part, set while no step runs.
     engine->SetActive(false);
+    ASSERT_TRUE(Until([&] { return !engine->IsStepInProgress(); }));
+    pacing.UsbFrameTimeout = kSilentFrameTimeout;
+    pacing.ComFrameTimeout = kSilentFrameTimeout;
+    engine->Comms()->SetPacing(pacing);
+    sim->AddFault("silent");
     engine->PostJob(MSG_READ_IO_CONFIG);
     engine->SetActive(true);
     ASSERT_TRUE(
