@@ -782,7 +782,7 @@ void TSerialThread::DownloadReply()
 void TSerialThread::LiveTick()
 {
     LiveTickBody();
-    emit Stepped();
+    emit Ticked();
 }
 
 void TSerialThread::LiveTickBody()
@@ -813,7 +813,7 @@ void TSerialThread::LiveTickBody()
 void TSerialThread::SignalTick()
 {
     SignalTickBody();
-    emit Stepped();
+    emit Ticked();
 }
 
 void TSerialThread::SignalTickBody()
