@@ -261,15 +261,8 @@ bool TCliRunner::Pump(const std::function<bool()> &done, ms limit)
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, look);
     poll.start(kPollPeriod);
-    if (FEngine) {
-        // The worker waits until its step has been looked at, so every
-        // status text a step sets reaches standard error however loaded the
-        // machine is. The connection ends with the loop, before the engine
-        // can be destroyed.
-        QObject::connect(FEngine.get(), &TSerialThread::Stepped, &loop, look,
-                         Qt::BlockingQueuedConnection);
-        QObject::connect(FEngine.get(), &TSerialThread::Ticked, &loop, look);
-    }
+    if (FEngine)
+        QObject::connect(FEngine.get(), &TSerialThread::Stepped, &loop, look);
     if (FInterruptNotifier)
         QObject::connect(FInterruptNotifier.get(), &QSocketNotifier::activated, &loop, look);
     loop.exec();

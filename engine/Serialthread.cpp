@@ -782,7 +782,7 @@ void TSerialThread::DownloadReply()
 void TSerialThread::LiveTick()
 {
     LiveTickBody();
-    emit Ticked();
+    emit Stepped();
 }
 
 void TSerialThread::LiveTickBody()
@@ -813,7 +813,7 @@ void TSerialThread::LiveTickBody()
 void TSerialThread::SignalTick()
 {
     SignalTickBody();
-    emit Ticked();
+    emit Stepped();
 }
 
 void TSerialThread::SignalTickBody()

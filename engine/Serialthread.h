@@ -164,13 +164,10 @@ public:
     TSignalStrengthRefresh *SignalPoll() const { return FSignal.get(); }
 
 signals:
-    // A worker step has just ended: the moment for a front end to look at
-    // the engine's state again. Emitted on the worker thread; a receiver on
-    // the GUI thread that connects with Qt::BlockingQueuedConnection holds
-    // the worker until it has looked, so no status of a step goes unseen.
+    // A worker step or a live or signal tick has just run: the moment for a
+    // front end to look at the engine's state again. Emitted on the worker
+    // thread for steps (queued to receivers on the GUI thread).
     void Stepped();
-    // A live or signal tick has just run, on the GUI thread.
-    void Ticked();
 
 protected:
     void run() override;
