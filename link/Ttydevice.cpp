@@ -201,52 +201,50 @@ bool ApplyLineParameters(termios &state, int32_t baud, int32_t dataBits, int32_t
     return true;
 }
 
-bool ReadTotal(int fd, uint8_t *buffer, std::size_t n, uint32_t timeoutMs, std::size_t &done,
-               const TLinkAbort *abort)
+namespace
+{
+
+// Moves n bytes with `step` (one read or write at an offset), waiting for
+// `events` between partial transfers, until done, the deadline or an abort.
+template <typename Step>
+bool TransferTotal(int fd, std::size_t n, uint32_t timeoutMs, std::size_t &done,
+                   const TLinkAbort *abort, short events, Step step)
 {
     done = 0;
     if (fd < 0 || (abort != nullptr && abort->IsSet()))
         return false;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (done < n) {
-        const ssize_t got = ::read(fd, buffer + done, n - done);
-        if (got > 0) {
-            done += static_cast<std::size_t>(got);
+        const ssize_t moved = step(done);
+        if (moved > 0) {
+            done += static_cast<std::size_t>(moved);
             continue;
         }
-        if (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+        if (moved < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
             return false;
         const int left = RemainingMs(deadline);
         if (left == 0)
             return true;
-        if (!WaitReady(fd, POLLIN, left, abort))
+        if (!WaitReady(fd, events, left, abort))
             return false;
     }
     return true;
 }
 
+} // namespace
+
+bool ReadTotal(int fd, uint8_t *buffer, std::size_t n, uint32_t timeoutMs, std::size_t &done,
+               const TLinkAbort *abort)
+{
+    return TransferTotal(fd, n, timeoutMs, done, abort, POLLIN,
+                         [&](std::size_t at) { return ::read(fd, buffer + at, n - at); });
+}
+
 bool WriteTotal(int fd, const uint8_t *buffer, std::size_t n, uint32_t timeoutMs, std::size_t &done,
                 const TLinkAbort *abort)
 {
-    done = 0;
-    if (fd < 0 || (abort != nullptr && abort->IsSet()))
-        return false;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (done < n) {
-        const ssize_t put = ::write(fd, buffer + done, n - done);
-        if (put > 0) {
-            done += static_cast<std::size_t>(put);
-            continue;
-        }
-        if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-            return false;
-        const int left = RemainingMs(deadline);
-        if (left == 0)
-            return true;
-        if (!WaitReady(fd, POLLOUT, left, abort))
-            return false;
-    }
-    return true;
+    return TransferTotal(fd, n, timeoutMs, done, abort, POLLOUT,
+                         [&](std::size_t at) { return ::write(fd, buffer + at, n - at); });
 }
 
 } // namespace ttydevice
