@@ -246,23 +246,23 @@ void TSerialThread::SetJobPayload(const std::uint8_t *bytes, int length)
     FParser->SetPayload(bytes, length);
 }
 
-bool TSerialThread::PrepareIOConfigUpload()
+TUploadPrepare TSerialThread::PrepareIOConfigUpload()
 {
     std::vector<std::uint8_t> upload(ReplyBufferSize);
     std::size_t length = 0;
     switch (FUnit->BuildIOConfigUpload(upload.data(), upload.size(), length)) {
     case TUploadResult::Built:
         SetJobPayload(upload.data(), static_cast<int>(length));
-        return true;
+        return UPLOAD_READY;
     case TUploadResult::TooLarge:
         // Nothing is cut off: the user uploads part of the changes first.
         ReportMessage(QStringLiteral("The IO Configuration changes are too large to upload at "
                                      "once.\nPlease upload some of them, then the rest."),
                       MK_ERROR);
-        return false;
+        return UPLOAD_PARTIAL;
     case TUploadResult::NoChanges:
     default:
-        return false;
+        return UPLOAD_NOTHING;
     }
 }
 

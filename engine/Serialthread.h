@@ -70,6 +70,15 @@ enum TSaveOutcome : std::int8_t {
     SAVE_FAILED = 3,      // not written, or not applied
 };
 
+// What PrepareIOConfigUpload found among the configuration records.
+enum TUploadPrepare : std::int8_t {
+    UPLOAD_NOTHING = 0, // no record is marked changed
+    UPLOAD_READY = 1,   // every changed record is in the job payload
+    UPLOAD_PARTIAL = 2, // the changes do not fit one upload: those that fit are
+                        // in the job payload, the rest stay marked changed for
+                        // a further upload
+};
+
 // Name of a store-and-forward state for status bar panel 1
 // ("SF_DOWNLOADING", or "Unknown state" for a value outside 0..11).
 const char *StoreForwardStateName(int state);
@@ -110,7 +119,7 @@ public:
     void PostJob(int code);
     void StartConnect();
     void SetJobPayload(const std::uint8_t *bytes, int length);
-    bool PrepareIOConfigUpload();
+    TUploadPrepare PrepareIOConfigUpload();
     void SaveConnectionSettings(const TConnectionSettings &settings);
     void StartSignalChecking();
     void StopSignalChecking();

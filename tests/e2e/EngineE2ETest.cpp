@@ -303,7 +303,7 @@ TEST_P(EngineE2E, WriteIOConfig_ChangedNameReachesServer_ReloadShowsIt_ForcedSyn
     const std::int32_t id = ios.Item(0)->IOID();
     ios.Item(0)->SetFriendlyName("Pump room east");
     ios.Item(0)->SetChanged(true);
-    ASSERT_TRUE(engine->PrepareIOConfigUpload());
+    ASSERT_EQ(engine->PrepareIOConfigUpload(), UPLOAD_READY);
     const std::size_t before = sim->ServerMessages().size();
     RunJob(MSG_WRITE_IO_CONFIG);
 

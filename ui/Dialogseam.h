@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <memory>
+
+class QWidget;
+class TSerialThread;
+class TServerSideIO;
+class TZelvo;
+
+// What the dialogs need of the main window: where to centre, the job engine
+// they drive (port choice, connect), and the logon request.
+class TMainWindowSeam
+{
+public:
+    virtual ~TMainWindowSeam() = default;
+    virtual QWidget *MainWidget() = 0;
+    virtual TSerialThread *Engine() = 0;
+    // email: the 128-byte e-mail field; digest: the 16-byte password digest.
+    virtual void RequestLogon(const QByteArray &email, const QByteArray &digest) = 0;
+};
+
+// What the main window asks of its dialogs. The dialogs module implements it
+// with the real forms; window tests put a recording fake in its place.
+class TDialogSeam
+{
+public:
+    virtual ~TDialogSeam() = default;
+    // Connect dialog: modal; returns when it closes (connection outcome or
+    // the user closing it).
+    virtual void ShowConnect() = 0;
+    virtual void CloseConnect() = 0;
+    // Logon dialog: modal. The logon job's outcome closes it on success and
+    // puts it into its failure state otherwise.
+    virtual void ShowLogon() = 0;
+    virtual void LogonSucceeded() = 0;
+    virtual void LogonFailed() = 0;
+    // Progress dialog: non-modal, shown and closed by the window's poll.
+    virtual void ShowWorking() = 0;
+    virtual void CloseWorking() = 0;
+    // Edit I/O dialog for one configuration record: modal.
+    virtual void EditIO(TServerSideIO *record, TZelvo *unit) = 0;
+    // About box: created for each showing, modal.
+    virtual void ShowAbout() = 0;
+};
+
+// The real dialogs, created once, in start-up order (logon, edit I/O,
+// connect, progress), after the main window.
+std::unique_ptr<TDialogSeam> CreateDialogs(TMainWindowSeam &main);
