@@ -20,6 +20,7 @@
 #include "Serversideios.h"
 #include "Settingslimits.h"
 #include "Signalstrengthrefresh.h"
+#include "Simulatedunit.h"
 #include "UnitSimulator.h"
 #include "Uomdescription.h"
 #include "Uomdescriptions.h"
@@ -62,12 +63,7 @@ void DrainInterruptPipe()
     }
 }
 
-// The description the simulated OSTRA's bridge is registered under: the one
-// the link tries first.
-const char *const kBrandDescription = "Zelvo";
 constexpr int kBaudRate = 19200;
-// The COM number the simulated VELLO is reached on.
-constexpr int kSimulatedComPort = 1;
 
 QString Latin1(const std::string &s)
 {
@@ -360,37 +356,16 @@ int TCliRunner::OpenLink()
     int comPort = O.Link == TCliLink::Com ? O.ComPort : 1;
 
     if (O.Link == TCliLink::Simulate) {
-        zsim::Options so;
-        so.model = O.SimulateModel == "ostra" ? zsim::Model::Ostra : zsim::Model::Vello;
-        // The engine keeps its own pace; the simulated server answers within
-        // a few hundred milliseconds so only the engine's steps are waited for.
-        so.sfStepMs = std::max(5, 300 / FDivisor);
-        so.applyResetMs = std::max(5, 1000 / FDivisor);
-        // Developer switches for trying the tool against a misbehaving unit.
-        const QString version = qEnvironmentVariable("ZELVO_SIM_VERSION");
-        if (!version.isEmpty())
-            so.version = version.toStdString();
-        const QString account = qEnvironmentVariable("ZELVO_SIM_ACCOUNT");
-        if (!account.isEmpty())
-            so.account = account.toStdString();
-        for (const QString &f :
-             qEnvironmentVariable("ZELVO_SIM_FAULTS").split(';', Qt::SkipEmptyParts))
-            so.faults.push_back(f.trimmed().toStdString());
-        FSim = std::make_unique<zsim::UnitSimulator>(so);
+        TSimulatedLink simulated;
         std::string error;
-        if (!FSim->Start(&error)) {
+        if (!StartSimulatedUnit(O.SimulateModel.toStdString(), FDivisor, simulated, error)) {
             FHost.Note(QStringLiteral("The simulated unit could not be started: %1")
                            .arg(QString::fromStdString(error)));
             return EXIT_CLI_UNREACHABLE;
         }
-        if (so.model == zsim::Model::Ostra) {
-            Ftd2xx::RegisterVirtualBridge(kBrandDescription, FSim->SlavePath());
-            useUsb = true;
-        } else {
-            MapComPort(kSimulatedComPort, FSim->SlavePath());
-            useUsb = false;
-            comPort = kSimulatedComPort;
-        }
+        FSim = std::move(simulated.Sim);
+        useUsb = simulated.UseUsb;
+        comPort = simulated.ComPort;
     }
 
     FEngine = std::make_unique<TSerialThread>(&FHost, FPacing);

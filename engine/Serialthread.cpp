@@ -1,5 +1,6 @@
 #include "Serialthread.h"
 
+#include "Branding.h"
 #include "Commissioningdataparser.h"
 #include "Connectionsettings.h"
 #include "Enginehost.h"
@@ -16,8 +17,8 @@
 namespace
 {
 
-const QString kBrandName = QStringLiteral("Zelvo");
-const QString kSupportSuffix = QStringLiteral("\nPlease contact support.");
+const QString kBrandName = QString::fromLatin1(Branding::BrandName);
+const QString kSupportSuffix = QString::fromLatin1(Branding::SupportSuffix);
 
 const char *const kSFStateNames[] = {
     "SF_IDLE",        "SF_CONNECTING",  "SF_CONNECTING_WITH_SNAPSHOT",

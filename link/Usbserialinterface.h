@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "Branding.h"
 #include "Ftdipacket.h"
 #include "Linkabort.h"
 #include "Pacing.h"
@@ -68,5 +69,5 @@ private:
     int32_t FComPort = 1;
     int32_t FBaudRate = kDefaultBaudRate;
     TPacing FPacing;
-    std::string FBrandName = "Zelvo";
+    std::string FBrandName = Branding::BrandName;
 };

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace zsim
+{
+class UnitSimulator;
+}
+
+// A simulated unit inside a front end: the simulator serving a
+// pseudo-terminal, registered where the link looks for that model (an OSTRA
+// as the brand's USB bridge, a VELLO as COM port 1). Shared by zelvo-cli and
+// the window's --simulate.
+struct TSimulatedLink {
+    std::unique_ptr<zsim::UnitSimulator> Sim;
+    bool UseUsb = false;
+    int ComPort = 1;
+};
+
+// The COM number the simulated VELLO is reached on.
+inline constexpr int kSimulatedComPort = 1;
+
+// Starts a simulated "ostra" or "vello" unit. The engine keeps its own pace;
+// the simulated unit and server answer within a few hundred milliseconds
+// divided by `pacingDivisor`. The developer switches ZELVO_SIM_VERSION,
+// ZELVO_SIM_ACCOUNT and ZELVO_SIM_FAULTS (separated by ';') configure it.
+// False with a reason in `error` when the simulator could not start.
+bool StartSimulatedUnit(const std::string &model, int pacingDivisor, TSimulatedLink &out,
+                        std::string &error);

@@ -1,0 +1,178 @@
+#include "Developertour.h"
+
+#include "Commands.h"
+#include "Fm_main.h"
+#include "Serialthread.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <cstdio>
+
+long ResidentKilobytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return 0;
+}
+
+TDeveloperTour::TDeveloperTour(TForm1 &form, const QString &screenshotDir, bool measure,
+                               const QElapsedTimer &sinceStart)
+    : QObject(&form), FForm(form), FDir(screenshotDir), FMeasure(measure), FSinceStart(sinceStart),
+      FTimer(new QTimer(this))
+{
+    FTimer->setInterval(20);
+    connect(FTimer, &QTimer::timeout, this, [this] { Tick(); });
+
+    TSerialThread *engine = FForm.Engine();
+    Add(QStringLiteral("connect"), {}, [this] { return FForm.IsConnected() && Settled(); });
+    Add(
+        QStringLiteral("load"), [this] { FForm.btnActivateIOConfigurationClick(); },
+        [this, engine] {
+            return Settled() && engine->HasIOConfiguration() && engine->HasInputTypes() &&
+                   engine->HasUOMLists() && engine->HasModbusData();
+        });
+    if (FMeasure) {
+        Add(
+            QStringLiteral("measure"),
+            [] {
+                std::printf("resident after connect and load: %ld kB\n", ResidentKilobytes());
+                std::fflush(stdout);
+            },
+            [] { return true; });
+        return;
+    }
+    Add(
+        QStringLiteral("logon"),
+        [this] {
+            // The simulated server's account.
+            std::vector<std::uint8_t> payload;
+            BuildLogonPayload("installer@zelvo.example", "commission", payload);
+            const QByteArray bytes(reinterpret_cast<const char *>(payload.data()),
+                                   static_cast<qsizetype>(payload.size()));
+            FForm.RequestLogon(bytes.left(128), bytes.mid(128, 16));
+        },
+        [this] { return FForm.IsLoggedOn() && Settled(); });
+    Add(
+        QStringLiteral("snapshot"), [this] { FForm.btnGetSnapshotClick(); },
+        [this] { return Settled() && FForm.memoSnapshot->blockCount() > 2; });
+    // The meter with a level.
+    Add(
+        QStringLiteral("signal"),
+        [this] {
+            FForm.PageControl1->setCurrentIndex(0);
+            FForm.btnRefreshClick();
+        },
+        [this] { return FForm.shapeSignal->height() > 0 && FForm.shapeSignal->y() < 249; });
+    Add(
+        QStringLiteral("page0"), [this] { Grab(QStringLiteral("0-connection-settings")); },
+        [] { return true; });
+    Add(
+        QStringLiteral("signal-off"), [this] { FForm.StopSignalCheckingIfActive(); },
+        [this, engine] { return engine->LinkState() == LINK_LIVE; });
+    Add(
+        QStringLiteral("page1"),
+        [this] {
+            FForm.PageControl1->setCurrentIndex(1);
+            Grab(QStringLiteral("1-io-configuration"));
+        },
+        [] { return true; });
+    // Live pages: wait for values read on them.
+    for (int page : {2, 3}) {
+        auto *view = page == 2 ? FForm.lvIOs : FForm.lvExternalIO;
+        auto seen = std::make_shared<int>(0);
+        Add(
+            QStringLiteral("page%1").arg(page),
+            [this, page] { FForm.PageControl1->setCurrentIndex(page); },
+            [this, seen, view] {
+                // Two full reading rounds after the page showed.
+                if (view->topLevelItemCount() > 0 && FStageClock.elapsed() > 2600)
+                    ++*seen;
+                return *seen > 0;
+            },
+            30000);
+        Add(
+            QStringLiteral("grab%1").arg(page),
+            [this, page] {
+                Grab(page == 2 ? QStringLiteral("2-live-values-standard")
+                               : QStringLiteral("3-live-values-external"));
+            },
+            [] { return true; });
+    }
+    for (int page : {4, 5}) {
+        Add(
+            QStringLiteral("page%1").arg(page),
+            [this, page] {
+                FForm.PageControl1->setCurrentIndex(page);
+                Grab(page == 4 ? QStringLiteral("4-snapshot") : QStringLiteral("5-advanced"));
+            },
+            [] { return true; });
+    }
+}
+
+void TDeveloperTour::Add(const QString &name, std::function<void()> enter,
+                         std::function<bool()> done, int deadlineMs)
+{
+    FStages.push_back({name, std::move(enter), std::move(done), deadlineMs});
+}
+
+void TDeveloperTour::Start()
+{
+    if (FMeasure) {
+        std::printf("window shown after %lld ms\n", static_cast<long long>(FSinceStart.elapsed()));
+        std::fflush(stdout);
+    }
+    FTimer->start();
+}
+
+bool TDeveloperTour::Settled() const
+{
+    const TSerialThread *engine = FForm.Engine();
+    return engine->LinkState() == LINK_LIVE && engine->JobCode() == 0 && !engine->IsBusy() &&
+           !FForm.IsWorkingShown();
+}
+
+void TDeveloperTour::Grab(const QString &name)
+{
+    QDir().mkpath(FDir);
+    const QString path = QDir(FDir).filePath(name + QStringLiteral(".png"));
+    if (!FForm.grab().save(path))
+        std::fprintf(stderr, "tour: could not write %s\n", qPrintable(path));
+}
+
+void TDeveloperTour::Tick()
+{
+    if (FStage >= FStages.size()) {
+        FTimer->stop();
+        QApplication::exit(0);
+        return;
+    }
+    TStage &stage = FStages[FStage];
+    if (!FEntered) {
+        FEntered = true;
+        FStageClock.start();
+        if (stage.Enter)
+            stage.Enter();
+        return;
+    }
+    if (stage.Done()) {
+        ++FStage;
+        FEntered = false;
+        return;
+    }
+    if (FStageClock.elapsed() > stage.DeadlineMs) {
+        std::fprintf(stderr, "tour: stage %s did not finish in time\n", qPrintable(stage.Name));
+        FTimer->stop();
+        QApplication::exit(1);
+    }
+}

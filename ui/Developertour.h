@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class QTimer;
+class TForm1;
+
+// A developer's walk through the window for screenshots and measurements:
+// waits for the connection, loads the I/O configuration, fetches a
+// snapshot, logs on, then grabs each page (screenshots) or prints the
+// resident size (measurement) and quits the application. Each stage waits
+// for its condition with a deadline; a stage that times out ends the tour
+// with exit code 1.
+class TDeveloperTour : public QObject
+{
+public:
+    TDeveloperTour(TForm1 &form, const QString &screenshotDir, bool measure,
+                   const QElapsedTimer &sinceStart);
+
+    // Called once the window is first shown.
+    void Start();
+
+private:
+    struct TStage {
+        QString Name;
+        std::function<void()> Enter;
+        std::function<bool()> Done;
+        int DeadlineMs;
+    };
+
+    void Tick();
+    bool Settled() const;
+    void Grab(const QString &name);
+    void Add(const QString &name, std::function<void()> enter, std::function<bool()> done,
+             int deadlineMs = 120000);
+
+    TForm1 &FForm;
+    QString FDir;
+    bool FMeasure;
+    QElapsedTimer FSinceStart;
+    std::vector<TStage> FStages;
+    std::size_t FStage = 0;
+    bool FEntered = false;
+    QElapsedTimer FStageClock;
+    QTimer *FTimer;
+};
+
+// Resident set size of this process in kB (0 when unknown).
+long ResidentKilobytes();

@@ -1,0 +1,93 @@
+#include "Programoptions.h"
+
+#include "Portmap.h"
+
+#include <string>
+
+bool ParseProgramOptions(const QStringList &args, TProgramOptions &options, QString &error)
+{
+    TProgramOptions o;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        // "--name VALUE" or "--name=VALUE".
+        const auto value = [&](const QString &name, QString &out) {
+            if (a == name) {
+                if (i + 1 >= args.size()) {
+                    error = name + QStringLiteral(" needs a value");
+                    return false;
+                }
+                out = args.at(++i);
+                return true;
+            }
+            out = a.mid(name.size() + 1);
+            return true;
+        };
+        const auto is = [&](const QString &name) {
+            return a == name || a.startsWith(name + QLatin1Char('='));
+        };
+        QString v;
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            o.Help = true;
+        } else if (is(QStringLiteral("--simulate"))) {
+            if (!value(QStringLiteral("--simulate"), v))
+                return false;
+            v = v.toLower();
+            if (v != QLatin1String("ostra") && v != QLatin1String("vello")) {
+                error = QStringLiteral("--simulate takes ostra or vello, not \"%1\"").arg(v);
+                return false;
+            }
+            o.Simulate = v;
+        } else if (is(QStringLiteral("--com"))) {
+            if (!value(QStringLiteral("--com"), v))
+                return false;
+            int number = 0;
+            std::string path;
+            if (!ParsePortOption(v.toStdString(), number, path)) {
+                error = QStringLiteral("--com takes N=PATH, not \"%1\"").arg(v);
+                return false;
+            }
+            o.ComPaths.emplace_back(number, QString::fromStdString(path));
+        } else if (is(QStringLiteral("--usb"))) {
+            if (!value(QStringLiteral("--usb"), v))
+                return false;
+            std::string description, path;
+            if (!ParseUsbOption(v.toStdString(), description, path)) {
+                error = QStringLiteral("--usb takes DESC=PATH, not \"%1\"").arg(v);
+                return false;
+            }
+            o.UsbBridges.emplace_back(QString::fromStdString(description),
+                                      QString::fromStdString(path));
+        } else if (is(QStringLiteral("--screenshot-tour"))) {
+            if (!value(QStringLiteral("--screenshot-tour"), v))
+                return false;
+            if (v.isEmpty()) {
+                error = QStringLiteral("--screenshot-tour needs a directory");
+                return false;
+            }
+            o.ScreenshotDir = v;
+        } else if (a == QLatin1String("--measure")) {
+            o.Measure = true;
+        } else {
+            error = QStringLiteral("unknown argument \"%1\"").arg(a);
+            return false;
+        }
+    }
+    options = o;
+    return true;
+}
+
+QString ProgramUsage()
+{
+    return QStringLiteral(
+        "Usage: zelvo-marlune [--simulate ostra|vello] [--com N=PATH]... [--usb DESC=PATH]...\n"
+        "\n"
+        "The commissioning window. networks.xml, Images/ and Log.txt are found in the\n"
+        "working directory.\n"
+        "\n"
+        "  --simulate MODEL  a simulated OSTRA (USB bridge) or VELLO (COM 1) unit\n"
+        "                    inside the program, for trying the tool without hardware\n"
+        "  --com N=PATH      COM port N is the device PATH (COMn is /dev/ttyS(n-1)\n"
+        "                    otherwise); repeatable\n"
+        "  --usb DESC=PATH   a USB bridge with description DESC on PATH; repeatable\n"
+        "  --help            this text\n");
+}

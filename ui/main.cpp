@@ -1,0 +1,99 @@
+// zelvo-marlune: the commissioning window.
+
+#include "Branding.h"
+#include "Developertour.h"
+#include "Dialogseam.h"
+#include "Fm_main.h"
+#include "Ftd2xx.h"
+#include "Pacing.h"
+#include "Portmap.h"
+#include "Programoptions.h"
+#include "Simulatedunit.h"
+#include "UnitSimulator.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+namespace
+{
+
+// Developer switch, as zelvo-cli has it: every pause and period divided.
+int PacingDivisor()
+{
+    bool ok = false;
+    const int d = qEnvironmentVariableIntValue("ZELVO_PACING_DIVISOR", &ok);
+    return ok && d > 1 ? d : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(Branding::BrandName) +
+                                     QStringLiteral(" Marlune"));
+    QApplication::setApplicationVersion(QStringLiteral(ZELVO_VERSION));
+
+    TProgramOptions options;
+    QString error;
+    if (!ParseProgramOptions(QApplication::arguments().mid(1), options, error)) {
+        std::fprintf(stderr, "zelvo-marlune: %s\n\n%s", qPrintable(error),
+                     qPrintable(ProgramUsage()));
+        return 2;
+    }
+    if (options.Help) {
+        std::fputs(qPrintable(ProgramUsage()), stdout);
+        return 0;
+    }
+    for (const auto &[number, path] : options.ComPaths)
+        MapComPort(number, path.toStdString());
+    for (const auto &[description, path] : options.UsbBridges)
+        Ftd2xx::RegisterVirtualBridge(description.toStdString(), path.toStdString());
+
+    const int divisor = PacingDivisor();
+    const TPacing pacing = divisor > 1 ? TPacing::Shrunk(divisor) : TPacing::Production();
+
+    // Declared before the window, so it outlives the engine's link.
+    TSimulatedLink simulated;
+    if (!options.Simulate.isEmpty()) {
+        std::string simError;
+        if (!StartSimulatedUnit(options.Simulate.toStdString(), divisor, simulated, simError)) {
+            std::fprintf(stderr, "zelvo-marlune: the simulated unit could not be started: %s\n",
+                         simError.c_str());
+            return 3;
+        }
+    }
+
+    int status = 0;
+    {
+        const bool tour = !options.ScreenshotDir.isEmpty() || options.Measure;
+        TForm1::TMessageSink sink;
+        if (tour)
+            sink = [](const QString &text, int) {
+                std::fprintf(stderr, "message: %s\n", qPrintable(text));
+            };
+        TForm1 form(pacing, QStringLiteral("networks.xml"), sink);
+        std::unique_ptr<TDialogSeam> dialogs = CreateDialogs(form);
+        form.SetDialogs(dialogs.get());
+
+        TDeveloperTour *developerTour = nullptr;
+        if (tour)
+            developerTour =
+                new TDeveloperTour(form, options.ScreenshotDir, options.Measure, sinceStart);
+        form.show();
+        if (developerTour)
+            QTimer::singleShot(0, developerTour, [developerTour] { developerTour->Start(); });
+
+        status = QApplication::exec();
+        // The dialogs go before the window they point at.
+        form.SetDialogs(nullptr);
+        dialogs.reset();
+    }
+    return status;
+}
