@@ -52,3 +52,5 @@ private:
 
 // Resident set size of this process in kB (0 when unknown).
 long ResidentKilobytes();
+// Time since this process started, in ms (10 ms resolution; -1 unknown).
+long ProcessAgeMilliseconds();

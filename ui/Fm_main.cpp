@@ -579,8 +579,8 @@ void TForm1::OnConnected()
         FDialogs->CloseConnect();
     if (QAction *logon = LogonItem())
         logon->setEnabled(true);
-    if (QAction *connect = ConnectItem())
-        connect->setEnabled(false);
+    if (QAction *item = ConnectItem())
+        item->setEnabled(false);
 }
 
 void TForm1::OnDisconnected()
@@ -588,8 +588,8 @@ void TForm1::OnDisconnected()
     FConnected = false;
     if (QAction *logon = LogonItem())
         logon->setEnabled(false);
-    if (QAction *connect = ConnectItem())
-        connect->setEnabled(true);
+    if (QAction *item = ConnectItem())
+        item->setEnabled(true);
     if (FDialogs)
         FDialogs->CloseConnect();
     SetTabsEnabled(false);
@@ -627,14 +627,17 @@ void TForm1::SetTabsEnabled(bool enable)
         w->setEnabled(enable);
 
     // A button that fetches data is offered only while its data is missing.
-    btnActivateLiveReadings->setEnabled(tabLiveReadings->isEnabled() && !FEngine->HasUOMs());
+    // The pages' own states count, not the window's: the poll may run this
+    // while the window is still disabled for the job that just ended.
+    const auto own = [this](QWidget *w) { return w->isEnabledTo(PageControl1); };
+    btnActivateLiveReadings->setEnabled(own(tabLiveReadings) && !FEngine->HasUOMs());
     btnActivateIOConfiguration->setEnabled(
-        tabIOConfiguration->isEnabled() &&
+        own(tabIOConfiguration) &&
         !(FEngine->HasIOConfiguration() && FEngine->HasInputTypes() && FEngine->HasUOMLists()));
-    btnUploadIOConfiguration->setEnabled(!btnActivateIOConfiguration->isEnabled() &&
-                                         tabIOConfiguration->isEnabled() && FLoggedOn);
+    btnUploadIOConfiguration->setEnabled(!own(btnActivateIOConfiguration) &&
+                                         own(tabIOConfiguration) && FLoggedOn);
     btnActivateExternalDevices->setEnabled(
-        tabExternalDevices->isEnabled() &&
+        own(tabExternalDevices) &&
         !(FEngine->HasIOConfiguration() && FEngine->HasModbusData() && FEngine->HasUOMs()));
     if (!FConnected) {
         btnActivateLiveReadings->setEnabled(false);
