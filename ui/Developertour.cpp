@@ -99,11 +99,11 @@ TDeveloperTour::TDeveloperTour(TForm1 &form, const QString &screenshotDir, bool 
         },
         [this] { return FForm.shapeSignal->height() > 0 && FForm.shapeSignal->y() < 249; });
     Add(
-        QStringLiteral("page0"), [this] { Grab(QStringLiteral("0-connection-settings")); },
-        [] { return true; });
-    Add(
         QStringLiteral("signal-off"), [this] { FForm.StopSignalCheckingIfActive(); },
         [this, engine] { return engine->LinkState() == LINK_LIVE; });
+    Add(
+        QStringLiteral("page0"), [this] { Grab(QStringLiteral("0-connection-settings")); },
+        [] { return true; });
     Add(
         QStringLiteral("page1"),
         [this] {

@@ -20,6 +20,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -475,6 +476,7 @@ void TForm1::FormCreate(const QString &catalogue)
     // 3. The job engine, with the three list views it fills.
     FEngine = std::make_unique<TSerialThread>(this, FPacing);
     FEngine->AttachListViews(lvIOs, lvIOConfig, lvExternalIO);
+    WidenListColumns();
     TServerSideIOs::TEditHooks hooks;
     hooks.IsLoggedOn = [this] { return IsLoggedOn(); };
     hooks.EditIO = [this](TServerSideIO *record, TZelvo *unit) {
@@ -572,9 +574,28 @@ void TForm1::About1Click()
 
 // ---- operations for the engine and the dialogs ----
 
+void TForm1::WidenListColumns()
+{
+    // The lists' own widths leave most of the window empty and cut names and
+    // values; the window shares its width out instead, the last column
+    // taking the rest.
+    const auto widths = [](QTreeWidget *view, std::initializer_list<int> columns) {
+        int i = 0;
+        for (int w : columns)
+            if (i < view->columnCount())
+                view->setColumnWidth(i++, w);
+        view->header()->setStretchLastSection(true);
+    };
+    widths(lvIOs, {170, 70, 110});
+    widths(lvIOConfig, {230, 80});
+    widths(lvExternalIO, {140, 70, 85, 80, 90, 140});
+}
+
 void TForm1::OnConnected()
 {
     FConnected = true;
+    // Reading the unit type rebuilt the unit's own list with its widths.
+    WidenListColumns();
     if (FDialogs)
         FDialogs->CloseConnect();
     if (QAction *logon = LogonItem())

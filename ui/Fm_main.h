@@ -203,6 +203,7 @@ private:
     // The job-posting bracket: hold the worker, post, release.
     void PostJobFromButton(int code, bool disableTabs);
     void ResetSignalButton();
+    void WidenListColumns();
     void SetWindowInputEnabled(bool enabled);
 
     TPacing FPacing;
