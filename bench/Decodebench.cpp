@@ -742,6 +742,7 @@ public:
     std::vector<uint8_t> Reply;
     std::size_t At = 0;
 
+    int32_t DiscardInput() { return 0; }
     int32_t WriteBytes(const uint8_t *, uint32_t, uint32_t) { return 0; }
     int32_t ReadBytes(uint8_t *buffer, uint32_t count, uint32_t)
     {

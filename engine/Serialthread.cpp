@@ -5,6 +5,7 @@
 #include "Connectionsettings.h"
 #include "Enginehost.h"
 #include "Errormanager.h"
+#include "Serversideio.h"
 #include "Signalstrengthrefresh.h"
 #include "Zelvo.h"
 #include "Zelvocommsinterface.h"
@@ -26,6 +27,45 @@ const char *const kSFStateNames[] = {
     "SF_UPLOADING",   "SF_DOWNLOADING", "SF_WAITING_DOWNLOAD",
     "SF_LOGGING_OFF", "SF_ERROR",       "SF_UNKNOWN",
 };
+
+// The job chains, in one place: what follows the reply to each job. A
+// chained job keeps the unit connected (request 1); where the chain ends the
+// job is finished and the unit may log off (request 9). A job missing here
+// (2, 4, 5, 7 and unknown codes) ends its chain.
+constexpr int kChainEnds = 0;
+constexpr int kMoreIOConfigOrInputTypes = -1; // 9 again while more is to follow, else 11
+constexpr int kReloadOrEnd = -2;              // 9 when reloading after a write, else the end
+constexpr int kReloadUnlessPart = -3;         // 6 after a whole upload; a part upload ends
+
+struct TChainLink {
+    int Job;
+    int AfterGood;          // after a reply that was read and parsed
+    int AfterBad;           // after a failed download or parse
+    const char *GoodStatus; // status reported after a good reply, or none
+    const char *BadStatus;  // status reported after a failed one, or none
+};
+
+constexpr TChainLink kJobChain[] = {
+    {MSG_READ_BASIC_INFO, MSG_READ_UOM_INFO, kChainEnds, nullptr, nullptr},
+    {MSG_WRITE_OUTPUT, kChainEnds, kChainEnds, nullptr, nullptr},
+    {MSG_READ_UOM_INFO, kReloadOrEnd, kReloadOrEnd, "UOM Info read complete",
+     "UOM Info read error"},
+    {MSG_LOGON, kChainEnds, kChainEnds, nullptr, nullptr},
+    {MSG_READ_IO_CONFIG, kMoreIOConfigOrInputTypes, kChainEnds, "IOConfig read OK",
+     "IOConfig read error"},
+    {MSG_READ_INPUT_TYPES, MSG_READ_UOM_LIST, MSG_READ_UOM_LIST, nullptr, nullptr},
+    {MSG_READ_UOM_LIST, MSG_READ_MODBUS_DATA, MSG_READ_MODBUS_DATA, nullptr, nullptr},
+    {MSG_READ_MODBUS_DATA, kChainEnds, kChainEnds, nullptr, nullptr},
+    {MSG_WRITE_IO_CONFIG, kReloadUnlessPart, kChainEnds, nullptr, nullptr},
+};
+
+const TChainLink *FindChainLink(int job)
+{
+    for (const TChainLink &link : kJobChain)
+        if (link.Job == job)
+            return &link;
+    return nullptr;
+}
 
 } // namespace
 
@@ -212,6 +252,9 @@ void TSerialThread::FinishJob()
 {
     FParser->SetType(0);
     FJobCode = 0;
+    // A reload after a write belongs to the chain that ends here, however
+    // it ends; it must not ride on the next job the user asks for.
+    FReloadAfterWrite = false;
     FJobFinished = true;
 }
 
@@ -249,22 +292,22 @@ void TSerialThread::SetJobPayload(const std::uint8_t *bytes, int length)
 
 TUploadPrepare TSerialThread::PrepareIOConfigUpload()
 {
+    static_assert(static_cast<std::size_t>(ReplyBufferSize) >=
+                      TServerSideIO::UploadHeaderSize +
+                          static_cast<std::size_t>(TServerSideIO::MaxUploadNameLength),
+                  "one changed record always fits one upload");
     std::vector<std::uint8_t> upload(ReplyBufferSize);
     std::size_t length = 0;
-    switch (FUnit->BuildIOConfigUpload(upload.data(), upload.size(), length)) {
-    case TUploadResult::Built:
-        SetJobPayload(upload.data(), static_cast<int>(length));
-        return UPLOAD_READY;
-    case TUploadResult::TooLarge:
-        // Nothing is cut off: the user uploads part of the changes first.
-        ReportMessage(QStringLiteral("The IO Configuration changes are too large to upload at "
-                                     "once.\nPlease upload some of them, then the rest."),
-                      MK_ERROR);
-        return UPLOAD_PARTIAL;
-    case TUploadResult::NoChanges:
-    default:
+    std::vector<std::int32_t> ids;
+    const TUploadResult result =
+        FUnit->BuildIOConfigUploadPart(upload.data(), upload.size(), length, ids);
+    if (result != TUploadResult::Built && result != TUploadResult::Partial)
         return UPLOAD_NOTHING;
-    }
+    // The records that do not fit stay marked changed for the next upload.
+    SetJobPayload(upload.data(), static_cast<int>(length));
+    FUploadIds = std::move(ids);
+    FUploadIsPart = result == TUploadResult::Partial;
+    return FUploadIsPart ? UPLOAD_PARTIAL : UPLOAD_READY;
 }
 
 void TSerialThread::SaveConnectionSettings(const TConnectionSettings &settings)
@@ -529,6 +572,8 @@ void TSerialThread::StepReadSettings()
     if (FUnit->LoadSettings()) {
         FIdleConfirmed = false;
         FSFReadFailures = 0;
+        FCycleWatched = false;
+        FReloadAfterWrite = false;
         SetLinkState(LINK_JOB);
         FConnectionEvent = CONN_EVENT_CONNECTED;
     } else {
@@ -555,6 +600,7 @@ void TSerialThread::StepJob()
     FBusy = true;
     if (!PollStoreForward())
         return;
+    FCycleWatched = false;
     SetLinkState(LINK_LIVE);
     ReportStatus(QStringLiteral("Ready to take live readings."));
     Synchronize([this] { LiveTick(); });
@@ -594,6 +640,8 @@ bool TSerialThread::PollStoreForward()
     FSFReadFailures = 0;
     const int s = static_cast<std::int8_t>(raw);
     SetStoreForwardState(s);
+    if (GiveUpStalledCycle(s))
+        return true;
 
     // After every new connection the unit must once be seen idle before a
     // job runs.
@@ -667,7 +715,38 @@ bool TSerialThread::PollStoreForward()
     default:
         break;
     }
-    return s == SF_LOGGING_OFF || s == SF_ERROR;
+    // A job posted while the unit logs off waits for it to be idle and then
+    // starts its own cycle, rather than being left set with the cycle over.
+    return s == SF_ERROR || (s == SF_LOGGING_OFF && FJobCode.load() == 0);
+}
+
+bool TSerialThread::GiveUpStalledCycle(int s)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (!FCycleWatched || s != FWatchedState) {
+        FCycleWatched = true;
+        FWatchedState = s;
+        FWatchedSince = now;
+        return false;
+    }
+    if (now - FWatchedSince <= FPacing.StoreForwardStall)
+        return false;
+    // A unit that answers but never moves on (no coverage, server down)
+    // must not keep the window disabled: the job ends, the link stays open.
+    const QString state = QString::fromLatin1(StoreForwardStateName(s));
+    ReportStatus(kBrandName + QStringLiteral(" stuck in ") + state);
+    ReportMessage(QStringLiteral("The ") + kBrandName + QStringLiteral(" has stayed in ") + state +
+                      QStringLiteral(" without progress and the job has been stopped.\nThe "
+                                     "connection is still open. Please check that the signal "
+                                     "and online LED's are both on, then try again."),
+                  MK_INFORMATION);
+    FinishJob();
+    FForceSyncPending = false;
+    // The next job first sees the unit idle again.
+    FIdleConfirmed = false;
+    FCycleWatched = false;
+    FComms->WriteSFCommand(SF_IDLE);
+    return true;
 }
 
 void TSerialThread::DownloadReply()
@@ -685,97 +764,105 @@ void TSerialThread::DownloadReply()
         FParseResult = parsed;
     }
 
-    int next = SF_LOGGING_OFF;
     FForceSyncPending = false;
     const bool good = FParseResult;
+    const int job = FJobCode.load();
 
-    switch (FJobCode.load()) {
+    if (const TChainLink *link = FindChainLink(job)) {
+        const char *status = good ? link->GoodStatus : link->BadStatus;
+        if (status != nullptr)
+            ReportStatus(QString::fromLatin1(status));
+    }
+    ActOnReply(job, good);
+
+    int next = SF_LOGGING_OFF;
+    const int nextJob = NextJob(job, good);
+    if (nextJob == kChainEnds) {
+        FinishJob();
+    } else {
+        // A read of the I/O configuration chained from another job starts
+        // from an empty list, as a posted one does; its own repeats append.
+        if (nextJob == MSG_READ_IO_CONFIG && job != MSG_READ_IO_CONFIG)
+            Synchronize([this] { FUnit->ClearIOConfig(); });
+        next = SF_CONNECTING;
+        SetJob(nextJob);
+    }
+
+    FComms->WriteSFCommand(static_cast<std::uint8_t>(next));
+    PauseFor(FPacing.AfterDownload);
+}
+
+int TSerialThread::NextJob(int job, bool good) const
+{
+    const TChainLink *link = FindChainLink(job);
+    if (link == nullptr)
+        return kChainEnds;
+    switch (good ? link->AfterGood : link->AfterBad) {
+    case kMoreIOConfigOrInputTypes:
+        return FUnit->MoreIOConfigToFollow() ? MSG_READ_IO_CONFIG : MSG_READ_INPUT_TYPES;
+    case kReloadOrEnd:
+        return FReloadAfterWrite.load() ? MSG_READ_IO_CONFIG : kChainEnds;
+    case kReloadUnlessPart:
+        return FUploadIsPart ? kChainEnds : MSG_READ_UOM_INFO;
+    default:
+        return good ? link->AfterGood : link->AfterBad;
+    }
+}
+
+void TSerialThread::ActOnReply(int job, bool good)
+{
+    switch (job) {
     case MSG_READ_BASIC_INFO:
-        if (good) {
-            next = SF_CONNECTING;
-            SetJob(MSG_READ_UOM_INFO);
-        } else {
+        if (!good) {
             ReportMessage(QStringLiteral("An error has occurred.") +
                               QStringLiteral("\nCommunication with the ") + kBrandName +
                               QStringLiteral(" failed. Please restart the software"),
                           MK_INFORMATION);
-            FinishJob();
             FComms->WriteSFCommand(SF_IDLE);
         }
         break;
     case MSG_WRITE_OUTPUT:
         FForceSyncPending = true;
-        FinishJob();
-        break;
-    case MSG_READ_UOM_INFO:
-        ReportStatus(good ? QStringLiteral("UOM Info read complete")
-                          : QStringLiteral("UOM Info read error"));
-        if (FReloadAfterWrite.load()) {
-            next = SF_CONNECTING;
-            SetJob(MSG_READ_IO_CONFIG);
-        } else {
-            FinishJob();
-        }
         break;
     case MSG_LOGON:
         Synchronize([this, good] { FHost->LogonResult(good); });
-        FinishJob();
         break;
     case MSG_READ_IO_CONFIG:
-        if (good) {
-            ReportStatus(QStringLiteral("IOConfig read OK"));
-            next = SF_CONNECTING;
-            if (FUnit->MoreIOConfigToFollow()) {
-                ReportStatus(QStringLiteral("More IO Config to follow..."));
-                SetJob(MSG_READ_IO_CONFIG);
-            } else {
-                ReportStatus(QStringLiteral("All IO Config has been read"));
-                SetJob(MSG_READ_INPUT_TYPES);
-            }
-        } else {
-            ReportStatus(QStringLiteral("IOConfig read error"));
-            FinishJob();
-        }
-        break;
-    case MSG_READ_UOM_LIST:
-        next = SF_CONNECTING;
-        SetJob(MSG_READ_MODBUS_DATA);
-        break;
-    case MSG_READ_INPUT_TYPES:
-        next = SF_CONNECTING;
-        SetJob(MSG_READ_UOM_LIST);
+        if (good)
+            ReportStatus(FUnit->MoreIOConfigToFollow()
+                             ? QStringLiteral("More IO Config to follow...")
+                             : QStringLiteral("All IO Config has been read"));
         break;
     case MSG_READ_MODBUS_DATA:
-        if (FReloadAfterWrite.load()) {
-            FReloadAfterWrite = false;
+        // The end of the reload after a write: the unit syncs at its next idle.
+        if (FReloadAfterWrite.load())
             FForceSyncPending = true;
-        }
-        FinishJob();
         break;
     case MSG_WRITE_IO_CONFIG:
-        if (good) {
-            Synchronize([this] {
-                FUnit->CommitIOConfig();
-                FUnit->ClearIOConfig();
-            });
-            next = SF_CONNECTING;
-            SetJob(MSG_READ_UOM_INFO);
-            FReloadAfterWrite = true;
-        } else {
+        if (!good) {
             ReportMessage(QStringLiteral("Uploading of the IO Configuration changes has "
                                          "failed.\nPlease check that the signal and online LED's "
                                          "are still on then try again."),
                           MK_INFORMATION);
-            FinishJob();
+        } else if (FUploadIsPart) {
+            // Only the records that went are unmarked; the list stays as it
+            // is so that the next Save sends the rest.
+            Synchronize([this] { FUnit->CommitIOConfig(FUploadIds); });
+            ReportStatus(QStringLiteral("Part of the IO Configuration changes has been uploaded."));
+        } else {
+            Synchronize([this] {
+                if (FUploadIds.empty())
+                    FUnit->CommitIOConfig();
+                else
+                    FUnit->CommitIOConfig(FUploadIds);
+                FUnit->ClearIOConfig();
+            });
+            FReloadAfterWrite = true;
         }
         break;
     default:
-        FinishJob();
         break;
     }
-
-    FComms->WriteSFCommand(static_cast<std::uint8_t>(next));
-    PauseFor(FPacing.AfterDownload);
 }
 
 // ---- GUI-thread ticks ----

@@ -195,7 +195,14 @@ private:
     void StepJob();
 
     bool PollStoreForward();
+    // Gives the cycle up when the unit has stayed in state `s` for longer
+    // than the pacing's StoreForwardStall; true when it did.
+    bool GiveUpStalledCycle(int s);
     void DownloadReply();
+    // Side effects of the reply to `job` beyond the chain table.
+    void ActOnReply(int job, bool good);
+    // The job that follows a reply to `job` (0: the chain ends there).
+    int NextJob(int job, bool good) const;
     void SetStoreForwardState(int state);
 
     void LiveTick();
@@ -242,6 +249,16 @@ private:
     // Mirrors the parser's job code for readers on the other thread.
     std::atomic<int> FJobCode{0};
     int FSFReadFailures = 0;
+    // The state the unit reported last in this cycle and since when; a cycle
+    // that sees no new state for StoreForwardStall is given up.
+    bool FCycleWatched = false;
+    int FWatchedState = SF_UNKNOWN;
+    std::chrono::steady_clock::time_point FWatchedSince{};
+    // The IOIDs in the last upload payload, and whether it carried only part
+    // of the changes (GUI thread only: set by PrepareIOConfigUpload, used by
+    // the synchronised commit after the write).
+    std::vector<std::int32_t> FUploadIds;
+    bool FUploadIsPart = false;
     // Set when the engine is being destroyed; wakes the worker's pauses.
     std::atomic<bool> FEnding{false};
     std::mutex FWakeLock;

@@ -50,6 +50,9 @@ bool Exchange(Port &port, int32_t timeout, uint8_t command, const uint8_t *paylo
     if (length == 0)
         return false;
     const auto ms = static_cast<uint32_t>(timeout > 0 ? timeout : 0);
+    // The unit speaks only when spoken to: whatever waits now is a reply
+    // that came after its exchange gave up, and must not answer this one.
+    port.DiscardInput();
     const int32_t written = port.WriteBytes(frame.data(), length, ms);
     if (checkWrite && written != 0)
         return false;
@@ -93,6 +96,7 @@ bool Send(Port &port, int32_t timeout, uint8_t command, const uint8_t *payload,
     if (length == 0)
         return false;
     const auto ms = static_cast<uint32_t>(timeout > 0 ? timeout : 0);
+    port.DiscardInput(); // a late reply, as above
     port.WriteBytes(frame.data(), length, ms);
     if (port.ReadBytes(frame.data(), 1, ms) != 0)
         return false;

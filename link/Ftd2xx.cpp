@@ -7,6 +7,8 @@
 #include <map>
 #include <mutex>
 
+#include <sys/ioctl.h>
+
 #include "Ttydevice.h"
 
 namespace fs = std::filesystem;
@@ -63,6 +65,17 @@ std::string Trim(const std::string &s)
     return s.substr(b, e - b + 1);
 }
 
+// A numeric sysfs attribute in the given base; `fallback` if missing or not
+// a number.
+int ReadNumberAttribute(const fs::path &file, int base, int fallback)
+{
+    try {
+        return std::stoi(Trim(ReadAttribute(file)), nullptr, base);
+    } catch (...) {
+        return fallback;
+    }
+}
+
 std::vector<Ftd2xx::TBridge> KernelBridges(const std::string &sysfsRoot, const std::string &devRoot)
 {
     std::vector<Ftd2xx::TBridge> bridges;
@@ -84,20 +97,8 @@ std::vector<Ftd2xx::TBridge> KernelBridges(const std::string &sysfsRoot, const s
             continue;
         // The product string exactly as the device reports it.
         std::string description = ReadAttribute(usbDir / "product");
-        int interfaces = 1;
-        try {
-            interfaces = std::stoi(Trim(ReadAttribute(usbDir / "bNumInterfaces")));
-        } catch (...) {
-            interfaces = 1;
-        }
-        if (interfaces > 1) {
-            int channel = 0;
-            try {
-                channel =
-                    std::stoi(Trim(ReadAttribute(interfaceDir / "bInterfaceNumber")), nullptr, 16);
-            } catch (...) {
-                channel = 0;
-            }
+        if (ReadNumberAttribute(usbDir / "bNumInterfaces", 10, 1) > 1) {
+            const int channel = ReadNumberAttribute(interfaceDir / "bInterfaceNumber", 16, 0);
             if (channel >= 0 && channel < 26)
                 description += std::string(" ") + static_cast<char>('A' + channel);
         }
@@ -117,6 +118,19 @@ bool Lookup(FT_HANDLE handle, TDevice &device)
         return false;
     }
     device = it->second;
+    return true;
+}
+
+// Runs `op` on the device's descriptor; a failing op sets the I/O error.
+template <typename Op> bool OnDevice(FT_HANDLE handle, Op op)
+{
+    TDevice d;
+    if (!Lookup(handle, d))
+        return false;
+    if (!op(d.Fd)) {
+        t_lastError = kErrorIO;
+        return false;
+    }
     return true;
 }
 
@@ -221,26 +235,14 @@ bool FT_W32_WriteFile(FT_HANDLE handle, const void *buffer, uint32_t toWrite, ui
 
 bool FT_W32_GetCommState(FT_HANDLE handle, FTDCB *state)
 {
-    TDevice d;
-    if (!Lookup(handle, d) || state == nullptr)
-        return false;
-    if (!ttydevice::GetState(d.Fd, *state)) {
-        t_lastError = kErrorIO;
-        return false;
-    }
-    return true;
+    return state != nullptr &&
+           OnDevice(handle, [state](int fd) { return ttydevice::GetState(fd, *state); });
 }
 
 bool FT_W32_SetCommState(FT_HANDLE handle, const FTDCB *state)
 {
-    TDevice d;
-    if (!Lookup(handle, d) || state == nullptr)
-        return false;
-    if (!ttydevice::SetState(d.Fd, *state)) {
-        t_lastError = kErrorIO;
-        return false;
-    }
-    return true;
+    return state != nullptr &&
+           OnDevice(handle, [state](int fd) { return ttydevice::SetState(fd, *state); });
 }
 
 bool FT_W32_SetCommTimeouts(FT_HANDLE handle, const FTTIMEOUTS *timeouts)
@@ -258,16 +260,27 @@ bool FT_W32_SetCommTimeouts(FT_HANDLE handle, const FTTIMEOUTS *timeouts)
     return true;
 }
 
-bool FT_W32_PurgeComm(FT_HANDLE handle, uint32_t /*flags*/)
+bool FT_W32_PurgeComm(FT_HANDLE handle, uint32_t flags)
+{
+    // The receive queue alone is flushed between exchanges; anything else
+    // flushes both.
+    const bool inputOnly = (flags & (FT_PURGE_RX | FT_PURGE_TX)) == FT_PURGE_RX;
+    return OnDevice(handle, [inputOnly](int fd) {
+        std::size_t discarded = 0;
+        return inputOnly ? ttydevice::DiscardInput(fd, discarded) : ttydevice::Purge(fd);
+    });
+}
+
+FT_STATUS FT_GetQueueStatus(FT_HANDLE handle, uint32_t *rxBytes)
 {
     TDevice d;
-    if (!Lookup(handle, d))
-        return false;
-    if (!ttydevice::Purge(d.Fd)) {
-        t_lastError = kErrorIO;
-        return false;
-    }
-    return true;
+    if (rxBytes == nullptr || !Lookup(handle, d))
+        return FT_INVALID_PARAMETER;
+    int waiting = 0;
+    if (::ioctl(d.Fd, FIONREAD, &waiting) != 0)
+        return FT_OTHER_ERROR;
+    *rxBytes = waiting > 0 ? static_cast<uint32_t>(waiting) : 0;
+    return FT_OK;
 }
 
 uint32_t FT_W32_GetLastError(FT_HANDLE /*handle*/)

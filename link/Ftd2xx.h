@@ -58,7 +58,10 @@ bool FT_W32_WriteFile(FT_HANDLE handle, const void *buffer, uint32_t toWrite, ui
 bool FT_W32_GetCommState(FT_HANDLE handle, FTDCB *state);
 bool FT_W32_SetCommState(FT_HANDLE handle, const FTDCB *state);
 bool FT_W32_SetCommTimeouts(FT_HANDLE handle, const FTTIMEOUTS *timeouts);
+// FT_PURGE_RX alone flushes the receive queue only; otherwise both queues.
 bool FT_W32_PurgeComm(FT_HANDLE handle, uint32_t flags);
+// Bytes waiting in the receive queue.
+FT_STATUS FT_GetQueueStatus(FT_HANDLE handle, uint32_t *rxBytes);
 // The last error of this thread's most recent call.
 uint32_t FT_W32_GetLastError(FT_HANDLE handle);
 

@@ -71,6 +71,19 @@ int32_t TFTDIPort::Purge()
     return FT_W32_PurgeComm(FHandle, FT_PURGE_TX | FT_PURGE_RX) ? PortOK : PortErrorIO;
 }
 
+int32_t TFTDIPort::DiscardInput()
+{
+    if (!IsOpen())
+        return PortErrorNotOpen;
+    uint32_t waiting = 0;
+    if (FT_GetQueueStatus(FHandle, &waiting) != FT_OK)
+        waiting = 0;
+    if (!FT_W32_PurgeComm(FHandle, FT_PURGE_RX))
+        return PortErrorIO;
+    FDiscardedInput += waiting;
+    return PortOK;
+}
+
 int32_t TFTDIPort::WriteBytes(const uint8_t *buffer, uint32_t count, uint32_t timeoutMs)
 {
     if (!IsOpen())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "Ftd2xx.h"
@@ -26,6 +27,10 @@ public:
     int32_t SetLineParameters(int32_t baudRate, int32_t dataBits, int32_t stopBits, int32_t parity,
                               int32_t flowMode);
     int32_t Purge();
+    // Throws away whatever waits in the receive queue (bytes of a reply that
+    // came too late); they are added to DiscardedInputBytes.
+    int32_t DiscardInput();
+    uint64_t DiscardedInputBytes() const { return FDiscardedInput.load(); }
     int32_t WriteBytes(const uint8_t *buffer, uint32_t count, uint32_t timeoutMs);
     int32_t ReadBytes(uint8_t *buffer, uint32_t count, uint32_t timeoutMs);
 
@@ -43,4 +48,5 @@ protected:
     FT_HANDLE FHandle = FT_INVALID_HANDLE_VALUE;
     FTTIMEOUTS FTimeouts{};
     FTDCB FSavedSettings{};
+    std::atomic<uint64_t> FDiscardedInput{0};
 };

@@ -16,6 +16,12 @@ struct TPacing {
     ms LiveTimer{1100};       // live-value reading tick (GUI thread)
     ms SignalTimer{1000};     // signal strength tick (GUI thread)
     ms SignalRepeat{115000};  // signal monitoring switch-on repeat
+    // How long one store-and-forward cycle may see the unit in the same
+    // state before the job is given up: 120 worker steps. The unit's modem
+    // may take up to a minute to attach and open its GPRS session under poor
+    // coverage, and a GPRS round trip to the server takes seconds, so a
+    // sound unit always moves on well inside it.
+    ms StoreForwardStall{120000};
 
     static TPacing Production() { return TPacing{}; }
 
@@ -32,6 +38,7 @@ struct TPacing {
         p.LiveTimer = s(p.LiveTimer);
         p.SignalTimer = s(p.SignalTimer);
         p.SignalRepeat = s(p.SignalRepeat);
+        p.StoreForwardStall = s(p.StoreForwardStall);
         return p;
     }
 };

@@ -67,6 +67,16 @@ int32_t TSerialPort::Purge()
     return ttydevice::Purge(FHandle) ? PortOK : PortErrorIO;
 }
 
+int32_t TSerialPort::DiscardInput()
+{
+    if (!IsOpen())
+        return PortErrorNotOpen;
+    std::size_t discarded = 0;
+    const bool ok = ttydevice::DiscardInput(FHandle, discarded);
+    FDiscardedInput += discarded;
+    return ok ? PortOK : PortErrorIO;
+}
+
 int32_t TSerialPort::WriteBytes(const uint8_t *buffer, uint32_t count, uint32_t timeoutMs)
 {
     if (!IsOpen())

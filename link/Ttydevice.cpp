@@ -159,6 +159,17 @@ bool Purge(int fd)
     return fd >= 0 && ::tcflush(fd, TCIOFLUSH) == 0;
 }
 
+bool DiscardInput(int fd, std::size_t &discarded)
+{
+    discarded = 0;
+    if (fd < 0)
+        return false;
+    int waiting = 0;
+    if (::ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0)
+        discarded = static_cast<std::size_t>(waiting);
+    return ::tcflush(fd, TCIFLUSH) == 0;
+}
+
 bool ApplyLineParameters(termios &state, int32_t baud, int32_t dataBits, int32_t stopBits,
                          int32_t parity, int32_t flow)
 {

@@ -33,6 +33,10 @@ bool SetState(int fd, const termios &state);
 // Discards both queues.
 bool Purge(int fd);
 
+// Discards the receive queue only; `discarded` is the count of bytes that
+// were waiting in it.
+bool DiscardInput(int fd, std::size_t &discarded);
+
 // Fills `state` for the given line parameters in raw mode. Returns false for
 // a value out of range, leaving `state` as it was.
 bool ApplyLineParameters(termios &state, int32_t baud, int32_t dataBits, int32_t stopBits,

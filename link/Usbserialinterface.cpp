@@ -47,6 +47,11 @@ bool TUSBSerialInterface::IsOpen() const
     return FUseUSB ? FUsbFramer->IsOpen() : FComFramer.IsOpen();
 }
 
+uint64_t TUSBSerialInterface::DiscardedInputBytes() const
+{
+    return FUsbFramer->DiscardedInputBytes() + FComFramer.DiscardedInputBytes();
+}
+
 bool TUSBSerialInterface::Query(uint8_t command, uint8_t *reply, int32_t &replyLength)
 {
     if (IsAborted())

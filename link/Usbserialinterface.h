@@ -57,6 +57,10 @@ public:
                                   uint8_t *reply, int32_t &replyLength);
     virtual bool Send(uint8_t command, const uint8_t *payload, uint32_t payloadLength);
 
+    // Bytes thrown away before requests on both framers since the interface
+    // was made: replies that arrived after their exchange gave up.
+    uint64_t DiscardedInputBytes() const;
+
     TFTDIPacket &UsbFramer() { return *FUsbFramer; }
     TSerialPacket &ComFramer() { return FComFramer; }
 

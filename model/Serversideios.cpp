@@ -1,5 +1,7 @@
 #include "Serversideios.h"
 
+#include <algorithm>
+
 #include "Errormanager.h"
 
 #include <QHeaderView>
@@ -254,18 +256,50 @@ TUploadResult TServerSideIOs::BuildUpload(uint8_t *dst, std::size_t capacity,
     // and a half payload is never sent.
     if (dst == nullptr || total > capacity)
         return TUploadResult::TooLarge;
+    std::vector<int32_t> sent;
+    return BuildUploadPart(dst, capacity, length, sent);
+}
+
+TUploadResult TServerSideIOs::BuildUploadPart(uint8_t *dst, std::size_t capacity,
+                                              std::size_t &length,
+                                              std::vector<int32_t> &sentIds) const
+{
+    length = 0;
+    sentIds.clear();
+    bool leftOver = false;
     for (const auto &record : FItems) {
+        const std::size_t size = record->UploadRecordSize();
+        if (size == 0)
+            continue;
+        // Records go in list order: the first that does not fit ends the
+        // part, so the next upload carries the rest in order.
+        if (leftOver || dst == nullptr || size > capacity - length) {
+            leftOver = true;
+            continue;
+        }
         std::size_t n = 0;
-        if (record->BuildUploadRecord(dst + length, capacity - length, n))
+        if (record->BuildUploadRecord(dst + length, capacity - length, n)) {
             length += n;
+            sentIds.push_back(record->IOID());
+        }
     }
-    return TUploadResult::Built;
+    if (!leftOver)
+        return sentIds.empty() ? TUploadResult::NoChanges : TUploadResult::Built;
+    return sentIds.empty() ? TUploadResult::TooLarge : TUploadResult::Partial;
 }
 
 void TServerSideIOs::ClearChanged()
 {
     for (const auto &record : FItems)
         record->SetChanged(false);
+    Refresh();
+}
+
+void TServerSideIOs::ClearChanged(const std::vector<int32_t> &ioIds)
+{
+    for (const auto &record : FItems)
+        if (std::find(ioIds.begin(), ioIds.end(), record->IOID()) != ioIds.end())
+            record->SetChanged(false);
     Refresh();
 }
 

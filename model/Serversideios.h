@@ -20,6 +20,7 @@ enum class TUploadResult {
     NoChanges, // no record is changed; nothing written
     Built,     // the payload of all changed records is in the buffer
     TooLarge,  // the changed records do not fit the buffer; nothing written
+    Partial,   // the changed records that fit are written; the others are not
 };
 
 // The I/O configuration as the server holds it, shown in the configuration
@@ -79,8 +80,17 @@ public:
     // The upload payload: the upload records of every changed record in list
     // order, written to dst only when all of them fit in capacity.
     TUploadResult BuildUpload(uint8_t *dst, std::size_t capacity, std::size_t &length) const;
+    // As many changed records as fit in capacity, in list order up to the
+    // first that does not fit; `sentIds` receives the IOIDs of those written.
+    // Built when all of them fit, Partial when some are left over, TooLarge
+    // when not even the first fits.
+    TUploadResult BuildUploadPart(uint8_t *dst, std::size_t capacity, std::size_t &length,
+                                  std::vector<int32_t> &sentIds) const;
     // Clears every Changed flag (after a successful upload), then Refresh.
     void ClearChanged();
+    // Clears the Changed flag of the records with these IOIDs only (after a
+    // successful upload of part of the changes), then Refresh.
+    void ClearChanged(const std::vector<int32_t> &ioIds);
 
     // Double-click on the configuration view: the edit dialog for a logged-on
     // user, otherwise the logon dialog. Nothing for the empty last row.

@@ -433,9 +433,20 @@ TUploadResult TZelvo::BuildIOConfigUpload(uint8_t *dst, std::size_t capacity, st
     return ServerIOs->BuildUpload(dst, capacity, length);
 }
 
+TUploadResult TZelvo::BuildIOConfigUploadPart(uint8_t *dst, std::size_t capacity,
+                                              std::size_t &length, std::vector<int32_t> &sentIds)
+{
+    return ServerIOs->BuildUploadPart(dst, capacity, length, sentIds);
+}
+
 void TZelvo::CommitIOConfig()
 {
     ServerIOs->ClearChanged();
+}
+
+void TZelvo::CommitIOConfig(const std::vector<int32_t> &sentIds)
+{
+    ServerIOs->ClearChanged(sentIds);
 }
 
 void TZelvo::ClearIOConfig()

@@ -112,7 +112,13 @@ public:
     // The same into a caller's buffer of `capacity` bytes. Only Built writes
     // anything; TooLarge tells the caller that the changes do not fit.
     TUploadResult BuildIOConfigUpload(uint8_t *dst, std::size_t capacity, std::size_t &length);
+    // The changed records that fit `capacity` (TServerSideIOs::BuildUploadPart).
+    TUploadResult BuildIOConfigUploadPart(uint8_t *dst, std::size_t capacity, std::size_t &length,
+                                          std::vector<int32_t> &sentIds);
     void CommitIOConfig();
+    // Marks the records with these IOIDs as uploaded; the others keep their
+    // changes.
+    void CommitIOConfig(const std::vector<int32_t> &sentIds);
     void ClearIOConfig();
     bool MoreIOConfigToFollow() const { return MoreToFollow; }
 

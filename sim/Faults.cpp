@@ -38,6 +38,7 @@ constexpr Switch kSwitches[] = {
     {"line-speed", FaultKind::LineSpeed, ArgKind::None, ArgType::Count},
     {"server-refuses", FaultKind::ServerRefuses, ArgKind::Optional, ArgType::Message},
     {"server-bad-checksum", FaultKind::ServerBadChecksum, ArgKind::Optional, ArgType::Message},
+    {"late-reply", FaultKind::LateReply, ArgKind::Required, ArgType::Count},
 };
 
 bool ParseCount(const std::string &text, long *out)

@@ -26,6 +26,7 @@ enum class FaultKind {
     LineSpeed,          // line-speed: pace bytes as 19200 baud 8N2 would
     ServerRefuses,      // server-refuses[=MSG]: one-byte error reply
     ServerBadChecksum,  // server-bad-checksum[=MSG]: reply with a wrong checksum
+    LateReply,          // late-reply=MS: answer MS milliseconds after the request
 };
 
 struct Fault {

@@ -57,6 +57,7 @@ public:
     const Bytes &Settings() const { return settings_; }
     int SfState() const { return state_; }
     void ForceSfState(int s, Clock::time_point now);
+    void SetSfStepMs(int ms) { opt_.sfStepMs = ms; }
     const Bytes &LastExternalStream() const { return extStream_; }
     Bytes ReadErrorBits(Clock::time_point now) const;
     Bytes WriteErrorBits() const;

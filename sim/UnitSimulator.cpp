@@ -162,6 +162,7 @@ void UnitSimulator::Impl::OnFrame(const Bytes &frame, Clock::time_point firstByt
     const std::string name = CommandName(command);
     Bytes out;
     bool paced = false;
+    int lateMs = 0;
     long n = 0;
     {
         std::lock_guard<std::mutex> g(mu);
@@ -177,6 +178,9 @@ void UnitSimulator::Impl::OnFrame(const Bytes &frame, Clock::time_point firstByt
             return;
         }
         paced = faults.Armed(FaultKind::LineSpeed, -1, n);
+        if (const int late = faults.ArmedArg(FaultKind::LateReply, n);
+            late >= 0 && faults.Hit(FaultKind::LateReply, late, n))
+            lateMs = late;
         Reply r;
         if (Xor(frame.data(), frame.size() - 1) != frame.back()) {
             r = Reply::Nack(command);
@@ -203,6 +207,15 @@ void UnitSimulator::Impl::OnFrame(const Bytes &frame, Clock::time_point firstByt
     std::string what = name;
     if (out.size() == 1 && out[0] == 0x00)
         what += " (refused)";
+    if (lateMs > 0) {
+        // Answers after the given delay, as a slow unit does; the tool may
+        // have given up on this request and sent the next one meanwhile.
+        Trace("        (answer held back " + std::to_string(lateMs) + " ms)");
+        const auto until = Clock::now() + std::chrono::milliseconds(lateMs);
+        while (!stopping.load() && Clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        firstByte = Clock::now();
+    }
     TraceFrame(n, "<-", out, what);
     // A real line needs time for the request to arrive before the unit answers.
     Write(out, paced, firstByte + kByteTime * long(frame.size()));
@@ -372,6 +385,12 @@ int UnitSimulator::SfState() const
 {
     ZSIM_UNIT_OR(sf::Idle);
     return d->unit->SfState();
+}
+
+void UnitSimulator::SetSfStepMs(int ms)
+{
+    ZSIM_UNIT_OR();
+    d->unit->SetSfStepMs(ms);
 }
 
 void UnitSimulator::SetSfState(int state)

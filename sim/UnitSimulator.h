@@ -100,9 +100,10 @@ public:
     void ClearFaults();
 
     // Inspection (thread-safe).
-    std::vector<uint8_t> SettingsBlock() const;            // the 313 bytes as the unit holds them
-    int SfState() const;                                   // current store-and-forward state code
-    void SetSfState(int state);                            // puts the unit in a state (tests)
+    std::vector<uint8_t> SettingsBlock() const; // the 313 bytes as the unit holds them
+    int SfState() const;                        // current store-and-forward state code
+    void SetSfState(int state);                 // puts the unit in a state (tests)
+    void SetSfStepMs(int ms); // changes the automatic step time from now on (tests)
     std::vector<uint8_t> LastReplyData(uint8_t cmd) const; // data bytes of the last reply to cmd
     std::vector<uint8_t> LastLiveValues() const;      // data of the last CMD_READ_LIVE_VALUES reply
     std::vector<uint8_t> LastExternalStream() const;  // the whole value stream of the last cycle

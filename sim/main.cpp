@@ -28,6 +28,7 @@ const char kUsage[] =
     "                             garbage-before-reply[=CMD] silent silent-after=N drop-block=K\n"
     "                             drop-read-block=K sf-error[=STATE] sf-stuck=STATE old-firmware\n"
     "                             line-speed server-refuses[=MSG] server-bad-checksum[=MSG]\n"
+    "                             late-reply=MS\n"
     "  --trace                    print each request and reply in hex\n";
 
 int ToInt(const std::string &s, bool *ok)

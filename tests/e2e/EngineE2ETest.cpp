@@ -22,6 +22,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <set>
 #include <streambuf>
 
 namespace
@@ -616,6 +617,236 @@ TEST_P(EngineE2E, SFUnknown_DropsJobAndAsksIdle_CycleGoesOnToIdle)
                            "online are both on and Server is flashing then please try again."));
     EXPECT_TRUE(LogInOrder({"Zelvo idle", "Ready to take live readings."}));
     EXPECT_EQ(sim->SfState(), SF_IDLE);
+}
+
+// ---- a slower unit ----
+
+// The simulator's own step time between automatic store-and-forward states.
+constexpr int kDefaultSfStepMs = 1500;
+
+TEST_P(EngineE2E, JobPostedWhileUnitLogsOff_WaitsForIdleAndRunsOnce)
+{
+    StartSim();
+    MakeEngine();
+    Connect();
+    // A unit at its default pace is still logging off when the next button
+    // is pressed.
+    sim->SetSfStepMs(kDefaultSfStepMs);
+    sim->SetSfState(SF_LOGGING_OFF);
+    const std::size_t before = sim->ServerMessages().size();
+    const int tabsBefore = host.TabsEnabledCount();
+    engine->SetActive(false);
+    engine->PostJob(MSG_READ_SNAPSHOT);
+    engine->SetActive(true);
+    ASSERT_TRUE(Until([&] { return sim->SfState() != SF_LOGGING_OFF; })) << Diagnostics();
+    sim->SetSfStepMs(static_cast<int>(pacing.WorkerStep.count()));
+    ASSERT_TRUE(Until([&] { return Settled(); })) << Diagnostics();
+
+    std::vector<int> types = MessageTypes();
+    types.erase(types.begin(), types.begin() + static_cast<long>(before));
+    EXPECT_EQ(types, std::vector<int>{MSG_READ_SNAPSHOT});
+    EXPECT_GT(host.TabsEnabledCount(), tabsBefore);
+    EXPECT_TRUE(LogInOrder({"Start retrieving the latest snapshot.", "Logging off.", "Zelvo idle.",
+                            "Waiting for download.", "Ready to take live readings."}))
+        << Log().join(" | ").toStdString();
+}
+
+TEST_P(EngineE2E, ReloadAfterWriteFailsHalfWay_FlagEndsWithChain_NextJobRunsAlone)
+{
+    StartSim();
+    MakeEngine();
+    Connect();
+    RunJob(MSG_READ_IO_CONFIG);
+    TServerSideIOs &ios = engine->Unit()->ServerSideIOs();
+    ASSERT_GT(static_cast<int>(sim->IoConfiguration().size()), 20) << "needs two parts";
+    ios.Item(0)->SetFriendlyName("Pump room west");
+    ios.Item(0)->SetChanged(true);
+    ASSERT_EQ(engine->PrepareIOConfigUpload(), UPLOAD_READY);
+
+    // The write goes through; the re-read fails after its first part.
+    engine->SetActive(false);
+    engine->PostJob(MSG_WRITE_IO_CONFIG);
+    engine->SetActive(true);
+    ASSERT_TRUE(Until([&] { return engine->JobCode() == MSG_READ_IO_CONFIG && ios.Count() > 0; }))
+        << Diagnostics();
+    ASSERT_TRUE(sim->AddFault("server-refuses=MSG_READ_IO_CONFIG,once"));
+    ASSERT_TRUE(Until([&] { return Settled(); })) << Diagnostics();
+    EXPECT_TRUE(Log().contains("IOConfig read error"));
+    EXPECT_FALSE(engine->ReloadAfterWrite());
+
+    // The live-readings button runs job 6 and nothing else.
+    const std::size_t before = sim->ServerMessages().size();
+    RunJob(MSG_READ_UOM_INFO);
+    std::vector<int> types = MessageTypes();
+    types.erase(types.begin(), types.begin() + static_cast<long>(before));
+    EXPECT_EQ(types, std::vector<int>{MSG_READ_UOM_INFO});
+    EXPECT_FALSE(engine->ForceSyncPending());
+
+    // A full read afterwards shows every record once.
+    RunJob(MSG_READ_IO_CONFIG);
+    std::set<std::int32_t> ids;
+    for (int i = 0; i < ios.Count(); ++i)
+        EXPECT_TRUE(ids.insert(ios.Item(i)->IOID()).second) << "twice: " << ios.Item(i)->IOID();
+    EXPECT_EQ(ios.Count(), static_cast<int>(sim->IoConfiguration().size()));
+}
+
+TEST_P(EngineE2E, ChangesTooLargeForOneUpload_SentInTwoParts_RestStaysMarked)
+{
+    StartSim();
+    MakeEngine();
+    Connect();
+    RunJob(MSG_READ_IO_CONFIG);
+    TServerSideIOs &ios = engine->Unit()->ServerSideIOs();
+    // Every record with a name of 255 characters: 266 bytes each.
+    const int records = ios.Count();
+    ASSERT_GT(records * 266, TSerialThread::ReplyBufferSize) << "needs two uploads";
+    auto longName = [](int i) { return QString::number(i).rightJustified(255, QLatin1Char('n')); };
+    for (int i = 0; i < records; ++i) {
+        ios.Item(i)->SetFriendlyName(longName(i));
+        ios.Item(i)->SetChanged(true);
+    }
+    auto nameOnServer = [&](std::int32_t id) {
+        for (const auto &r : sim->IoConfiguration())
+            if (r.id == id)
+                return QString::fromStdString(r.name);
+        return QString();
+    };
+
+    ASSERT_EQ(engine->PrepareIOConfigUpload(), UPLOAD_PARTIAL);
+    const std::size_t before = sim->ServerMessages().size();
+    RunJob(MSG_WRITE_IO_CONFIG);
+    // The first part reached the server; the rest is still marked and the
+    // list was not thrown away.
+    ASSERT_EQ(ios.Count(), records);
+    int sent = 0;
+    for (int i = 0; i < records; ++i) {
+        const bool there = nameOnServer(ios.Item(i)->IOID()) == longName(i);
+        EXPECT_EQ(ios.Item(i)->Changed(), !there) << i;
+        sent += there ? 1 : 0;
+    }
+    EXPECT_GT(sent, 0);
+    EXPECT_LT(sent, records);
+    std::vector<int> types = MessageTypes();
+    types.erase(types.begin(), types.begin() + static_cast<long>(before));
+    EXPECT_EQ(types, std::vector<int>{MSG_WRITE_IO_CONFIG});
+
+    // The second Save sends the rest and the list is read back.
+    ASSERT_EQ(engine->PrepareIOConfigUpload(), UPLOAD_READY);
+    RunJob(MSG_WRITE_IO_CONFIG);
+    ASSERT_EQ(ios.Count(), records);
+    for (int i = 0; i < records; ++i) {
+        EXPECT_EQ(nameOnServer(ios.Item(i)->IOID()), ios.Item(i)->FriendlyName()) << i;
+        EXPECT_EQ(ios.Item(i)->FriendlyName().size(), 255) << i;
+        EXPECT_FALSE(ios.Item(i)->Changed()) << i;
+    }
+    EXPECT_EQ(engine->PrepareIOConfigUpload(), UPLOAD_NOTHING);
+    for (const auto &m : host.Messages())
+        EXPECT_FALSE(m.Text.contains("too large")) << m.Text.toStdString();
+    EXPECT_FALSE(HasMessage("Uploading of the IO Configuration changes has failed.\nPlease check "
+                            "that the signal and online LED's are still on then try again."));
+}
+
+TEST_P(EngineE2E, LateReply_SessionRecoversAtTheNextExchange)
+{
+    StartSim();
+    MakeEngine();
+    Connect();
+    engine->SetActive(false);
+    ASSERT_TRUE(Until([&] { return !engine->IsStepInProgress(); }));
+    pacing.UsbFrameTimeout = kSilentFrameTimeout;
+    pacing.ComFrameTimeout = kSilentFrameTimeout;
+    engine->Comms()->SetPacing(pacing);
+    // The first request of the job is answered well after its time-out.
+    ASSERT_TRUE(
+        sim->AddFault("late-reply=" + std::to_string(3 * kSilentFrameTimeout.count()) + ",once"));
+    engine->PostJob(MSG_READ_IO_CONFIG);
+    engine->SetActive(true);
+    ASSERT_TRUE(Until([&] { return engine->IsBusy(); })) << Diagnostics();
+    ASSERT_TRUE(Until([&] { return Settled(); })) << Diagnostics();
+
+    EXPECT_NE(traceBuffer.Text().find("answer held back"), std::string::npos);
+    EXPECT_TRUE(LogInOrder({"All IO Config has been read", "Ready to take live readings."}))
+        << Log().join(" | ").toStdString();
+    EXPECT_EQ(engine->Unit()->ServerSideIOs().Count(),
+              static_cast<int>(sim->IoConfiguration().size()));
+    EXPECT_TRUE(engine->HasModbusData());
+    EXPECT_EQ(host.DisconnectedCount(), 0);
+    EXPECT_TRUE(host.Messages().empty()) << Diagnostics();
+}
+
+TEST_P(EngineE2E, UnitStuckInEachPhase_JobEndsNamingTheState_LinkStaysOpen)
+{
+    pacing.StoreForwardStall = 1000ms;
+    StartSim();
+    MakeEngine();
+    Connect();
+    struct TPhase {
+        int State;
+        bool SetBeforePosting; // the unit is put in the state before the job
+    };
+    const TPhase phases[] = {
+        {SF_IDLE, false},      {SF_CONNECTING, false},  {SF_PROCESSING, false},
+        {SF_UPLOADING, false}, {SF_DOWNLOADING, false}, {SF_LOGGING_OFF, true},
+    };
+    for (const TPhase &phase : phases) {
+        const std::string name = StoreForwardStateName(phase.State);
+        SCOPED_TRACE(name);
+        const int tabsBefore = host.TabsEnabledCount();
+        const std::size_t messagesBefore = host.Messages().size();
+        ASSERT_TRUE(sim->AddFault("sf-stuck=" + name));
+        engine->SetActive(false);
+        if (phase.SetBeforePosting)
+            sim->SetSfState(phase.State);
+        engine->PostJob(MSG_READ_UOM_INFO);
+        engine->SetActive(true);
+        ASSERT_TRUE(Until([&] { return engine->IsBusy(); })) << Diagnostics();
+        ASSERT_TRUE(Until([&] { return Settled(); })) << Diagnostics();
+        EXPECT_EQ(sim->SfState(), phase.State);
+        ASSERT_EQ(host.Messages().size(), messagesBefore + 1) << Diagnostics();
+        EXPECT_TRUE(host.Messages().back().Text.contains(QString::fromStdString(name)))
+            << host.Messages().back().Text.toStdString();
+        EXPECT_GT(host.TabsEnabledCount(), tabsBefore);
+        EXPECT_EQ(host.DisconnectedCount(), 0);
+        EXPECT_TRUE(Log().contains(QString::fromStdString("Zelvo stuck in " + name)));
+        sim->ClearFaults();
+        sim->SetSfState(SF_IDLE);
+    }
+    // The link is still open and the next job runs normally.
+    const std::size_t before = sim->ServerMessages().size();
+    RunJob(MSG_READ_SNAPSHOT);
+    EXPECT_EQ(sim->ServerMessages().size(), before + 1);
+    EXPECT_EQ(sim->ServerMessages().back().type, MSG_READ_SNAPSHOT);
+}
+
+TEST_P(EngineE2E, UnitNeverIdleAfterConnecting_FirstJobEnds_AtDefaultStepTimeProcessingToo)
+{
+    StartSim({"sf-stuck=SF_PROCESSING"});
+    sim->SetSfState(SF_PROCESSING);
+    MakeEngine();
+    engine->SetActive(true);
+    engine->StartConnect();
+    ASSERT_TRUE(Until([&] { return Settled() && host.ConnectedCount() == 1; })) << Diagnostics();
+    EXPECT_TRUE(LogInOrder({"Waiting for Zelvo to Idle", "Zelvo stuck in SF_PROCESSING"}));
+    EXPECT_TRUE(sim->ServerMessages().empty());
+    EXPECT_EQ(host.DisconnectedCount(), 0);
+
+    // At the unit's own pace a sound cycle never trips the bound (a state
+    // lasts 1.5 s, the bound is several times that); a unit stuck in
+    // SF_PROCESSING does.
+    sim->ClearFaults();
+    sim->SetSfStepMs(kDefaultSfStepMs);
+    sim->SetSfState(SF_IDLE);
+    ASSERT_GT(pacing.StoreForwardStall.count(), 2 * kDefaultSfStepMs);
+    const std::size_t messages = host.Messages().size();
+    RunJob(MSG_READ_UOM_INFO);
+    EXPECT_EQ(host.Messages().size(), messages) << Diagnostics();
+    EXPECT_TRUE(engine->HasUOMs());
+    ASSERT_TRUE(sim->AddFault("sf-stuck=SF_PROCESSING"));
+    RunJob(MSG_READ_SNAPSHOT);
+    ASSERT_FALSE(host.Messages().empty());
+    EXPECT_TRUE(host.Messages().back().Text.contains("SF_PROCESSING"));
+    EXPECT_EQ(host.DisconnectedCount(), 0);
+    EXPECT_EQ(engine->LinkState(), LINK_LIVE);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModels, EngineE2E,

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <numeric>
 
 namespace
@@ -25,7 +27,11 @@ protected:
         CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
         auto owned = std::make_unique<TFakeComms>();
         comms = owned.get();
-        engine = std::make_unique<TSerialThread>(&host, TPacing::Shrunk(1000), std::move(owned));
+        TPacing pacing = TPacing::Shrunk(1000);
+        // Scripted steps follow no clock: a slow machine must not make a
+        // state look stuck.
+        pacing.StoreForwardStall = std::chrono::hours(1);
+        engine = std::make_unique<TSerialThread>(&host, pacing, std::move(owned));
         comms->Always(CMD_WRITE_SF_COMMAND, {});
     }
     ~SerialThreadTest() override

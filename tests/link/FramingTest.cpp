@@ -169,6 +169,43 @@ TEST_P(Framing, Send_ReplyCarryingData_FailsAndLeavesRestUnread)
     EXPECT_EQ(NextQueuedByte(), 0x01); // the length byte of that reply
 }
 
+TEST_P(Framing, BytesWaitingBeforeARequest_AreDiscardedAndCounted_EveryShape)
+{
+    // The first reply is followed by the bytes of a late one; the next
+    // exchange, of each shape, must read its own reply and not those.
+    const Bytes stale = DataReply(0x15, {0x07});
+    const uint8_t payload = 0x01;
+    uint64_t expected = link.DiscardedInputBytes();
+    int served = 0;
+    for (int shape = 0; shape < 3; ++shape) {
+        SCOPED_TRACE(shape);
+        peer.Stop();
+        served = 0;
+        peer.Start([&](const TRequest &r) {
+            Bytes out = r.Command == 0x16 ? AckReply() : DataReply(r.Command, {0x05});
+            if (served++ == 0)
+                out.insert(out.end(), stale.begin(), stale.end());
+            return out;
+        });
+        ASSERT_TRUE(link.Query(0x15, reply, replyLength));
+        bool ok = false;
+        reply[0] = 0;
+        if (shape == 0)
+            ok = link.Query(0x15, reply, replyLength);
+        else if (shape == 1)
+            ok = link.QueryWithPayload(0x19, &payload, 1, reply, replyLength);
+        else
+            ok = link.Send(0x16, &payload, 1);
+        EXPECT_TRUE(ok);
+        if (shape < 2) {
+            EXPECT_EQ(replyLength, 1);
+            EXPECT_EQ(reply[0], 0x05);
+        }
+        expected += stale.size();
+        EXPECT_EQ(link.DiscardedInputBytes(), expected);
+    }
+}
+
 TEST_P(Framing, Query_SilentUnit_FailsAfterOneTimeout)
 {
     link.SetPacing(TPacing::Shrunk(50));

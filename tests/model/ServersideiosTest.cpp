@@ -202,6 +202,40 @@ TEST_F(TServerSideIOsTest, BuildUpload_ChangedRecordsInOrder_OrTooLargeWithoutWr
     EXPECT_EQ(Config.topLevelItemCount(), 4);
 }
 
+TEST_F(TServerSideIOsTest, BuildUploadPart_RecordsThatFitInOrder_OnlyThoseUnmarked)
+{
+    LoadThree();
+    for (int i = 0; i < 3; ++i)
+        List.Item(i)->SetChanged(true); // 16, 15 and 16 bytes
+    std::vector<uint8_t> dst(40, 0xAA);
+    std::size_t length = 0;
+    std::vector<int32_t> sent{99};
+    // 16 + 15 fit in 40; the third does not, and stays for the next upload.
+    ASSERT_EQ(List.BuildUploadPart(dst.data(), dst.size(), length, sent), TUploadResult::Partial);
+    EXPECT_EQ(length, 31u);
+    EXPECT_EQ(sent, (std::vector<int32_t>{1, 2}));
+    EXPECT_EQ(dst[16], 2);
+    EXPECT_EQ(dst[31], 0xAA);
+
+    List.ClearChanged(sent);
+    EXPECT_FALSE(List.Item(0)->Changed());
+    EXPECT_FALSE(List.Item(1)->Changed());
+    EXPECT_TRUE(List.Item(2)->Changed());
+    ASSERT_EQ(List.BuildUploadPart(dst.data(), dst.size(), length, sent), TUploadResult::Built);
+    EXPECT_EQ(sent, std::vector<int32_t>{3});
+    EXPECT_EQ(length, 16u);
+
+    // Not even one record fits: nothing is written.
+    std::vector<uint8_t> tiny(10, 0xAA);
+    EXPECT_EQ(List.BuildUploadPart(tiny.data(), tiny.size(), length, sent),
+              TUploadResult::TooLarge);
+    EXPECT_EQ(length, 0u);
+    EXPECT_TRUE(sent.empty());
+    EXPECT_EQ(tiny, std::vector<uint8_t>(10, 0xAA));
+    List.ClearChanged(std::vector<int32_t>{3});
+    EXPECT_EQ(List.BuildUploadPart(dst.data(), dst.size(), length, sent), TUploadResult::NoChanges);
+}
+
 TEST_F(TServerSideIOsTest, Clear_RemovesRowsWithRecords)
 {
     LoadThree();
