@@ -28,7 +28,7 @@ void Draw(QPainter &p, int size)
     rounded.addRoundedRect(QRectF(8, 8, 240, 240), 44, 44);
     p.fillPath(rounded, tile);
 
-    const QPointF centre(84, 172);
+    const QPointF centre(74, 182);
     QPen arc(Qt::white, 18, Qt::SolidLine, Qt::RoundCap);
     p.setPen(arc);
     p.setBrush(Qt::NoBrush);

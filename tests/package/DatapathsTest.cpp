@@ -60,8 +60,8 @@ TEST(DatapathsTest, FindDataFile_WorkingDirectoryFirstThenInstalledElseWorkingPa
 TEST(DatapathsTest, InstalledDataDir_IsShareNextToTheExecutablesPrefix)
 {
     // The test program runs from the build tree: <dir>/../share/zelvo-marlune.
-    const QString expected = QDir::cleanPath(QCoreApplication::applicationDirPath() +
-                                             "/../share/zelvo-marlune");
+    const QString expected =
+        QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/zelvo-marlune");
     EXPECT_EQ(InstalledDataDir(), expected);
 }
 
