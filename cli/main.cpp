@@ -2,9 +2,11 @@
 
 #include "Clioptions.h"
 #include "Clirunner.h"
+#include "Datapaths.h"
 #include "Errormanager.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <csignal>
 #include <cstdio>
@@ -74,6 +76,10 @@ int main(int argc, char **argv)
     }
     if (o.Version) {
         std::printf("zelvo-cli %s\n", ZELVO_VERSION);
+        // Where this run finds the shipped data and appends its log.
+        std::printf("Network catalogue: %s\nLog: %s\n",
+                    QFile::encodeName(DataFilePath(QStringLiteral("networks.xml"))).constData(),
+                    QFile::encodeName(LogFilePath()).constData());
         return EXIT_CLI_OK;
     }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Datapaths.h"
+
 #include <QString>
 
 #include <atomic>
@@ -31,9 +33,10 @@ public:
     // A modal message box with one OK button; returns when it is closed.
     using TMessageHook = std::function<void(const QString &text, TMessageKind kind)>;
 
-    // Opens logPath for appending. If it cannot be opened the manager keeps
-    // working without a file and says so once in the log.
-    explicit TErrorManager(const QString &logPath = QStringLiteral("Log.txt"));
+    // Opens logPath for appending (by default Log.txt in the working directory,
+    // or in the user's data location when that is not writable). If it cannot
+    // be opened the manager keeps working without a file and says so once.
+    explicit TErrorManager(const QString &logPath = LogFilePath());
     ~TErrorManager();
     TErrorManager(const TErrorManager &) = delete;
     TErrorManager &operator=(const TErrorManager &) = delete;
@@ -85,7 +88,7 @@ private:
 // The process's one error manager, or null before it is created.
 TErrorManager *ErrorManager();
 // Creates the global manager if there is none yet; returns it.
-TErrorManager *CreateErrorManager(const QString &logPath = QStringLiteral("Log.txt"));
+TErrorManager *CreateErrorManager(const QString &logPath = LogFilePath());
 // Destroys the global manager (closing Log.txt); safe when there is none.
 void DestroyErrorManager();
 // Adds text to the global manager's log when one exists; for the lower
