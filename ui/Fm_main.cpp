@@ -166,6 +166,9 @@ TForm1::~TForm1()
     // a job or save in progress ends at once and the worker is waited for.
     if (TimerCheckSerialThread)
         TimerCheckSerialThread->stop();
+    // Pages removed while the widgets are torn down must not reach the
+    // handlers of a window that is already gone.
+    disconnect(PageControl1, nullptr, this, nullptr);
     FEngine.reset();
     DestroyErrorManager();
     FCatalogue.reset();

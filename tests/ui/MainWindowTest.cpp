@@ -455,6 +455,87 @@ INSTANTIATE_TEST_SUITE_P(Models, MainWindowModels,
                                                                      : std::string("Vello");
                          });
 
+// Logon through the window's request, its outcome to the logon dialog, and
+// the configuration list's double-click choosing logon or edit.
+TEST_F(MainWindow, Logon_OutcomeReachesDialogAndMenu_DoubleClickOpensLogonOrEdit)
+{
+    ShowAndConnect(zsim::Model::Vello);
+    TSerialThread *engine = form->Engine();
+    const auto logon = [&](const char *password) {
+        std::vector<std::uint8_t> payload;
+        ASSERT_TRUE(BuildLogonPayload("installer@zelvo.example", password, payload));
+        const QByteArray bytes(reinterpret_cast<const char *>(payload.data()),
+                               static_cast<qsizetype>(payload.size()));
+        form->RequestLogon(bytes.left(128), bytes.mid(128));
+        EXPECT_EQ(engine->JobCode(), MSG_LOGON);
+    };
+
+    form->PageControl1->setCurrentIndex(1);
+    Click(form->btnActivateIOConfiguration);
+    ASSERT_TRUE(WaitFor([&] { return Settled() && engine->HasUOMLists(); }, 30s)) << Diagnostics();
+    QTreeWidgetItem *row = form->lvIOConfig->topLevelItem(0);
+    ASSERT_NE(row, nullptr);
+    form->lvIOConfig->setCurrentItem(row);
+    emit form->lvIOConfig->itemDoubleClicked(row, 0);
+    EXPECT_EQ(dialogs.LogonShown, 1);
+    EXPECT_EQ(dialogs.EditIOs, 0);
+
+    logon("wrong");
+    ASSERT_TRUE(WaitFor([&] { return dialogs.LogonBad == 1 && Settled(); }, 30s)) << Diagnostics();
+    EXPECT_FALSE(form->IsLoggedOn());
+    EXPECT_TRUE(form->LogonItem()->isEnabled());
+
+    logon("commission");
+    ASSERT_TRUE(WaitFor([&] { return dialogs.LogonOk == 1 && Settled(); }, 30s)) << Diagnostics();
+    EXPECT_TRUE(form->IsLoggedOn());
+    EXPECT_FALSE(form->LogonItem()->isEnabled());
+    EXPECT_TRUE(WaitFor(
+        [&] { return form->lblStatusLogon->text() == QStringLiteral("Logged On: Yes"); }, 5s));
+    EXPECT_TRUE(form->btnUploadIOConfiguration->isEnabled());
+
+    emit form->lvIOConfig->itemDoubleClicked(row, 0);
+    EXPECT_EQ(dialogs.EditIOs, 1);
+    EXPECT_EQ(dialogs.LogonShown, 1);
+}
+
+// Changes that need more than one upload: one clear message on leaving the
+// page and on "Save", never the reminder or "No changes to upload".
+TEST_F(MainWindow, UploadTooLargeForOneUpload_OneMessageNeverReminderOrNoChanges)
+{
+    ShowAndConnect(zsim::Model::Vello);
+    TSerialThread *engine = form->Engine();
+    form->PageControl1->setCurrentIndex(1);
+    Click(form->btnActivateIOConfiguration);
+    ASSERT_TRUE(WaitFor([&] { return Settled() && engine->HasUOMLists(); }, 30s)) << Diagnostics();
+    form->SetLoggedOn(true);
+    form->SetTabsEnabled(true);
+
+    TServerSideIOs &records = engine->Unit()->ServerSideIOs();
+    for (int i = 0; i < records.Count(); ++i) {
+        records.Item(i)->SetFriendlyName(QString(TServerSideIO::MaxUploadNameLength, 'n'));
+        records.Item(i)->SetChanged(true);
+    }
+    ASSERT_EQ(engine->PrepareIOConfigUpload(), UPLOAD_PARTIAL)
+        << "the simulated configuration is too small to overflow one upload";
+    messages.clear();
+
+    form->PageControl1->setCurrentIndex(2);
+    const QString reminder =
+        QStringLiteral("Changes have been made to IOConfig, don't forget to upload them");
+    EXPECT_EQ(Count(reminder), 0);
+    EXPECT_EQ(Count(QStringLiteral("No changes to upload")), 0);
+    EXPECT_EQ(messages.filter(QStringLiteral("more than one upload")).size(), 1)
+        << messages.join('|').toStdString();
+
+    form->PageControl1->setCurrentIndex(1);
+    messages.clear();
+    Click(form->btnUploadIOConfiguration);
+    EXPECT_EQ(engine->JobCode(), MSG_WRITE_IO_CONFIG);
+    EXPECT_EQ(messages.filter(QStringLiteral("press \"Save\" again")).size(), 1)
+        << messages.join('|').toStdString();
+    EXPECT_EQ(Count(QStringLiteral("No changes to upload")), 0);
+}
+
 // Saves of each connection type reach the unit's settings block and end the
 // connection; a VELLO offers no Ethernet, an OSTRA offers it again.
 TEST_F(MainWindow, ConnectionSettings_VelloMobileSave_ThenOstraEthernetSave_ReachTheUnit)
