@@ -18,6 +18,7 @@
 #include "TestUtil.h"
 #include "UnitSimulator.h"
 #include "Zelvo.h"
+#include "Zelvocommsinterface.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -181,7 +182,16 @@ protected:
                std::chrono::milliseconds deadline = 60s)
     {
         bool timedOut = false;
-        QTimer::singleShot(0, drive);
+        bool driven = false;
+        // Drives the dialog once it is up; local, so it never outlives this call.
+        QTimer driver;
+        QObject::connect(&driver, &QTimer::timeout, [&] {
+            if (driven || QApplication::activeModalWidget() == nullptr)
+                return;
+            driven = true;
+            drive();
+        });
+        driver.start(5);
         QTimer guard;
         guard.setSingleShot(true);
         QObject::connect(&guard, &QTimer::timeout, [&] {
@@ -191,6 +201,7 @@ protected:
         });
         guard.start(static_cast<int>(deadline.count()));
         show();
+        EXPECT_TRUE(driven) << "no dialog came up";
         EXPECT_FALSE(timedOut) << "a dialog was still open at the deadline";
     }
 
@@ -229,6 +240,8 @@ protected:
         e->SetActive(true);
         ASSERT_TRUE(WaitFor([&] { return e->IsBusy(); }, 20s));
         ASSERT_TRUE(WaitFor([&] { return Settled(); }, 60s));
+        // The window's next poll closes the progress dialog.
+        ASSERT_TRUE(WaitFor([&] { return !window->dialogs->Working()->isVisible(); }));
     }
 
     // Logs on with the dialog, typing the password and pressing Enter; a
@@ -268,6 +281,10 @@ protected:
         QTreeWidget *view = window->lvIOConfig;
         view->scrollToItem(record->ConfigItem());
         const QRect rect = view->visualItemRect(record->ConfigItem());
+        ASSERT_TRUE(rect.isValid());
+        // A click selects the row, the double-click opens it.
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+        ASSERT_TRUE(record->ConfigItem()->isSelected());
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, rect.center());
     }
 
