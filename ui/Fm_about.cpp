@@ -116,18 +116,18 @@ TfmAbout::TfmAbout(QWidget *parent, TEnvironment env) : QDialog(parent), FEnv(st
     shape1->setGeometry(12, 12, 308, 250);
 
     const QString brand = QString::fromLatin1(dialogbrand::BrandName);
-    lblTitle = Text(this, "lblTitle", QString(), 20, 28, 292, 34);
+    lblTitle = Text(this, "lblTitle", QString(), 20, 36, 292, 34);
     QFont title(QStringLiteral("Tahoma"));
     title.setPixelSize(21);
     lblTitle->setFont(title);
 
-    lblSoftwareVersion = Text(this, "lblSoftwareVersion", QString(), 20, 70, 292, 22);
+    lblSoftwareVersion = Text(this, "lblSoftwareVersion", QString(), 20, 80, 292, 22);
     QFont version(QStringLiteral("Tahoma"));
     version.setPixelSize(13);
     version.setBold(true);
     lblSoftwareVersion->setFont(version);
 
-    Label3 = Text(this, "Label3", QString::fromLatin1(dialogbrand::NoticeLine), 28, 104, 276, 40);
+    Label3 = Text(this, "Label3", QString::fromLatin1(dialogbrand::NoticeLine), 28, 118, 276, 40);
 
     lblAddress1 = Text(this, "lblAddress1", QStringLiteral("Zelvo Telemetry"), 20, 150, 292, 16);
     lblAddress2 = Text(this, "lblAddress2", QStringLiteral("Harbour Road 12"), 20, 166, 292, 16);
@@ -138,8 +138,8 @@ TfmAbout::TfmAbout(QWidget *parent, TEnvironment env) : QDialog(parent), FEnv(st
     lblTelephone =
         Text(this, "lblTelephone", QStringLiteral("Support: +00 100 200 300"), 20, 230, 292, 16);
 
-    lblURL1 = Text(this, "lblURL1", QString(), 20, 160, 292, 20);
-    lblURL2 = Text(this, "lblURL2", QString::fromLatin1(dialogbrand::WebHost), 20, 184, 292, 20);
+    lblURL1 = Text(this, "lblURL1", QString(), 20, 200, 292, 20);
+    lblURL2 = Text(this, "lblURL2", QString::fromLatin1(dialogbrand::WebHost), 20, 224, 292, 20);
     MakeLink(lblURL1);
     MakeLink(lblURL2);
     lblURL1->installEventFilter(new TClickFilter(lblURL1, [this] { lblURL1Click(); }));

@@ -6,6 +6,7 @@
 #include "Portmap.h"
 #include "Serialthread.h"
 
+#include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFileInfo>
@@ -48,6 +49,7 @@ TfmConnect::TfmConnect(TMainWindowSeam &main, QWidget *parent) : QDialog(parent)
     lblCommPort->setEnabled(false);
     cbCommPort->setEnabled(false);
     auto *portRow = new QHBoxLayout(portGroup);
+    portRow->setSpacing(4);
     portRow->addWidget(lblCommPort);
     portRow->addWidget(cbCommPort, 1);
 
@@ -80,7 +82,10 @@ QString TfmConnect::PortEntryText(int port)
     QString text = QStringLiteral("Comm Port %1").arg(port);
     if (device.isEmpty())
         return text;
-    text += QStringLiteral(" (") + device;
+    // Devices under /dev are named without the folder, so the entry fits.
+    const QString dev = QStringLiteral("/dev/");
+    const bool inDev = device.startsWith(dev) && device.indexOf(QLatin1Char('/'), dev.size()) < 0;
+    text += QStringLiteral(" (") + (inDev ? device.mid(dev.size()) : device);
     if (!QFileInfo::exists(device))
         text += QStringLiteral(", missing");
     return text + QLatin1Char(')');
@@ -95,7 +100,11 @@ void TfmConnect::FillPorts()
             cbCommPort->addItem(text, port);
         else
             cbCommPort->setItemText(port - 1, text);
+        cbCommPort->setItemData(port - 1, QString::fromStdString(ComPortPath(port)),
+                                Qt::ToolTipRole);
     }
+    // The open list is as wide as its longest entry.
+    cbCommPort->view()->setMinimumWidth(cbCommPort->view()->sizeHintForColumn(0) + 24);
 }
 
 int TfmConnect::SelectedPort() const

@@ -61,7 +61,10 @@ TfmEditIO::TfmEditIO(TMainWindowSeam &main, QWidget *parent) : QDialog(parent), 
     LoggingGroup = new QButtonGroup(this);
     auto *modes = new QGridLayout(rgLogging);
     for (int mode = LOG_NONE; mode <= LOG_LOG_ONLY; ++mode) {
-        auto *button = new QRadioButton(TServerSideIO::LoggingModeText(mode), rgLogging);
+        // "&" would be taken for a mnemonic marker ("Log & Display").
+        QString text = TServerSideIO::LoggingModeText(mode);
+        text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        auto *button = new QRadioButton(text, rgLogging);
         LoggingGroup->addButton(button, mode);
         modes->addWidget(button, 0, mode);
     }

@@ -48,6 +48,7 @@ TfmLogon::TfmLogon(TMainWindowSeam &main, QWidget *parent) : QDialog(parent), FM
     edPassword = new QLineEdit(this);
     edPassword->setObjectName(QStringLiteral("edPassword"));
     edPassword->setEchoMode(QLineEdit::Password);
+    edPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42;")); // '*'
     edPassword->installEventFilter(this);
 
     lblUserMessage = new QLabel(this);
