@@ -1,13 +1,19 @@
 #include "Fm_working.h"
 
+#include "Dialogs.h"
+#include "Fm_logon.h"
+
 #include "FakeMainWindow.h"
 #include "TestUtil.h"
 
 #include <QFile>
 #include <QLabel>
+#include <QPointer>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace
 {
@@ -81,6 +87,50 @@ TEST(WorkingDialog, MissingTruncatedOrMalformedAnimation_ShowsStaticPicture)
         dialog.hide();
         EXPECT_FALSE(dialog.isVisible());
     }
+}
+
+} // namespace
+
+namespace
+{
+
+// The seam the window uses: progress shown and hidden, logon outcome routed.
+TEST(DialogSeam, WorkingFollowsCalls_LogonOutcomeReachesDialog_BannersHaveTheirSize)
+{
+    TFakeMainWindow main;
+    TDialogs dialogs(main, Shipped());
+    dialogs.CloseConnect(); // not shown: nothing happens
+    dialogs.ShowWorking();
+    EXPECT_TRUE(dialogs.Working()->isVisible());
+    EXPECT_TRUE(dialogs.Working()->IsAnimating());
+    dialogs.ShowWorking();
+    dialogs.CloseWorking();
+    EXPECT_FALSE(dialogs.Working()->isVisible());
+
+    dialogs.LogonFailed();
+    EXPECT_EQ(dialogs.Logon()->lblUserMessage->text(), "Logon failed.");
+    for (QLabel *banner :
+         {dialogs.Logon()->Image1, dialogs.Logon()->Image_generic, dialogs.Logon()->Image_Orvane})
+        EXPECT_EQ(banner->pixmap().size(), QSize(444, 71)) << banner->objectName().toStdString();
+
+    // The dialogs belong to the main window and may go with it first.
+    EXPECT_EQ(dialogs.Working()->parentWidget(), main.MainWidget());
+}
+
+} // namespace
+
+namespace
+{
+
+TEST(DialogSeam, MainWindowDestroyedFirst_DialogsGoWithItOnce)
+{
+    auto main = std::make_unique<TFakeMainWindow>();
+    auto dialogs = std::make_unique<TDialogs>(*main, Shipped());
+    QPointer<TfmWorking> working = dialogs->Working();
+    main.reset();
+    EXPECT_TRUE(working.isNull());
+    EXPECT_EQ(dialogs->Logon(), nullptr);
+    dialogs.reset(); // must not delete them a second time
 }
 
 } // namespace
