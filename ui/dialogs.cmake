@@ -43,13 +43,15 @@ configure_file(${ZELVO_IMAGES_DIR}/working_generic.avi
 endif()
 
 # zelvo-artgen: draws the banners, the progress picture and the progress
-# animation into a folder (data/Images in the source tree).
+# animation into a folder. From the source root:
+#   build/release/ui/zelvo-artgen data/Images [--sheet /tmp/sheet.png]
 add_executable(zelvo-artgen
   ${CMAKE_CURRENT_LIST_DIR}/artgen/Artwork.h ${CMAKE_CURRENT_LIST_DIR}/artgen/Artwork.cpp
   ${CMAKE_CURRENT_LIST_DIR}/artgen/main.cpp)
 target_include_directories(zelvo-artgen PRIVATE ${CMAKE_CURRENT_LIST_DIR}/artgen)
 target_link_libraries(zelvo-artgen PRIVATE zelvo_ui_avi Qt6::Gui)
 
-# zelvo-dialog-shots: shows each dialog alone and saves a picture of it.
+# zelvo-dialog-shots: shows each dialog alone and saves a picture of it:
+#   cd build/release && xvfb-run -a ./ui/zelvo-dialog-shots ../../docs/screenshots
 add_executable(zelvo-dialog-shots ${CMAKE_CURRENT_LIST_DIR}/artgen/Dialogshots.cpp)
 target_link_libraries(zelvo-dialog-shots PRIVATE zelvo_ui_dialogs zelvo_engine)
