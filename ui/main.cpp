@@ -1,6 +1,7 @@
 // zelvo-marlune: the commissioning window.
 
 #include "Branding.h"
+#include "Datapaths.h"
 #include "Developertour.h"
 #include "Dialogseam.h"
 #include "Fm_main.h"
@@ -78,7 +79,7 @@ int main(int argc, char **argv)
             sink = [](const QString &text, int) {
                 std::fprintf(stderr, "message: %s\n", qPrintable(text));
             };
-        TForm1 form(pacing, QStringLiteral("networks.xml"), sink);
+        TForm1 form(pacing, DataFilePath(QStringLiteral("networks.xml")), sink);
         std::unique_ptr<TDialogSeam> dialogs = CreateDialogs(form);
         form.SetDialogs(dialogs.get());
 

@@ -1,0 +1,155 @@
+#include "Fm_connect.h"
+
+#include "Errormanager.h"
+#include "FakeMainWindow.h"
+#include "Headlesshost.h"
+#include "Portmap.h"
+#include "Serialthread.h"
+#include "TestUtil.h"
+#include "Usbserialinterface.h"
+#include "Zelvocommsinterface.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace
+{
+
+class ConnectDialog : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
+        engine = std::make_unique<TSerialThread>(&host, TPacing::Shrunk(25));
+        main.SetEngine(engine.get());
+        dialog = std::make_unique<TfmConnect>(main);
+    }
+    void TearDown() override
+    {
+        dialog.reset();
+        engine.reset();
+        DestroyErrorManager();
+        ClearComPortMap();
+    }
+
+    // Picks an entry of the port list with the keyboard, as a user would.
+    void PickPort(int port)
+    {
+        dialog->cbCommPort->setFocus();
+        while (dialog->cbCommPort->currentIndex() < port - 1)
+            QTest::keyClick(dialog->cbCommPort, Qt::Key_Down);
+        while (dialog->cbCommPort->currentIndex() > port - 1)
+            QTest::keyClick(dialog->cbCommPort, Qt::Key_Up);
+    }
+
+    THeadlessHost host;
+    std::unique_ptr<TSerialThread> engine;
+    TFakeMainWindow main;
+    std::unique_ptr<TfmConnect> dialog;
+};
+
+TEST_F(ConnectDialog, VelloAndCommPort12_SelectsCom12At19200_OstraSelectsUsbAndGreysPorts)
+{
+    dialog->show();
+    EXPECT_TRUE(engine->IsUsbMode());
+    EXPECT_FALSE(dialog->cbCommPort->isEnabled());
+
+    QTest::mouseClick(dialog->rbVello, Qt::LeftButton);
+    EXPECT_TRUE(dialog->cbCommPort->isEnabled());
+    EXPECT_TRUE(dialog->lblCommPort->isEnabled());
+    EXPECT_FALSE(engine->IsUsbMode());
+    EXPECT_EQ(engine->Comms()->ComPort(), 1);
+
+    PickPort(12);
+    EXPECT_FALSE(engine->IsUsbMode());
+    EXPECT_EQ(engine->Comms()->ComPort(), 12);
+    EXPECT_EQ(engine->Comms()->BaudRate(), 19200);
+
+    QTest::mouseClick(dialog->rbOstra, Qt::LeftButton);
+    EXPECT_TRUE(engine->IsUsbMode());
+    EXPECT_FALSE(dialog->cbCommPort->isEnabled());
+    EXPECT_FALSE(dialog->lblCommPort->isEnabled());
+}
+
+TEST_F(ConnectDialog, Connect_LocksChoicesStartsEngine_ReshowUnlocksAndKeepsComMode)
+{
+    // A port whose device is missing: the attempt fails harmlessly.
+    MapComPort(16, "/nonexistent/zelvo-port");
+    dialog->show();
+    QTest::mouseClick(dialog->rbVello, Qt::LeftButton);
+    PickPort(16);
+    QTest::mouseClick(dialog->btnConnect, Qt::LeftButton);
+
+    EXPECT_EQ(dialog->btnConnect->text(), "Connecting...");
+    EXPECT_TRUE(dialog->btnConnect->isEnabled());
+    EXPECT_FALSE(dialog->rgZelvoType->isEnabled());
+    EXPECT_FALSE(dialog->cbCommPort->isEnabled());
+    EXPECT_FALSE(dialog->lblCommPort->isEnabled());
+    EXPECT_TRUE(engine->IsActive());
+    // The attempt ends in a disconnected event (no such device).
+    EXPECT_TRUE(zelvo::test::WaitFor([&] {
+        engine->Poll();
+        return host.DisconnectedCount() > 0;
+    }));
+
+    dialog->hide();
+    dialog->show();
+    EXPECT_EQ(dialog->btnConnect->text(), "Connect");
+    EXPECT_TRUE(dialog->rgZelvoType->isEnabled());
+    EXPECT_TRUE(dialog->cbCommPort->isEnabled());
+    EXPECT_TRUE(dialog->lblCommPort->isEnabled());
+}
+
+TEST_F(ConnectDialog, Captions_AndCentring_DesktopFirstThenMainWindow)
+{
+    dialog->show();
+    EXPECT_EQ(dialog->windowTitle(), "Connect to Zelvo");
+    EXPECT_EQ(dialog->rgZelvoType->title(), "Zelvo type");
+    EXPECT_EQ(dialog->cbCommPort->count(), 16);
+    const QRect desk = dialog->screen()->geometry();
+    const QRect first = dialog->frameGeometry();
+    EXPECT_EQ(first.left(), desk.left() + desk.width() / 2 - first.width() / 2);
+    EXPECT_EQ(first.top(), desk.top() + desk.height() / 2 - first.height() / 2);
+
+    dialog->hide();
+    main.MainWidget()->move(40, 30);
+    dialog->show();
+    const QRect m = main.MainWidget()->frameGeometry();
+    const QRect own = dialog->frameGeometry();
+    EXPECT_EQ(own.left(), m.left() + m.width() / 2 - own.width() / 2);
+    EXPECT_EQ(own.top(), m.top() + m.height() / 2 - own.height() / 2);
+}
+
+TEST_F(ConnectDialog, PortEntries_NameTheirDeviceAndMarkMissingOnes)
+{
+    const QString present = QString::fromStdString(zelvo::test::TempDir() + "/ttyFake");
+    QFile file(present);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    MapComPort(12, present.toStdString());
+    MapComPort(13, "/nonexistent/ttyGone");
+
+    EXPECT_EQ(TfmConnect::PortEntryText(12), "Comm Port 12 (" + present + ")");
+    EXPECT_EQ(TfmConnect::PortEntryText(13), "Comm Port 13 (/nonexistent/ttyGone, missing)");
+    // Devices under /dev are named without the folder.
+    EXPECT_TRUE(TfmConnect::PortEntryText(3).startsWith("Comm Port 3 (ttyS2"));
+
+    // The list picks the mapping up when shown; the entry still means port 12.
+    dialog->show();
+    EXPECT_EQ(dialog->cbCommPort->itemText(11), "Comm Port 12 (" + present + ")");
+    QTest::mouseClick(dialog->rbVello, Qt::LeftButton);
+    PickPort(12);
+    EXPECT_EQ(engine->Comms()->ComPort(), 12);
+}
+
+} // namespace

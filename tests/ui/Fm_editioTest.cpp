@@ -1,0 +1,242 @@
+#include "Fm_editio.h"
+
+#include "Availableinputtype.h"
+#include "Availableinputtypes.h"
+#include "Dialogs.h"
+#include "FakeMainWindow.h"
+#include "Serversideio.h"
+#include "Uomdescription.h"
+#include "Uomdescriptions.h"
+#include "Zelvo.h"
+#include "Zelvocommsinterface.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace
+{
+
+// Input types: 1 digital (category 1, one UOM), 2 current and 3 voltage
+// (categories 2 and 3, several UOMs); 9 is not selectable.
+class EditIODialog : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        AddType(1, 1, "Digital input");
+        AddType(2, 2, "4-20 mA current");
+        AddType(3, 3, "0-10 V voltage");
+        AddType(9, 2, "Counter", false);
+        AddUom(9, 1, "On/Off");
+        AddUom(11, 2, "Bar");
+        AddUom(12, 2, "kPa");
+        AddUom(21, 3, "Volts");
+        AddUom(22, 3, "Millivolts");
+        dialog.SetErrorSink([this](const QString &text) { errors << text; });
+    }
+
+    void AddType(int id, int category, const char *name, bool selectable = true)
+    {
+        auto t = std::make_unique<TAvailableInputType>(&unit.AvailableInputTypes());
+        t->InputTypeID = static_cast<uint8_t>(id);
+        t->UOMCategory = static_cast<uint8_t>(category);
+        t->Selectable = selectable;
+        t->Name = QString::fromLatin1(name);
+        unit.AvailableInputTypes().Add(std::move(t));
+    }
+    void AddUom(int id, int category, const char *name)
+    {
+        auto u = std::make_unique<TUOMDescription>(&unit.UOMDescriptions());
+        u->UOMID = id;
+        u->Category = category;
+        u->Name = QString::fromLatin1(name);
+        unit.UOMDescriptions().Add(std::move(u));
+    }
+
+    // A record as the server sends it.
+    static std::unique_ptr<TServerSideIO> Record(const char *tag, int type, int uom,
+                                                 const char *name = "Outlet pressure")
+    {
+        QByteArray raw;
+        auto u32 = [&raw](uint32_t v) {
+            for (int i = 0; i < 4; ++i)
+                raw.append(static_cast<char>((v >> (8 * i)) & 0xFF));
+        };
+        u32(42);
+        QByteArray t(tag);
+        t.append(QByteArray(6 - t.size(), ' '));
+        raw.append(t);
+        raw.append(static_cast<char>(type));
+        u32(static_cast<uint32_t>(uom));
+        raw.append('\0');
+        raw.append(static_cast<char>(qstrlen(name)));
+        raw.append(name);
+        auto r = std::make_unique<TServerSideIO>();
+        EXPECT_EQ(r->Populate(reinterpret_cast<const uint8_t *>(raw.constData()),
+                              static_cast<std::size_t>(raw.size())),
+                  static_cast<std::size_t>(raw.size()));
+        return r;
+    }
+
+    // Picks the type list's entry named `name` the way the user does.
+    void PickType(const QString &name)
+    {
+        const int index = dialog.cbIOType->findText(name);
+        ASSERT_GE(index, 0) << name.toStdString();
+        dialog.cbIOType->setFocus();
+        while (dialog.cbIOType->currentIndex() < index)
+            QTest::keyClick(dialog.cbIOType, Qt::Key_Down);
+        while (dialog.cbIOType->currentIndex() > index)
+            QTest::keyClick(dialog.cbIOType, Qt::Key_Up);
+    }
+
+    TZelvoCommsInterface comms;
+    TZelvo unit{comms};
+    TFakeMainWindow main;
+    TfmEditIO dialog{main};
+    QStringList errors;
+};
+
+TEST_F(EditIODialog, Open_ShowsRecordAndItsChoices)
+{
+    auto r = Record("AIN01", 2, 12);
+    r->SetLoggingMode(LOG_LOG_ONLY);
+    ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
+    EXPECT_EQ(dialog.lblTag->text(), r->Tag());
+    EXPECT_TRUE(dialog.lblTag->text().startsWith("AIN01"));
+    EXPECT_EQ(dialog.edFriendlyName->text(), "Outlet pressure");
+    EXPECT_EQ(dialog.cbIOType->currentText(), "4-20 mA current");
+    EXPECT_TRUE(dialog.cbIOType->isEnabled());
+    EXPECT_EQ(dialog.cbUOM->count(), 2);
+    EXPECT_EQ(dialog.cbUOM->currentText(), "kPa");
+    EXPECT_TRUE(dialog.cbUOM->isEnabled());
+    EXPECT_EQ(dialog.LoggingGroup->checkedId(), LOG_LOG_ONLY);
+}
+
+TEST_F(EditIODialog, TagWithoutIN_DisablesTypeList)
+{
+    auto r = Record("DOUT1", 1, 9);
+    ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
+    EXPECT_FALSE(dialog.cbIOType->isEnabled());
+    // A lower-case "in" is not an input either.
+    auto lower = Record("Din1", 1, 9);
+    ASSERT_TRUE(dialog.OpenEditor(lower.get(), &unit));
+    EXPECT_FALSE(dialog.cbIOType->isEnabled());
+}
+
+TEST_F(EditIODialog, TypeWithSingleUom_GivesUomId5AndDisabledList)
+{
+    auto r = Record("AIN01", 2, 12);
+    ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
+    PickType("Digital input");
+    EXPECT_EQ(r->InputTypeID(), 1);
+    EXPECT_EQ(r->UOMID(), TfmEditIO::SingleUomId);
+    EXPECT_EQ(dialog.cbUOM->count(), 1);
+    EXPECT_FALSE(dialog.cbUOM->isEnabled());
+}
+
+TEST_F(EditIODialog, TypeWithSeveralUoms_SelectsAndWritesTheFirst)
+{
+    auto r = Record("AIN01", 1, 5);
+    ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
+    EXPECT_FALSE(dialog.cbUOM->isEnabled());
+    PickType("0-10 V voltage");
+    EXPECT_EQ(r->InputTypeID(), 3);
+    EXPECT_TRUE(dialog.cbUOM->isEnabled());
+    EXPECT_EQ(dialog.cbUOM->currentIndex(), 0);
+    EXPECT_EQ(r->UOMID(), 21);
+
+    // Picking another UOM writes it at once.
+    dialog.cbUOM->setFocus();
+    QTest::keyClick(dialog.cbUOM, Qt::Key_Down);
+    EXPECT_EQ(r->UOMID(), 22);
+    EXPECT_FALSE(r->Changed());
+}
+
+TEST_F(EditIODialog, CancelAndCloseButton_RestoreTypeAndUom_RecordUnmarked)
+{
+    auto r = Record("AIN01", 2, 12);
+    r->SetLoggingMode(LOG_DISPLAY_ONLY);
+    ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
+    dialog.open();
+    PickType("0-10 V voltage");
+    dialog.edFriendlyName->setText("Changed name");
+    dialog.LoggingGroup->button(LOG_LOG_ONLY)->setChecked(true);
+    ASSERT_EQ(r->InputTypeID(), 3);
+    QTest::mouseClick(dialog.btnCancel, Qt::LeftButton);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(r->InputTypeID(), 2);
+    EXPECT_EQ(r->UOMID(), 12);
+    EXPECT_EQ(r->FriendlyName(), "Outlet pressure");
+    EXPECT_EQ(r->LoggingMode(), LOG_DISPLAY_ONLY);
+    EXPECT_FALSE(r->Changed());
+
+    // The window's close button is Cancel too.
+    ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
+    dialog.open();
+    PickType("Digital input");
+    ASSERT_EQ(r->UOMID(), 5);
+    dialog.close();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(r->InputTypeID(), 2);
+    EXPECT_EQ(r->UOMID(), 12);
+    EXPECT_FALSE(r->Changed());
+}
+
+TEST_F(EditIODialog, SaveWithLogAndDisplay_WritesMode2NameAndMarksRecord)
+{
+    auto r = Record("AIN01", 2, 12);
+    ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
+    dialog.open();
+    PickType("0-10 V voltage");
+    dialog.edFriendlyName->setText("Tank level");
+    QTest::mouseClick(dialog.LoggingGroup->button(LOG_LOG_AND_DISPLAY), Qt::LeftButton);
+    QTest::mouseClick(dialog.btnSave, Qt::LeftButton);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(r->LoggingMode(), LOG_LOG_AND_DISPLAY);
+    EXPECT_EQ(r->FriendlyName(), "Tank level");
+    EXPECT_EQ(r->InputTypeID(), 3);
+    EXPECT_EQ(r->UOMID(), 21);
+    EXPECT_TRUE(r->Changed());
+}
+
+TEST_F(EditIODialog, FriendlyName_HoldsAtMost64Characters)
+{
+    auto r = Record("AIN01", 2, 12);
+    ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
+    dialog.edFriendlyName->clear();
+    dialog.edFriendlyName->setFocus();
+    QTest::keyClicks(dialog.edFriendlyName, QString(70, 'n'));
+    EXPECT_EQ(dialog.edFriendlyName->text().size(), 64);
+    dialog.btnSaveClick();
+    EXPECT_EQ(r->FriendlyName(), QString(64, 'n'));
+}
+
+TEST_F(EditIODialog, UnknownInputType_ShowsMessage_DialogNotShown)
+{
+    auto r = Record("AIN01", 77, 12);
+    EXPECT_FALSE(dialog.OpenEditor(r.get(), &unit));
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0], "GetAvailableInputType: Could not find InputType 77");
+
+    // Through the window's seam: returns at once, nothing shown, record as it was.
+    TDialogs dialogs(main, QStringLiteral("/nonexistent.avi"));
+    dialogs.EditDialog()->SetErrorSink([this](const QString &text) { errors << text; });
+    dialogs.EditIO(r.get(), &unit);
+    EXPECT_EQ(errors.size(), 2);
+    EXPECT_FALSE(dialogs.EditDialog()->isVisible());
+    EXPECT_EQ(r->InputTypeID(), 77);
+    EXPECT_FALSE(r->Changed());
+}
+
+} // namespace

@@ -1,0 +1,172 @@
+#include "Fm_connect.h"
+
+#include "Branding.h"
+#include "Dialoggeometry.h"
+#include "Dialogseam.h"
+#include "Portmap.h"
+#include "Serialthread.h"
+
+#include <QAbstractItemView>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+TfmConnect::TfmConnect(TMainWindowSeam &main, QWidget *parent) : QDialog(parent), FMain(main)
+{
+    setObjectName(QStringLiteral("fmConnect"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(247, 175);
+
+    rgZelvoType = new QGroupBox(this);
+    rgZelvoType->setObjectName(QStringLiteral("rgZelvoType"));
+    rbOstra = new QRadioButton(QStringLiteral("OSTRA"), rgZelvoType);
+    rbVello = new QRadioButton(QStringLiteral("VELLO"), rgZelvoType);
+    FTypeGroup = new QButtonGroup(this);
+    FTypeGroup->addButton(rbOstra, 0);
+    FTypeGroup->addButton(rbVello, 1);
+    rbOstra->setChecked(true);
+    auto *typeRow = new QHBoxLayout(rgZelvoType);
+    typeRow->addWidget(rbOstra);
+    typeRow->addWidget(rbVello);
+
+    auto *portGroup = new QGroupBox(QStringLiteral("Comm Port (For VELLO only)"), this);
+    lblCommPort = new QLabel(QStringLiteral("Comm Port:"), portGroup);
+    lblCommPort->setObjectName(QStringLiteral("lblCommPort"));
+    cbCommPort = new QComboBox(portGroup);
+    cbCommPort->setObjectName(QStringLiteral("cbCommPort"));
+    // The entries name their devices: let the open list be wider than the box.
+    cbCommPort->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cbCommPort->setMinimumContentsLength(10);
+    FillPorts();
+    cbCommPort->setCurrentIndex(0);
+    lblCommPort->setEnabled(false);
+    cbCommPort->setEnabled(false);
+    auto *portRow = new QHBoxLayout(portGroup);
+    portRow->setSpacing(4);
+    portRow->addWidget(lblCommPort);
+    portRow->addWidget(cbCommPort, 1);
+
+    btnConnect = new QPushButton(QStringLiteral("Connect"), this);
+    btnConnect->setObjectName(QStringLiteral("btnConnect"));
+    btnConnect->setAutoDefault(false);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(rgZelvoType);
+    layout->addWidget(portGroup);
+    layout->addStretch(1);
+    auto *buttonRow = new QHBoxLayout;
+    buttonRow->addStretch(1);
+    buttonRow->addWidget(btnConnect);
+    buttonRow->addStretch(1);
+    layout->addLayout(buttonRow);
+
+    connect(FTypeGroup, &QButtonGroup::idClicked, this, [this] { onZelvoTypeClick(); });
+    connect(cbCommPort, &QComboBox::activated, this, [this] { cbCommPortChange(); });
+    connect(btnConnect, &QPushButton::clicked, this, [this] { btnConnectClick(); });
+
+    const QString brand = QString::fromLatin1(Branding::BrandName);
+    setWindowTitle(QStringLiteral("Connect to ") + brand);
+    rgZelvoType->setTitle(brand + QStringLiteral(" type"));
+}
+
+QString TfmConnect::PortEntryText(int port)
+{
+    const QString device = QString::fromStdString(ComPortPath(port));
+    QString text = QStringLiteral("Comm Port %1").arg(port);
+    if (device.isEmpty())
+        return text;
+    // Devices under /dev are named without the folder, so the entry fits.
+    const QString dev = QStringLiteral("/dev/");
+    const bool inDev = device.startsWith(dev) && device.indexOf(QLatin1Char('/'), dev.size()) < 0;
+    text += QStringLiteral(" (") + (inDev ? device.mid(dev.size()) : device);
+    if (!QFileInfo::exists(device))
+        text += QStringLiteral(", missing");
+    return text + QLatin1Char(')');
+}
+
+void TfmConnect::FillPorts()
+{
+    // Texts are refreshed in place, so the selection (index = port - 1) stays.
+    for (int port = 1; port <= PortCount; ++port) {
+        const QString text = PortEntryText(port);
+        if (cbCommPort->count() < port)
+            cbCommPort->addItem(text, port);
+        else
+            cbCommPort->setItemText(port - 1, text);
+        cbCommPort->setItemData(port - 1, QString::fromStdString(ComPortPath(port)),
+                                Qt::ToolTipRole);
+    }
+    // The open list is as wide as its longest entry.
+    cbCommPort->view()->setMinimumWidth(cbCommPort->view()->sizeHintForColumn(0) + 24);
+}
+
+int TfmConnect::SelectedPort() const
+{
+    const int index = cbCommPort->currentIndex();
+    return index < 0 ? 1 : index + 1;
+}
+
+void TfmConnect::showEvent(QShowEvent *event)
+{
+    const QString brand = QString::fromLatin1(Branding::BrandName);
+    rgZelvoType->setTitle(brand + QStringLiteral(" type"));
+    setWindowTitle(QStringLiteral("Connect to ") + brand);
+    FillPorts();
+    if (FFirstShow) {
+        CentreOnDesktop(this);
+        FFirstShow = false;
+    } else {
+        CentreOnWidget(this, FMain.MainWidget());
+    }
+    btnConnect->setText(QStringLiteral("Connect"));
+    btnConnect->setEnabled(true);
+    rgZelvoType->setEnabled(true);
+    TSerialThread *engine = FMain.Engine();
+    if (engine != nullptr && !engine->IsUsbMode()) {
+        cbCommPort->setEnabled(true);
+        lblCommPort->setEnabled(true);
+    }
+    QDialog::showEvent(event);
+}
+
+void TfmConnect::onZelvoTypeClick()
+{
+    TSerialThread *engine = FMain.Engine();
+    const bool vello = rbVello->isChecked();
+    if (engine != nullptr) {
+        if (vello)
+            engine->SelectPort(false, SelectedPort(), BaudRate);
+        else
+            engine->SelectPort(true, 1, BaudRate);
+    }
+    cbCommPort->setEnabled(vello);
+    lblCommPort->setEnabled(vello);
+}
+
+void TfmConnect::cbCommPortChange()
+{
+    if (TSerialThread *engine = FMain.Engine())
+        engine->SelectPort(false, SelectedPort(), BaudRate);
+}
+
+void TfmConnect::btnConnectClick()
+{
+    TSerialThread *engine = FMain.Engine();
+    if (engine != nullptr)
+        engine->SetActive(false);
+    btnConnect->setText(QStringLiteral("Connecting..."));
+    rgZelvoType->setEnabled(false);
+    cbCommPort->setEnabled(false);
+    lblCommPort->setEnabled(false);
+    if (engine != nullptr) {
+        engine->StartConnect();
+        engine->SetActive(true);
+    }
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDialog>
+
+class QButtonGroup;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class TMainWindowSeam;
+
+// Chooses how the unit is reached (OSTRA over the USB bridge, VELLO over a
+// numbered COM port) and starts the connection. Modal; the main window
+// closes it on the connected and on the disconnected event.
+class TfmConnect : public QDialog
+{
+    Q_OBJECT
+public:
+    static constexpr int BaudRate = 19200;
+    static constexpr int PortCount = 16;
+
+    explicit TfmConnect(TMainWindowSeam &main, QWidget *parent = nullptr);
+
+    // "Comm Port n", followed on this platform by the device it means and
+    // whether that device exists.
+    static QString PortEntryText(int port);
+
+    // Handlers, public so the window's tests can drive them.
+    void onZelvoTypeClick();
+    void cbCommPortChange();
+    void btnConnectClick();
+
+    QGroupBox *rgZelvoType = nullptr;
+    QRadioButton *rbOstra = nullptr;
+    QRadioButton *rbVello = nullptr;
+    QLabel *lblCommPort = nullptr;
+    QComboBox *cbCommPort = nullptr;
+    QPushButton *btnConnect = nullptr;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void FillPorts();
+    // The COM port number of the list's selection (1 when none).
+    int SelectedPort() const;
+
+    TMainWindowSeam &FMain;
+    QButtonGroup *FTypeGroup = nullptr;
+    bool FFirstShow = true;
+};

@@ -1,0 +1,224 @@
+#include "Fm_editio.h"
+
+#include "Availableinputtypes.h"
+#include "Branding.h"
+#include "Dialoggeometry.h"
+#include "Dialogseam.h"
+#include "Serversideio.h"
+#include "Uomdescriptions.h"
+#include "Zelvo.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <exception>
+
+TfmEditIO::TfmEditIO(TMainWindowSeam &main, QWidget *parent) : QDialog(parent), FMain(main)
+{
+    setObjectName(QStringLiteral("fmEditIO"));
+    setWindowTitle(QStringLiteral("Edit I/O"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(404, 316);
+
+    lblTag = new QLabel(QStringLiteral("tag text"), this);
+    lblTag->setObjectName(QStringLiteral("lblTag"));
+    QFont bold = lblTag->font();
+    bold.setBold(true);
+    lblTag->setFont(bold);
+    edFriendlyName = new QLineEdit(this);
+    edFriendlyName->setObjectName(QStringLiteral("edFriendlyName"));
+    edFriendlyName->setMaxLength(MaxFriendlyNameLength);
+    cbIOType = new QComboBox(this);
+    cbIOType->setObjectName(QStringLiteral("cbIOType"));
+    cbUOM = new QComboBox(this);
+    cbUOM->setObjectName(QStringLiteral("cbUOM"));
+
+    auto *fields = new QGridLayout;
+    fields->setHorizontalSpacing(10);
+    fields->setVerticalSpacing(8);
+    fields->addWidget(new QLabel(QStringLiteral("Tag:"), this), 0, 0);
+    fields->addWidget(lblTag, 0, 1);
+    fields->addWidget(new QLabel(QStringLiteral("Friendly Name:"), this), 1, 0);
+    fields->addWidget(edFriendlyName, 1, 1);
+    fields->addWidget(new QLabel(QStringLiteral("I/O Type:"), this), 2, 0);
+    fields->addWidget(cbIOType, 2, 1);
+    fields->addWidget(new QLabel(QStringLiteral("UOM:"), this), 3, 0);
+    fields->addWidget(cbUOM, 3, 1);
+    fields->setColumnStretch(1, 1);
+
+    rgLogging = new QGroupBox(QStringLiteral("Logging"), this);
+    rgLogging->setObjectName(QStringLiteral("rgLogging"));
+    LoggingGroup = new QButtonGroup(this);
+    auto *modes = new QGridLayout(rgLogging);
+    for (int mode = LOG_NONE; mode <= LOG_LOG_ONLY; ++mode) {
+        // "&" would be taken for a mnemonic marker ("Log & Display").
+        QString text = TServerSideIO::LoggingModeText(mode);
+        text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        auto *button = new QRadioButton(text, rgLogging);
+        LoggingGroup->addButton(button, mode);
+        modes->addWidget(button, 0, mode);
+    }
+
+    const QString brand = QString::fromLatin1(Branding::BrandName);
+    auto *info1 =
+        new QLabel(QStringLiteral("Info: Changes are only saved locally. To update on the ") +
+                       brand + QStringLiteral(", please click"),
+                   this);
+    auto *info2 = new QLabel(QStringLiteral("\"Save\" on the main form."), this);
+    info1->setWordWrap(true);
+
+    btnSave = new QPushButton(QStringLiteral("&Save"), this);
+    btnSave->setObjectName(QStringLiteral("btnSave"));
+    btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnSave->setAutoDefault(false);
+    btnCancel->setAutoDefault(false);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnSave);
+    buttons->addWidget(btnCancel);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(14, 14, 14, 12);
+    layout->addLayout(fields);
+    layout->addSpacing(6);
+    layout->addWidget(rgLogging);
+    layout->addSpacing(4);
+    layout->addWidget(info1);
+    layout->addWidget(info2);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+
+    connect(cbIOType, &QComboBox::activated, this, [this] { cbIOTypeChange(); });
+    connect(cbUOM, &QComboBox::activated, this, [this] { cbUOMChange(); });
+    connect(btnSave, &QPushButton::clicked, this, [this] { btnSaveClick(); });
+    connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
+
+    FError = [this](const QString &text) {
+        QMessageBox::critical(isVisible() ? this : parentWidget(), windowTitle(), text);
+    };
+}
+
+bool TfmEditIO::OpenEditor(TServerSideIO *record, TZelvo *unit)
+{
+    FRecord = record;
+    FUnit = unit;
+    if (record == nullptr || unit == nullptr)
+        return false;
+    FOriginalInputTypeID = record->InputTypeID();
+    FOriginalUOMID = record->UOMID();
+
+    lblTag->setText(record->Tag());
+    edFriendlyName->setText(record->FriendlyName());
+    const int32_t mode = record->LoggingMode();
+    if (mode >= LOG_NONE && mode <= LOG_LOG_ONLY)
+        LoggingGroup->button(mode)->setChecked(true);
+
+    FillIOTypes();
+    // Only inputs can change their type.
+    cbIOType->setEnabled(record->Tag().contains(QStringLiteral("IN"), Qt::CaseSensitive));
+    return FillUOMs(false);
+}
+
+void TfmEditIO::FillIOTypes()
+{
+    if (FRecord == nullptr || FUnit == nullptr)
+        return;
+    FUnit->AvailableInputTypes().FillInputTypeCombo(FRecord->InputTypeID(), cbIOType);
+}
+
+bool TfmEditIO::FillUOMs(bool changeUom)
+{
+    if (FRecord == nullptr || FUnit == nullptr)
+        return false;
+    int category = 0;
+    try {
+        category =
+            FUnit->AvailableInputTypes().GetAvailableInputType(FRecord->InputTypeID())->UOMCategory;
+    } catch (const std::exception &e) {
+        cbUOM->clear();
+        if (FError)
+            FError(QString::fromLocal8Bit(e.what()));
+        return false;
+    }
+    FUnit->UOMDescriptions().FillUOMCombo(category, cbUOM, FRecord->UOMID());
+    cbUOM->setEnabled(cbUOM->count() >= 2);
+    if (changeUom) {
+        if (cbUOM->isEnabled()) {
+            cbUOM->setCurrentIndex(0);
+            cbUOMChange();
+        } else {
+            FRecord->SetUOMID(SingleUomId);
+        }
+    }
+    return true;
+}
+
+void TfmEditIO::cbIOTypeChange()
+{
+    if (FRecord == nullptr)
+        return;
+    const TAvailableInputType *type =
+        TAvailableInputTypes::FromComboData(cbIOType, cbIOType->currentIndex());
+    if (type == nullptr)
+        return;
+    FRecord->SetInputTypeID(type->InputTypeID);
+    FillUOMs(true);
+}
+
+void TfmEditIO::cbUOMChange()
+{
+    if (FRecord == nullptr)
+        return;
+    const TUOMDescription *uom = TUOMDescriptions::FromComboData(cbUOM, cbUOM->currentIndex());
+    if (uom == nullptr)
+        return;
+    FRecord->SetUOMID(uom->UOMID);
+}
+
+void TfmEditIO::btnSaveClick()
+{
+    if (FRecord != nullptr) {
+        const int checked = LoggingGroup->checkedId();
+        FRecord->SetLoggingMode(checked < 0 ? LOG_NONE : checked);
+        FRecord->SetFriendlyName(edFriendlyName->text().left(MaxFriendlyNameLength));
+        FRecord->SetChanged(true);
+    }
+    accept();
+}
+
+void TfmEditIO::btnCancelClick()
+{
+    reject();
+}
+
+void TfmEditIO::RestoreOriginal()
+{
+    if (FRecord == nullptr)
+        return;
+    FRecord->SetInputTypeID(FOriginalInputTypeID);
+    FRecord->SetUOMID(FOriginalUOMID);
+}
+
+void TfmEditIO::reject()
+{
+    RestoreOriginal();
+    QDialog::reject();
+}
+
+void TfmEditIO::showEvent(QShowEvent *event)
+{
+    CentreOnWidget(this, parentWidget() ? parentWidget() : FMain.MainWidget());
+    QDialog::showEvent(event);
+}

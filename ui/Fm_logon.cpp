@@ -1,0 +1,155 @@
+#include "Fm_logon.h"
+
+#include "Dialoggeometry.h"
+#include "Dialogseam.h"
+#include "Passworddigest.h"
+
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+
+#include <algorithm>
+#include <string>
+
+namespace
+{
+
+QLabel *Banner(QWidget *parent, const char *name, const QString &resource)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(0, 0, 444, 71);
+    label->setPixmap(QPixmap(resource));
+    return label;
+}
+
+} // namespace
+
+TfmLogon::TfmLogon(TMainWindowSeam &main, QWidget *parent) : QDialog(parent), FMain(main)
+{
+    setObjectName(QStringLiteral("fmLogon"));
+    setWindowTitle(QStringLiteral("Logon"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(443, 188);
+
+    // Three banners stacked in one place; only one shows.
+    Image1 = Banner(this, "Image1", QStringLiteral(":/art/logon_zelvo.jpg"));
+    Image_generic = Banner(this, "Image_generic", QStringLiteral(":/art/logon_generic.jpg"));
+    Image_Orvane = Banner(this, "Image_Orvane", QStringLiteral(":/art/logon_orvane.jpg"));
+
+    auto *lblEmail = new QLabel(QStringLiteral("Email Address:"), this);
+    edEmailAddress = new QLineEdit(this);
+    edEmailAddress->setObjectName(QStringLiteral("edEmailAddress"));
+    auto *lblPassword = new QLabel(QStringLiteral("Password:"), this);
+    edPassword = new QLineEdit(this);
+    edPassword->setObjectName(QStringLiteral("edPassword"));
+    edPassword->setEchoMode(QLineEdit::Password);
+    edPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42;")); // '*'
+    edPassword->installEventFilter(this);
+
+    lblUserMessage = new QLabel(this);
+    lblUserMessage->setObjectName(QStringLiteral("lblUserMessage"));
+    QFont messageFont = lblUserMessage->font();
+    messageFont.setPointSize(10);
+    lblUserMessage->setFont(messageFont);
+    QPalette red = lblUserMessage->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    lblUserMessage->setPalette(red);
+    lblUserMessage->setWordWrap(true);
+
+    btnLogin = new QPushButton(QStringLiteral("Login"), this);
+    btnLogin->setObjectName(QStringLiteral("btnLogin"));
+    btnLogin->setAutoDefault(false);
+
+    auto *grid = new QGridLayout(this);
+    grid->setContentsMargins(12, 71 + 10, 12, 10);
+    grid->setVerticalSpacing(6);
+    grid->addWidget(lblEmail, 0, 0);
+    grid->addWidget(edEmailAddress, 0, 1, 1, 2);
+    grid->addWidget(lblPassword, 1, 0);
+    grid->addWidget(edPassword, 1, 1, 1, 2);
+    grid->addWidget(lblUserMessage, 2, 0, 1, 2);
+    grid->addWidget(btnLogin, 2, 2, Qt::AlignRight);
+    grid->setColumnStretch(1, 1);
+
+    connect(btnLogin, &QPushButton::clicked, this, [this] { btnLoginClick(); });
+}
+
+bool TfmLogon::BuildEmailField(const QString &email, QByteArray &field)
+{
+    // One byte per character; characters outside Latin-1 become '?'.
+    const QByteArray bytes = email.toLatin1();
+    if (bytes.size() > EmailFieldSize)
+        return false;
+    QByteArray out(EmailFieldSize, '\0');
+    std::copy(bytes.begin(), bytes.end(), out.begin());
+    field = out;
+    return true;
+}
+
+QByteArray TfmLogon::BuildDigest(const QString &password)
+{
+    QByteArray latin = password.toLatin1();
+    std::string text(latin.constData(), static_cast<std::size_t>(latin.size()));
+    const auto digest = PasswordDigest(text);
+    // Leave no copy of the password behind in these buffers.
+    std::fill(text.begin(), text.end(), '\0');
+    latin.fill('\0');
+    return QByteArray(reinterpret_cast<const char *>(digest.data()),
+                      static_cast<qsizetype>(digest.size()));
+}
+
+void TfmLogon::showEvent(QShowEvent *event)
+{
+    Image1->setVisible(false);
+    Image_generic->setVisible(false);
+    Image_Orvane->setVisible(true);
+    CentreOnWidget(this, FMain.MainWidget());
+    QDialog::showEvent(event);
+}
+
+bool TfmLogon::eventFilter(QObject *watched, QEvent *event)
+{
+    // Enter in the password box logs in, like the button.
+    if (watched == edPassword && event->type() == QEvent::KeyRelease) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && btnLogin->isEnabled()) {
+            btnLoginClick();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TfmLogon::btnLoginClick()
+{
+    QByteArray field;
+    if (!BuildEmailField(edEmailAddress->text(), field)) {
+        lblUserMessage->setText(
+            QStringLiteral("The e-mail address is longer than %1 characters.").arg(EmailFieldSize));
+        return;
+    }
+    lblUserMessage->clear();
+    const QByteArray digest = BuildDigest(edPassword->text());
+    FMain.RequestLogon(field, digest);
+    btnLogin->setEnabled(false);
+    btnLogin->setText(QStringLiteral("Logging in..."));
+}
+
+void TfmLogon::LogonSucceeded()
+{
+    btnLogin->setEnabled(true);
+    btnLogin->setText(QStringLiteral("Login"));
+    accept();
+}
+
+void TfmLogon::LogonFailed()
+{
+    lblUserMessage->setText(QStringLiteral("Logon failed."));
+    btnLogin->setEnabled(true);
+    btnLogin->setText(QStringLiteral("Login"));
+}
