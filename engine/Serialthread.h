@@ -254,11 +254,11 @@ private:
     bool FCycleWatched = false;
     int FWatchedState = SF_UNKNOWN;
     std::chrono::steady_clock::time_point FWatchedSince{};
-    // The IOIDs in the last upload payload, and whether it carried only part
-    // of the changes (GUI thread only: set by PrepareIOConfigUpload, used by
-    // the synchronised commit after the write).
+    // The IOIDs in the last upload payload (GUI thread only: set by
+    // PrepareIOConfigUpload, used by the synchronised commit after the
+    // write), and whether it carried only part of the changes.
     std::vector<std::int32_t> FUploadIds;
-    bool FUploadIsPart = false;
+    std::atomic<bool> FUploadIsPart{false};
     // Set when the engine is being destroyed; wakes the worker's pauses.
     std::atomic<bool> FEnding{false};
     std::mutex FWakeLock;

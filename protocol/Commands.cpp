@@ -1,12 +1,12 @@
 #include "Commands.h"
+#include "Littleendian.h"
 
 #include <algorithm>
 #include <cstring>
 
 uint32_t TUnitSettingsBlock::GetU32(std::size_t at) const
 {
-    return static_cast<uint32_t>(Bytes[at]) | static_cast<uint32_t>(Bytes[at + 1]) << 8 |
-           static_cast<uint32_t>(Bytes[at + 2]) << 16 | static_cast<uint32_t>(Bytes[at + 3]) << 24;
+    return ReadLE32(&Bytes[at]);
 }
 
 void TUnitSettingsBlock::PutU32(std::size_t at, uint32_t v)

@@ -1,4 +1,5 @@
 #include "Commissioningdataparser.h"
+#include "Littleendian.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,12 +11,6 @@
 
 namespace
 {
-
-uint32_t ReadU32(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 constexpr std::array<const char *, 19> kSnapshotPrefixes = {
     "ERR", "IN", "IN",  "EXT", "EXT", "PWM", "DO",  "EXT", "EXT", "VAR",
@@ -229,7 +224,7 @@ void TCommissioningDataParser::DecodeSnapshot(const uint8_t *data, int length)
             return;
         QString value;
         if (size == 4) {
-            const uint32_t bits = ReadU32(data + valueAt);
+            const uint32_t bits = ReadLE32(data + valueAt);
             float f;
             std::memcpy(&f, &bits, sizeof f);
             value = QString::asprintf("%.2f", static_cast<double>(f));
@@ -289,7 +284,7 @@ void TCommissioningDataParser::DecodeModbusData(const uint8_t *data, int length,
         if (at + kMappingRecordSize > length)
             return;
         const uint8_t *rec = data + at;
-        const auto ioId = static_cast<int32_t>(ReadU32(rec));
+        const auto ioId = static_cast<int32_t>(ReadLE32(rec));
         const int dataType = rec[4];
         const int slaveId = rec[5];
         QString slaveName = QStringLiteral("<unknown>");

@@ -1,4 +1,5 @@
 #include "Zelvo.h"
+#include "Littleendian.h"
 
 #include <QString>
 
@@ -20,12 +21,6 @@ namespace
 
 // One frame carries at most 255 data bytes.
 constexpr int kFrameBufferSize = 256;
-
-uint32_t ReadU32(const uint8_t *p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 // A reply length as the framer reported it, kept within the buffer.
 int ClampLength(int32_t length)
@@ -184,14 +179,14 @@ void TZelvo::DecodeLiveValues(const uint8_t *data, int length)
             const int at = 2 + 4 * (n - 8);
             if (at + 4 > length)
                 break;
-            IOList->SetValue(static_cast<uint8_t>(n), ConvertWithRecord(n, ReadU32(data + at)));
+            IOList->SetValue(static_cast<uint8_t>(n), ConvertWithRecord(n, ReadLE32(data + at)));
         }
     } else if (UnitType == UNIT_TYPE_VELLO) {
         for (int n = 0; n < kVelloOwnIOCount; ++n) {
             const int at = 4 * n;
             if (at + 4 > length)
                 break;
-            IOList->SetValue(static_cast<uint8_t>(n), ConvertWithRecord(n, ReadU32(data + at)));
+            IOList->SetValue(static_cast<uint8_t>(n), ConvertWithRecord(n, ReadLE32(data + at)));
         }
     }
 }
@@ -295,7 +290,7 @@ void TZelvo::ApplyUOMInformation(int recordCount, const uint8_t *records, const 
         table.reserve(static_cast<std::size_t>(recordCount));
         for (int k = 0; k < recordCount; ++k) {
             const uint8_t *rec = records + 5 * k;
-            table.push_back({ReadU32(rec), rec[4]});
+            table.push_back({ReadLE32(rec), rec[4]});
         }
     }
     IOUOMTable = std::move(table);

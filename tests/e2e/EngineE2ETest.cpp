@@ -154,6 +154,17 @@ protected:
             << Diagnostics();
     }
 
+    // Shorter frame time-outs for a test of silence or late replies, set
+    // while no step runs.
+    void ShortenFrameTimeouts()
+    {
+        engine->SetActive(false);
+        ASSERT_TRUE(Until([&] { return !engine->IsStepInProgress(); }));
+        pacing.UsbFrameTimeout = kSilentFrameTimeout;
+        pacing.ComFrameTimeout = kSilentFrameTimeout;
+        engine->Comms()->SetPacing(pacing);
+    }
+
     // Posts a job the way the window's buttons do and waits for the chain
     // to end in live readings.
     void RunJob(int code, const std::vector<std::uint8_t> &payload = {})
@@ -569,12 +580,7 @@ TEST_P(EngineE2E, SilentUnit_DuringJob_GivesUpWithMessageAndFreesTheWindow)
     StartSim();
     MakeEngine();
     Connect();
-    // Shorter time-outs for the silent part, set while no step runs.
-    engine->SetActive(false);
-    ASSERT_TRUE(Until([&] { return !engine->IsStepInProgress(); }));
-    pacing.UsbFrameTimeout = kSilentFrameTimeout;
-    pacing.ComFrameTimeout = kSilentFrameTimeout;
-    engine->Comms()->SetPacing(pacing);
+    ShortenFrameTimeouts();
     sim->AddFault("silent");
     engine->PostJob(MSG_READ_IO_CONFIG);
     engine->SetActive(true);
@@ -751,11 +757,7 @@ TEST_P(EngineE2E, LateReply_SessionRecoversAtTheNextExchange)
     StartSim();
     MakeEngine();
     Connect();
-    engine->SetActive(false);
-    ASSERT_TRUE(Until([&] { return !engine->IsStepInProgress(); }));
-    pacing.UsbFrameTimeout = kSilentFrameTimeout;
-    pacing.ComFrameTimeout = kSilentFrameTimeout;
-    engine->Comms()->SetPacing(pacing);
+    ShortenFrameTimeouts();
     // The first request of the job is answered well after its time-out.
     ASSERT_TRUE(
         sim->AddFault("late-reply=" + std::to_string(3 * kSilentFrameTimeout.count()) + ",once"));

@@ -73,6 +73,17 @@ protected:
         return r == 0 ? b : -1;
     }
 
+    // One exchange of shape 0 Query 0x15, 1 QueryWithPayload 0x19 or 2 Send 0x16.
+    bool ExchangeOfShape(int shape)
+    {
+        const uint8_t payload = 0x01;
+        if (shape == 0)
+            return link.Query(0x15, reply, replyLength);
+        if (shape == 1)
+            return link.QueryWithPayload(0x19, &payload, 1, reply, replyLength);
+        return link.Send(0x16, &payload, 1);
+    }
+
     int32_t Timeout()
     {
         return GetParam() == Kind::Usb ? link.UsbFramer().Timeout : link.ComFramer().Timeout;
@@ -131,20 +142,12 @@ TEST_P(Framing, Query_AckWithZeroLengthData_SucceedsWithLengthZero)
 
 TEST_P(Framing, RefusedOrMalformedStatus_FailsEveryShapeWithoutReadingFurther)
 {
-    const uint8_t payload = 0x01;
     for (uint8_t status : {uint8_t{0x00}, uint8_t{0x02}}) {
         SCOPED_TRACE(status);
         for (int shape = 0; shape < 3; ++shape) {
             // The status is followed by a marker byte that must stay queued.
             AnswerWith({status, 0xA5});
-            bool ok = true;
-            if (shape == 0)
-                ok = link.Query(0x15, reply, replyLength);
-            else if (shape == 1)
-                ok = link.QueryWithPayload(0x19, &payload, 1, reply, replyLength);
-            else
-                ok = link.Send(0x16, &payload, 1);
-            EXPECT_FALSE(ok) << "shape " << shape;
+            EXPECT_FALSE(ExchangeOfShape(shape)) << "shape " << shape;
             peer.Stop();
             EXPECT_EQ(NextQueuedByte(), 0xA5) << "shape " << shape;
         }
@@ -174,7 +177,6 @@ TEST_P(Framing, BytesWaitingBeforeARequest_AreDiscardedAndCounted_EveryShape)
     // The first reply is followed by the bytes of a late one; the next
     // exchange, of each shape, must read its own reply and not those.
     const Bytes stale = DataReply(0x15, {0x07});
-    const uint8_t payload = 0x01;
     uint64_t expected = link.DiscardedInputBytes();
     int served = 0;
     for (int shape = 0; shape < 3; ++shape) {
@@ -188,15 +190,8 @@ TEST_P(Framing, BytesWaitingBeforeARequest_AreDiscardedAndCounted_EveryShape)
             return out;
         });
         ASSERT_TRUE(link.Query(0x15, reply, replyLength));
-        bool ok = false;
         reply[0] = 0;
-        if (shape == 0)
-            ok = link.Query(0x15, reply, replyLength);
-        else if (shape == 1)
-            ok = link.QueryWithPayload(0x19, &payload, 1, reply, replyLength);
-        else
-            ok = link.Send(0x16, &payload, 1);
-        EXPECT_TRUE(ok);
+        EXPECT_TRUE(ExchangeOfShape(shape));
         if (shape < 2) {
             EXPECT_EQ(replyLength, 1);
             EXPECT_EQ(reply[0], 0x05);
