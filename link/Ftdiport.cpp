@@ -1,5 +1,6 @@
 #include "Ftdiport.h"
 
+#include "Trace.h"
 #include "Ttydevice.h"
 
 TFTDIPort::~TFTDIPort()
@@ -66,6 +67,7 @@ int32_t TFTDIPort::SetLineParameters(int32_t baudRate, int32_t dataBits, int32_t
 
 int32_t TFTDIPort::Purge()
 {
+    linktrace::Event("purge");
     if (!IsOpen())
         return PortErrorNotOpen;
     return FT_W32_PurgeComm(FHandle, FT_PURGE_TX | FT_PURGE_RX) ? PortOK : PortErrorIO;
