@@ -20,6 +20,7 @@
 #include "Serversideios.h"
 #include "Settingslimits.h"
 #include "Signalstrengthrefresh.h"
+#include "Trace.h"
 #include "UnitSimulator.h"
 #include "Uomdescription.h"
 #include "Uomdescriptions.h"
@@ -351,6 +352,14 @@ int TCliRunner::Prepare()
 
 int TCliRunner::OpenLink()
 {
+    if (!O.TraceFile.isEmpty()) {
+        std::string error;
+        if (!linktrace::Install(O.TraceFile.toStdString(), &error)) {
+            FHost.Note(QStringLiteral("The trace file could not be written: %1")
+                           .arg(QString::fromStdString(error)));
+            return EXIT_CLI_USAGE;
+        }
+    }
     for (const auto &[description, path] : O.UsbBridges)
         Ftd2xx::RegisterVirtualBridge(description.toStdString(), path.toStdString());
     for (const auto &[number, path] : O.ComPaths)
