@@ -12,7 +12,12 @@ TUSBSerialInterface::TUSBSerialInterface(const TPacing &pacing)
     SetPacing(pacing);
 }
 
-TUSBSerialInterface::~TUSBSerialInterface() = default;
+TUSBSerialInterface::~TUSBSerialInterface()
+{
+    // The framers close their ports as they go; the trace still shows it.
+    if (IsOpen())
+        linktrace::Event("close");
+}
 
 void TUSBSerialInterface::SelectPort(bool useUsb, int32_t comPort, int32_t baudRate)
 {
