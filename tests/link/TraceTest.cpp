@@ -76,11 +76,11 @@ TEST_F(LinkTrace, ExchangeShapes_EachFrameOneLineWithStampDirectionHexAndName)
     EXPECT_EQ(lines[0].rfind("# zelvo link trace, ", 0), 0u);
     // hh:mm:ss.mmm, direction, bytes, name (columns of the simulator's trace).
     EXPECT_EQ(lines[1].substr(12),
-              " -> 0A 00 15 1F                              CMD_READ_SF_STATE");
+              " -> 0A 00 15 1F" + std::string(25 + 2, ' ') + "CMD_READ_SF_STATE");
     EXPECT_EQ(lines[1][2], ':');
     EXPECT_EQ(lines[1][8], '.');
     EXPECT_EQ(lines[2].substr(12),
-              " <- 03 01 15 04 13                           CMD_READ_SF_STATE");
+              " <- 03 01 15 04 13" + std::string(22 + 2, ' ') + "CMD_READ_SF_STATE");
     EXPECT_NE(lines[4].find("<- 00 "), std::string::npos);
     EXPECT_NE(lines[4].find("CMD_APPLY_SETTINGS (refused)"), std::string::npos);
     // The bytes of a read that came up short are not known; those before it are.
