@@ -124,6 +124,15 @@ bool TParser::GlobalOption(const TToken &t, bool &handled)
         O.Json = true;
         return true;
     }
+    if (t.Name == "--trace") {
+        const auto v = Value(t);
+        if (!v)
+            return false;
+        if (v->isEmpty())
+            return Fail(QStringLiteral("--trace needs a file name"));
+        O.TraceFile = *v;
+        return true;
+    }
     if (t.Name == "--usb") {
         FSawUsb = true;
         O.Link = TCliLink::Usb;
@@ -419,6 +428,7 @@ QString ProgramHelp()
         "Output:\n"
         "  --json                  results on standard output as one JSON document\n"
         "  Status texts and the unit's messages go to standard error.\n"
+        "  --trace FILE            write every frame and link event to FILE (for support)\n"
         "\n"
         "Commands:\n"
         "  info                    firmware, unit type and connection settings\n"

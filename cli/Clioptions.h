@@ -45,6 +45,8 @@ struct TCliOptions {
     QString SimulateModel; // "ostra" or "vello"
 
     bool Json = false;
+    // --trace FILE: the link trace for support; empty = none.
+    QString TraceFile;
     bool Help = false;
     bool Version = false;
 

@@ -21,6 +21,7 @@
 #include "Settingslimits.h"
 #include "Signalstrengthrefresh.h"
 #include "Simulatedunit.h"
+#include "Trace.h"
 #include "UnitSimulator.h"
 #include "Uomdescription.h"
 #include "Uomdescriptions.h"
@@ -347,6 +348,14 @@ int TCliRunner::Prepare()
 
 int TCliRunner::OpenLink()
 {
+    if (!O.TraceFile.isEmpty()) {
+        std::string error;
+        if (!linktrace::Install(O.TraceFile.toStdString(), &error)) {
+            FHost.Note(QStringLiteral("The trace file could not be written: %1")
+                           .arg(QString::fromStdString(error)));
+            return EXIT_CLI_USAGE;
+        }
+    }
     for (const auto &[description, path] : O.UsbBridges)
         Ftd2xx::RegisterVirtualBridge(description.toStdString(), path.toStdString());
     for (const auto &[number, path] : O.ComPaths)

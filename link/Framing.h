@@ -6,6 +6,9 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <string>
+
+#include "Trace.h"
 
 namespace framing
 {
@@ -41,6 +44,38 @@ inline uint32_t BuildRequest(std::array<uint8_t, kFrameBuffer> &frame, uint8_t c
 
 // Query / QueryWithPayload. `checkWrite`: fail at once when the request
 // could not be written (otherwise a failed write shows as a read time-out).
+// Reads `count` bytes into `at`; with the trace on, they are also kept in
+// `seen` so the whole reply is written as one line.
+template <typename Port>
+int32_t ReadTraced(Port &port, uint8_t *at, uint32_t count, uint32_t ms, uint8_t *seen,
+                   uint32_t &seenLength)
+{
+    const int32_t r = port.ReadBytes(at, count, ms);
+    if (r == 0 && linktrace::Active() && seenLength + count <= kFrameBuffer) {
+        std::memcpy(seen + seenLength, at, count);
+        seenLength += count;
+    }
+    return r;
+}
+
+// Writes the reply bytes read so far to the trace, with a note when the
+// reply did not arrive whole.
+inline void TraceReply(uint8_t command, const uint8_t *seen, uint32_t seenLength,
+                       int32_t readResult)
+{
+    if (!linktrace::Active())
+        return;
+    if (seenLength > 0 || readResult == 0)
+        linktrace::Frame("<-", command, seen, seenLength,
+                         readResult != 0
+                             ? "(incomplete)"
+                             : (seenLength == 1 && seen[0] == 0 ? "(refused)" : nullptr));
+    if (readResult != 0)
+        linktrace::Event(std::string("time-out waiting for ") + linktrace::CommandName(command));
+}
+
+// Query / QueryWithPayload. `checkWrite`: fail at once when the request
+// could not be written (otherwise a failed write shows as a read time-out).
 template <typename Port>
 bool Exchange(Port &port, int32_t timeout, uint8_t command, const uint8_t *payload,
               uint32_t payloadLength, uint8_t *reply, int32_t &replyLength, bool checkWrite)
@@ -53,25 +88,36 @@ bool Exchange(Port &port, int32_t timeout, uint8_t command, const uint8_t *paylo
     // The unit speaks only when spoken to: whatever waits now is a reply
     // that came after its exchange gave up, and must not answer this one.
     port.DiscardInput();
+    linktrace::Frame("->", command, frame.data(), length);
     const int32_t written = port.WriteBytes(frame.data(), length, ms);
     if (checkWrite && written != 0)
         return false;
 
-    if (port.ReadBytes(frame.data(), 1, ms) != 0)
+    std::array<uint8_t, kFrameBuffer> seen{};
+    uint32_t seenLength = 0;
+    int32_t r = ReadTraced(port, frame.data(), 1, ms, seen.data(), seenLength);
+    if (r != 0) {
+        TraceReply(command, seen.data(), seenLength, r);
         return false;
+    }
     uint8_t checksum = frame[0];
     const uint8_t status = frame[0];
-    if (!(status & kStatusAck))
-        return false;
-    if (!(status & kStatusData))
-        return true;
+    if (!(status & kStatusAck) || !(status & kStatusData)) {
+        TraceReply(command, seen.data(), seenLength, r);
+        return (status & kStatusAck) != 0;
+    }
 
-    if (port.ReadBytes(frame.data(), 1, ms) != 0)
+    r = ReadTraced(port, frame.data(), 1, ms, seen.data(), seenLength);
+    if (r != 0) {
+        TraceReply(command, seen.data(), seenLength, r);
         return false;
+    }
     const uint32_t dataLength = frame[0];
     checksum ^= frame[0];
     // Reply code, data, checksum: at most 257 bytes, inside the frame buffer.
-    if (port.ReadBytes(frame.data(), dataLength + 2, ms) != 0)
+    r = ReadTraced(port, frame.data(), dataLength + 2, ms, seen.data(), seenLength);
+    TraceReply(command, seen.data(), seenLength, r);
+    if (r != 0)
         return false;
 
     // Handed over before the checksum is compared: a caller that gets false
@@ -97,8 +143,11 @@ bool Send(Port &port, int32_t timeout, uint8_t command, const uint8_t *payload,
         return false;
     const auto ms = static_cast<uint32_t>(timeout > 0 ? timeout : 0);
     port.DiscardInput(); // a late reply, as above
+    linktrace::Frame("->", command, frame.data(), length);
     port.WriteBytes(frame.data(), length, ms);
-    if (port.ReadBytes(frame.data(), 1, ms) != 0)
+    const int32_t r = port.ReadBytes(frame.data(), 1, ms);
+    TraceReply(command, frame.data(), r == 0 ? 1 : 0, r);
+    if (r != 0)
         return false;
     const uint8_t status = frame[0];
     return (status & kStatusAck) && !(status & kStatusData);

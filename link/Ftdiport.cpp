@@ -1,6 +1,9 @@
 #include "Ftdiport.h"
 
+#include "Trace.h"
 #include "Ttydevice.h"
+
+#include <string>
 
 TFTDIPort::~TFTDIPort()
 {
@@ -66,6 +69,7 @@ int32_t TFTDIPort::SetLineParameters(int32_t baudRate, int32_t dataBits, int32_t
 
 int32_t TFTDIPort::Purge()
 {
+    linktrace::Event("purge");
     if (!IsOpen())
         return PortErrorNotOpen;
     return FT_W32_PurgeComm(FHandle, FT_PURGE_TX | FT_PURGE_RX) ? PortOK : PortErrorIO;
@@ -81,6 +85,8 @@ int32_t TFTDIPort::DiscardInput()
     if (!FT_W32_PurgeComm(FHandle, FT_PURGE_RX))
         return PortErrorIO;
     FDiscardedInput += waiting;
+    if (waiting > 0)
+        linktrace::Event("discarded " + std::to_string(waiting) + " late byte(s) before a request");
     return PortOK;
 }
 

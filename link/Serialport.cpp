@@ -3,6 +3,7 @@
 #include <string>
 
 #include "Portmap.h"
+#include "Trace.h"
 #include "Ttydevice.h"
 
 TSerialPort::~TSerialPort()
@@ -62,6 +63,7 @@ int32_t TSerialPort::SetLineParameters(int32_t baudRate, int32_t dataBits, int32
 
 int32_t TSerialPort::Purge()
 {
+    linktrace::Event("purge");
     if (!IsOpen())
         return PortErrorNotOpen;
     return ttydevice::Purge(FHandle) ? PortOK : PortErrorIO;
@@ -74,6 +76,9 @@ int32_t TSerialPort::DiscardInput()
     std::size_t discarded = 0;
     const bool ok = ttydevice::DiscardInput(FHandle, discarded);
     FDiscardedInput += discarded;
+    if (discarded > 0)
+        linktrace::Event("discarded " + std::to_string(discarded) +
+                         " late byte(s) before a request");
     return ok ? PortOK : PortErrorIO;
 }
 

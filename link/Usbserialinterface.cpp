@@ -1,5 +1,9 @@
 #include "Usbserialinterface.h"
 
+#include <string>
+
+#include "Trace.h"
+
 TUSBSerialInterface::TUSBSerialInterface(const TPacing &pacing)
     : FUsbFramer(std::make_unique<TFTDIPacket>())
 {
@@ -8,7 +12,12 @@ TUSBSerialInterface::TUSBSerialInterface(const TPacing &pacing)
     SetPacing(pacing);
 }
 
-TUSBSerialInterface::~TUSBSerialInterface() = default;
+TUSBSerialInterface::~TUSBSerialInterface()
+{
+    // The framers close their ports as they go; the trace still shows it.
+    if (IsOpen())
+        linktrace::Event("close");
+}
 
 void TUSBSerialInterface::SelectPort(bool useUsb, int32_t comPort, int32_t baudRate)
 {
@@ -28,15 +37,24 @@ bool TUSBSerialInterface::Open()
 {
     if (IsAborted())
         return false;
+    bool opened = false;
     if (!FUseUSB)
-        return FComFramer.Connect(FComPort, FBaudRate);
-    if (FUsbFramer->Connect(FBrandName, FBaudRate))
-        return true;
-    return FUsbFramer->Connect("Zelvo", FBaudRate);
+        opened = FComFramer.Connect(FComPort, FBaudRate);
+    else
+        opened =
+            FUsbFramer->Connect(FBrandName, FBaudRate) || FUsbFramer->Connect("Zelvo", FBaudRate);
+    if (linktrace::Active()) {
+        const std::string port = FUseUSB ? "USB bridge" : "COM" + std::to_string(FComPort);
+        linktrace::Event((opened ? "open " : "open failed ") + port + " at " +
+                         std::to_string(FBaudRate) + " baud");
+    }
+    return opened;
 }
 
 void TUSBSerialInterface::Close()
 {
+    if (IsOpen())
+        linktrace::Event("close");
     // Both, so a port selected away from while open is not left held.
     FUsbFramer->Disconnect();
     FComFramer.Disconnect();

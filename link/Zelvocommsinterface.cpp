@@ -79,7 +79,10 @@ bool TZelvoCommsInterface::ReadMessage(uint8_t *destination, std::size_t capacit
         }
         if (offset + dataBytes > capacity)
             return false;
-        std::memcpy(destination + offset, reply + 1, dataBytes);
+        // A header-only block carries nothing, and the destination may be
+        // null then: memcpy must not see a null pointer even for 0 bytes.
+        if (dataBytes > 0)
+            std::memcpy(destination + offset, reply + 1, dataBytes);
         received += static_cast<std::size_t>(n);
         ++block;
     }
