@@ -25,6 +25,9 @@ public:
     TScriptedPort(const uint8_t *data, std::size_t size) : Data(data), Size(size) {}
 
     int32_t WriteBytes(const uint8_t *, uint32_t, uint32_t) { return PortOK; }
+    // The scripted replies stand for what the unit sends after each request,
+    // so nothing is waiting to be discarded before one.
+    int32_t DiscardInput() { return PortOK; }
 
     int32_t ReadBytes(uint8_t *buffer, uint32_t count, uint32_t)
     {

@@ -21,6 +21,7 @@ namespace
 struct TScriptPort {
     std::deque<uint8_t> Bytes;
     int32_t WriteBytes(const uint8_t *, uint32_t, uint32_t) { return PortOK; }
+    int32_t DiscardInput() { return PortOK; }
     int32_t ReadBytes(uint8_t *buffer, uint32_t count, uint32_t)
     {
         for (uint32_t i = 0; i < count; ++i) {
