@@ -148,7 +148,8 @@ QByteArray WriteTemplate(const QString &model, const std::vector<TIORecordView> 
                                     u.Name.compare(byId->Name, Qt::CaseInsensitive) == 0
                                 ? 1
                                 : 0;
-        const bool uomByName = byId && sameName == 1 && !Number(byId->Name);
+        // With the input type unknown, the category is too: the id is written.
+        const bool uomByName = t && byId && sameName == 1 && !Number(byId->Name);
         const bool typeByName = t && !Number(t->Name);
         out += first ? "\n" : ",\n";
         first = false;
@@ -276,7 +277,9 @@ TTemplatePlan PlanTemplate(const std::vector<TIORecordView> &records,
         bool typeChanged = false;
         if (e.InputType) {
             const TInputTypeView *wanted = ResolveType(types, *e.InputType);
-            if (!wanted) {
+            if (!wanted && Number(*e.InputType) == now.InputTypeId) {
+                // The record's own type, unknown to the unit's list: no change.
+            } else if (!wanted) {
                 refusals << QStringLiteral("%1: the unit offers no input type \"%2\"")
                                 .arg(tag, *e.InputType);
             } else if (wanted->Id != now.InputTypeId) {
@@ -369,7 +372,8 @@ TTemplatePlan PlanTemplate(const std::vector<TIORecordView> &records,
         c.Target = target;
         const auto diff = [&c](const char *field, const QString &a, const QString &b) {
             if (a != b)
-                c.Differences << QStringLiteral("%1: \"%2\" -> \"%3\"").arg(field, a, b);
+                c.Differences
+                    << QStringLiteral("%1: \"%2\" -> \"%3\"").arg(QLatin1String(field), a, b);
         };
         diff("name", now.Name, target.Name);
         diff("input type", TypeText(types, now.InputTypeId), TypeText(types, target.InputTypeId));

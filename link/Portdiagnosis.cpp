@@ -296,8 +296,10 @@ TPortDiagnosis DiagnoseLinkOpen(const TUSBSerialInterface &link)
         seen.push_back("\"" + b.Description + "\" at " + b.DevicePath);
     TPortDiagnosis d;
     d.Problem = TPortProblem::NoBridge;
-    d.Line = "No USB bridge described \"" + link.BrandName() +
-             "\" or \"Zelvo\" is attached. Bridges present: " +
+    const std::string wanted = link.BrandName().empty() || link.BrandName() == "Zelvo"
+                                   ? std::string("\"Zelvo\"")
+                                   : "\"" + link.BrandName() + "\" or \"Zelvo\"";
+    d.Line = "No USB bridge described " + wanted + " is attached. Bridges present: " +
              (seen.empty() ? std::string("none") : Joined(seen)) + ".";
     return d;
 }
