@@ -590,7 +590,7 @@ TEST(CliProcess, Live_ShowsARoundOnlyWhenItWasRead_EachWithItsTime)
                              {"ZELVO_SIM_FAULTS=nack=0x0A"});
     EXPECT_EXIT_CODE(text, 1);
     EXPECT_TRUE(text.Out.contains("no reply from the unit")) << text.Out.toStdString();
-    EXPECT_TRUE(text.Out.contains("Time")) << text.Out.toStdString();
+    EXPECT_FALSE(text.Out.contains("Configurable Input 01")) << text.Out.toStdString();
 
     // An interval below the unit's live period is raised to it: two rounds
     // at least most of a period apart (1.1 s divided by 10).
@@ -832,7 +832,8 @@ TEST(CliProcess, Catalogue_FillsTheSettingsBlock_ExplicitOptionsOverride)
                                              << "--country"
                                              << "United Kingdom"
                                              << "--network"
-                                             << "ee" << row.extra);
+                                             << "ee"
+                                             << "--catalogue" << catalogue << row.extra);
         EXPECT_EXIT_CODE(save, 0);
         const TRun info = RunCli(unit.Link() << "--json"
                                              << "info");
