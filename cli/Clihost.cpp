@@ -26,6 +26,10 @@ void TCliHost::ClearSnapshot()
 void TCliHost::ShowStatusPanels(const QString &panel0, const QString &panel1)
 {
     THeadlessHost::ShowStatusPanels(panel0, panel1);
+    // The window's tab switching means nothing on the command line.
+    if (!FVerbose && panel0.startsWith(QStringLiteral("Tabs ")) &&
+        (panel0.endsWith(QStringLiteral("activated"))))
+        return;
     QString line = panel0;
     if (!panel1.isEmpty())
         line += QStringLiteral("  [") + panel1 + ']';
@@ -51,6 +55,7 @@ void TCliHost::ShowMessage(const QString &text, int kind)
 {
     THeadlessHost::ShowMessage(text, kind);
     ++FMessageCount;
+    FLastProblem = text;
     EndProgress();
     std::fprintf(FErr, "%s\n", text.toLocal8Bit().constData());
     std::fflush(FErr);
@@ -58,6 +63,7 @@ void TCliHost::ShowMessage(const QString &text, int kind)
 
 void TCliHost::Note(const QString &text)
 {
+    FLastProblem = text;
     EndProgress();
     std::fprintf(FErr, "%s\n", text.toLocal8Bit().constData());
     std::fflush(FErr);

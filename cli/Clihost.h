@@ -33,15 +33,22 @@ public:
     // Every message shown, in order, and whether one came since the mark.
     int MessageCount() const { return FMessageCount; }
 
+    // Window-only status texts (tabs switched) are shown only when verbose.
+    void SetVerbose(bool verbose) { FVerbose = verbose; }
+
     // Writes a line of the front end's own to standard error, ending a
     // progress line first.
     void Note(const QString &text);
+    // The last note or message shown, for a JSON error object.
+    const QString &LastProblem() const { return FLastProblem; }
     // Ends the progress line, so results start on a fresh line.
     void EndProgress();
 
 private:
     std::FILE *FErr;
     bool FTerminal;
+    bool FVerbose = false;
+    QString FLastProblem;
     bool FProgressOpen = false;
     QString FLastLine;
     std::optional<TConnectionSettings> FSettings;

@@ -1,5 +1,7 @@
 #include "Clioptions.h"
 
+#include "Clitemplate.h"
+
 #include <cmath>
 
 namespace
@@ -23,7 +25,7 @@ const TCommandName kCommands[] = {
     {TCliCommand::External, "external"},  {TCliCommand::IOConfig, "io-config"},
     {TCliCommand::Snapshot, "snapshot"},  {TCliCommand::Logon, "logon"},
     {TCliCommand::Signal, "signal"},      {TCliCommand::SaveSettings, "save-settings"},
-    {TCliCommand::SetValue, "set-value"},
+    {TCliCommand::SetValue, "set-value"}, {TCliCommand::Networks, "networks"},
 };
 
 // Splits "--name=value" into name and value; a bare "--name" has no value.
@@ -131,6 +133,10 @@ bool TParser::GlobalOption(const TToken &t, bool &handled)
         if (v->isEmpty())
             return Fail(QStringLiteral("--trace needs a file name"));
         O.TraceFile = *v;
+        return true;
+    }
+    if (t.Name == "--verbose" || t.Name == "-v") {
+        O.Verbose = true;
         return true;
     }
     if (t.Name == "--usb") {
@@ -244,10 +250,66 @@ bool TParser::CommandOption(const TToken &t)
         if (t.Name == "--count")
             return ParseInt(t, 0, 1000000, O.Count);
         return unknown();
+    case TCliCommand::Networks:
+        if (t.Name == "--country")
+            return text(O.Country);
+        if (t.Name == "--catalogue") {
+            std::optional<QString> path;
+            if (!text(path))
+                return false;
+            O.CataloguePath = *path;
+            return true;
+        }
+        return unknown();
     case TCliCommand::Signal:
         if (t.Name == "--seconds")
             return ParseInt(t, 1, 86400, O.Seconds);
         return unknown();
+    case TCliCommand::IOConfig: {
+        const auto action = [&](TCliIOAction a) {
+            if (O.IOAction != TCliIOAction::List && O.IOAction != a)
+                return Fail(QStringLiteral("choose one of --export, --apply and set"));
+            O.IOAction = a;
+            const auto v = Value(t);
+            if (!v)
+                return false;
+            if (v->isEmpty())
+                return Fail(QStringLiteral("%1 needs a file name").arg(t.Name));
+            O.TemplatePath = *v;
+            return true;
+        };
+        if (t.Name == "--export")
+            return action(TCliIOAction::Export);
+        if (t.Name == "--apply")
+            return action(TCliIOAction::Apply);
+        if (t.Name == "--dry-run")
+            return flag(O.DryRun);
+        if (t.Name == "--email") {
+            std::optional<QString> email;
+            if (!text(email))
+                return false;
+            O.Email = *email;
+            return true;
+        }
+        if (t.Name == "--name")
+            return text(O.SetName);
+        if (t.Name == "--type")
+            return text(O.SetType);
+        if (t.Name == "--uom")
+            return text(O.SetUom);
+        if (t.Name == "--logging") {
+            const auto v = Value(t);
+            if (!v)
+                return false;
+            O.SetLogging = ParseLoggingMode(*v);
+            if (!O.SetLogging)
+                return Fail(QStringLiteral("--logging takes 0 to 3 or No Log, Display Only, Log & "
+                                           "Display, Log Only, not \"%1\"")
+                                .arg(*v));
+            return true;
+        }
+        return unknown();
+    }
     case TCliCommand::SaveSettings:
         if (t.Name == "--mobile")
             return connection(TCliConnection::Mobile);
@@ -257,6 +319,17 @@ bool TParser::CommandOption(const TToken &t)
             return text(O.APN);
         if (t.Name == "--user")
             return text(O.UserName);
+        if (t.Name == "--country")
+            return text(O.Country);
+        if (t.Name == "--network")
+            return text(O.Network);
+        if (t.Name == "--catalogue") {
+            std::optional<QString> path;
+            if (!text(path))
+                return false;
+            O.CataloguePath = *path;
+            return true;
+        }
         if (t.Name == "--password-stdin")
             return flag(O.PasswordFromStdin);
         if (t.Name == "--password")
@@ -315,19 +388,55 @@ bool TParser::CheckCommand()
         O.Tag = FPositional[0];
         O.Value = FPositional[1];
         return true;
+    case TCliCommand::IOConfig: {
+        if (!FPositional.isEmpty() && FPositional[0] == "set") {
+            if (O.IOAction != TCliIOAction::List)
+                return Fail(QStringLiteral("choose one of --export, --apply and set"));
+            O.IOAction = TCliIOAction::Set;
+            FPositional.removeFirst();
+            if (!positional(1, "set TAG"))
+                return false;
+            O.Tag = FPositional[0];
+            if (!O.SetName && !O.SetType && !O.SetUom && !O.SetLogging)
+                return Fail(QStringLiteral("io-config set needs at least one of --name, --type, "
+                                           "--uom and --logging"));
+        } else if (!positional(0, "")) {
+            return false;
+        } else if (O.SetName || O.SetType || O.SetUom || O.SetLogging) {
+            return Fail(QStringLiteral("--name, --type, --uom and --logging belong to io-config "
+                                       "set"));
+        }
+        if (O.DryRun && O.IOAction != TCliIOAction::Apply && O.IOAction != TCliIOAction::Set)
+            return Fail(QStringLiteral("--dry-run belongs to --apply and set"));
+        const bool edits = O.IOAction == TCliIOAction::Apply || O.IOAction == TCliIOAction::Set;
+        if (!O.Email.isEmpty() && !edits)
+            return Fail(QStringLiteral("--email belongs to --apply and set"));
+        if (edits && !O.DryRun && O.Email.isEmpty())
+            return Fail(QStringLiteral("changing the I/O configuration needs a logon: give "
+                                       "--email EMAIL (the password is asked for as by logon)"));
+        if (!IsLatin1(O.Email) || O.Email.size() > kMaxEmail)
+            return Fail(QStringLiteral("the e-mail address does not fit the logon message"));
+        if (O.SetName && O.SetName->size() > kMaxFriendlyName)
+            return Fail(QStringLiteral("--name holds at most %1 characters").arg(kMaxFriendlyName));
+        return true;
+    }
     case TCliCommand::SaveSettings: {
         if (!positional(0, ""))
             return false;
         if (O.Connection == TCliConnection::Unchanged)
             return Fail(QStringLiteral("save-settings needs --mobile or --ethernet"));
-        const bool mobileOnly = O.APN || O.UserName || O.PasswordFromStdin;
+        const bool mobileOnly =
+            O.APN || O.UserName || O.PasswordFromStdin || O.Country || O.Network;
+        if (O.Network.has_value() != O.Country.has_value())
+            return Fail(QStringLiteral("--country and --network go together"));
         const bool ethernetOnly =
             O.UseDHCP.has_value() || O.IPAddress || O.NetMask || O.DefaultGateway || O.DNSServer;
         if (O.Connection == TCliConnection::Mobile && ethernetOnly)
             return Fail(QStringLiteral("--dhcp, --no-dhcp, --ip, --mask, --gateway and --dns "
                                        "belong to --ethernet"));
         if (O.Connection == TCliConnection::Ethernet && mobileOnly)
-            return Fail(QStringLiteral("--apn, --user and --password-stdin belong to --mobile"));
+            return Fail(QStringLiteral("--apn, --user, --password-stdin, --country and --network "
+                                       "belong to --mobile"));
         if (O.APN && (!IsLatin1(*O.APN) || O.APN->contains(QChar(0))))
             return Fail(QStringLiteral("the APN holds characters the unit cannot store"));
         if (O.UserName && (!IsLatin1(*O.UserName) || O.UserName->contains(QChar(0))))
@@ -403,6 +512,24 @@ TCliCommand CommandFromName(const QString &name)
     return TCliCommand::None;
 }
 
+QString ExitMeaning(int code)
+{
+    switch (code) {
+    case EXIT_CLI_OK:
+        return QStringLiteral("success");
+    case EXIT_CLI_FAILED:
+        return QStringLiteral("the unit or its server refused or failed");
+    case EXIT_CLI_USAGE:
+        return QStringLiteral("usage error");
+    case EXIT_CLI_UNREACHABLE:
+        return QStringLiteral("no unit reachable");
+    case EXIT_CLI_INTERRUPTED:
+        return QStringLiteral("interrupted");
+    default:
+        return QStringLiteral("unknown");
+    }
+}
+
 TCliParseResult ParseCommandLine(const QStringList &args)
 {
     TParser p(args);
@@ -412,7 +539,7 @@ TCliParseResult ParseCommandLine(const QStringList &args)
 QString ProgramHelp()
 {
     return QStringLiteral(
-        "Usage: zelvo-cli [LINK] [--json] COMMAND [ARGS]\n"
+        "Usage: zelvo-cli [LINK] [--json] [--verbose] COMMAND [ARGS]\n"
         "\n"
         "Commissions a Zelvo telemetry unit from the command line, through the same\n"
         "job engine as the window.\n"
@@ -426,7 +553,10 @@ QString ProgramHelp()
         "  --simulate ostra|vello  a simulated unit inside this program\n"
         "\n"
         "Output:\n"
-        "  --json                  results on standard output as one JSON document\n"
+        "  --json                  results on standard output as one JSON document;\n"
+        "                          live/external with --count 0: one JSON object per\n"
+        "                          line as readings arrive\n"
+        "  --verbose, -v           also the window's own status texts (tabs switched)\n"
         "  Status texts and the unit's messages go to standard error.\n"
         "  --trace FILE            write every frame and link event to FILE (for support)\n"
         "\n"
@@ -436,14 +566,22 @@ QString ProgramHelp()
         "                          live values of the unit's own I/O\n"
         "  external [--count N]    external (Modbus) I/O values and error states\n"
         "  io-config               the I/O configuration as the server holds it\n"
+        "  io-config --export FILE write it as a template file\n"
+        "  io-config --apply FILE [--dry-run] [--email EMAIL]\n"
+        "                          apply a template: show the differences, upload them\n"
+        "  io-config set TAG [--name N] [--type ID|NAME] [--uom ID|NAME] [--logging M]\n"
+        "                [--dry-run] [--email EMAIL]\n"
+        "                          change one entry of the I/O configuration"
         "  snapshot                the latest snapshot\n"
         "  logon EMAIL             log the unit on (password from the terminal or stdin)\n"
         "  signal [--seconds N]    mobile signal levels\n"
-        "  save-settings --mobile [--apn A] [--user U] [--password-stdin]\n"
+        "  save-settings --mobile [--country C --network N] [--apn A] [--user U]\n"
+        "                [--password-stdin]\n"
         "  save-settings --ethernet [--dhcp|--no-dhcp] [--ip A] [--mask M] [--gateway G]\n"
         "                [--dns D]\n"
         "                          save the unit's connection settings\n"
         "  set-value TAG VALUE     set an output or variable of the unit's own I/O\n"
+        "  networks [--country C]  the mobile networks of the catalogue (networks.xml)\n"
         "\n"
         "  zelvo-cli COMMAND --help shows the help of one command.\n"
         "\n"
@@ -499,8 +637,32 @@ QString CommandHelp(TCliCommand command)
         return QStringLiteral(
             "Usage: zelvo-cli [LINK] [--json] io-config\n"
             "\n"
+            "       zelvo-cli [LINK] [--json] io-config --export FILE\n"
+            "       zelvo-cli [LINK] [--json] io-config --apply FILE [--dry-run] [--email EMAIL]\n"
+            "       zelvo-cli [LINK] [--json] io-config set TAG [--name N] [--type ID|NAME]\n"
+            "                 [--uom ID|NAME] [--logging MODE] [--dry-run] [--email EMAIL]\n"
+            "\n"
             "Reads the I/O configuration as the server holds it and shows, per I/O, its\n"
-            "id, tag, friendly name, input type, UOM and logging mode.\n");
+            "id, tag, friendly name, input type, UOM and logging mode.\n"
+            "\n"
+            "  --export FILE  writes the configuration as a template file (JSON: tag,\n"
+            "                 name, inputType, uom, logging per I/O; see README)\n"
+            "  --apply FILE   logs on, reads the configuration, shows per tag the\n"
+            "                 differences (old -> new), edits the records with the Edit\n"
+            "                 I/O dialog's rules and uploads them; exit 0 only when the\n"
+            "                 configuration read back afterwards shows every change\n"
+            "  set TAG        the same for one entry, from the options below\n"
+            "  --name N       friendly name, at most 64 characters\n"
+            "  --type T       input type, by id or name (inputs only)\n"
+            "  --uom U        unit of measure, by id or name, among those of the input\n"
+            "                 type's category\n"
+            "  --logging M    0 No Log, 1 Display Only, 2 Log & Display, 3 Log Only\n"
+            "  --dry-run      show the differences only; nothing is sent\n"
+            "  --email EMAIL  the logon needed to change the configuration; the password\n"
+            "                 is read as by logon (needed unless --dry-run)\n"
+            "\n"
+            "An input type, UOM or name the unit does not offer refuses the whole\n"
+            "template before anything is sent (exit 1).\n");
     case TCliCommand::Snapshot:
         return QStringLiteral("Usage: zelvo-cli [LINK] [--json] snapshot\n"
                               "\n"
@@ -522,8 +684,8 @@ QString CommandHelp(TCliCommand command)
             "  --seconds N    how long to watch (default 10)\n");
     case TCliCommand::SaveSettings:
         return QStringLiteral(
-            "Usage: zelvo-cli [LINK] save-settings --mobile [--apn A] [--user U]\n"
-            "                                       [--password-stdin]\n"
+            "Usage: zelvo-cli [LINK] save-settings --mobile [--country C --network N]\n"
+            "                                       [--apn A] [--user U] [--password-stdin]\n"
             "       zelvo-cli [LINK] save-settings --ethernet [--dhcp|--no-dhcp] [--ip A]\n"
             "                                       [--mask M] [--gateway G] [--dns D]\n"
             "\n"
@@ -532,6 +694,11 @@ QString CommandHelp(TCliCommand command)
             "stops. The APN holds at most 124 characters, the user name 44 and the\n"
             "password 19. The password is read from standard input (--password-stdin),\n"
             "never from the command line.\n"
+            "\n"
+            "--country C --network N take the APN, user and password of that network\n"
+            "from the catalogue (networks.xml in the working directory, or\n"
+            "--catalogue FILE), as the window's lists do; --apn, --user and\n"
+            "--password-stdin override them. Names match without regard to case.\n"
             "\n"
             "When the save succeeds the unit applies its settings and resets; connect\n"
             "again afterwards. A VELLO unit has no Ethernet connection.\n");
@@ -546,6 +713,13 @@ QString CommandHelp(TCliCommand command)
             "  analogue output            0 to 10, scaled to 0..4095\n"
             "  timer in 10 ms steps       a whole number, divided by 10\n"
             "TAG is the I/O tag as the live list shows it, e.g. DO01 or [DO01].\n");
+    case TCliCommand::Networks:
+        return QStringLiteral(
+            "Usage: zelvo-cli [--json] networks [--country C] [--catalogue FILE]\n"
+            "\n"
+            "Lists the countries and mobile networks of the catalogue (networks.xml in\n"
+            "the working directory, or FILE) with their APN and user name; whether a\n"
+            "password is set is shown, never the password. Needs no unit.\n");
     case TCliCommand::None:
         break;
     }

@@ -29,9 +29,13 @@ enum class TCliCommand {
     Signal,
     SaveSettings,
     SetValue,
+    Networks,
 };
 
 enum class TCliConnection { Unchanged, Mobile, Ethernet };
+
+// What io-config does: list, export a template, apply one, or set one entry.
+enum class TCliIOAction { List, Export, Apply, Set };
 
 // Everything the command line said, checked for form but not yet against a
 // unit (addresses are parsed later with the window's own rules).
@@ -47,6 +51,7 @@ struct TCliOptions {
     bool Json = false;
     // --trace FILE: the link trace for support; empty = none.
     QString TraceFile;
+    bool Verbose = false;
     bool Help = false;
     bool Version = false;
 
@@ -60,13 +65,27 @@ struct TCliOptions {
     // signal: how long to watch the level.
     int Seconds = 10;
 
-    // logon
+    // logon; io-config --apply and set (--email)
     QString Email;
+
+    // io-config
+    TCliIOAction IOAction = TCliIOAction::List;
+    QString TemplatePath;
+    bool DryRun = false;
+    std::optional<QString> SetName;
+    std::optional<QString> SetType;
+    std::optional<QString> SetUom;
+    std::optional<int> SetLogging;
 
     // save-settings
     TCliConnection Connection = TCliConnection::Unchanged;
     std::optional<QString> APN;
     std::optional<QString> UserName;
+    // --country / --network: APN, user and password from the catalogue.
+    std::optional<QString> Country;
+    std::optional<QString> Network;
+    // The catalogue file (default networks.xml in the working directory).
+    QString CataloguePath = QStringLiteral("networks.xml");
     bool PasswordFromStdin = false;
     std::optional<bool> UseDHCP; // --dhcp / --no-dhcp; unset keeps the unit's
     std::optional<QString> IPAddress;
@@ -84,6 +103,9 @@ struct TCliParseResult {
     QString Error; // shown with the usage hint when Ok is false
     TCliOptions Options;
 };
+
+// What an exit code means, in a few words ("usage error", ...).
+QString ExitMeaning(int code);
 
 // Parses the arguments after the program name.
 TCliParseResult ParseCommandLine(const QStringList &args);

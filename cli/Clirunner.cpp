@@ -14,6 +14,7 @@
 #include "Ios.h"
 #include "Ipaddress.h"
 #include "Passworddigest.h"
+#include "Portdiagnosis.h"
 #include "Portmap.h"
 #include "Serialthread.h"
 #include "Serversideio.h"
@@ -66,59 +67,6 @@ void DrainInterruptPipe()
 
 constexpr int kBaudRate = 19200;
 
-QString Latin1(const std::string &s)
-{
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-std::string ToLatin1(const QString &s)
-{
-    return s.toLatin1().toStdString();
-}
-
-// A version reply shown as text: up to its first zero, control bytes dropped.
-QString PrintableVersion(const std::string &text)
-{
-    QString out;
-    for (char c : text) {
-        if (c == '\0')
-            break;
-        const auto u = static_cast<unsigned char>(c);
-        if (u >= 0x20 && u != 0x7F)
-            out += QChar(u);
-    }
-    return out.trimmed();
-}
-
-QString TagKey(QString tag)
-{
-    tag = tag.trimmed();
-    if (tag.startsWith('[') && tag.endsWith(']'))
-        tag = tag.mid(1, tag.size() - 2);
-    return tag.trimmed().toUpper();
-}
-
-QString ModelName(std::uint8_t unitType)
-{
-    switch (unitType) {
-    case UNIT_TYPE_OSTRA:
-        return QStringLiteral("OSTRA");
-    case UNIT_TYPE_VELLO:
-        return QStringLiteral("VELLO");
-    default:
-        return QStringLiteral("unknown");
-    }
-}
-
-QString ConnectionTypeName(int type)
-{
-    if (type == kConnectionTypeMobile)
-        return QStringLiteral("Mobile (GPRS)");
-    if (type == kConnectionTypeEthernet)
-        return QStringLiteral("Ethernet");
-    return QStringLiteral("Unknown (%1)").arg(type);
-}
-
 } // namespace
 
 void TCliRunner::RequestInterrupt()
@@ -138,6 +86,7 @@ TCliRunner::TCliRunner(const TCliOptions &options, int pacingDivisor, int frameT
       FPacing(pacingDivisor > 1 ? TPacing::Shrunk(pacingDivisor) : TPacing::Production()),
       FDivisor(std::max(1, pacingDivisor))
 {
+    FHost.SetVerbose(O.Verbose);
     if (frameTimeoutMs > 0) {
         FPacing.ComFrameTimeout = ms(frameTimeoutMs);
         FPacing.UsbFrameTimeout = ms(frameTimeoutMs);
@@ -187,6 +136,7 @@ TCliRunner::ms TCliRunner::JobLimit() const
 void TCliRunner::Print(const QString &text)
 {
     FHost.EndProgress();
+    FPrinted = true;
     std::fputs(text.toLocal8Bit().constData(), stdout);
     std::fflush(stdout);
 }
@@ -194,6 +144,11 @@ void TCliRunner::Print(const QString &text)
 void TCliRunner::PrintJson(const QJsonObject &object)
 {
     Print(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented)));
+}
+
+void TCliRunner::PrintJsonLine(const QJsonObject &object)
+{
+    Print(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + '\n');
 }
 
 int TCliRunner::Failed(const QString &why)
@@ -291,6 +246,19 @@ bool TCliRunner::RunJob(int code, const std::vector<std::uint8_t> &payload)
 
 int TCliRunner::Run()
 {
+    const int code = RunSteps();
+    // In JSON mode a failure that printed nothing is also told on standard
+    // output, as one object.
+    if (O.Json && code != EXIT_CLI_OK && !FPrinted)
+        PrintJsonLine(QJsonObject{
+            {"error", FHost.LastProblem()}, {"exitCode", code}, {"meaning", ExitMeaning(code)}});
+    return code;
+}
+
+int TCliRunner::RunSteps()
+{
+    if (O.Command == TCliCommand::Networks)
+        return Networks(); // the catalogue needs no unit
     if (const int r = Prepare(); r != EXIT_CLI_OK)
         return r;
     if (const int r = OpenLink(); r != EXIT_CLI_OK)
@@ -306,6 +274,12 @@ int TCliRunner::Run()
 
 int TCliRunner::Prepare()
 {
+    if (const int r = CheckUsageOffline(); r != EXIT_CLI_OK)
+        return r;
+    if (const int r = LoadTemplate(); r != EXIT_CLI_OK)
+        return r;
+    if (const int r = LoadCatalogueEntry(); r != EXIT_CLI_OK)
+        return r;
     if (O.Command == TCliCommand::SaveSettings && O.Connection == TCliConnection::Ethernet) {
         // The window's address rules and messages, checked before connecting.
         const std::optional<QString> *fields[4] = {&O.IPAddress, &O.NetMask, &O.DefaultGateway,
@@ -324,7 +298,8 @@ int TCliRunner::Prepare()
     }
 
     const bool wantsPassword = O.Command == TCliCommand::Logon ||
-                               (O.Command == TCliCommand::SaveSettings && O.PasswordFromStdin);
+                               (O.Command == TCliCommand::SaveSettings && O.PasswordFromStdin) ||
+                               (O.Command == TCliCommand::IOConfig && !O.Email.isEmpty());
     if (wantsPassword) {
         if (!ReadPassword(QStringLiteral("Password: "), FPassword)) {
             FHost.Note(QStringLiteral("No password was given on standard input."));
@@ -410,6 +385,11 @@ int TCliRunner::Connect()
         for (const auto &m : FHost.Messages())
             if (m.Text.startsWith(QStringLiteral("Firmware is not compatible")))
                 return EXIT_CLI_FAILED;
+        // After the engine's own texts, the installer's line: which device
+        // and why it would not open.
+        if (FHost.StatusHistory().contains(QStringLiteral("Error opening comm port")) &&
+            FEngine->Comms())
+            FHost.Note(QString::fromStdString(DiagnoseLinkOpen(*FEngine->Comms()).Line));
         return EXIT_CLI_UNREACHABLE;
     }
     FConnected = true;
@@ -438,6 +418,8 @@ int TCliRunner::RunCommand()
         return SaveSettings();
     case TCliCommand::SetValue:
         return SetValue();
+    case TCliCommand::Networks:
+        return Networks();
     case TCliCommand::None:
         break;
     }
@@ -475,461 +457,3 @@ void TCliRunner::Shutdown()
 }
 
 // ---- commands ----
-
-int TCliRunner::Info()
-{
-    // The text the unit reported while connecting.
-    const std::string version = FEngine->FirmwareVersion();
-    TZelvo *unit = FEngine->Unit();
-    const auto &s = FHost.Settings();
-    const TConnectionSettings settings = s ? *s : unit->GetSettings();
-
-    const QString versionText = PrintableVersion(version);
-    const std::uint8_t type = unit->GetUnitType();
-    if (O.Json) {
-        QJsonObject conn{
-            {"type", settings.IsMobile()                                  ? "mobile"
-                     : settings.ConnectionType == kConnectionTypeEthernet ? "ethernet"
-                                                                          : "unknown"},
-            {"typeCode", settings.ConnectionType},
-            {"apn", Latin1(settings.APN)},
-            {"user", Latin1(settings.Username)},
-            {"passwordSet", !settings.Password.empty()},
-            {"dhcp", settings.UseDHCP},
-            {"ipAddress", FormatIPAddress(settings.IPAddress)},
-            {"netMask", FormatIPAddress(settings.NetMask)},
-            {"defaultGateway", FormatIPAddress(settings.DefaultGateway)},
-            {"dnsServer", FormatIPAddress(settings.DNSServer)},
-        };
-        PrintJson(QJsonObject{{"firmware", versionText},
-                              {"unitType", type},
-                              {"model", ModelName(type)},
-                              {"connection", conn}});
-    } else {
-        Print(FormatPairs({
-            {"Firmware", versionText},
-            {"Unit type", QString::number(type)},
-            {"Model", ModelName(type)},
-            {"Connection type", ConnectionTypeName(settings.ConnectionType)},
-            {"APN", Latin1(settings.APN)},
-            {"User", Latin1(settings.Username)},
-            {"Password", settings.Password.empty() ? "not set" : "set"},
-            {"DHCP", settings.UseDHCP ? "Yes" : "No"},
-            {"IP address", FormatIPAddress(settings.IPAddress)},
-            {"Net mask", FormatIPAddress(settings.NetMask)},
-            {"Default gateway", FormatIPAddress(settings.DefaultGateway)},
-            {"DNS server", FormatIPAddress(settings.DNSServer)},
-        }));
-    }
-    if (version.empty())
-        return Failed(QStringLiteral("The unit did not report its firmware version."));
-    return Outcome(EXIT_CLI_OK);
-}
-
-int TCliRunner::Live()
-{
-    if (!FEngine->HasUOMs())
-        return Failed(QStringLiteral("The UOM information could not be read, so no live value "
-                                     "can be shown."));
-    TIOs &ios = FEngine->Unit()->IOs();
-    const ms interval = O.IntervalSeconds
-                            ? ms(static_cast<long long>(*O.IntervalSeconds * 1000 / FDivisor))
-                            : FPacing.LiveTimer;
-
-    QJsonArray readings;
-    bool interrupted = false;
-    for (int n = 1; O.Count == 0 || n <= O.Count; ++n) {
-        if (n > 1) {
-            Pump([this] { return Disconnected(); }, interval);
-            if (FInterrupted) {
-                interrupted = true;
-                break;
-            }
-            if (Disconnected())
-                break;
-        }
-        if (O.Json) {
-            QJsonArray rows;
-            for (int i = 0; i < ios.Count(); ++i) {
-                const TIO *io = ios.At(i);
-                rows.append(QJsonObject{{"number", io->Number},
-                                        {"name", io->Name},
-                                        {"tag", io->Tag},
-                                        {"type", io->GetTypeText()},
-                                        {"typeCode", io->IOType},
-                                        {"value", static_cast<double>(io->Value)},
-                                        {"valueText", io->GetValueText().trimmed()}});
-            }
-            readings.append(QJsonObject{{"reading", n}, {"io", rows}});
-        } else {
-            TCliTable table({"IO Name", "IO Tag", "IO Type", "Value"});
-            for (int i = 0; i < ios.Count(); ++i) {
-                const TIO *io = ios.At(i);
-                table.AddRow({io->Name, io->Tag,
-                              io->ConfigurableType != -1
-                                  ? ConfigurableTypeText(io->ConfigurableType)
-                                  : io->GetTypeText(),
-                              io->GetValueText().trimmed()});
-            }
-            Print((n > 1 ? QStringLiteral("\n") : QString()) + table.Format());
-        }
-    }
-    if (O.Json)
-        PrintJson(QJsonObject{{"readings", readings}});
-    if (Disconnected())
-        return Failed(QStringLiteral("The unit stopped answering; live reading ended."));
-    if (interrupted && O.Count != 0)
-        return Interrupted();
-    return Outcome(EXIT_CLI_OK);
-}
-
-int TCliRunner::External()
-{
-    if (!RunJob(MSG_READ_IO_CONFIG)) {
-        if (FInterrupted)
-            return Interrupted();
-        return Failed(QStringLiteral("The I/O configuration could not be read."));
-    }
-    if (!FEngine->HasIOConfiguration() || !FEngine->HasModbusData())
-        return Failed(QStringLiteral("The I/O configuration or the Modbus data could not be "
-                                     "read."));
-
-    TZelvo *unit = FEngine->Unit();
-    TServerSideIOs &list = unit->ServerSideIOs();
-    int externals = 0;
-    for (int i = 0; i < list.Count(); ++i)
-        externals += list.Item(i)->IsExternal() ? 1 : 0;
-
-    // The engine's external reading runs on the live timer while the
-    // external devices page shows; one cycle ends when its phase returns to 0.
-    FHost.SetActivePage(3);
-    QJsonArray cycles;
-    bool interrupted = false;
-    for (int n = 1; O.Count == 0 || n <= O.Count; ++n) {
-        if (externals > 0) {
-            int lastPhase = unit->ExternalReadPhase();
-            bool left = lastPhase != 0;
-            const bool ok = Pump(
-                [&] {
-                    const int phase = unit->ExternalReadPhase();
-                    const bool back = left && phase == 0;
-                    left = left || phase != 0;
-                    lastPhase = phase;
-                    return back || Disconnected();
-                },
-                JobLimit());
-            if (FInterrupted) {
-                interrupted = true;
-                break;
-            }
-            if (!ok || Disconnected())
-                break;
-        }
-        const bool haveValues = unit->HasIOUOMTable() && externals > 0;
-        if (O.Json) {
-            QJsonArray rows;
-            for (int i = 0; i < list.Count(); ++i) {
-                const TServerSideIO *io = list.Item(i);
-                if (!io->IsExternal())
-                    continue;
-                QJsonObject row{{"id", io->IOID()},
-                                {"name", io->FriendlyName()},
-                                {"tag", io->Tag()},
-                                {"number", io->ExternalNumber()},
-                                {"logging", TServerSideIO::LoggingModeText(io->LoggingMode())},
-                                {"errorState", TServerSideIO::ErrorStateText(io->ErrorState())},
-                                {"errorCode", io->ErrorState()},
-                                {"slaveName", io->SlaveName()},
-                                {"slaveId", io->SlaveID()}};
-                row.insert("value", haveValues ? QJsonValue(static_cast<double>(io->Value()))
-                                               : QJsonValue());
-                rows.append(row);
-            }
-            cycles.append(QJsonObject{{"cycle", n}, {"io", rows}});
-        } else {
-            TCliTable table({"IO Name", "IO Tag", "Logging", "Value", "Error", "Slave Name", "ID"});
-            for (int i = 0; i < list.Count(); ++i) {
-                const TServerSideIO *io = list.Item(i);
-                if (!io->IsExternal())
-                    continue;
-                table.AddRow({io->FriendlyName(), QStringLiteral("[%1]").arg(io->Tag()),
-                              TServerSideIO::LoggingModeText(io->LoggingMode()),
-                              haveValues ? QString::asprintf("%0.2Lf", io->Value())
-                                         : QStringLiteral("<No data>"),
-                              TServerSideIO::ErrorStateText(io->ErrorState()), io->SlaveName(),
-                              QString::number(io->SlaveID())});
-            }
-            Print((n > 1 ? QStringLiteral("\n") : QString()) + table.Format());
-        }
-        if (externals == 0)
-            break; // nothing to read again
-    }
-    FHost.SetActivePage(0);
-    if (O.Json)
-        PrintJson(QJsonObject{{"cycles", cycles}});
-    if (externals == 0)
-        FHost.Note(QStringLiteral("The I/O configuration holds no external I/O."));
-    if (Disconnected())
-        return Failed(QStringLiteral("The unit stopped answering; external reading ended."));
-    if (FTimedOut)
-        return Failed(QStringLiteral("The external I/O could not be read in time."));
-    if (interrupted && O.Count != 0)
-        return Interrupted();
-    return Outcome(EXIT_CLI_OK);
-}
-
-int TCliRunner::IOConfig()
-{
-    const bool ran = RunJob(MSG_READ_IO_CONFIG);
-    if (FInterrupted)
-        return Interrupted();
-    TZelvo *unit = FEngine->Unit();
-    TServerSideIOs &list = unit->ServerSideIOs();
-    TAvailableInputTypes &types = unit->AvailableInputTypes();
-    TUOMDescriptions &uoms = unit->UOMDescriptions();
-
-    const auto typeName = [&types](int id) {
-        for (int i = 0; i < types.Count(); ++i)
-            if (types.At(i)->InputTypeID == id)
-                return types.At(i)->Name;
-        return QString();
-    };
-    const auto uomName = [&uoms](int id) {
-        for (int i = 0; i < uoms.Count(); ++i)
-            if (uoms.At(i)->GetUOMID() == id)
-                return uoms.At(i)->GetName();
-        return QString();
-    };
-
-    // What was read is shown even when a later part of the chain failed.
-    if (O.Json) {
-        QJsonArray rows;
-        for (int i = 0; i < list.Count(); ++i) {
-            const TServerSideIO *io = list.Item(i);
-            rows.append(QJsonObject{{"id", io->IOID()},
-                                    {"tag", io->Tag()},
-                                    {"name", io->FriendlyName()},
-                                    {"inputTypeId", io->InputTypeID()},
-                                    {"inputType", typeName(io->InputTypeID())},
-                                    {"uomId", io->UOMID()},
-                                    {"uom", uomName(io->UOMID())},
-                                    {"loggingCode", io->LoggingMode()},
-                                    {"logging", TServerSideIO::LoggingModeText(io->LoggingMode())},
-                                    {"external", io->IsExternal()}});
-        }
-        PrintJson(QJsonObject{{"io", rows}});
-    } else {
-        TCliTable table({"ID", "IO Tag", "IO Name", "Input Type", "UOM", "Logging"});
-        for (int i = 0; i < list.Count(); ++i) {
-            const TServerSideIO *io = list.Item(i);
-            const QString type = typeName(io->InputTypeID());
-            const QString uom = uomName(io->UOMID());
-            table.AddRow({QString::number(io->IOID()), QStringLiteral("[%1]").arg(io->Tag()),
-                          io->FriendlyName(),
-                          type.isEmpty() ? QString::number(io->InputTypeID()) : type,
-                          uom.isEmpty() ? QString::number(io->UOMID()) : uom,
-                          TServerSideIO::LoggingModeText(io->LoggingMode())});
-        }
-        Print(table.Format());
-    }
-    if (!ran || !FEngine->HasIOConfiguration())
-        return Failed(QStringLiteral("The I/O configuration could not be read."));
-    if (!FEngine->HasInputTypes() || !FEngine->HasUOMLists())
-        return Failed(QStringLiteral("The input types or the UOM list could not be read."));
-    return Outcome(EXIT_CLI_OK);
-}
-
-int TCliRunner::Snapshot()
-{
-    const bool ran = RunJob(MSG_READ_SNAPSHOT);
-    if (FInterrupted)
-        return Interrupted();
-    const QStringList lines = FHost.SnapshotLines();
-    if (O.Json) {
-        QJsonArray arr;
-        for (const QString &l : lines)
-            arr.append(l);
-        PrintJson(QJsonObject{{"lines", arr}});
-    } else if (!lines.isEmpty()) {
-        Print(lines.join('\n') + '\n');
-    }
-    if (!ran || !FHost.SnapshotReceived())
-        return Failed(QStringLiteral("The snapshot could not be retrieved."));
-    return Outcome(EXIT_CLI_OK);
-}
-
-int TCliRunner::Logon()
-{
-    std::vector<std::uint8_t> payload;
-    if (!BuildLogonPayload(ToLatin1(O.Email), FPassword, payload)) {
-        FHost.Note(QStringLiteral("The e-mail address does not fit the logon message."));
-        return EXIT_CLI_USAGE;
-    }
-    const bool ran = RunJob(MSG_LOGON, payload);
-    if (FInterrupted)
-        return Interrupted();
-    const std::optional<bool> result = FHost.Logon();
-    if (O.Json)
-        PrintJson(QJsonObject{{"email", O.Email}, {"loggedOn", result.value_or(false)}});
-    if (!ran || !result)
-        return Failed(QStringLiteral("The logon did not complete."));
-    if (!*result)
-        return Failed(QStringLiteral("Logon failed."));
-    if (!O.Json)
-        Print(QStringLiteral("Logged on as %1.\n").arg(O.Email));
-    return Outcome(EXIT_CLI_OK);
-}
-
-int TCliRunner::Signal()
-{
-    TSignalStrengthRefresh *poll = FEngine->SignalPoll();
-    FEngine->StartSignalChecking();
-
-    QJsonArray readings;
-    if (!O.Json)
-        Print(QStringLiteral("Level  Bars  Band\n"));
-    bool failed = false;
-    // The tick that switches monitoring on reads no level yet; the first
-    // level comes with the tick after it.
-    Pump(
-        [this, poll] {
-            return Disconnected() || poll->State() == SIG_RUNNING || poll->State() == SIG_FAILED;
-        },
-        FPacing.SignalTimer * 4 + FrameTimeout() * 2);
-    // Readings are taken half-way between ticks, so each one sees the level
-    // of the tick before it and never races the tick itself.
-    if (!FInterrupted && poll->State() == SIG_RUNNING)
-        Pump([this] { return Disconnected(); }, FPacing.SignalTimer * 3 / 2);
-    for (int n = 1; n <= O.Seconds; ++n) {
-        if (n > 1)
-            Pump([this] { return Disconnected(); }, FPacing.SignalTimer);
-        if (FInterrupted)
-            break;
-        if (Disconnected() || poll->State() != SIG_RUNNING) {
-            failed = true;
-            break;
-        }
-        const std::uint8_t level = poll->SignalLevel();
-        const TSignalReading r = ReadSignalLevel(level);
-        if (O.Json)
-            readings.append(QJsonObject{{"level", level}, {"bars", r.Bars}, {"band", r.Band}});
-        else
-            Print(QStringLiteral("%1  %2  %3\n").arg(level, 5).arg(r.Bars, 4).arg(r.Band));
-    }
-    if (FInterrupted) {
-        if (O.Json)
-            PrintJson(QJsonObject{{"readings", readings}});
-        return Interrupted(); // the shutdown switches monitoring off
-    }
-    if (!failed) {
-        // Stopping takes two ticks: one notices the request, one switches
-        // monitoring off; the engine then rests with live readings again.
-        FEngine->StopSignalChecking();
-        Pump([this] { return Disconnected() || Resting(); },
-             FPacing.SignalTimer * 6 + FrameTimeout() * 4 + FPacing.WorkerStep * 4);
-        failed = Disconnected() || !Resting();
-    }
-    if (O.Json)
-        PrintJson(QJsonObject{{"readings", readings}});
-    if (FInterrupted)
-        return Interrupted();
-    if (failed)
-        return Failed(QStringLiteral("Signal checking ended with an error."));
-    return Outcome(EXIT_CLI_OK);
-}
-
-int TCliRunner::SaveSettings()
-{
-    TZelvo *unit = FEngine->Unit();
-    TConnectionSettings settings = FHost.Settings() ? *FHost.Settings() : unit->GetSettings();
-    if (O.Connection == TCliConnection::Ethernet) {
-        if (unit->IsVelloUnit()) {
-            FHost.Note(QStringLiteral("A VELLO unit has no Ethernet connection; only Mobile "
-                                      "(GPRS) can be saved."));
-            return EXIT_CLI_USAGE;
-        }
-        settings.ConnectionType = kConnectionTypeEthernet;
-        if (O.UseDHCP)
-            settings.UseDHCP = *O.UseDHCP;
-        std::uint32_t *targets[4] = {&settings.IPAddress, &settings.NetMask,
-                                     &settings.DefaultGateway, &settings.DNSServer};
-        for (int i = 0; i < 4; ++i)
-            if (FHaveAddress[i])
-                *targets[i] = FAddresses[i];
-    } else {
-        settings.ConnectionType = kConnectionTypeMobile;
-        if (O.APN)
-            settings.APN = ToLatin1(*O.APN);
-        if (O.UserName)
-            settings.Username = ToLatin1(*O.UserName);
-        if (O.PasswordFromStdin)
-            settings.Password = FPassword;
-    }
-    const std::string problem = ConnectionSettingsProblem(settings);
-    if (!problem.empty()) {
-        FHost.Note(QString::fromStdString(problem));
-        return EXIT_CLI_USAGE;
-    }
-
-    // The save ends the connection either way: the worker goes to closing
-    // on success and through the error state on failure; the engine keeps
-    // the save's own outcome.
-    FEngine->SaveConnectionSettings(settings);
-    Pump([&] { return Disconnected() && FEngine->LinkState() == LINK_IDLE; }, JobLimit());
-    if (FInterrupted)
-        return Interrupted();
-    const bool saved = FEngine->SaveOutcome() == SAVE_SUCCEEDED && Disconnected() && !FTimedOut;
-    FConnected = false; // the unit resets; nothing more to tell it
-    if (O.Json)
-        PrintJson(QJsonObject{{"saved", saved},
-                              {"connectionType", settings.IsMobile() ? "mobile" : "ethernet"}});
-    if (!saved)
-        return Failed(QStringLiteral("Saving the settings failed."));
-    if (!O.Json)
-        Print(QStringLiteral("Settings saved. The unit applies them and resets; connect again "
-                             "afterwards.\n"));
-    return Outcome(EXIT_CLI_OK);
-}
-
-int TCliRunner::SetValue()
-{
-    TIOs &ios = FEngine->Unit()->IOs();
-    TIO *io = nullptr;
-    const QString key = TagKey(O.Tag);
-    for (int i = 0; i < ios.Count() && !io; ++i)
-        if (TagKey(ios.At(i)->Tag) == key)
-            io = ios.At(i);
-    if (!io) {
-        FHost.Note(QStringLiteral("The unit has no I/O with the tag %1.").arg(O.Tag));
-        return EXIT_CLI_USAGE;
-    }
-    if (!IsEditableIOType(io->IOType)) {
-        FHost.Note(EditIOValue(*io, O.Value).Error);
-        return EXIT_CLI_USAGE;
-    }
-    // The window lets values be edited only once the UOM information has
-    // been applied to the list.
-    if (!ios.IsEditable())
-        return Failed(QStringLiteral("The unit's I/O cannot be edited before its UOM information "
-                                     "has been read."));
-    const long double before = io->Value;
-    const TValueEdit edit = EditIOValue(*io, O.Value);
-    if (!edit.Ok) {
-        FHost.Note(edit.Error);
-        return EXIT_CLI_USAGE;
-    }
-    const bool sent = FEngine->Unit()->SetIOValue(io->Number, edit.Value);
-    if (!sent)
-        io->Value = before;
-    if (O.Json)
-        PrintJson(QJsonObject{{"tag", io->Tag},
-                              {"name", io->Name},
-                              {"number", io->Number},
-                              {"value", edit.Value},
-                              {"accepted", sent}});
-    if (!sent)
-        return Failed(QStringLiteral("The unit did not accept the new value."));
-    if (!O.Json)
-        Print(QStringLiteral("%1 %2 set to %3.\n").arg(io->Tag, io->Name).arg(edit.Value));
-    return Outcome(EXIT_CLI_OK);
-}

@@ -2,6 +2,7 @@
 
 #include "Clihost.h"
 #include "Clioptions.h"
+#include "Clitemplate.h"
 #include "Pacing.h"
 
 #include <QJsonObject>
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,7 @@ public:
 private:
     using ms = std::chrono::milliseconds;
 
+    int RunSteps();
     int Prepare();
     int OpenLink();
     int Connect();
@@ -56,11 +59,23 @@ private:
     int Live();
     int External();
     int IOConfig();
+    int IOConfigList();
+    // The template of io-config --apply or set, read before connecting.
+    int LoadTemplate();
+    int IOConfigExport();
+    int IOConfigApply();
+    // Reads the configuration (after logging on when asked); shared by the
+    // io-config family.
+    bool ReadIOConfiguration();
+    bool LogOnForEdit();
     int Snapshot();
     int Logon();
     int Signal();
     int SaveSettings();
     int SetValue();
+    int Networks();
+    // save-settings --country --network: the network's fields, before connecting.
+    int LoadCatalogueEntry();
 
     // Runs the event loop until done() holds, looking again whenever the
     // engine has stepped or ticked, at the one-second poll and on an
@@ -83,6 +98,14 @@ private:
 
     void Print(const QString &text);
     void PrintJson(const QJsonObject &object);
+    // One compact JSON object on a line of its own (streamed readings).
+    void PrintJsonLine(const QJsonObject &object);
+
+    // Usage that can be judged without the unit; EXIT_CLI_OK when none.
+    int CheckUsageOffline();
+    // set-value TAG toggle: reads the live values once so the toggle
+    // starts from the output's real state. False when no reading came.
+    bool ReadLiveOnce();
 
     TCliOptions O;
     TPacing FPacing;
@@ -93,11 +116,17 @@ private:
     // Read end of the interrupt pipe, watched by the pump.
     std::unique_ptr<QSocketNotifier> FInterruptNotifier;
     bool FConnected = false;
+    // Something went to standard output.
+    bool FPrinted = false;
     bool FInterrupted = false;
     bool FTimedOut = false;
     int FDisconnectsAtConnect = 0;
     // Read before connecting, so nobody is asked after a long wait.
     std::string FPassword;
+    std::vector<TTemplateEntry> FTemplate;
+    std::optional<std::string> FCatalogueApn;
+    std::optional<std::string> FCatalogueUser;
+    std::optional<std::string> FCataloguePassword;
     std::uint32_t FAddresses[4] = {0, 0, 0, 0};
     bool FHaveAddress[4] = {false, false, false, false};
 };

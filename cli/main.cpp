@@ -7,6 +7,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <csignal>
 #include <cstdio>
@@ -66,6 +68,12 @@ int main(int argc, char **argv)
     if (!parsed.Ok) {
         std::fprintf(stderr, "zelvo-cli: %s\nTry 'zelvo-cli --help'.\n",
                      parsed.Error.toLocal8Bit().constData());
+        if (args.contains(QStringLiteral("--json")))
+            std::printf("%s\n", QJsonDocument(QJsonObject{{"error", parsed.Error},
+                                                          {"exitCode", EXIT_CLI_USAGE},
+                                                          {"meaning", ExitMeaning(EXIT_CLI_USAGE)}})
+                                    .toJson(QJsonDocument::Compact)
+                                    .constData());
         return EXIT_CLI_USAGE;
     }
     const TCliOptions &o = parsed.Options;

@@ -5,6 +5,7 @@
 #include "Connectionsettings.h"
 #include "Enginehost.h"
 #include "Errormanager.h"
+#include "Portdiagnosis.h"
 #include "Serversideio.h"
 #include "Signalstrengthrefresh.h"
 #include "Zelvo.h"
@@ -523,6 +524,9 @@ void TSerialThread::StepOpening()
         return;
     }
     ReportStatus(QStringLiteral("Error opening comm port"));
+    // The installer's line: which device, and why it would not open.
+    if (TErrorManager *em = ErrorManager())
+        em->AddLog(QString::fromStdString(DiagnoseLinkOpen(*FComms).Line));
     if (FComms->IsUsbMode())
         ReportMessage(QStringLiteral("There are no devices found.\nPlease ensure the ") +
                           kBrandName + QStringLiteral(" is plugged into a USB port and powered up"),

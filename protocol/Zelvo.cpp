@@ -153,10 +153,13 @@ bool TZelvo::PollLiveValues()
 {
     uint8_t reply[kFrameBufferSize] = {};
     int32_t length = 0;
-    if (Comms.Query(CMD_READ_LIVE_VALUES, reply, length))
+    if (Comms.Query(CMD_READ_LIVE_VALUES, reply, length)) {
         DecodeLiveValues(reply, ClampLength(length));
-    else
+        ++LiveAnswered;
+    } else {
         ++LiveFailures;
+        ++LiveFailed;
+    }
     // Any five failures end live reading, consecutive or not.
     if (LiveFailures < kLiveFailureLimit)
         return true;

@@ -132,6 +132,10 @@ public:
     int ExternalReadPhase() const { return ExternalPhase; }
     int ExternalReceived() const { return ExternalOffset; }
     int LiveFailureCount() const { return LiveFailures; }
+    // Live reads answered and failed since the unit object was made, so a
+    // front end shows a round only when it was actually read.
+    std::uint32_t LiveReadsAnswered() const { return LiveAnswered; }
+    std::uint32_t LiveReadsFailed() const { return LiveFailed; }
     bool HasIOUOMTable() const { return IOUOMTable.has_value(); }
     int IOUOMRecordCount() const;
     // Record `index` of the UOM table; false when there is no table or the
@@ -163,6 +167,8 @@ private:
     int ExternalPhase = 0;
 
     int LiveFailures = 0;
+    std::uint32_t LiveAnswered = 0;
+    std::uint32_t LiveFailed = 0;
     int ExternalOffset = 0;
     int ExternalCountAtStart = 0;
     std::vector<uint8_t> ExternalArea;

@@ -3,6 +3,11 @@
 
 #include "TestUtil.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,6 +19,11 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace
 {
@@ -219,7 +229,7 @@ TEST(CliProcess, Live_ShowsEveryOwnIOOncePerReading)
     EXPECT_EXIT_CODE(text, 0);
     const QStringList lines = text.Out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 42); // header and 41 rows
-    EXPECT_TRUE(lines[0].startsWith("IO Name"));
+    EXPECT_TRUE(lines[0].startsWith("Time"));
     // Every value column starts where the header's does.
     const qsizetype valueColumn = lines[0].indexOf("Value");
     for (const QString &l : lines.mid(1))
@@ -458,6 +468,380 @@ TEST(CliProcess, UnitOrServerFailures_AreReportedAsFailures)
         EXPECT_EXIT_CODE(r, row.exit);
         EXPECT_TRUE(r.Err.contains(QLatin1String(row.text))) << row.fault << "\n"
                                                              << r.Err.toStdString();
+    }
+}
+
+// ---- fresh values, port diagnostics, usage, templates ----
+
+// A simulated unit in a process of its own, on a pseudo-terminal, so what one
+// zelvo-cli run changes is still there for the next.
+class TUnitProcess
+{
+public:
+    explicit TUnitProcess(const QString &model)
+        : FModel(model), FLink(QString::fromStdString(zelvo::test::TempDir()) +
+                               QStringLiteral("/unit-%1-%2").arg(model).arg(::getpid()))
+    {
+        QFile::remove(FLink);
+        FProcess.setProgram(QStringLiteral(ZELVO_UNIT_SIM_PATH));
+        FProcess.setArguments(
+            {"--model", model, "--sf-step", "30", "--apply-reset", "100", "--link", FLink});
+        FProcess.start();
+        Ready = FProcess.waitForStarted(10000) &&
+                zelvo::test::WaitFor([this] { return QFileInfo::exists(FLink); }, 10s);
+    }
+    ~TUnitProcess()
+    {
+        FProcess.terminate();
+        if (!FProcess.waitForFinished(5000))
+            FProcess.kill(), FProcess.waitForFinished(5000);
+        QFile::remove(FLink);
+    }
+    QStringList Link() const
+    {
+        return FModel == "vello" ? QStringList{"--com", "1=" + FLink}
+                                 : QStringList{"--usb", "Zelvo=" + FLink};
+    }
+    bool Ready = false;
+
+private:
+    QString FModel;
+    QString FLink;
+    QProcess FProcess;
+};
+
+QString TempPath(const QString &name)
+{
+    return QString::fromStdString(zelvo::test::TempDir()) + '/' + name;
+}
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool WriteAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+TEST(CliProcess, Toggle_ReadsTheOutputFirst_AndRefusesWhenTheUnitDoesNotAnswer)
+{
+    TUnitProcess unit("ostra");
+    ASSERT_TRUE(unit.Ready);
+    const TRun on = RunCli(unit.Link() << "set-value"
+                                       << "DO01"
+                                       << "on");
+    EXPECT_EXIT_CODE(on, 0);
+    for (const int expected : {0, 1}) {
+        const TRun t = RunCli(unit.Link() << "--json"
+                                          << "set-value"
+                                          << "DO01"
+                                          << "toggle");
+        EXPECT_EXIT_CODE(t, 0);
+        const QJsonObject o = Json(t);
+        EXPECT_EQ(o["before"].toInt(), 1 - expected);
+        EXPECT_EQ(o["value"].toInt(), expected);
+    }
+
+    // Live reads refused: the state is unknown, so nothing is sent.
+    const TRun silent = RunCli({"--simulate", "ostra", "set-value", "DO01", "toggle"}, QByteArray(),
+                               {"ZELVO_SIM_FAULTS=nack=0x0A"});
+    EXPECT_EXIT_CODE(silent, 1);
+    EXPECT_TRUE(silent.Err.contains("could not be read from the unit, so it was not toggled"))
+        << silent.Err.toStdString();
+    EXPECT_TRUE(silent.Out.isEmpty());
+}
+
+TEST(CliProcess, Live_ShowsARoundOnlyWhenItWasRead_EachWithItsTime)
+{
+    // Three live reads are refused: those rounds say so, the later ones
+    // carry fresh values; none repeats another.
+    const QString faults = "ZELVO_SIM_FAULTS=nack=0x0A,once;nack=0x0A,once;nack=0x0A,once";
+    const TRun r =
+        RunCli({"--simulate", "vello", "--json", "live", "--count", "4"}, QByteArray(), {faults});
+    EXPECT_EXIT_CODE(r, 1);
+    const QJsonArray readings = Json(r)["readings"].toArray();
+    ASSERT_EQ(readings.size(), 4);
+    int silent = 0;
+    for (const auto &v : readings) {
+        const bool noReply = v.toObject()["noReply"].toBool();
+        silent += noReply ? 1 : 0;
+        EXPECT_NE(noReply, v.toObject().contains("io"));
+    }
+    EXPECT_GE(silent, 1);
+    EXPECT_TRUE(readings[0].toObject()["noReply"].toBool());
+    EXPECT_FALSE(readings[3].toObject()["noReply"].toBool());
+    QDateTime last;
+    for (const auto &v : readings) {
+        const QDateTime at =
+            QDateTime::fromString(v.toObject()["time"].toString(), Qt::ISODateWithMs);
+        ASSERT_TRUE(at.isValid()) << v.toObject()["time"].toString().toStdString();
+        if (last.isValid()) {
+            EXPECT_GT(at, last);
+        }
+        last = at;
+    }
+    EXPECT_EQ(readings[3].toObject()["io"].toArray().size(), 41);
+
+    const TRun text = RunCli({"--simulate", "vello", "live", "--count", "2"}, QByteArray(),
+                             {"ZELVO_SIM_FAULTS=nack=0x0A"});
+    EXPECT_EXIT_CODE(text, 1);
+    EXPECT_TRUE(text.Out.contains("no reply from the unit")) << text.Out.toStdString();
+    EXPECT_FALSE(text.Out.contains("Configurable Input 01")) << text.Out.toStdString();
+
+    // An interval below the unit's live period is raised to it: two rounds
+    // at least most of a period apart (1.1 s divided by 10).
+    const TRun fast =
+        RunCli({"--simulate", "vello", "--json", "live", "--count", "2", "--interval", "0.05"});
+    EXPECT_EXIT_CODE(fast, 0);
+    EXPECT_TRUE(fast.Err.contains("shorter than the unit's live period")) << fast.Err.toStdString();
+    const QJsonArray two = Json(fast)["readings"].toArray();
+    ASSERT_EQ(two.size(), 2);
+    const auto time = [&two](int i) {
+        return QDateTime::fromString(two[i].toObject()["time"].toString(), Qt::ISODateWithMs);
+    };
+    EXPECT_GE(time(0).msecsTo(time(1)), 55);
+}
+
+TEST(CliProcess, PortFailures_EachNameTheDeviceAndTheReason)
+{
+    const QString file = TempPath("not-a-port.txt");
+    ASSERT_TRUE(WriteAll(file, "x"));
+    const QString dir = TempPath("not-a-port-dir");
+    QDir().mkpath(dir);
+    struct Row {
+        QString path;
+        QString line;
+    };
+    const Row rows[] = {
+        {"/nonexistent/zelvo-port",
+         "/nonexistent/zelvo-port: the device does not exist. Serial devices present:"},
+        {file, file + ": is a regular file, not a serial device."},
+        {dir, dir + ": is a directory, not a serial device."},
+    };
+    for (const Row &row : rows) {
+        const TRun r = RunCli({"--com", "2=" + row.path, "info"});
+        EXPECT_EXIT_CODE(r, 3);
+        // The engine's own texts come first, then the installer's line.
+        EXPECT_TRUE(r.Err.contains("Error opening comm port")) << r.Err.toStdString();
+        EXPECT_TRUE(r.Err.contains(row.line)) << r.Err.toStdString();
+    }
+
+    // A pseudo-terminal this test holds locked, as another program would.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const QString slavePath = QString::fromLatin1(::ptsname(master));
+    const int slave = ::open(slavePath.toLatin1().constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    ASSERT_EQ(::flock(slave, LOCK_EX | LOCK_NB), 0);
+    const TRun held = RunCli({"--com", "2=" + slavePath, "info"});
+    EXPECT_EXIT_CODE(held, 3);
+    EXPECT_TRUE(held.Err.contains(
+        QStringLiteral("%1: held by another program (PID %2").arg(slavePath).arg(::getpid())))
+        << held.Err.toStdString();
+    ::close(slave);
+    ::close(master);
+
+    const TRun usb = RunCli({"--usb", "Other=/nonexistent/zelvo-usb", "info"});
+    EXPECT_EXIT_CODE(usb, 3);
+    EXPECT_TRUE(usb.Err.contains("No USB bridge described \"Zelvo\""));
+    EXPECT_TRUE(usb.Err.contains("\"Other\" at /nonexistent/zelvo-usb")) << usb.Err.toStdString();
+}
+
+TEST(CliProcess, UsageThatNeedsNoUnit_IsRefusedBeforeConnecting)
+{
+    struct Row {
+        QStringList args;
+        const char *why;
+    };
+    const Row rows[] = {
+        {{"--com", "1=/nonexistent/p", "set-value", "XX99", "1"}, "neither model has"},
+        {{"--com", "1=/nonexistent/p", "set-value", "PWM01", "half"}, "is not a valid integer"},
+        {{"--com", "1=/nonexistent/p", "set-value", "IN01", "5"}, "cannot be set"},
+        {{"--com", "1=/nonexistent/p", "save-settings", "--ethernet", "--dhcp"},
+         "has no Ethernet connection"},
+        {{"--com", "1=/nonexistent/p", "io-config", "--apply", "/nonexistent/t.json", "--dry-run"},
+         "cannot be read"},
+    };
+    for (const Row &row : rows) {
+        const TRun r = RunCli(row.args);
+        EXPECT_EXIT_CODE(r, 2);
+        EXPECT_TRUE(r.Err.contains(QLatin1String(row.why))) << r.Err.toStdString();
+        EXPECT_FALSE(r.Err.contains("Opening Comm Port")) << "connected before refusing";
+    }
+
+    // In JSON mode the error is an object on standard output too.
+    const TRun json = RunCli({"--json", "--com", "1=/nonexistent/p", "set-value", "XX99", "1"});
+    EXPECT_EXIT_CODE(json, 2);
+    const QJsonObject o = Json(json);
+    EXPECT_EQ(o["exitCode"].toInt(), 2);
+    EXPECT_EQ(o["meaning"].toString(), "usage error");
+    EXPECT_TRUE(o["error"].toString().contains("neither model has"));
+    const TRun unreachable = RunCli({"--json", "--com", "1=/nonexistent/p", "info"});
+    EXPECT_EXIT_CODE(unreachable, 3);
+    EXPECT_EQ(Json(unreachable)["meaning"].toString(), "no unit reachable");
+}
+
+TEST(CliProcess, Template_ExportEditApply_AFreshExportEqualsTheEditedFile)
+{
+    TUnitProcess unit("vello");
+    ASSERT_TRUE(unit.Ready);
+    const QString original = TempPath("template-original.json");
+    const QString edited = TempPath("template-edited.json");
+    const QString after = TempPath("template-after.json");
+    const QStringList link = unit.Link();
+    const QByteArray password = "commission\n";
+    const QString email = "installer@zelvo.example";
+
+    EXPECT_EXIT_CODE(RunCli(QStringList(link) << "io-config"
+                                              << "--export" << original),
+                     0);
+    QByteArray text = ReadAll(original);
+    ASSERT_TRUE(text.contains("\"name\": \"Inlet pressure\"")) << text.toStdString();
+    text.replace("\"name\": \"Inlet pressure\"", "\"name\": \"Pump room east\"");
+    text.replace(
+        "\"tag\": \"IN04\", \"name\": \"Supply voltage\",\n         \"inputType\": \"0-10 V "
+        "voltage\", \"uom\": \"Voltage, V\"",
+        "\"tag\": \"IN04\", \"name\": \"Supply voltage\",\n         \"inputType\": \"4-20 "
+        "mA current loop\", \"uom\": \"Level, %\"");
+    ASSERT_TRUE(text.contains("\"inputType\": \"4-20 mA current loop\", \"uom\": \"Level, %\", "
+                              "\"logging\": \"No Log\""));
+    ASSERT_TRUE(WriteAll(edited, text));
+
+    const TRun dry = RunCli(QStringList(link) << "io-config"
+                                              << "--apply" << edited << "--dry-run");
+    EXPECT_EXIT_CODE(dry, 0);
+    EXPECT_TRUE(dry.Out.contains("[IN01] name: \"Inlet pressure\" -> \"Pump room east\""))
+        << dry.Out.toStdString();
+    EXPECT_TRUE(
+        dry.Out.contains("[IN04] input type: \"0-10 V voltage\" -> \"4-20 mA current loop\""));
+    EXPECT_TRUE(dry.Out.contains("[IN04] UOM: \"Voltage, V\" -> \"Level, %\""));
+    EXPECT_EXIT_CODE(RunCli(QStringList(link) << "io-config"
+                                              << "--export" << after),
+                     0);
+    EXPECT_EQ(ReadAll(after), ReadAll(original)) << "a dry run changed the unit";
+
+    const TRun apply = RunCli(QStringList(link) << "io-config"
+                                                << "--apply" << edited << "--email" << email,
+                              password);
+    EXPECT_EXIT_CODE(apply, 0);
+    EXPECT_TRUE(apply.Out.contains("Applied and read back: 2 entries changed."));
+    EXPECT_EXIT_CODE(RunCli(QStringList(link) << "io-config"
+                                              << "--export" << after),
+                     0);
+    EXPECT_EQ(ReadAll(after), ReadAll(edited));
+
+    // One entry the unit does not offer: nothing at all is changed.
+    QByteArray bad = ReadAll(edited);
+    bad.replace("\"name\": \"Outlet flow\"", "\"name\": \"Outlet flow 2\"");
+    bad.replace("\"uom\": \"Pressure, bar (0-10)\"", "\"uom\": \"Furlongs\"");
+    const QString badPath = TempPath("template-bad.json");
+    ASSERT_TRUE(WriteAll(badPath, bad));
+    const TRun refused = RunCli(QStringList(link) << "io-config"
+                                                  << "--apply" << badPath << "--email" << email,
+                                password);
+    EXPECT_EXIT_CODE(refused, 1);
+    EXPECT_TRUE(refused.Err.contains("Refused: IN01: the UOM \"Furlongs\" is not offered"))
+        << refused.Err.toStdString();
+    EXPECT_EXIT_CODE(RunCli(QStringList(link) << "io-config"
+                                              << "--export" << after),
+                     0);
+    EXPECT_EQ(ReadAll(after), ReadAll(edited));
+
+    // One entry through io-config set.
+    const TRun set = RunCli(QStringList(link) << "--json"
+                                              << "io-config"
+                                              << "set"
+                                              << "IN03"
+                                              << "--logging"
+                                              << "2"
+                                              << "--email" << email,
+                            password);
+    EXPECT_EXIT_CODE(set, 0);
+    EXPECT_TRUE(Json(set)["verified"].toBool());
+}
+
+TEST(CliProcess, StreamingJson_IsOneObjectPerLineAsReadingsArrive)
+{
+    QProcess p;
+    Start(p, {"--simulate", "vello", "--json", "live", "--count", "0"}, {});
+    ASSERT_TRUE(p.waitForStarted(10000));
+    QByteArray out;
+    ASSERT_TRUE(zelvo::test::WaitFor(
+        [&] {
+            p.waitForReadyRead(10);
+            out += p.readAllStandardOutput();
+            return out.count('\n') >= 2;
+        },
+        30s));
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0);
+    out += p.readAllStandardOutput();
+    const QList<QByteArray> lines = out.split('\n');
+    int n = 0;
+    for (const QByteArray &line : lines) {
+        if (line.isEmpty())
+            continue;
+        QJsonParseError error{};
+        const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+        EXPECT_EQ(doc.object()["reading"].toInt(), ++n);
+        EXPECT_EQ(doc.object()["io"].toArray().size(), 41);
+    }
+    EXPECT_GE(n, 2);
+}
+
+TEST(CliProcess, Catalogue_FillsTheSettingsBlock_ExplicitOptionsOverride)
+{
+    const QString catalogue = QString::fromStdString(zelvo::test::SourcePath("data/networks.xml"));
+    const TRun list =
+        RunCli({"--json", "networks", "--country", "united kingdom", "--catalogue", catalogue});
+    EXPECT_EXIT_CODE(list, 0);
+    const QJsonArray networks = Json(list)["networks"].toArray();
+    ASSERT_FALSE(networks.isEmpty());
+    bool sawEE = false;
+    for (const auto &n : networks) {
+        EXPECT_EQ(n.toObject()["country"].toString(), "United Kingdom");
+        EXPECT_FALSE(n.toObject().contains("password"));
+        sawEE = sawEE || (n.toObject()["network"].toString() == "EE" &&
+                          n.toObject()["apn"].toString() == "everywhere");
+    }
+    EXPECT_TRUE(sawEE);
+
+    const TRun unknown =
+        RunCli({"--com", "1=/nonexistent/p", "save-settings", "--mobile", "--country",
+                "United Kingdom", "--network", "Nope", "--catalogue", catalogue});
+    EXPECT_EXIT_CODE(unknown, 2);
+    EXPECT_TRUE(unknown.Err.contains("has no network \"Nope\"")) << unknown.Err.toStdString();
+
+    TUnitProcess unit("vello");
+    ASSERT_TRUE(unit.Ready);
+    struct Row {
+        QStringList extra;
+        const char *apn;
+    };
+    for (const Row &row : {Row{{}, "everywhere"}, Row{{"--apn", "site.apn"}, "site.apn"}}) {
+        const TRun save = RunCli(unit.Link() << "save-settings"
+                                             << "--mobile"
+                                             << "--country"
+                                             << "United Kingdom"
+                                             << "--network"
+                                             << "ee"
+                                             << "--catalogue" << catalogue << row.extra);
+        EXPECT_EXIT_CODE(save, 0);
+        const TRun info = RunCli(unit.Link() << "--json"
+                                             << "info");
+        EXPECT_EXIT_CODE(info, 0);
+        const QJsonObject c = Json(info)["connection"].toObject();
+        EXPECT_EQ(c["apn"].toString(), QLatin1String(row.apn));
+        EXPECT_EQ(c["user"].toString(), "eesecure");
+        EXPECT_TRUE(c["passwordSet"].toBool());
     }
 }
 

@@ -1,0 +1,178 @@
+// Configuration templates: the file format and the plan that applies one
+// with the Edit I/O dialog's rules, without a unit.
+
+#include "Clitemplate.h"
+#include "Clioptions.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+// Two categories: 1 offers several UOMs, 2 a single one; 3 none.
+const std::vector<TInputTypeView> kTypes = {
+    {1, "4-20 mA", true, 1}, {2, "0-10 V", true, 1},  {3, "Digital", true, 2},
+    {4, "Fixed", false, 1},  {5, "Counter", true, 3},
+};
+const std::vector<TUomView> kUoms = {
+    {200, "Pressure, bar", 1},
+    {201, "Level, %", 1},
+    {100, "Closed / Open", 2},
+    // The same name in another category.
+    {300, "Level, %", 3},
+};
+
+std::vector<TIORecordView> Records()
+{
+    return {{"IN01  ", "Inlet", 1, 200, 2}, {"IN02  ", "Tank", 2, 201, 0},
+            {"DO01  ", "Pump", 3, 100, 0},  {"IN03  ", "Fixed in", 4, 200, 0},
+            {"IN04  ", "Odd", 9, 200, 0},   {"IN05  ", "Spare", 1, 200, 0}};
+}
+
+TTemplateEntry Entry(const char *tag)
+{
+    TTemplateEntry e;
+    e.Tag = tag;
+    return e;
+}
+
+TEST(CliTemplate, ExportedFile_ReadsBackAsNoChange_AndNamesItsFields)
+{
+    const QByteArray file = WriteTemplate("VELLO", Records(), kTypes, kUoms);
+    EXPECT_TRUE(file.contains("\"tag\": \"IN01\"")) << file.toStdString();
+    EXPECT_TRUE(file.contains("\"inputType\": \"4-20 mA\""));
+    EXPECT_TRUE(file.contains("\"logging\": \"Log & Display\""));
+    // An input type the unit does not list is written by its id.
+    EXPECT_TRUE(file.contains("\"inputType\": 9"));
+
+    std::vector<TTemplateEntry> entries;
+    QString error;
+    ASSERT_TRUE(ParseTemplate(file, entries, error)) << error.toStdString();
+    ASSERT_EQ(entries.size(), 6u);
+    EXPECT_EQ(entries[0].Tag, "IN01");
+    EXPECT_EQ(*entries[0].Logging, 2);
+    const TTemplatePlan plan = PlanTemplate(Records(), kTypes, kUoms, entries);
+    EXPECT_TRUE(plan.Changes.empty());
+    EXPECT_TRUE(plan.Refusals.isEmpty()) << plan.Refusals.join('\n').toStdString();
+}
+
+TEST(CliTemplate, BadFiles_AreRefusedWithWhereAndWhy)
+{
+    std::vector<TTemplateEntry> entries;
+    QString error;
+    EXPECT_FALSE(ParseTemplate("{\"format\": \"zelvo-io-config\"", entries, error));
+    EXPECT_TRUE(error.contains("not valid JSON"));
+    EXPECT_FALSE(
+        ParseTemplate("{\"format\": \"other\", \"version\": 1, \"io\": []}", entries, error));
+    EXPECT_FALSE(ParseTemplate("{\"format\": \"zelvo-io-config\", \"version\": 2, \"io\": []}",
+                               entries, error));
+    EXPECT_TRUE(error.contains("version 2"));
+    EXPECT_FALSE(ParseTemplate("{\"format\": \"zelvo-io-config\", \"version\": 1, \"io\": "
+                               "[{\"tag\": \"IN01\", \"logging\": 7}]}",
+                               entries, error));
+    EXPECT_TRUE(error.contains("entry 1 (IN01)")) << error.toStdString();
+    EXPECT_FALSE(ParseTemplate("{\"format\": \"zelvo-io-config\", \"version\": 1, \"io\": "
+                               "[{\"name\": \"x\"}]}",
+                               entries, error));
+    EXPECT_TRUE(error.contains("no tag"));
+}
+
+TEST(CliTemplate, TypeChange_TakesTheCategorysUoms_AsTheDialogDoes)
+{
+    // Several UOMs: the first of the category unless one is named.
+    TTemplateEntry e = Entry("in02");
+    e.InputType = "4-20 mA";
+    TTemplatePlan plan = PlanTemplate(Records(), kTypes, kUoms, {e});
+    ASSERT_EQ(plan.Changes.size(), 1u);
+    EXPECT_EQ(plan.Changes[0].Target.InputTypeId, 1);
+    EXPECT_EQ(plan.Changes[0].Target.UomId, 200);
+    EXPECT_TRUE(plan.Changes[0].Differences.join('|').contains("\"0-10 V\" -> \"4-20 mA\""));
+
+    e.Uom = "level, %"; // by name, within the type's category, any case
+    plan = PlanTemplate(Records(), kTypes, kUoms, {e});
+    ASSERT_EQ(plan.Changes.size(), 1u);
+    EXPECT_EQ(plan.Changes[0].Target.UomId, 201);
+
+    // A single-UOM category gives UOM id 5.
+    TTemplateEntry d = Entry("[IN01]");
+    d.InputType = "3";
+    plan = PlanTemplate(Records(), kTypes, kUoms, {d});
+    ASSERT_EQ(plan.Changes.size(), 1u) << plan.Refusals.join('\n').toStdString();
+    EXPECT_EQ(plan.Changes[0].Target.UomId, 5);
+    EXPECT_EQ(plan.Changes[0].Target.Logging, 2);
+}
+
+TEST(CliTemplate, WhatTheUnitDoesNotOffer_RefusesTheWholeTemplate)
+{
+    struct Row {
+        TTemplateEntry entry;
+        const char *why;
+    };
+    std::vector<Row> rows;
+    auto add = [&rows](TTemplateEntry e, const char *why) { rows.push_back({e, why}); };
+    TTemplateEntry e = Entry("IN01");
+    e.InputType = "Thermocouple";
+    add(e, "offers no input type");
+    e = Entry("IN01");
+    e.Uom = "Closed / Open";
+    add(e, "is not offered for the input type");
+    e = Entry("IN01");
+    e.Name = QString(65, 'x');
+    add(e, "longer than 64");
+    e = Entry("DO01");
+    e.InputType = "4-20 mA";
+    add(e, "only inputs");
+    e = Entry("IN03");
+    e.InputType = "4-20 mA";
+    add(e, "cannot be changed");
+    e = Entry("IN02");
+    e.InputType = "Fixed";
+    add(e, "cannot be selected");
+    e = Entry("IN04");
+    e.Name = "Renamed";
+    add(e, "cannot be edited");
+    e = Entry("XX01");
+    add(e, "no I/O with this tag");
+    e = Entry("IN02");
+    e.Logging = 1;
+    add(e, "does not survive an upload");
+
+    for (const Row &row : rows) {
+        TTemplateEntry good = Entry("IN05");
+        good.Name = "Fine";
+        const TTemplatePlan plan = PlanTemplate(Records(), kTypes, kUoms, {good, row.entry});
+        ASSERT_EQ(plan.Refusals.size(), 1) << row.why;
+        EXPECT_TRUE(plan.Refusals[0].contains(QLatin1String(row.why)))
+            << plan.Refusals[0].toStdString();
+    }
+
+    TTemplateEntry twice = Entry("IN02");
+    const TTemplatePlan plan = PlanTemplate(Records(), kTypes, kUoms, {twice, twice});
+    EXPECT_EQ(plan.Refusals.size(), 1);
+}
+
+TEST(CliTemplate, IOConfigCommandLine_ChoosesOneActionAndNeedsALogonToChange)
+{
+    const auto parse = [](const char *line) {
+        return ParseCommandLine(QString::fromLatin1(line).split(' ', Qt::SkipEmptyParts));
+    };
+    auto r = parse("io-config --apply t.json --dry-run");
+    ASSERT_TRUE(r.Ok) << r.Error.toStdString();
+    EXPECT_EQ(r.Options.IOAction, TCliIOAction::Apply);
+    EXPECT_TRUE(r.Options.DryRun);
+
+    r = parse("io-config set IN01 --type 2 --logging 2 --email a@b.c");
+    ASSERT_TRUE(r.Ok) << r.Error.toStdString();
+    EXPECT_EQ(r.Options.IOAction, TCliIOAction::Set);
+    EXPECT_EQ(r.Options.Tag, "IN01");
+    EXPECT_EQ(*r.Options.SetLogging, 2);
+
+    EXPECT_FALSE(parse("io-config --apply t.json").Ok); // no --email
+    EXPECT_FALSE(parse("io-config --export a --apply b").Ok);
+    EXPECT_FALSE(parse("io-config set IN01 --dry-run").Ok); // nothing to set
+    EXPECT_FALSE(parse("io-config set IN01 --logging 4 --dry-run").Ok);
+    EXPECT_FALSE(parse("io-config --name x").Ok);
+    EXPECT_FALSE(parse("io-config --export").Ok);
+}
+
+} // namespace
