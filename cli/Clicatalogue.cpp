@@ -4,6 +4,7 @@
 #include "Clirunner.h"
 
 #include "Clitable.h"
+#include "Datapaths.h"
 #include "Gprscountry.h"
 #include "Gprsnetwork.h"
 #include "Networksettings.h"
@@ -36,7 +37,7 @@ int TCliRunner::Networks()
 {
     TNetworkSettings catalogue;
     QString error;
-    if (!catalogue.TryLoadCatalogue(O.CataloguePath, &error)) {
+    if (!catalogue.TryLoadCatalogue(DataFilePath(O.CataloguePath), &error)) {
         FHost.Note(QStringLiteral("%1: %2").arg(O.CataloguePath, error));
         return EXIT_CLI_FAILED;
     }
@@ -80,7 +81,7 @@ int TCliRunner::LoadCatalogueEntry()
         return EXIT_CLI_OK;
     TNetworkSettings catalogue;
     QString error;
-    if (!catalogue.TryLoadCatalogue(O.CataloguePath, &error)) {
+    if (!catalogue.TryLoadCatalogue(DataFilePath(O.CataloguePath), &error)) {
         FHost.Note(QStringLiteral("%1: %2").arg(O.CataloguePath, error));
         return EXIT_CLI_USAGE;
     }
