@@ -219,6 +219,13 @@ bool TParser::CommandOption(const TToken &t)
         field = *v;
         return true;
     };
+    const auto plain = [&](QString &field) {
+        const auto v = Value(t);
+        if (!v)
+            return false;
+        field = *v;
+        return true;
+    };
     const auto connection = [&](TCliConnection c) {
         if (t.Inline)
             return Fail(QStringLiteral("%1 takes no value").arg(t.Name));
@@ -253,13 +260,8 @@ bool TParser::CommandOption(const TToken &t)
     case TCliCommand::Networks:
         if (t.Name == "--country")
             return text(O.Country);
-        if (t.Name == "--catalogue") {
-            std::optional<QString> path;
-            if (!text(path))
-                return false;
-            O.CataloguePath = *path;
-            return true;
-        }
+        if (t.Name == "--catalogue")
+            return plain(O.CataloguePath);
         return unknown();
     case TCliCommand::Signal:
         if (t.Name == "--seconds")
@@ -284,13 +286,8 @@ bool TParser::CommandOption(const TToken &t)
             return action(TCliIOAction::Apply);
         if (t.Name == "--dry-run")
             return flag(O.DryRun);
-        if (t.Name == "--email") {
-            std::optional<QString> email;
-            if (!text(email))
-                return false;
-            O.Email = *email;
-            return true;
-        }
+        if (t.Name == "--email")
+            return plain(O.Email);
         if (t.Name == "--name")
             return text(O.SetName);
         if (t.Name == "--type")
@@ -323,13 +320,8 @@ bool TParser::CommandOption(const TToken &t)
             return text(O.Country);
         if (t.Name == "--network")
             return text(O.Network);
-        if (t.Name == "--catalogue") {
-            std::optional<QString> path;
-            if (!text(path))
-                return false;
-            O.CataloguePath = *path;
-            return true;
-        }
+        if (t.Name == "--catalogue")
+            return plain(O.CataloguePath);
         if (t.Name == "--password-stdin")
             return flag(O.PasswordFromStdin);
         if (t.Name == "--password")
