@@ -10,6 +10,7 @@
 #include "Portmap.h"
 #include "Programoptions.h"
 #include "Simulatedunit.h"
+#include "Trace.h"
 #include "UnitSimulator.h"
 
 #include <QApplication>
@@ -51,6 +52,14 @@ int main(int argc, char **argv)
     if (options.Help) {
         std::fputs(qPrintable(ProgramUsage()), stdout);
         return 0;
+    }
+    if (!options.TraceFile.isEmpty()) {
+        std::string traceError;
+        if (!linktrace::Install(options.TraceFile.toStdString(), &traceError)) {
+            std::fprintf(stderr, "zelvo-marlune: the trace file could not be written: %s\n",
+                         traceError.c_str());
+            return 2;
+        }
     }
     for (const auto &[number, path] : options.ComPaths)
         MapComPort(number, path.toStdString());
@@ -96,5 +105,6 @@ int main(int argc, char **argv)
         form.SetDialogs(nullptr);
         dialogs.reset();
     }
+    linktrace::Uninstall();
     return status;
 }
