@@ -94,8 +94,8 @@ int main(int argc, char **argv)
 
         TDeveloperTour *developerTour = nullptr;
         if (tour)
-            developerTour =
-                new TDeveloperTour(form, options.ScreenshotDir, options.Measure, sinceStart);
+            developerTour = new TDeveloperTour(form, options.Simulate, options.ScreenshotDir,
+                                               options.Measure, sinceStart);
         form.show();
         if (developerTour)
             QTimer::singleShot(0, developerTour, [developerTour] { developerTour->Start(); });
