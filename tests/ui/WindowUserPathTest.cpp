@@ -279,8 +279,9 @@ TEST_P(WindowUserPath, ConnectLogonLoadEditSave_ChangeComesBackFromServer)
         }
         if (dlg->cbUOM->isEnabled())
             PickDown(dlg->cbUOM, 1);
-        chosenMode =
-            record->LoggingMode() == LOG_LOG_AND_DISPLAY ? LOG_LOG_ONLY : LOG_LOG_AND_DISPLAY;
+        // A mode that reads back as itself ("Display Only" and "Log Only" come
+        // back from the server as "No Log").
+        chosenMode = record->LoggingMode() == LOG_NONE ? LOG_LOG_AND_DISPLAY : LOG_NONE;
         QTest::mouseClick(dlg->LoggingGroup->button(chosenMode), Qt::LeftButton);
         QTest::mouseClick(dlg->btnSave, Qt::LeftButton);
     });
