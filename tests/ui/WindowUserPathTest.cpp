@@ -82,14 +82,15 @@ protected:
         ASSERT_NE(real, nullptr);
 
         // Whatever happens, no modal dialog outlives the test's deadline: the
-        // test body cannot return while one is open.
+        // test body cannot return while one is open. Inside the label's
+        // 120 s time-out, so a stuck dialog fails the test, not ctest's kill.
         QObject::connect(&guard, &QTimer::timeout, [this] {
             guardFired = true;
             while (QWidget *w = QApplication::activeModalWidget())
                 w->close();
         });
         guard.setSingleShot(true);
-        guard.start(120000);
+        guard.start(75000);
     }
 
     void TearDown() override
@@ -158,7 +159,7 @@ protected:
             QTest::mouseClick(dlg->btnConnect, Qt::LeftButton);
         });
         form->show();
-        ASSERT_TRUE(WaitFor([&] { return form->IsConnected() && Settled(); }, 60s))
+        ASSERT_TRUE(WaitFor([&] { return form->IsConnected() && Settled(); }, 30s))
             << Diagnostics();
         EXPECT_TRUE(driven);
         EXPECT_FALSE(dlg->isVisible());
@@ -200,7 +201,7 @@ protected:
         });
         watch.start(10);
         ClickMenuItem(form->mnuBrand, form->LogonItem());
-        ASSERT_TRUE(WaitFor([&] { return driven && !dlg->isVisible() && Settled(); }, 60s))
+        ASSERT_TRUE(WaitFor([&] { return driven && !dlg->isVisible() && Settled(); }, 30s))
             << Diagnostics();
     }
 
@@ -216,7 +217,7 @@ protected:
         QTest::mouseClick(form->btnActivateIOConfiguration, Qt::LeftButton);
         ASSERT_TRUE(
             WaitFor([&] { return form->Engine()->IsBusy() || form->IsWorkingShown(); }, 20s));
-        ASSERT_TRUE(WaitFor([&] { return Settled(); }, 60s)) << Diagnostics();
+        ASSERT_TRUE(WaitFor([&] { return Settled(); }, 30s)) << Diagnostics();
         ASSERT_GT(form->lvIOConfig->topLevelItemCount(), 0);
     }
 
@@ -296,7 +297,7 @@ TEST_P(WindowUserPath, ConnectLogonLoadEditSave_ChangeComesBackFromServer)
     // The window's Save: the write chain, which re-reads the configuration.
     QTest::mouseClick(form->btnUploadIOConfiguration, Qt::LeftButton);
     ASSERT_TRUE(WaitFor([&] { return form->Engine()->IsBusy() || form->IsWorkingShown(); }, 20s));
-    ASSERT_TRUE(WaitFor([&] { return Settled() && !form->Engine()->ReloadAfterWrite(); }, 60s))
+    ASSERT_TRUE(WaitFor([&] { return Settled() && !form->Engine()->ReloadAfterWrite(); }, 30s))
         << Diagnostics();
 
     bool onServer = false;
