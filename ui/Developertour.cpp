@@ -4,9 +4,12 @@
 #include "Fm_main.h"
 #include "Serialthread.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QPainter>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -51,16 +54,35 @@ long ProcessAgeMilliseconds()
                              1000.0);
 }
 
-TDeveloperTour::TDeveloperTour(TForm1 &form, const QString &screenshotDir, bool measure,
-                               const QElapsedTimer &sinceStart)
-    : QObject(&form), FForm(form), FDir(screenshotDir), FMeasure(measure), FSinceStart(sinceStart),
-      FTimer(new QTimer(this))
+TDeveloperTour::TDeveloperTour(TForm1 &form, const QString &model, const QString &screenshotDir,
+                               bool measure, const QElapsedTimer &sinceStart)
+    : QObject(&form), FForm(form), FModel(model.toUpper()), FDir(screenshotDir), FMeasure(measure),
+      FSinceStart(sinceStart), FTimer(new QTimer(this))
 {
     FTimer->setInterval(20);
     connect(FTimer, &QTimer::timeout, this, [this] { Tick(); });
 
     TSerialThread *engine = FForm.Engine();
-    Add(QStringLiteral("connect"), {}, [this] { return FForm.IsConnected() && Settled(); });
+    // The connect dialog opens modal on start; the tour's timer keeps running
+    // inside its loop and answers it as a user would.
+    Add(
+        QStringLiteral("connect-dialog"), {}, [this] { return ConnectDialog() != nullptr; }, 30000);
+    Add(
+        QStringLiteral("connect"),
+        [this] {
+            QWidget *dialog = ConnectDialog();
+            if (dialog == nullptr)
+                return;
+            if (!FMeasure && !FDir.isEmpty())
+                GrabWithDialog(QStringLiteral("startup-connect"), dialog);
+            for (QAbstractButton *b : dialog->findChildren<QAbstractButton *>())
+                if (!FModel.isEmpty() && b->text() == FModel)
+                    b->click();
+            for (QAbstractButton *b : dialog->findChildren<QAbstractButton *>())
+                if (b->text() == QLatin1String("Connect"))
+                    b->click();
+        },
+        [this] { return FForm.IsConnected() && Settled(); });
     Add(
         QStringLiteral("load"), [this] { FForm.btnActivateIOConfigurationClick(); },
         [this, engine] {
@@ -177,6 +199,31 @@ void TDeveloperTour::Grab(const QString &name)
     QDir().mkpath(FDir);
     const QString path = QDir(FDir).filePath(name + QStringLiteral(".png"));
     if (!FForm.grab().save(path))
+        std::fprintf(stderr, "tour: could not write %s\n", qPrintable(path));
+}
+
+QWidget *TDeveloperTour::ConnectDialog() const
+{
+    QWidget *modal = QApplication::activeModalWidget();
+    if (modal == nullptr || !modal->isVisible())
+        return nullptr;
+    for (QAbstractButton *b : modal->findChildren<QAbstractButton *>())
+        if (b->text() == QLatin1String("Connect") && b->isEnabled())
+            return modal;
+    return nullptr;
+}
+
+void TDeveloperTour::GrabWithDialog(const QString &name, QWidget *dialog)
+{
+    QDir().mkpath(FDir);
+    const QString path = QDir(FDir).filePath(name + QStringLiteral(".png"));
+    QPixmap shot = FForm.grab();
+    {
+        QPainter painter(&shot);
+        const QPoint at = dialog->mapToGlobal(QPoint(0, 0)) - FForm.mapToGlobal(QPoint(0, 0));
+        painter.drawPixmap(at, dialog->grab());
+    }
+    if (!shot.save(path))
         std::fprintf(stderr, "tour: could not write %s\n", qPrintable(path));
 }
 

@@ -11,7 +11,9 @@ class QTimer;
 class TForm1;
 
 // A developer's walk through the window for screenshots and measurements:
-// waits for the connection, loads the I/O configuration, fetches a
+// answers the connect dialog that opens on start (the model's button, the
+// first port, Connect; the screenshots get one of the window with the
+// dialog on top), waits for the connection, loads the I/O configuration, fetches a
 // snapshot, logs on, then grabs each page (screenshots) or prints the
 // resident size (measurement) and quits the application. Each stage waits
 // for its condition with a deadline; a stage that times out ends the tour
@@ -19,7 +21,9 @@ class TForm1;
 class TDeveloperTour : public QObject
 {
 public:
-    TDeveloperTour(TForm1 &form, const QString &screenshotDir, bool measure,
+    // model: "ostra" or "vello", the simulated unit's (the connect dialog's
+    // choice); empty keeps the dialog's own.
+    TDeveloperTour(TForm1 &form, const QString &model, const QString &screenshotDir, bool measure,
                    const QElapsedTimer &sinceStart);
 
     // Called once the window is first shown.
@@ -36,10 +40,14 @@ private:
     void Tick();
     bool Settled() const;
     void Grab(const QString &name);
+    // The window with the active modal dialog drawn where it stands on it.
+    void GrabWithDialog(const QString &name, QWidget *dialog);
+    QWidget *ConnectDialog() const;
     void Add(const QString &name, std::function<void()> enter, std::function<bool()> done,
              int deadlineMs = 120000);
 
     TForm1 &FForm;
+    QString FModel;
     QString FDir;
     bool FMeasure;
     QElapsedTimer FSinceStart;

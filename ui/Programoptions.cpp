@@ -65,6 +65,14 @@ bool ParseProgramOptions(const QStringList &args, TProgramOptions &options, QStr
                 return false;
             }
             o.ScreenshotDir = v;
+        } else if (is(QStringLiteral("--trace"))) {
+            if (!value(QStringLiteral("--trace"), v))
+                return false;
+            if (v.isEmpty()) {
+                error = QStringLiteral("--trace needs a file");
+                return false;
+            }
+            o.TraceFile = v;
         } else if (a == QLatin1String("--measure")) {
             o.Measure = true;
         } else {
@@ -80,6 +88,7 @@ QString ProgramUsage()
 {
     return QStringLiteral(
         "Usage: zelvo-marlune [--simulate ostra|vello] [--com N=PATH]... [--usb DESC=PATH]...\n"
+        "                     [--trace FILE]\n"
         "\n"
         "The commissioning window. networks.xml, Images/ and Log.txt are found in the\n"
         "working directory.\n"
@@ -89,5 +98,7 @@ QString ProgramUsage()
         "  --com N=PATH      COM port N is the device PATH (COMn is /dev/ttyS(n-1)\n"
         "                    otherwise); repeatable\n"
         "  --usb DESC=PATH   a USB bridge with description DESC on PATH; repeatable\n"
+        "  --trace FILE      every frame to and from the unit and every link event,\n"
+        "                    time-stamped, into FILE (replaced), for support\n"
         "  --help            this text\n");
 }

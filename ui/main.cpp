@@ -10,6 +10,7 @@
 #include "Portmap.h"
 #include "Programoptions.h"
 #include "Simulatedunit.h"
+#include "Trace.h"
 #include "UnitSimulator.h"
 
 #include <QApplication>
@@ -52,6 +53,14 @@ int main(int argc, char **argv)
         std::fputs(qPrintable(ProgramUsage()), stdout);
         return 0;
     }
+    if (!options.TraceFile.isEmpty()) {
+        std::string traceError;
+        if (!linktrace::Install(options.TraceFile.toStdString(), &traceError)) {
+            std::fprintf(stderr, "zelvo-marlune: the trace file could not be written: %s\n",
+                         traceError.c_str());
+            return 2;
+        }
+    }
     for (const auto &[number, path] : options.ComPaths)
         MapComPort(number, path.toStdString());
     for (const auto &[description, path] : options.UsbBridges)
@@ -85,8 +94,8 @@ int main(int argc, char **argv)
 
         TDeveloperTour *developerTour = nullptr;
         if (tour)
-            developerTour =
-                new TDeveloperTour(form, options.ScreenshotDir, options.Measure, sinceStart);
+            developerTour = new TDeveloperTour(form, options.Simulate, options.ScreenshotDir,
+                                               options.Measure, sinceStart);
         form.show();
         if (developerTour)
             QTimer::singleShot(0, developerTour, [developerTour] { developerTour->Start(); });
@@ -96,5 +105,6 @@ int main(int argc, char **argv)
         form.SetDialogs(nullptr);
         dialogs.reset();
     }
+    linktrace::Uninstall();
     return status;
 }

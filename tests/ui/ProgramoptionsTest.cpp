@@ -27,7 +27,7 @@ TEST(ProgramOptions, Malformed_RefusedWithReasonAndOptionsUntouched)
 {
     const QStringList bad[] = {{"--simulate", "other"}, {"--simulate"},   {"--com", "0=/dev/x"},
                                {"--com", "3"},          {"--usb", "=/x"}, {"--frobnicate"},
-                               {"--screenshot-tour="}};
+                               {"--screenshot-tour="},  {"--trace"},      {"--trace="}};
     for (const QStringList &args : bad) {
         TProgramOptions o;
         o.Simulate = QStringLiteral("kept");
@@ -48,6 +48,21 @@ TEST(ProgramOptions, HelpAndDeveloperSwitches)
     EXPECT_TRUE(o.Measure);
     EXPECT_EQ(o.ScreenshotDir, QStringLiteral("/tmp/shots"));
     EXPECT_TRUE(ProgramUsage().contains(QStringLiteral("--simulate ostra|vello")));
+}
+
+TEST(ProgramOptions, TraceFile_BothSpellingsTheLastOneWins)
+{
+    TProgramOptions o;
+    QString error;
+    ASSERT_TRUE(
+        ParseProgramOptions({"--simulate", "vello", "--trace", "/tmp/a trace.txt"}, o, error));
+    EXPECT_EQ(o.TraceFile, QStringLiteral("/tmp/a trace.txt"));
+    EXPECT_EQ(o.Simulate, QStringLiteral("vello"));
+    ASSERT_TRUE(ParseProgramOptions({"--trace=/tmp/one", "--trace=/tmp/two"}, o, error));
+    EXPECT_EQ(o.TraceFile, QStringLiteral("/tmp/two"));
+    ASSERT_TRUE(ParseProgramOptions({}, o, error));
+    EXPECT_TRUE(o.TraceFile.isEmpty());
+    EXPECT_TRUE(ProgramUsage().contains(QStringLiteral("--trace FILE")));
 }
 
 } // namespace
