@@ -48,10 +48,12 @@ TfmConnect::TfmConnect(TMainWindowSeam &main, QWidget *parent) : QDialog(parent)
     cbCommPort->setCurrentIndex(0);
     lblCommPort->setEnabled(false);
     cbCommPort->setEnabled(false);
-    auto *portRow = new QHBoxLayout(portGroup);
-    portRow->setSpacing(4);
+    // The label above the list gives the list the group's whole width, so an
+    // entry with its device ("Comm Port 12 (ttyUSB0)") is not cut off.
+    auto *portRow = new QVBoxLayout(portGroup);
+    portRow->setSpacing(2);
     portRow->addWidget(lblCommPort);
-    portRow->addWidget(cbCommPort, 1);
+    portRow->addWidget(cbCommPort);
 
     btnConnect = new QPushButton(QStringLiteral("Connect"), this);
     btnConnect->setObjectName(QStringLiteral("btnConnect"));
@@ -82,9 +84,10 @@ QString TfmConnect::PortEntryText(int port)
     QString text = QStringLiteral("Comm Port %1").arg(port);
     if (device.isEmpty())
         return text;
-    // Devices under /dev are named without the folder, so the entry fits.
+    // Devices under /dev are named without that folder ("ttyUSB0", "pts/3"),
+    // so the entry fits; the tooltip holds the whole path.
     const QString dev = QStringLiteral("/dev/");
-    const bool inDev = device.startsWith(dev) && device.indexOf(QLatin1Char('/'), dev.size()) < 0;
+    const bool inDev = device.startsWith(dev);
     text += QStringLiteral(" (") + (inDev ? device.mid(dev.size()) : device);
     if (!QFileInfo::exists(device))
         text += QStringLiteral(", missing");

@@ -141,8 +141,10 @@ TEST_F(ConnectDialog, PortEntries_NameTheirDeviceAndMarkMissingOnes)
 
     EXPECT_EQ(TfmConnect::PortEntryText(12), "Comm Port 12 (" + present + ")");
     EXPECT_EQ(TfmConnect::PortEntryText(13), "Comm Port 13 (/nonexistent/ttyGone, missing)");
-    // Devices under /dev are named without the folder.
+    // Devices under /dev are named without that folder.
     EXPECT_TRUE(TfmConnect::PortEntryText(3).startsWith("Comm Port 3 (ttyS2"));
+    MapComPort(14, "/dev/pts/77");
+    EXPECT_EQ(TfmConnect::PortEntryText(14), "Comm Port 14 (pts/77, missing)");
 
     // The list picks the mapping up when shown; the entry still means port 12.
     dialog->show();

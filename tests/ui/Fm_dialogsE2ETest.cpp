@@ -265,6 +265,10 @@ protected:
                 QTest::keyClick(dlg->edPassword, Qt::Key_Return);
             },
             [&] { window->dialogs->ShowLogon(); });
+        // The dialog closes as soon as the server has answered; the logon job
+        // still lets the unit log off. A window is disabled until then, so the
+        // next job is posted only once the engine has settled, as a user could.
+        ASSERT_TRUE(WaitFor([&] { return Settled(); }, 60s));
     }
 
     TServerSideIO *FirstInput()
