@@ -15,7 +15,27 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
+
+namespace
+{
+// Paints a port entry of the open list with its device (EntryRole).
+class TPortEntryDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QString entry = index.data(TfmConnect::EntryRole).toString();
+        if (!entry.isEmpty())
+            option->text = entry;
+    }
+};
+} // namespace
 
 TfmConnect::TfmConnect(TMainWindowSeam &main, QWidget *parent) : QDialog(parent), FMain(main)
 {
@@ -40,6 +60,7 @@ TfmConnect::TfmConnect(TMainWindowSeam &main, QWidget *parent) : QDialog(parent)
     lblCommPort = new QLabel(QStringLiteral("Comm Port:"), portGroup);
     lblCommPort->setObjectName(QStringLiteral("lblCommPort"));
     cbCommPort = new QComboBox(portGroup);
+    cbCommPort->setItemDelegate(new TPortEntryDelegate(cbCommPort));
     cbCommPort->setObjectName(QStringLiteral("cbCommPort"));
     // The entries name their devices: let the open list be wider than the box.
     cbCommPort->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -48,12 +69,10 @@ TfmConnect::TfmConnect(TMainWindowSeam &main, QWidget *parent) : QDialog(parent)
     cbCommPort->setCurrentIndex(0);
     lblCommPort->setEnabled(false);
     cbCommPort->setEnabled(false);
-    // The label above the list gives the list the group's whole width, so an
-    // entry with its device ("Comm Port 12 (ttyUSB0)") is not cut off.
-    auto *portRow = new QVBoxLayout(portGroup);
-    portRow->setSpacing(2);
+    auto *portRow = new QHBoxLayout(portGroup);
+    portRow->setSpacing(4);
     portRow->addWidget(lblCommPort);
-    portRow->addWidget(cbCommPort);
+    portRow->addWidget(cbCommPort, 1);
 
     btnConnect = new QPushButton(QStringLiteral("Connect"), this);
     btnConnect->setObjectName(QStringLiteral("btnConnect"));
@@ -98,11 +117,12 @@ void TfmConnect::FillPorts()
 {
     // Texts are refreshed in place, so the selection (index = port - 1) stays.
     for (int port = 1; port <= PortCount; ++port) {
-        const QString text = PortEntryText(port);
+        const QString text = QStringLiteral("Comm Port %1").arg(port);
         if (cbCommPort->count() < port)
             cbCommPort->addItem(text, port);
         else
             cbCommPort->setItemText(port - 1, text);
+        cbCommPort->setItemData(port - 1, PortEntryText(port), EntryRole);
         cbCommPort->setItemData(port - 1, QString::fromStdString(ComPortPath(port)),
                                 Qt::ToolTipRole);
     }

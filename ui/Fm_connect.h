@@ -25,6 +25,9 @@ public:
     // "Comm Port n", followed on this platform by the device it means and
     // whether that device exists.
     static QString PortEntryText(int port);
+    // Item data role of a port entry holding PortEntryText: the open list
+    // shows it, the closed box shows "Comm Port n" alone so that it fits.
+    static constexpr int EntryRole = Qt::UserRole + 1;
 
     // Handlers, public so the window's tests can drive them.
     void onZelvoTypeClick();

@@ -148,7 +148,9 @@ TEST_F(ConnectDialog, PortEntries_NameTheirDeviceAndMarkMissingOnes)
 
     // The list picks the mapping up when shown; the entry still means port 12.
     dialog->show();
-    EXPECT_EQ(dialog->cbCommPort->itemText(11), "Comm Port 12 (" + present + ")");
+    EXPECT_EQ(dialog->cbCommPort->itemText(11), "Comm Port 12");
+    EXPECT_EQ(dialog->cbCommPort->itemData(11, TfmConnect::EntryRole).toString(),
+              "Comm Port 12 (" + present + ")");
     QTest::mouseClick(dialog->rbVello, Qt::LeftButton);
     PickPort(12);
     EXPECT_EQ(engine->Comms()->ComPort(), 12);
