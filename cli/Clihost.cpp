@@ -1,5 +1,7 @@
 #include "Clihost.h"
 
+#include "Errormanager.h"
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -24,6 +26,19 @@ void TCliHost::ClearSnapshot()
 }
 
 void TCliHost::ShowStatusPanels(const QString &panel0, const QString &panel1)
+{
+    // Every status the engine set since the last poll, in order, so a text
+    // that lasted less than one poll (a step on a loaded machine) is still
+    // reported; the latest pair alone when the error manager keeps no trail.
+    TErrorManager::TStatusTrail trail;
+    if (TErrorManager *em = ErrorManager())
+        trail = em->TakeStatusTrail();
+    for (const auto &[status, storeForward] : trail)
+        ShowStatusLine(status, storeForward);
+    ShowStatusLine(panel0, panel1);
+}
+
+void TCliHost::ShowStatusLine(const QString &panel0, const QString &panel1)
 {
     THeadlessHost::ShowStatusPanels(panel0, panel1);
     // The window's tab switching means nothing on the command line.

@@ -45,6 +45,10 @@ public:
     void EndProgress();
 
 private:
+    // One status line (job text and store-and-forward state), unless it
+    // repeats the last one.
+    void ShowStatusLine(const QString &panel0, const QString &panel1);
+
     std::FILE *FErr;
     bool FTerminal;
     bool FVerbose = false;

@@ -1,5 +1,7 @@
 #include "Clirunner.h"
 
+#include "Errormanager.h"
+
 #include "Availableinputtype.h"
 #include "Availableinputtypes.h"
 #include "Clipassword.h"
@@ -353,6 +355,9 @@ int TCliRunner::OpenLink()
     }
 
     FEngine = std::make_unique<TSerialThread>(&FHost, FPacing);
+    // Each status the engine sets is printed, not only the one a poll finds.
+    if (TErrorManager *em = ErrorManager())
+        em->SetKeepStatusTrail(true);
     FEngine->SelectPort(useUsb, comPort, kBaudRate);
     switch (O.Command) {
     case TCliCommand::Live:

@@ -33,6 +33,7 @@ void TErrorManager::SetStatus(const QString &text)
     if (text != Status) {
         Status = text;
         StatusChanged = true;
+        RecordTrail();
     }
 }
 
@@ -42,7 +43,33 @@ void TErrorManager::SetStoreForwardText(const QString &text)
     if (text != StoreForward) {
         StoreForward = text;
         StatusChanged = true;
+        RecordTrail();
     }
+}
+
+void TErrorManager::RecordTrail()
+{
+    if (!KeepTrail)
+        return;
+    if (Trail.size() >= TrailLimit)
+        Trail.erase(Trail.begin());
+    Trail.emplace_back(Status, StoreForward);
+}
+
+void TErrorManager::SetKeepStatusTrail(bool keep)
+{
+    std::lock_guard<std::recursive_mutex> guard(Lock);
+    KeepTrail = keep;
+    if (!keep)
+        Trail.clear();
+}
+
+TErrorManager::TStatusTrail TErrorManager::TakeStatusTrail()
+{
+    std::lock_guard<std::recursive_mutex> guard(Lock);
+    TStatusTrail taken;
+    taken.swap(Trail);
+    return taken;
 }
 
 void TErrorManager::AddLog(const QString &text)

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <functional>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 // Kinds of the queued message box; the tool uses error and information.
 enum TMessageKind : uint8_t {
@@ -47,6 +49,17 @@ public:
     void QueueMessage(const QString &text, TMessageKind kind);
 
     bool HasNewStatus() const { return StatusChanged.load(); }
+
+    // Status trail: when kept, every change of the two panel texts is also
+    // recorded as (status, store-and-forward text), so a front end that
+    // prints each one misses none that lasted less than a poll. Off by
+    // default (the window shows the latest only); at most TrailLimit entries
+    // are kept, the oldest dropped first.
+    static constexpr std::size_t TrailLimit = 512;
+    using TStatusTrail = std::vector<std::pair<QString, QString>>;
+    void SetKeepStatusTrail(bool keep);
+    // Takes the recorded changes, oldest first, and clears the record.
+    TStatusTrail TakeStatusTrail();
     void ApplyStatus();
     void FlushLog();
     bool HasQueuedMessage() const { return MessagePending.load(); }
@@ -79,6 +92,9 @@ private:
     QString Path;
     std::FILE *LogFile = nullptr;
     std::atomic<bool> StatusChanged{false};
+    bool KeepTrail = false;
+    TStatusTrail Trail;
+    void RecordTrail();
     std::atomic<bool> MessagePending{false};
     TPanelsHook PanelsHook;
     TMemoHook MemoHook;

@@ -72,6 +72,35 @@ TEST(TErrorManager, StoreForwardChangeAlone_RewritesBothPanels)
     EXPECT_EQ(r.panels, (QStringList{"Loading|", "Loading|SF_UPLOADING"}));
 }
 
+TEST(TErrorManager, StatusTrail_KeptOnlyWhenAsked_EveryChangeInOrder_Bounded)
+{
+    using TPair = std::pair<QString, QString>;
+    Recorded r;
+    // Off by default: the window shows the latest texts only.
+    r.manager.SetStatus("Opening Comm Port");
+    EXPECT_TRUE(r.manager.TakeStatusTrail().empty());
+
+    // Texts that change faster than any poll are all kept, in order; a
+    // repeated text is no change.
+    r.manager.SetKeepStatusTrail(true);
+    r.manager.SetStatus("Checking device");
+    r.manager.SetStatus("Checking device");
+    r.manager.SetStatus("Reading unit type");
+    r.manager.SetStoreForwardText("SF_IDLE");
+    EXPECT_EQ(r.manager.TakeStatusTrail(), (std::vector<TPair>{{"Checking device", ""},
+                                                               {"Reading unit type", ""},
+                                                               {"Reading unit type", "SF_IDLE"}}));
+    EXPECT_TRUE(r.manager.TakeStatusTrail().empty());
+
+    // Nobody taking them: the oldest go first, the newest are kept.
+    for (std::size_t i = 0; i < TErrorManager::TrailLimit + 3; ++i)
+        r.manager.SetStatus(QString::number(i));
+    const auto trail = r.manager.TakeStatusTrail();
+    ASSERT_EQ(trail.size(), TErrorManager::TrailLimit);
+    EXPECT_EQ(trail.front().first, "3");
+    EXPECT_EQ(trail.back().first, QString::number(TErrorManager::TrailLimit + 2));
+}
+
 TEST(TErrorManager, AddLog_RepeatedText_LoggedOnceJoinedWithCommaInMemoAndFile)
 {
     Recorded r;
