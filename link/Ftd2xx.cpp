@@ -107,8 +107,9 @@ std::vector<Ftd2xx::TBridge> KernelBridges(const std::string &sysfsRoot, const s
     return bridges;
 }
 
-// Copies the device of `handle` out of the table; false for an unknown one.
-bool Lookup(FT_HANDLE handle, TDevice &device)
+// Runs `edit` on the table entry of `handle` under the table's lock; false
+// (and the invalid-handle error) for an unknown handle.
+template <typename Edit> bool EditDevice(FT_HANDLE handle, Edit edit)
 {
     TState &s = State();
     std::lock_guard<std::mutex> guard(s.Lock);
@@ -117,8 +118,14 @@ bool Lookup(FT_HANDLE handle, TDevice &device)
         t_lastError = kErrorInvalidHandle;
         return false;
     }
-    device = it->second;
+    edit(s.Devices, it);
     return true;
+}
+
+// Copies the device of `handle` out of the table; false for an unknown one.
+bool Lookup(FT_HANDLE handle, TDevice &device)
+{
+    return EditDevice(handle, [&device](auto &, auto it) { device = it->second; });
 }
 
 // Runs `op` on the device's descriptor; a failing op sets the I/O error.
@@ -182,55 +189,55 @@ FT_HANDLE FT_W32_CreateFile(const char *name, uint32_t /*access*/, uint32_t /*sh
 bool FT_W32_CloseHandle(FT_HANDLE handle)
 {
     int fd = -1;
-    {
-        TState &s = State();
-        std::lock_guard<std::mutex> guard(s.Lock);
-        const auto it = s.Devices.find(handle);
-        if (it == s.Devices.end()) {
-            t_lastError = kErrorInvalidHandle;
-            return false;
-        }
+    const bool known = EditDevice(handle, [&fd](auto &devices, auto it) {
         fd = it->second.Fd;
-        s.Devices.erase(it);
-    }
-    ttydevice::Close(fd);
-    return true;
+        devices.erase(it);
+    });
+    if (known)
+        ttydevice::Close(fd);
+    return known;
 }
 
-bool FT_W32_ReadFile(FT_HANDLE handle, void *buffer, uint32_t toRead, uint32_t *read,
-                     void * /*overlapped*/)
+namespace
 {
-    if (read)
-        *read = 0;
+
+// One whole read or write on an open handle: the count done is reported even
+// when the transfer stops short, and a short transfer sets the last error.
+template <typename Transfer>
+bool TransferTotal(FT_HANDLE handle, uint32_t *count, Transfer transfer)
+{
+    if (count)
+        *count = 0;
     TDevice d;
     if (!Lookup(handle, d))
         return false;
     std::size_t done = 0;
-    const bool ok = ttydevice::ReadTotal(d.Fd, static_cast<uint8_t *>(buffer), toRead,
-                                         d.Timeouts.ReadTotalTimeoutConstant, done, d.Abort);
-    if (read)
-        *read = static_cast<uint32_t>(done);
+    const bool ok = transfer(d, done);
+    if (count)
+        *count = static_cast<uint32_t>(done);
     if (!ok)
         t_lastError = kErrorIO;
     return ok;
+}
+
+} // namespace
+
+bool FT_W32_ReadFile(FT_HANDLE handle, void *buffer, uint32_t toRead, uint32_t *read,
+                     void * /*overlapped*/)
+{
+    return TransferTotal(handle, read, [&](const TDevice &d, std::size_t &done) {
+        return ttydevice::ReadTotal(d.Fd, static_cast<uint8_t *>(buffer), toRead,
+                                    d.Timeouts.ReadTotalTimeoutConstant, done, d.Abort);
+    });
 }
 
 bool FT_W32_WriteFile(FT_HANDLE handle, const void *buffer, uint32_t toWrite, uint32_t *written,
                       void * /*overlapped*/)
 {
-    if (written)
-        *written = 0;
-    TDevice d;
-    if (!Lookup(handle, d))
-        return false;
-    std::size_t done = 0;
-    const bool ok = ttydevice::WriteTotal(d.Fd, static_cast<const uint8_t *>(buffer), toWrite,
-                                          d.Timeouts.WriteTotalTimeoutConstant, done, d.Abort);
-    if (written)
-        *written = static_cast<uint32_t>(done);
-    if (!ok)
-        t_lastError = kErrorIO;
-    return ok;
+    return TransferTotal(handle, written, [&](const TDevice &d, std::size_t &done) {
+        return ttydevice::WriteTotal(d.Fd, static_cast<const uint8_t *>(buffer), toWrite,
+                                     d.Timeouts.WriteTotalTimeoutConstant, done, d.Abort);
+    });
 }
 
 bool FT_W32_GetCommState(FT_HANDLE handle, FTDCB *state)
@@ -247,17 +254,8 @@ bool FT_W32_SetCommState(FT_HANDLE handle, const FTDCB *state)
 
 bool FT_W32_SetCommTimeouts(FT_HANDLE handle, const FTTIMEOUTS *timeouts)
 {
-    if (timeouts == nullptr)
-        return false;
-    TState &s = State();
-    std::lock_guard<std::mutex> guard(s.Lock);
-    const auto it = s.Devices.find(handle);
-    if (it == s.Devices.end()) {
-        t_lastError = kErrorInvalidHandle;
-        return false;
-    }
-    it->second.Timeouts = *timeouts;
-    return true;
+    return timeouts != nullptr &&
+           EditDevice(handle, [timeouts](auto &, auto it) { it->second.Timeouts = *timeouts; });
 }
 
 bool FT_W32_PurgeComm(FT_HANDLE handle, uint32_t flags)

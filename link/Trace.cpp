@@ -1,5 +1,7 @@
 #include "Trace.h"
 
+#include "Commandcodes.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -34,45 +36,45 @@ void Stamp(char (&out)[16])
 const char *CommandName(uint8_t command)
 {
     switch (command) {
-    case 0x00:
+    case CMD_READ_SETTINGS_1:
         return "CMD_READ_SETTINGS_1";
-    case 0x01:
+    case CMD_READ_SETTINGS_2:
         return "CMD_READ_SETTINGS_2";
-    case 0x02:
+    case CMD_WRITE_SETTINGS_1:
         return "CMD_WRITE_SETTINGS_1";
-    case 0x03:
+    case CMD_WRITE_SETTINGS_2:
         return "CMD_WRITE_SETTINGS_2";
-    case 0x06:
+    case CMD_SET_IO_VALUE:
         return "CMD_SET_IO_VALUE";
-    case 0x0A:
+    case CMD_READ_LIVE_VALUES:
         return "CMD_READ_LIVE_VALUES";
-    case 0x0D:
+    case CMD_READ_UNIT_TYPE:
         return "CMD_READ_UNIT_TYPE";
-    case 0x14:
+    case CMD_APPLY_SETTINGS:
         return "CMD_APPLY_SETTINGS";
-    case 0x15:
+    case CMD_READ_SF_STATE:
         return "CMD_READ_SF_STATE";
-    case 0x16:
+    case CMD_WRITE_SF_COMMAND:
         return "CMD_WRITE_SF_COMMAND";
-    case 0x17:
+    case CMD_WRITE_MESSAGE_BLOCK:
         return "CMD_WRITE_MESSAGE_BLOCK";
-    case 0x18:
+    case CMD_READ_MESSAGE_LENGTH:
         return "CMD_READ_MESSAGE_LENGTH";
-    case 0x19:
+    case CMD_READ_MESSAGE_BLOCK:
         return "CMD_READ_MESSAGE_BLOCK";
-    case 0x1A:
+    case CMD_SIGNAL_MONITOR:
         return "CMD_SIGNAL_MONITOR";
-    case 0x1B:
+    case CMD_READ_SIGNAL:
         return "CMD_READ_SIGNAL";
-    case 0x1C:
+    case CMD_EXT_START:
         return "CMD_EXT_START";
-    case 0x1D:
+    case CMD_EXT_READ_VALUES:
         return "CMD_EXT_READ_VALUES";
-    case 0x1E:
+    case CMD_EXT_READ_ERRORS:
         return "CMD_EXT_READ_ERRORS";
-    case 0x1F:
+    case CMD_EXT_WRITE_ERRORS:
         return "CMD_EXT_WRITE_ERRORS";
-    case 0xDF:
+    case CMD_READ_VERSION:
         return "CMD_READ_VERSION";
     default:
         return "unknown command";

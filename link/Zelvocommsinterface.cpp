@@ -7,20 +7,6 @@
 namespace
 {
 
-// Command codes used by the multi-frame operations.
-constexpr uint8_t kReadSettings1 = 0x00;
-constexpr uint8_t kReadSettings2 = 0x01;
-constexpr uint8_t kWriteSettings1 = 0x02;
-constexpr uint8_t kWriteSettings2 = 0x03;
-constexpr uint8_t kReadUnitType = 0x0D;
-constexpr uint8_t kApplySettings = 0x14;
-constexpr uint8_t kReadSFState = 0x15;
-constexpr uint8_t kWriteSFCommand = 0x16;
-constexpr uint8_t kWriteMessageBlock = 0x17;
-constexpr uint8_t kReadMessageLength = 0x18;
-constexpr uint8_t kReadMessageBlock = 0x19;
-constexpr uint8_t kReadVersion = 0xDF;
-
 constexpr int kTotalAttempts = 10;
 constexpr int kMaxFailedBlocks = 50;
 // Block numbers travel in one byte.
@@ -45,7 +31,7 @@ bool TZelvoCommsInterface::ReadMessage(uint8_t *destination, std::size_t capacit
     uint32_t total = 0;
     for (int attempt = 0; attempt < kTotalAttempts && total == 0; ++attempt) {
         int32_t n = 0;
-        if (Query(kReadMessageLength, reply, n) && n == 2)
+        if (Query(CMD_READ_MESSAGE_LENGTH, reply, n) && n == 2)
             total = static_cast<uint32_t>(reply[0]) | static_cast<uint32_t>(reply[1]) << 8;
         if (total == 0 && !Pause(Pacing().RetryPause))
             return false;
@@ -67,7 +53,7 @@ bool TZelvoCommsInterface::ReadMessage(uint8_t *destination, std::size_t capacit
             return false;
         const uint8_t number = static_cast<uint8_t>(block);
         int32_t n = 0;
-        const bool ok = QueryWithPayload(kReadMessageBlock, &number, 1, reply, n);
+        const bool ok = QueryWithPayload(CMD_READ_MESSAGE_BLOCK, &number, 1, reply, n);
         const std::size_t dataBytes = n > 1 ? static_cast<std::size_t>(n) - 1 : 0;
         const std::size_t offset = block * kMessageBlockBytes;
         // An ACK without data, or a short block that does not end the
@@ -105,7 +91,7 @@ bool TZelvoCommsInterface::WriteMessage(const uint8_t *data, std::size_t length)
         const std::size_t take = std::min(kMessageBlockBytes, length - sent);
         frame[0] = static_cast<uint8_t>(block);
         std::memcpy(frame + 1, data + sent, take);
-        if (!Send(kWriteMessageBlock, frame, static_cast<uint32_t>(take + 1)))
+        if (!Send(CMD_WRITE_MESSAGE_BLOCK, frame, static_cast<uint32_t>(take + 1)))
             return false;
         sent += take;
     }
@@ -126,7 +112,7 @@ bool TZelvoCommsInterface::WriteIOConfigMessage(const uint8_t *data, std::size_t
         if (first)
             frame[at++] = 0x00;
         std::memcpy(frame + at, data + sent, take);
-        if (!Send(kWriteMessageBlock, frame, static_cast<uint32_t>(at + take)))
+        if (!Send(CMD_WRITE_MESSAGE_BLOCK, frame, static_cast<uint32_t>(at + take)))
             return false;
         sent += take;
     }
@@ -137,7 +123,7 @@ bool TZelvoCommsInterface::ReadSFState(uint8_t &state)
 {
     uint8_t reply[kReplyBuffer] = {};
     int32_t n = 0;
-    const bool ok = Query(kReadSFState, reply, n);
+    const bool ok = Query(CMD_READ_SF_STATE, reply, n);
     if (n >= 1)
         state = reply[0];
     return ok;
@@ -145,14 +131,14 @@ bool TZelvoCommsInterface::ReadSFState(uint8_t &state)
 
 bool TZelvoCommsInterface::WriteSFCommand(uint8_t state)
 {
-    return Send(kWriteSFCommand, &state, 1);
+    return Send(CMD_WRITE_SF_COMMAND, &state, 1);
 }
 
 bool TZelvoCommsInterface::ReadUnitType(uint8_t &unitType)
 {
     uint8_t reply[kReplyBuffer] = {};
     int32_t n = 0;
-    const bool ok = Query(kReadUnitType, reply, n);
+    const bool ok = Query(CMD_READ_UNIT_TYPE, reply, n);
     if (n >= 1)
         unitType = reply[0];
     return ok;
@@ -163,10 +149,10 @@ bool TZelvoCommsInterface::ReadSettingsBlock(std::array<uint8_t, kSettingsBlockS
     uint8_t first[kReplyBuffer] = {};
     uint8_t second[kReplyBuffer] = {};
     int32_t n = 0;
-    if (!Query(kReadSettings1, first, n) || n != static_cast<int32_t>(kSettingsPart1Size))
+    if (!Query(CMD_READ_SETTINGS_1, first, n) || n != static_cast<int32_t>(kSettingsPart1Size))
         return false;
     n = 0;
-    if (!Query(kReadSettings2, second, n) || n != static_cast<int32_t>(kSettingsPart2Size))
+    if (!Query(CMD_READ_SETTINGS_2, second, n) || n != static_cast<int32_t>(kSettingsPart2Size))
         return false;
     std::memcpy(block.data(), first, kSettingsPart1Size);
     std::memcpy(block.data() + kSettingsPart1Size, second, kSettingsPart2Size);
@@ -175,14 +161,14 @@ bool TZelvoCommsInterface::ReadSettingsBlock(std::array<uint8_t, kSettingsBlockS
 
 bool TZelvoCommsInterface::WriteSettingsBlock(const std::array<uint8_t, kSettingsBlockSize> &block)
 {
-    if (!Send(kWriteSettings1, block.data(), kSettingsPart1Size))
+    if (!Send(CMD_WRITE_SETTINGS_1, block.data(), kSettingsPart1Size))
         return false;
-    return Send(kWriteSettings2, block.data() + kSettingsPart1Size, kSettingsPart2Size);
+    return Send(CMD_WRITE_SETTINGS_2, block.data() + kSettingsPart1Size, kSettingsPart2Size);
 }
 
 bool TZelvoCommsInterface::ApplySettings()
 {
-    return Send(kApplySettings, nullptr, 0);
+    return Send(CMD_APPLY_SETTINGS, nullptr, 0);
 }
 
 float TZelvoCommsInterface::VersionNumber(const std::string &versionText)
@@ -214,7 +200,7 @@ int TZelvoCommsInterface::CheckFirmware(std::string &versionText)
 {
     uint8_t reply[kReplyBuffer] = {};
     int32_t n = 0;
-    if (!Query(kReadVersion, reply, n))
+    if (!Query(CMD_READ_VERSION, reply, n))
         return FIRMWARE_NO_ANSWER;
     const std::size_t available = static_cast<std::size_t>(std::clamp<int32_t>(n, 0, 255));
     const auto *text = reinterpret_cast<const char *>(reply);

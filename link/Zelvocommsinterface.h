@@ -5,12 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "Commandcodes.h"
 #include "Usbserialinterface.h"
-
-// Size of the unit's settings block and of its two transfer parts.
-constexpr std::size_t kSettingsBlockSize = 313;
-constexpr std::size_t kSettingsPart1Size = 255;
-constexpr std::size_t kSettingsPart2Size = 58;
 
 // Message bytes carried by one block frame (one more byte is the header).
 constexpr std::size_t kMessageBlockBytes = 254;

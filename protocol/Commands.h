@@ -9,31 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "Commandcodes.h"
 #include "Passworddigest.h"
-
-// One-byte command codes carried in a request frame.
-enum TCommandCode : uint8_t {
-    CMD_READ_SETTINGS_1 = 0x00,
-    CMD_READ_SETTINGS_2 = 0x01,
-    CMD_WRITE_SETTINGS_1 = 0x02,
-    CMD_WRITE_SETTINGS_2 = 0x03,
-    CMD_SET_IO_VALUE = 0x06,
-    CMD_READ_LIVE_VALUES = 0x0A,
-    CMD_READ_UNIT_TYPE = 0x0D,
-    CMD_APPLY_SETTINGS = 0x14,
-    CMD_READ_SF_STATE = 0x15,
-    CMD_WRITE_SF_COMMAND = 0x16,
-    CMD_WRITE_MESSAGE_BLOCK = 0x17,
-    CMD_READ_MESSAGE_LENGTH = 0x18,
-    CMD_READ_MESSAGE_BLOCK = 0x19,
-    CMD_SIGNAL_MONITOR = 0x1A,
-    CMD_READ_SIGNAL = 0x1B,
-    CMD_EXT_START = 0x1C,
-    CMD_EXT_READ_VALUES = 0x1D,
-    CMD_EXT_READ_ERRORS = 0x1E,
-    CMD_EXT_WRITE_ERRORS = 0x1F,
-    CMD_READ_VERSION = 0xDF,
-};
 
 // Server message types; the job engine uses the same numbers as job codes.
 // 0 means that no message is pending.
@@ -75,9 +52,9 @@ constexpr std::size_t kMaxEmailLength = 128;
 // are changed, and it is written back whole: every other byte is the unit's
 // and goes back exactly as read.
 struct TUnitSettingsBlock {
-    static constexpr std::size_t Size = 313;
-    static constexpr std::size_t Part1Size = 255; // CMD_READ/WRITE_SETTINGS_1
-    static constexpr std::size_t Part2Size = 58;  // CMD_READ/WRITE_SETTINGS_2
+    static constexpr std::size_t Size = kSettingsBlockSize;
+    static constexpr std::size_t Part1Size = kSettingsPart1Size;
+    static constexpr std::size_t Part2Size = kSettingsPart2Size;
 
     static constexpr std::size_t OffsetConnectionType = 5;
     static constexpr std::size_t OffsetIPAddress = 6;
