@@ -33,6 +33,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSocketNotifier>
@@ -356,8 +357,13 @@ int TCliRunner::OpenLink()
 
     FEngine = std::make_unique<TSerialThread>(&FHost, FPacing);
     // Each status the engine sets is printed, not only the one a poll finds.
-    if (TErrorManager *em = ErrorManager())
+    if (TErrorManager *em = ErrorManager()) {
         em->SetKeepStatusTrail(true);
+        // Said once, here: the run goes on without a log file.
+        if (!em->LogFileOpen())
+            std::fprintf(stderr, "zelvo-cli: %s cannot be written; this run is not logged\n",
+                         QFile::encodeName(em->LogPath()).constData());
+    }
     FEngine->SelectPort(useUsb, comPort, kBaudRate);
     switch (O.Command) {
     case TCliCommand::Live:

@@ -238,11 +238,20 @@ TPortDiagnosis DiagnosePortPath(const std::string &path)
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int err = errno;
-        if (err == EACCES || err == EPERM)
+        if (err == EACCES || err == EPERM) {
+            // Joining the device's group helps only when that group may read
+            // and write it, and nobody should be told to join root's group.
+            const bool groupMayOpen =
+                st.st_gid != 0 && (st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+            if (!groupMayOpen)
+                return Diagnosis(TPortProblem::NoPermission, path,
+                                 path + ": permission denied; only its owner may open it. Ask "
+                                        "the administrator for a udev rule that grants access.");
             return Diagnosis(TPortProblem::NoPermission, path,
                              path + ": permission denied. Add your user to the '" +
                                  GroupName(st.st_gid) + "' group (sudo usermod -aG " +
                                  GroupName(st.st_gid) + " $USER), then log in again.");
+        }
         if (err == EBUSY) {
             TPortDiagnosis d = Diagnosis(TPortProblem::Held, path, "");
             d.HolderPid = HolderFromLockFile(path);

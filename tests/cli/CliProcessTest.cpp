@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 
@@ -23,6 +24,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -440,6 +442,110 @@ TEST(CliProcess, Interrupt_DuringAJob_AsksTheUnitToGoIdleAndExits130)
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 130) << err.toStdString();
     EXPECT_TRUE(err.contains("asking the unit to go idle")) << err.toStdString();
+}
+
+TEST(CliProcess, Interrupt_ExitsWith130_ExceptAnEndlessReadingWhichEndsWithZero)
+{
+    struct Row {
+        QStringList args;
+        QByteArray input;   // the password, for the commands that ask for one
+        const char *marker; // interrupted once this has been printed
+        bool onStdout;
+        int exit;
+    };
+    const Row rows[] = {
+        {{"--simulate", "vello", "info"}, {}, "Checking device", false, 130},
+        {{"--simulate", "vello", "snapshot"},
+         {},
+         "Start retrieving the latest snapshot.",
+         false,
+         130},
+        {{"--simulate", "ostra", "logon", "installer@example.com"},
+         "secret\n",
+         "Start logging on.",
+         false,
+         130},
+        {{"--simulate", "vello", "signal", "--seconds", "60"}, {}, "Level", true, 130},
+        {{"--simulate", "vello", "live", "--count", "1000"}, {}, "IO Name", true, 130},
+        {{"--simulate", "vello", "external", "--count", "1000"}, {}, "\n", true, 130},
+        {{"--simulate", "vello", "external", "--count", "0"}, {}, "\n", true, 0},
+        {{"--simulate", "vello", "save-settings", "--mobile", "--apn", "x"},
+         {},
+         "Connected to",
+         false,
+         130},
+        {{"--simulate", "ostra", "set-value", "DO01", "toggle"}, {}, "Connected to", false, 130},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.args.join(' ').toStdString());
+        QProcess p;
+        Start(p, row.args, {});
+        ASSERT_TRUE(p.waitForStarted(10000));
+        if (!row.input.isEmpty())
+            p.write(row.input);
+        p.closeWriteChannel();
+        QByteArray out;
+        QByteArray err;
+        const bool seen = zelvo::test::WaitFor(
+            [&] {
+                p.waitForReadyRead(10);
+                out += p.readAllStandardOutput();
+                err += p.readAllStandardError();
+                return (row.onStdout ? out : err).contains(row.marker);
+            },
+            30s);
+        EXPECT_TRUE(seen) << err.toStdString();
+        ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+        ASSERT_TRUE(p.waitForFinished(30000));
+        err += p.readAllStandardError();
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), row.exit) << err.toStdString();
+    }
+}
+
+// A device the user may not open, and a log that can be written nowhere:
+// each is said once, plainly. Root opens any device, so as root the program
+// runs as the unprivileged user "nobody".
+TEST(CliProcess, PermissionDenied_AndAnUnwritableLog_AreEachSaidOnce)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const QString slavePath = QString::fromLatin1(::ptsname(master));
+    QProcess p;
+    QStringList args{"--com", "2=" + slavePath, "info"};
+    if (::geteuid() == 0) {
+        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+        if (setpriv.isEmpty()) {
+            ::close(master);
+            GTEST_SKIP() << "running as root without setpriv to drop privileges";
+        }
+        ASSERT_EQ(::chmod(slavePath.toLatin1().constData(), 0600), 0);
+        p.setProgram(setpriv);
+        args = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups",
+                           QStringLiteral(ZELVO_CLI_PATH)} +
+               args;
+    } else {
+        ASSERT_EQ(::chmod(slavePath.toLatin1().constData(), 0), 0);
+        p.setProgram(QStringLiteral(ZELVO_CLI_PATH));
+    }
+    p.setArguments(args);
+    // Neither the working directory nor the user's data location takes a file.
+    p.setProcessEnvironment(
+        CliEnvironment({"XDG_DATA_HOME=/proc/zelvo-no-such-dir", "HOME=/proc/zelvo-no-such-dir"}));
+    p.setWorkingDirectory(QStringLiteral("/proc"));
+    p.start();
+    ASSERT_TRUE(p.waitForFinished(60000));
+    ::close(master);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_EQ(p.exitCode(), 3) << err.toStdString();
+    EXPECT_TRUE(err.contains("Error opening comm port")) << err.toStdString();
+    // The device's group may not open it: joining that group would not help.
+    EXPECT_TRUE(err.contains(slavePath + ": permission denied; only its owner may open it."))
+        << err.toStdString();
+    EXPECT_FALSE(err.contains("usermod")) << err.toStdString();
+    EXPECT_EQ(err.count("cannot be written; this run is not logged"), 1) << err.toStdString();
 }
 
 TEST(CliProcess, UnitOrServerFailures_AreReportedAsFailures)
