@@ -1,7 +1,7 @@
 #pragma once
 
-// The unit's command set: one-byte command codes, server message types, the
-// 313-byte settings block and the request payloads of the server messages.
+// The unit's server messages: message types, the 313-byte settings block and
+// the request payloads. The one-byte command codes come from the link.
 
 #include <array>
 #include <cstddef>
