@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -419,13 +420,32 @@ QWidget *TForm1::BuildSnapshotPage()
     return page;
 }
 
+void TForm1::ShowLogFileLocation(const TErrorManager *manager)
+{
+    if (manager == nullptr)
+        return;
+    const QString path = QDir::toNativeSeparators(manager->LogPath());
+    const QString text = manager->LogFileOpen()
+                             ? QStringLiteral("Log file: %1").arg(path)
+                             : QStringLiteral("Log file: none, %1 cannot be written").arg(path);
+    // A long path is shortened in the middle; the tooltip has it whole.
+    lblLogFile->setToolTip(text);
+    lblLogFile->setText(lblLogFile->fontMetrics().elidedText(text, Qt::ElideMiddle, 480));
+}
+
 QWidget *TForm1::BuildAdvancedPage()
 {
     auto *page = new QWidget;
     auto *layout = new QHBoxLayout(page);
     ErrorLogMemo = new QPlainTextEdit(page);
     ErrorLogMemo->setReadOnly(true);
-    layout->addWidget(ErrorLogMemo, 1);
+    // Under the memo: the file the log is also appended to.
+    auto *memoColumn = new QVBoxLayout;
+    memoColumn->addWidget(ErrorLogMemo, 1);
+    lblLogFile = new QLabel(page);
+    lblLogFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    memoColumn->addWidget(lblLogFile);
+    layout->addLayout(memoColumn, 1);
     auto *labels = new QVBoxLayout;
     lblStatusBasicInfo = StatusLabel(QStringLiteral("Basic Info"), page);
     lblStatusUOMs = StatusLabel(QStringLiteral("UOMs"), page);
@@ -474,7 +494,7 @@ void TForm1::FormCreate(const QString &catalogue)
             a->setText(kBrand);
 
     // 2. The process's error manager (kept when one exists already).
-    CreateErrorManager();
+    ShowLogFileLocation(CreateErrorManager());
 
     // 3. The job engine, with the three list views it fills.
     FEngine = std::make_unique<TSerialThread>(this, FPacing);

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class TErrorManager;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -157,6 +158,7 @@ public:
     QPushButton *btnGetSnapshot = nullptr;
     // Page 5.
     QPlainTextEdit *ErrorLogMemo = nullptr;
+    QLabel *lblLogFile = nullptr;
     QLabel *lblStatusBasicInfo = nullptr;
     QLabel *lblStatusUOMs = nullptr;
     QLabel *lblStatusLogon = nullptr;
@@ -194,6 +196,7 @@ private:
     QWidget *BuildExternalDevicesPage();
     QWidget *BuildSnapshotPage();
     QWidget *BuildAdvancedPage();
+    void ShowLogFileLocation(const TErrorManager *manager);
     QWidget *BuildSetOutputsPage();
     void FormCreate(const QString &catalogue);
 

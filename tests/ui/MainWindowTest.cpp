@@ -211,6 +211,12 @@ TEST_F(MainWindow, StartUp_CountryListPagesAndMenusAsDesigned_ConnectDialogOnSho
     EXPECT_TRUE(form->TabSheet1->isEnabled());
     EXPECT_TRUE(form->ErrorLogMemo->isEnabled());
     EXPECT_TRUE(form->ErrorLogMemo->toPlainText().contains(QStringLiteral("Tabs de-activated")));
+    // Under the memo: the file the log goes to, whole in the tooltip.
+    ASSERT_NE(ErrorManager(), nullptr);
+    EXPECT_TRUE(ErrorManager()->LogPath().endsWith(QStringLiteral("/Log.txt")));
+    EXPECT_EQ(form->lblLogFile->toolTip(),
+              QStringLiteral("Log file: ") + ErrorManager()->LogPath());
+    EXPECT_TRUE(form->lblLogFile->text().startsWith(QStringLiteral("Log file: ")));
     EXPECT_EQ(form->PageControl1->count(), 7);
     EXPECT_FALSE(form->PageControl1->isTabVisible(6));
     EXPECT_EQ(form->PageControl1->currentIndex(), 0);
