@@ -259,7 +259,9 @@ TTemplatePlan PlanTemplate(const std::vector<TIORecordView> &records,
         TIORecordView target = now;
         QStringList refusals;
 
-        if (e.Name) {
+        // The name the unit holds already is no change, even when it is longer
+        // than a new name may be: it goes back as it is, never cut.
+        if (e.Name && *e.Name != now.Name) {
             if (e.Name->size() > kMaxFriendlyName)
                 refusals << QStringLiteral("%1: the name is longer than %2 characters")
                                 .arg(tag)

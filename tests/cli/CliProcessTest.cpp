@@ -793,6 +793,18 @@ TEST(CliProcess, UsageThatNeedsNoUnit_IsRefusedBeforeConnecting)
     EXPECT_EQ(Json(unreachable)["meaning"].toString(), "no unit reachable");
 }
 
+// The OSTRA simulator holds a name longer than a new name may be (IN13): the
+// unit's own export, applied as it is, is no change and no refusal.
+TEST(CliProcess, Template_TheUnitsOwnExport_AppliesAsNoChange)
+{
+    const QString exported = TempPath("template-ostra.json");
+    EXPECT_EXIT_CODE(RunCli({"--simulate", "ostra", "io-config", "--export", exported}), 0);
+    ASSERT_TRUE(ReadAll(exported).contains("\"tag\": \"IN13\""));
+    const TRun dry = RunCli({"--simulate", "ostra", "io-config", "--apply", exported, "--dry-run"});
+    EXPECT_EXIT_CODE(dry, 0);
+    EXPECT_FALSE(dry.Err.contains("Refused")) << dry.Err.toStdString();
+}
+
 TEST(CliProcess, Template_ExportEditApply_AFreshExportEqualsTheEditedFile)
 {
     TUnitProcess unit("vello");

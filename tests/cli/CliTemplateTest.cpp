@@ -56,6 +56,35 @@ TEST(CliTemplate, ExportedFile_ReadsBackAsNoChange_AndNamesItsFields)
     EXPECT_TRUE(plan.Refusals.isEmpty()) << plan.Refusals.join('\n').toStdString();
 }
 
+TEST(CliTemplate, ANameLongerThanANewOneMayBe_GoesBackUncut)
+{
+    // The unit may hold a name longer than the 64 characters a new one may
+    // have; exporting and applying the file unchanged must not refuse it.
+    std::vector<TIORecordView> records = Records();
+    const QString longName = QString(70, 'n');
+    records[0].Name = longName;
+    const QByteArray file = WriteTemplate("OSTRA", records, kTypes, kUoms);
+    std::vector<TTemplateEntry> entries;
+    QString error;
+    ASSERT_TRUE(ParseTemplate(file, entries, error)) << error.toStdString();
+    TTemplatePlan plan = PlanTemplate(records, kTypes, kUoms, entries);
+    EXPECT_TRUE(plan.Changes.empty());
+    EXPECT_TRUE(plan.Refusals.isEmpty()) << plan.Refusals.join('\n').toStdString();
+
+    // Another field of that record changes; the name stays whole.
+    entries[0].Logging = 0;
+    plan = PlanTemplate(records, kTypes, kUoms, entries);
+    ASSERT_EQ(plan.Changes.size(), 1u) << plan.Refusals.join('\n').toStdString();
+    EXPECT_EQ(plan.Changes[0].Target.Name, longName);
+    EXPECT_EQ(plan.Changes[0].Target.Logging, 0);
+
+    // A new name that long is still refused.
+    entries[0].Name = longName + QStringLiteral("x");
+    plan = PlanTemplate(records, kTypes, kUoms, entries);
+    ASSERT_EQ(plan.Refusals.size(), 1);
+    EXPECT_TRUE(plan.Refusals[0].contains(QLatin1String("longer than 64")));
+}
+
 TEST(CliTemplate, BadFiles_AreRefusedWithWhereAndWhy)
 {
     std::vector<TTemplateEntry> entries;
