@@ -118,6 +118,7 @@ bool TfmEditIO::OpenEditor(TServerSideIO *record, TZelvo *unit)
         return false;
     FOriginalInputTypeID = record->InputTypeID();
     FOriginalUOMID = record->UOMID();
+    FOriginalName = record->FriendlyName();
 
     lblTag->setText(record->Tag());
     edFriendlyName->setText(record->FriendlyName());
@@ -192,7 +193,11 @@ void TfmEditIO::btnSaveClick()
     if (FRecord != nullptr) {
         const int checked = LoggingGroup->checkedId();
         FRecord->SetLoggingMode(checked < 0 ? LOG_NONE : checked);
-        FRecord->SetFriendlyName(edFriendlyName->text().left(MaxFriendlyNameLength));
+        // A name longer than the field, left as shown, keeps its whole text: the
+        // field only cut it for display, the user did not.
+        const QString typed = edFriendlyName->text().left(MaxFriendlyNameLength);
+        if (typed != FOriginalName.left(MaxFriendlyNameLength))
+            FRecord->SetFriendlyName(typed);
         FRecord->SetChanged(true);
     }
     accept();

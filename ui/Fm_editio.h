@@ -76,5 +76,6 @@ private:
     TZelvo *FUnit = nullptr;
     uint8_t FOriginalInputTypeID = 0;
     int32_t FOriginalUOMID = 0;
+    QString FOriginalName;
     TErrorSink FError;
 };

@@ -222,6 +222,27 @@ TEST_F(EditIODialog, FriendlyName_HoldsAtMost64Characters)
     EXPECT_EQ(r->FriendlyName(), QString(64, 'n'));
 }
 
+TEST_F(EditIODialog, NameLongerThanTheField_KeptWholeUnlessTheUserEditsIt)
+{
+    const QByteArray longName(70, 'w');
+    auto r = Record("AIN01", 2, 12, longName.constData());
+    ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
+    EXPECT_EQ(dialog.edFriendlyName->text().size(), 64);
+    // Only the logging changes: the unit's name goes back whole.
+    QTest::mouseClick(dialog.LoggingGroup->button(LOG_NONE), Qt::LeftButton);
+    QTest::mouseClick(dialog.btnSave, Qt::LeftButton);
+    EXPECT_EQ(r->FriendlyName(), QString::fromLatin1(longName));
+    EXPECT_EQ(r->LoggingMode(), 0);
+
+    // A name the user types replaces it, at most 64 characters.
+    ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
+    dialog.edFriendlyName->setFocus();
+    dialog.edFriendlyName->selectAll();
+    QTest::keyClicks(dialog.edFriendlyName, QStringLiteral("Tank"));
+    QTest::mouseClick(dialog.btnSave, Qt::LeftButton);
+    EXPECT_EQ(r->FriendlyName(), QStringLiteral("Tank"));
+}
+
 TEST_F(EditIODialog, UnknownInputType_ShowsMessage_DialogNotShown)
 {
     auto r = Record("AIN01", 77, 12);
