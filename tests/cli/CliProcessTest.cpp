@@ -21,6 +21,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -96,6 +97,53 @@ QJsonObject Json(const TRun &r)
     EXPECT_EQ(error.error, QJsonParseError::NoError) << r.Out.toStdString();
     EXPECT_TRUE(doc.isObject()) << r.Out.toStdString();
     return doc.object();
+}
+
+// A pseudo-terminal whose master this test holds; its slave is the device
+// the program is pointed at. The master is closed with the object.
+struct TPty {
+    TPty()
+    {
+        if (Master >= 0 && ::grantpt(Master) == 0 && ::unlockpt(Master) == 0)
+            SlavePath = QString::fromLatin1(::ptsname(Master));
+    }
+    ~TPty()
+    {
+        if (Master >= 0)
+            ::close(Master);
+    }
+    TPty(const TPty &) = delete;
+    TPty &operator=(const TPty &) = delete;
+
+    int Master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    QString SlavePath; // empty when the pair could not be made
+};
+
+struct TInterrupt {
+    bool Seen = false;  // `ready` held before the interrupt
+    bool Ended = false; // the program ended after it
+};
+
+// Collects a started program's output as it arrives until `ready` holds (at
+// most 30 s), interrupts it as Ctrl-C would and waits for it to end; what it
+// printed meanwhile is appended to `out` and `err`.
+TInterrupt InterruptWhen(QProcess &p, QByteArray &out, QByteArray &err,
+                         const std::function<bool()> &ready)
+{
+    TInterrupt r;
+    r.Seen = zelvo::test::WaitFor(
+        [&] {
+            p.waitForReadyRead(10);
+            out += p.readAllStandardOutput();
+            err += p.readAllStandardError();
+            return ready();
+        },
+        30s);
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    r.Ended = p.waitForFinished(30000);
+    out += p.readAllStandardOutput();
+    err += p.readAllStandardError();
+    return r;
 }
 
 #define EXPECT_EXIT_CODE(run, code)                                                                \
@@ -408,19 +456,14 @@ TEST(CliProcess, Interrupt_EndsAnEndlessReadingCleanly)
     Start(p, {"--simulate", "vello", "live", "--count", "0"}, {});
     ASSERT_TRUE(p.waitForStarted(10000));
     QByteArray out;
+    QByteArray err;
     // Wait for the first reading's table before interrupting.
-    ASSERT_TRUE(zelvo::test::WaitFor(
-        [&] {
-            p.waitForReadyRead(10);
-            out += p.readAllStandardOutput();
-            return out.contains("IO Name");
-        },
-        30s));
-    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
-    ASSERT_TRUE(p.waitForFinished(30000));
+    const TInterrupt r = InterruptWhen(p, out, err, [&] { return out.contains("IO Name"); });
+    ASSERT_TRUE(r.Seen);
+    ASSERT_TRUE(r.Ended);
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 0);
-    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError()).contains("asking the unit to go idle"));
+    EXPECT_TRUE(err.contains("asking the unit to go idle"));
 }
 
 TEST(CliProcess, Interrupt_DuringAJob_AsksTheUnitToGoIdleAndExits130)
@@ -428,17 +471,12 @@ TEST(CliProcess, Interrupt_DuringAJob_AsksTheUnitToGoIdleAndExits130)
     QProcess p;
     Start(p, {"--simulate", "ostra", "io-config"}, {});
     ASSERT_TRUE(p.waitForStarted(10000));
+    QByteArray out;
     QByteArray err;
-    ASSERT_TRUE(zelvo::test::WaitFor(
-        [&] {
-            p.waitForReadyRead(10);
-            err += p.readAllStandardError();
-            return err.contains("Start reading the IO configuration.");
-        },
-        30s));
-    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
-    ASSERT_TRUE(p.waitForFinished(30000));
-    err += p.readAllStandardError();
+    const TInterrupt r = InterruptWhen(
+        p, out, err, [&] { return err.contains("Start reading the IO configuration."); });
+    ASSERT_TRUE(r.Seen);
+    ASSERT_TRUE(r.Ended);
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 130) << err.toStdString();
     EXPECT_TRUE(err.contains("asking the unit to go idle")) << err.toStdString();
@@ -486,18 +524,10 @@ TEST(CliProcess, Interrupt_ExitsWith130_ExceptAnEndlessReadingWhichEndsWithZero)
         p.closeWriteChannel();
         QByteArray out;
         QByteArray err;
-        const bool seen = zelvo::test::WaitFor(
-            [&] {
-                p.waitForReadyRead(10);
-                out += p.readAllStandardOutput();
-                err += p.readAllStandardError();
-                return (row.onStdout ? out : err).contains(row.marker);
-            },
-            30s);
-        EXPECT_TRUE(seen) << err.toStdString();
-        ::kill(static_cast<pid_t>(p.processId()), SIGINT);
-        ASSERT_TRUE(p.waitForFinished(30000));
-        err += p.readAllStandardError();
+        const TInterrupt r = InterruptWhen(
+            p, out, err, [&] { return (row.onStdout ? out : err).contains(row.marker); });
+        EXPECT_TRUE(r.Seen) << err.toStdString();
+        ASSERT_TRUE(r.Ended);
         EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(p.exitCode(), row.exit) << err.toStdString();
     }
@@ -508,19 +538,15 @@ TEST(CliProcess, Interrupt_ExitsWith130_ExceptAnEndlessReadingWhichEndsWithZero)
 // runs as the unprivileged user "nobody".
 TEST(CliProcess, PermissionDenied_AndAnUnwritableLog_AreEachSaidOnce)
 {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    const QString slavePath = QString::fromLatin1(::ptsname(master));
+    const TPty pty;
+    ASSERT_FALSE(pty.SlavePath.isEmpty());
+    const QString &slavePath = pty.SlavePath;
     QProcess p;
     QStringList args{"--com", "2=" + slavePath, "info"};
     if (::geteuid() == 0) {
         const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-        if (setpriv.isEmpty()) {
-            ::close(master);
+        if (setpriv.isEmpty())
             GTEST_SKIP() << "running as root without setpriv to drop privileges";
-        }
         ASSERT_EQ(::chmod(slavePath.toLatin1().constData(), 0600), 0);
         p.setProgram(setpriv);
         args = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups",
@@ -537,7 +563,6 @@ TEST(CliProcess, PermissionDenied_AndAnUnwritableLog_AreEachSaidOnce)
     p.setWorkingDirectory(QStringLiteral("/proc"));
     p.start();
     ASSERT_TRUE(p.waitForFinished(60000));
-    ::close(master);
     const QString err = QString::fromUtf8(p.readAllStandardError());
     EXPECT_EQ(p.exitCode(), 3) << err.toStdString();
     EXPECT_TRUE(err.contains("Error opening comm port")) << err.toStdString();
@@ -737,11 +762,9 @@ TEST(CliProcess, PortFailures_EachNameTheDeviceAndTheReason)
     }
 
     // A pseudo-terminal this test holds locked, as another program would.
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    const QString slavePath = QString::fromLatin1(::ptsname(master));
+    const TPty pty;
+    ASSERT_FALSE(pty.SlavePath.isEmpty());
+    const QString &slavePath = pty.SlavePath;
     const int slave = ::open(slavePath.toLatin1().constData(), O_RDWR | O_NOCTTY);
     ASSERT_GE(slave, 0);
     ASSERT_EQ(::flock(slave, LOCK_EX | LOCK_NB), 0);
@@ -751,7 +774,6 @@ TEST(CliProcess, PortFailures_EachNameTheDeviceAndTheReason)
         QStringLiteral("%1: held by another program (PID %2").arg(slavePath).arg(::getpid())))
         << held.Err.toStdString();
     ::close(slave);
-    ::close(master);
 
     const TRun usb = RunCli({"--usb", "Other=/nonexistent/zelvo-usb", "info"});
     EXPECT_EXIT_CODE(usb, 3);
@@ -890,17 +912,11 @@ TEST(CliProcess, StreamingJson_IsOneObjectPerLineAsReadingsArrive)
     Start(p, {"--simulate", "vello", "--json", "live", "--count", "0"}, {});
     ASSERT_TRUE(p.waitForStarted(10000));
     QByteArray out;
-    ASSERT_TRUE(zelvo::test::WaitFor(
-        [&] {
-            p.waitForReadyRead(10);
-            out += p.readAllStandardOutput();
-            return out.count('\n') >= 2;
-        },
-        30s));
-    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
-    ASSERT_TRUE(p.waitForFinished(30000));
+    QByteArray err;
+    const TInterrupt r = InterruptWhen(p, out, err, [&] { return out.count('\n') >= 2; });
+    ASSERT_TRUE(r.Seen);
+    ASSERT_TRUE(r.Ended);
     EXPECT_EQ(p.exitCode(), 0);
-    out += p.readAllStandardOutput();
     const QList<QByteArray> lines = out.split('\n');
     int n = 0;
     for (const QByteArray &line : lines) {
