@@ -28,6 +28,8 @@ bool ParseProgramOptions(const QStringList &args, TProgramOptions &options, QStr
         QString v;
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             o.Help = true;
+        } else if (a == QLatin1String("--version")) {
+            o.Version = true;
         } else if (is(QStringLiteral("--simulate"))) {
             if (!value(QStringLiteral("--simulate"), v))
                 return false;
@@ -102,5 +104,6 @@ QString ProgramUsage()
         "  --usb DESC=PATH   a USB bridge with description DESC on PATH; repeatable\n"
         "  --trace FILE      every frame to and from the unit and every link event,\n"
         "                    time-stamped, into FILE (replaced), for support\n"
+        "  --version         the program's version\n"
         "  --help            this text\n");
 }

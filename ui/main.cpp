@@ -37,14 +37,14 @@ int main(int argc, char **argv)
 {
     QElapsedTimer sinceStart;
     sinceStart.start();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromLatin1(Branding::BrandName) +
-                                     QStringLiteral(" Marlune"));
-    QApplication::setApplicationVersion(QStringLiteral(ZELVO_VERSION));
-
+    // The options are read before the application object exists: --help,
+    // --version and a usage error need no display.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
     TProgramOptions options;
     QString error;
-    if (!ParseProgramOptions(QApplication::arguments().mid(1), options, error)) {
+    if (!ParseProgramOptions(args, options, error)) {
         std::fprintf(stderr, "zelvo-marlune: %s\n\n%s", qPrintable(error),
                      qPrintable(ProgramUsage()));
         return 2;
@@ -53,6 +53,16 @@ int main(int argc, char **argv)
         std::fputs(qPrintable(ProgramUsage()), stdout);
         return 0;
     }
+    if (options.Version) {
+        std::printf("zelvo-marlune %s\n", ZELVO_VERSION);
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(Branding::BrandName) +
+                                     QStringLiteral(" Marlune"));
+    QApplication::setApplicationVersion(QStringLiteral(ZELVO_VERSION));
+
     if (!options.TraceFile.isEmpty()) {
         std::string traceError;
         if (!linktrace::Install(options.TraceFile.toStdString(), &traceError)) {

@@ -73,6 +73,23 @@ TEST(CliOptions, CommandArguments_AreTakenPerCommand)
     EXPECT_TRUE(CommandHelp(r.Options.Command).contains("--interval"));
 }
 
+// A help line that lost its line break runs into the next one: every line of
+// the program's and each command's help fits a terminal and every command
+// starts a line of its own.
+TEST(CliOptions, HelpTexts_KeepOneEntryPerLine)
+{
+    const QString help = ProgramHelp();
+    for (const QString &line : help.split('\n'))
+        EXPECT_LE(line.size(), 80) << line.toStdString();
+    for (const char *command :
+         {"  info ", "  live ", "  external ", "  io-config ", "  snapshot ", "  logon ",
+          "  signal ", "  save-settings ", "  set-value ", "  networks "})
+        EXPECT_TRUE(help.contains(QString("\n") + command)) << command;
+    for (int c = 0; c <= static_cast<int>(TCliCommand::Networks); ++c)
+        for (const QString &line : CommandHelp(static_cast<TCliCommand>(c)).split('\n'))
+            EXPECT_LE(line.size(), 80) << line.toStdString();
+}
+
 TEST(CliOptions, WrongLines_AreRefusedWithAReason)
 {
     struct Row {
