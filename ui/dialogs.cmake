@@ -14,6 +14,7 @@ add_library(zelvo_ui_dialogs STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Dialogs.h ${CMAKE_CURRENT_LIST_DIR}/Dialogs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Fm_about.h ${CMAKE_CURRENT_LIST_DIR}/Fm_about.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Fm_connect.h ${CMAKE_CURRENT_LIST_DIR}/Fm_connect.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Findpanel.h ${CMAKE_CURRENT_LIST_DIR}/Findpanel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Fm_editio.h ${CMAKE_CURRENT_LIST_DIR}/Fm_editio.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Fm_logon.h ${CMAKE_CURRENT_LIST_DIR}/Fm_logon.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Fm_working.h ${CMAKE_CURRENT_LIST_DIR}/Fm_working.cpp
