@@ -42,6 +42,17 @@ TProbeRoots DeviceRoots()
     return roots;
 }
 
+// The probe's time-out for this run: ZELVO_PROBE_TIMEOUT_MS when the
+// developer set it, else the short default within the link's frame time-out.
+std::chrono::milliseconds ProbeTimeout(std::chrono::milliseconds frameTimeout)
+{
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("ZELVO_PROBE_TIMEOUT_MS", &ok);
+    if (ok && ms > 0)
+        return std::chrono::milliseconds(ms);
+    return std::min(kProbeTimeout, frameTimeout);
+}
+
 // Probes every candidate on a thread of its own while this thread watches
 // for Ctrl-C, which breaks every probe off at once. False when interrupted.
 bool ProbeAll(std::chrono::milliseconds timeout, std::vector<TProbeReport> &reports)
@@ -106,7 +117,7 @@ int TCliRunner::Find()
         MapComPort(number, path.toStdString());
 
     std::vector<TProbeReport> reports;
-    if (!ProbeAll(std::min(kProbeTimeout, FrameTimeout()), reports))
+    if (!ProbeAll(ProbeTimeout(FrameTimeout()), reports))
         return Interrupted();
 
     const std::vector<TProbeReport> units = FoundUnits(reports);
@@ -133,7 +144,7 @@ int TCliRunner::AutoSelect(bool &useUsb, int &comPort)
 {
     const char *option = O.UsbAuto ? "--usb auto" : "--com auto";
     std::vector<TProbeReport> reports;
-    if (!ProbeAll(std::min(kProbeTimeout, FrameTimeout()), reports))
+    if (!ProbeAll(ProbeTimeout(FrameTimeout()), reports))
         return Interrupted();
 
     // --usb auto takes units on bridges; --com auto those on COM ports and

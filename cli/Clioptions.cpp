@@ -615,6 +615,7 @@ QString ProgramHelp()
         "  ZELVO_SIM_VERSION=V     the simulated unit reports firmware version V\n"
         "  ZELVO_DEV_ROOT=DIR, ZELVO_SYSFS_ROOT=DIR  where find and the USB bridge\n"
         "                          look for devices instead of /dev and /sys (tests)\n"
+        "  ZELVO_PROBE_TIMEOUT_MS=N  find's time-out per exchange (default 1000)\n"
         "  ZELVO_SIM_ACCOUNT=E:P   the simulated server's logon account\n"
         "  ZELVO_SIM_FAULTS=F;...  fault switches of the simulated unit, e.g. nack=0x15\n");
 }
