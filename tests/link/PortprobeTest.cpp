@@ -85,6 +85,14 @@ public:
     TStreamer(std::vector<uint8_t> pattern, std::chrono::milliseconds gap)
         : FPattern(std::move(pattern)), FGap(gap)
     {
+        // Raw from the start: a terminal's echo would hand the device's own
+        // bytes back to it as if the tool had written them.
+        const int fd = ::open(FPty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        termios t{};
+        ::tcgetattr(fd, &t);
+        ::cfmakeraw(&t);
+        ::tcsetattr(fd, TCSANOW, &t);
+        ::close(fd);
         FThread = std::thread([this] { Run(); });
     }
     ~TStreamer()
