@@ -79,6 +79,8 @@ private:
     QStringList FPositional;
     bool FSawUsb = false;
     bool FSawCom = false;
+    // A --com N without =PATH: a port chosen, not only a mapping.
+    bool FSawComNumber = false;
     bool FSawSimulate = false;
     bool FSawLiveInterval = false;
 };
@@ -178,6 +180,7 @@ bool TParser::GlobalOption(const TToken &t, bool &handled)
             return true;
         }
         const qsizetype eq = v->indexOf('=');
+        FSawComNumber |= eq < 0;
         const QString number = eq < 0 ? *v : v->left(eq);
         bool ok = false;
         const int n = number.toInt(&ok);
@@ -495,8 +498,13 @@ TCliParseResult TParser::Run()
     }
 
     TCliParseResult r;
-    if (FError.isEmpty() && int(FSawUsb) + int(FSawCom) + int(FSawSimulate) > 1)
+    // --usb auto may come with --com N=PATH maps: they name ports the find
+    // looks at, not the link.
+    const bool comIsLink = FSawCom && !(O.UsbAuto && !FSawComNumber && !O.ComAuto);
+    if (FError.isEmpty() && int(FSawUsb) + int(comIsLink) + int(FSawSimulate) > 1)
         Fail(QStringLiteral("choose one link: --usb, --com or --simulate"));
+    if (O.UsbAuto && !comIsLink)
+        O.Link = TCliLink::Usb;
     // Help and version need no command and forgive the rest of the line.
     if (FError.isEmpty() && !O.Help && !O.Version)
         CheckCommand();

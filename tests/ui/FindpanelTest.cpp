@@ -17,6 +17,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
