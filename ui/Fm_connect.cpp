@@ -85,7 +85,8 @@ TfmConnect::TfmConnect(TMainWindowSeam &main, QWidget *parent) : QDialog(parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(rgZelvoType);
     layout->addWidget(portGroup);
-    layout->addWidget(FindPanel, 1);
+    // Once shown, the list takes the room the stretch below gives otherwise.
+    layout->addWidget(FindPanel, 10);
     layout->addStretch(1);
     auto *buttonRow = new QHBoxLayout;
     buttonRow->addStretch(1);

@@ -54,4 +54,4 @@ target_link_libraries(zelvo-artgen PRIVATE zelvo_ui_avi Qt6::Gui)
 # zelvo-dialog-shots: shows each dialog alone and saves a picture of it:
 #   cd build/release && xvfb-run -a ./ui/zelvo-dialog-shots ../../docs/screenshots
 add_executable(zelvo-dialog-shots ${CMAKE_CURRENT_LIST_DIR}/artgen/Dialogshots.cpp)
-target_link_libraries(zelvo-dialog-shots PRIVATE zelvo_ui_dialogs zelvo_engine)
+target_link_libraries(zelvo-dialog-shots PRIVATE zelvo_ui_dialogs zelvo_engine zelvo_sim)
