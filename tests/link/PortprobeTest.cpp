@@ -339,6 +339,11 @@ struct NotAUnit {
     std::size_t Requests;
 };
 
+void PrintTo(const NotAUnit &row, std::ostream *os)
+{
+    *os << row.Name;
+}
+
 class PortProbeNotAUnit : public PortProbe, public testing::WithParamInterface<NotAUnit>
 {
 };
