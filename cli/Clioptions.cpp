@@ -26,6 +26,7 @@ const TCommandName kCommands[] = {
     {TCliCommand::Snapshot, "snapshot"},  {TCliCommand::Logon, "logon"},
     {TCliCommand::Signal, "signal"},      {TCliCommand::SaveSettings, "save-settings"},
     {TCliCommand::SetValue, "set-value"}, {TCliCommand::Networks, "networks"},
+    {TCliCommand::Find, "find"},
 };
 
 // Splits "--name=value" into name and value; a bare "--name" has no value.
@@ -78,6 +79,8 @@ private:
     QStringList FPositional;
     bool FSawUsb = false;
     bool FSawCom = false;
+    // A --com N without =PATH: a port chosen, not only a mapping.
+    bool FSawComNumber = false;
     bool FSawSimulate = false;
     bool FSawLiveInterval = false;
 };
@@ -146,6 +149,13 @@ bool TParser::GlobalOption(const TToken &t, bool &handled)
         // A command name never holds "=", so the next argument is a mapping
         // only when it does.
         QString map;
+        if (t.Inline == QStringLiteral("auto") ||
+            (!t.Inline && FIndex + 1 < FArgs.size() && FArgs[FIndex + 1] == "auto")) {
+            if (!t.Inline)
+                ++FIndex;
+            O.UsbAuto = true;
+            return true;
+        }
         if (t.Inline)
             map = *t.Inline;
         else if (FIndex + 1 < FArgs.size() && FArgs[FIndex + 1].contains('=') &&
@@ -165,7 +175,12 @@ bool TParser::GlobalOption(const TToken &t, bool &handled)
         const auto v = Value(t);
         if (!v)
             return false;
+        if (*v == "auto") {
+            O.ComAuto = true;
+            return true;
+        }
         const qsizetype eq = v->indexOf('=');
+        FSawComNumber |= eq < 0;
         const QString number = eq < 0 ? *v : v->left(eq);
         bool ok = false;
         const int n = number.toInt(&ok);
@@ -483,8 +498,13 @@ TCliParseResult TParser::Run()
     }
 
     TCliParseResult r;
-    if (FError.isEmpty() && int(FSawUsb) + int(FSawCom) + int(FSawSimulate) > 1)
+    // --usb auto may come with --com N=PATH maps: they name ports the find
+    // looks at, not the link.
+    const bool comIsLink = FSawCom && !(O.UsbAuto && !FSawComNumber && !O.ComAuto);
+    if (FError.isEmpty() && int(FSawUsb) + int(comIsLink) + int(FSawSimulate) > 1)
         Fail(QStringLiteral("choose one link: --usb, --com or --simulate"));
+    if (O.UsbAuto && !comIsLink)
+        O.Link = TCliLink::Usb;
     // Help and version need no command and forgive the rest of the line.
     if (FError.isEmpty() && !O.Help && !O.Version)
         CheckCommand();
@@ -542,6 +562,9 @@ QString ProgramHelp()
         "                          the description DESC (repeatable)\n"
         "  --com N                 COM port N, 1 to 16 (VELLO); COMn is /dev/ttyS(n-1)\n"
         "  --com N=PATH            COM port N, reached at the serial device PATH\n"
+        "  --com auto, --usb auto  the one unit a find reports on a COM port (or\n"
+        "                          other serial device) / on a USB bridge; exit 3\n"
+        "                          with the list when there is none or several\n"
         "  --simulate ostra|vello  a simulated unit inside this program\n"
         "\n"
         "Output:\n"
@@ -574,6 +597,8 @@ QString ProgramHelp()
         "                          save the unit's connection settings\n"
         "  set-value TAG VALUE     set an output or variable of the unit's own I/O\n"
         "  networks [--country C]  the mobile networks of the catalogue (networks.xml)\n"
+        "  find                    look for units on every COM port, serial device and\n"
+        "                          USB bridge; exit 0 when one was found, 3 when none\n"
         "\n"
         "  zelvo-cli COMMAND --help shows the help of one command.\n"
         "\n"
@@ -596,6 +621,9 @@ QString ProgramHelp()
         "  ZELVO_FRAME_TIMEOUT_MS=N  frame time-out of both links in ms, after the\n"
         "                          divisor (tests on a loaded machine)\n"
         "  ZELVO_SIM_VERSION=V     the simulated unit reports firmware version V\n"
+        "  ZELVO_DEV_ROOT=DIR, ZELVO_SYSFS_ROOT=DIR  where find and the USB bridge\n"
+        "                          look for devices instead of /dev and /sys (tests)\n"
+        "  ZELVO_PROBE_TIMEOUT_MS=N  find's time-out per exchange (default 1000)\n"
         "  ZELVO_SIM_ACCOUNT=E:P   the simulated server's logon account\n"
         "  ZELVO_SIM_FAULTS=F;...  fault switches of the simulated unit, e.g. nack=0x15\n");
 }
@@ -715,6 +743,19 @@ QString CommandHelp(TCliCommand command)
             "Lists the countries and mobile networks of the catalogue (networks.xml in\n"
             "the working directory, or FILE) with their APN and user name; whether a\n"
             "password is set is shown, never the password. Needs no unit.\n");
+    case TCliCommand::Find:
+        return QStringLiteral(
+            "Usage: zelvo-cli [--com N=PATH]... [--usb DESC=PATH]... [--json] find\n"
+            "\n"
+            "Looks for units on COM1 to COM16, every other serial device present\n"
+            "(ttyUSB*, ttyACM*, serial/by-id) and every USB bridge, all at once: each\n"
+            "port is opened (one that another program holds is left alone), asked for\n"
+            "its firmware version and unit type, and closed with its own settings.\n"
+            "Nothing else is sent; nothing connects. One line per port: its name, its\n"
+            "device and what answered: zelvo (model and firmware), no answer, not a\n"
+            "zelvo, busy (and which program holds it) or cannot open (and why).\n"
+            "--json: an array of {port, path, result, model, firmware, firmwareRecent,\n"
+            "reason}. Exit 0 when a unit was found, 3 when none.\n");
     case TCliCommand::None:
         break;
     }

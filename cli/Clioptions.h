@@ -30,6 +30,7 @@ enum class TCliCommand {
     SaveSettings,
     SetValue,
     Networks,
+    Find,
 };
 
 enum class TCliConnection { Unchanged, Mobile, Ethernet };
@@ -47,6 +48,10 @@ struct TCliOptions {
     int ComPort = 0;
     std::vector<std::pair<int, QString>> ComPaths;
     QString SimulateModel; // "ostra" or "vello"
+    // --com auto / --usb auto: the one unit a find reports on a COM port or
+    // serial device / on a USB bridge.
+    bool ComAuto = false;
+    bool UsbAuto = false;
 
     bool Json = false;
     // --trace FILE: the link trace for support; empty = none.

@@ -84,6 +84,11 @@ void TCliRunner::RequestInterrupt()
     errno = saved;
 }
 
+bool TCliRunner::InterruptRequested()
+{
+    return gInterruptRequested != 0;
+}
+
 TCliRunner::TCliRunner(const TCliOptions &options, int pacingDivisor, int frameTimeoutMs)
     : O(options),
       FPacing(pacingDivisor > 1 ? TPacing::Shrunk(pacingDivisor) : TPacing::Production()),
@@ -262,6 +267,8 @@ int TCliRunner::RunSteps()
 {
     if (O.Command == TCliCommand::Networks)
         return Networks(); // the catalogue needs no unit
+    if (O.Command == TCliCommand::Find)
+        return Find();
     if (const int r = Prepare(); r != EXIT_CLI_OK)
         return r;
     if (const int r = OpenLink(); r != EXIT_CLI_OK)
@@ -341,6 +348,9 @@ int TCliRunner::OpenLink()
 
     bool useUsb = O.Link == TCliLink::Usb;
     int comPort = O.Link == TCliLink::Com ? O.ComPort : 1;
+    if (O.ComAuto || O.UsbAuto)
+        if (const int r = AutoSelect(useUsb, comPort); r != EXIT_CLI_OK)
+            return r;
 
     if (O.Link == TCliLink::Simulate) {
         TSimulatedLink simulated;
@@ -365,6 +375,8 @@ int TCliRunner::OpenLink()
                          QFile::encodeName(em->LogPath()).constData());
     }
     FEngine->SelectPort(useUsb, comPort, kBaudRate);
+    if (!FAutoBridge.empty() && FEngine->Comms())
+        FEngine->Comms()->SetBrandName(FAutoBridge);
     switch (O.Command) {
     case TCliCommand::Live:
         FHost.SetActivePage(2);
@@ -431,6 +443,8 @@ int TCliRunner::RunCommand()
         return SetValue();
     case TCliCommand::Networks:
         return Networks();
+    case TCliCommand::Find:
+        return Find();
     case TCliCommand::None:
         break;
     }

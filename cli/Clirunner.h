@@ -44,6 +44,8 @@ public:
     // Called from the signal handler (async-signal-safe): wakes the pump,
     // which stops the command.
     static void RequestInterrupt();
+    // Whether an interrupt was asked for (and not yet dealt with).
+    static bool InterruptRequested();
 
 private:
     using ms = std::chrono::milliseconds;
@@ -74,6 +76,9 @@ private:
     int SaveSettings();
     int SetValue();
     int Networks();
+    // find, and --com auto / --usb auto before the link is opened.
+    int Find();
+    int AutoSelect(bool &useUsb, int &comPort);
     // save-settings --country --network: the network's fields, before connecting.
     int LoadCatalogueEntry();
 
@@ -113,6 +118,8 @@ private:
     TCliHost FHost;
     std::unique_ptr<zsim::UnitSimulator> FSim;
     std::unique_ptr<TSerialThread> FEngine;
+    // The bridge description --usb auto found the unit on ("" = the brand's).
+    std::string FAutoBridge;
     // Read end of the interrupt pipe, watched by the pump.
     std::unique_ptr<QSocketNotifier> FInterruptNotifier;
     bool FConnected = false;

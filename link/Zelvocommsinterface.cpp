@@ -205,5 +205,10 @@ int TZelvoCommsInterface::CheckFirmware(std::string &versionText)
     const std::size_t available = static_cast<std::size_t>(std::clamp<int32_t>(n, 0, 255));
     const auto *text = reinterpret_cast<const char *>(reply);
     versionText.assign(text, strnlen(text, available));
-    return VersionNumber(versionText) >= kMinimumFirmware ? FIRMWARE_OK : FIRMWARE_TOO_OLD;
+    return IsFirmwareRecent(versionText) ? FIRMWARE_OK : FIRMWARE_TOO_OLD;
+}
+
+bool TZelvoCommsInterface::IsFirmwareRecent(const std::string &versionText)
+{
+    return VersionNumber(versionText) >= kMinimumFirmware;
 }

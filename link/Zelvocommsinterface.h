@@ -57,4 +57,6 @@ public:
     // The version number of a version text: what stands between its first
     // "V" and its first "?", or 0 when that does not convert.
     static float VersionNumber(const std::string &versionText);
+    // Whether a unit with this version text is recent enough (2.57 or later).
+    static bool IsFirmwareRecent(const std::string &versionText);
 };

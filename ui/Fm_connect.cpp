@@ -3,8 +3,10 @@
 #include "Branding.h"
 #include "Dialoggeometry.h"
 #include "Dialogseam.h"
+#include "Findpanel.h"
 #include "Portmap.h"
 #include "Serialthread.h"
+#include "Zelvocommsinterface.h"
 
 #include <QAbstractItemView>
 #include <QButtonGroup>
@@ -78,12 +80,17 @@ TfmConnect::TfmConnect(TMainWindowSeam &main, QWidget *parent) : QDialog(parent)
     btnConnect->setObjectName(QStringLiteral("btnConnect"));
     btnConnect->setAutoDefault(false);
 
+    FindPanel = new TFindPanel(this);
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(rgZelvoType);
     layout->addWidget(portGroup);
+    // Once shown, the list takes the room the stretch below gives otherwise.
+    layout->addWidget(FindPanel, 10);
     layout->addStretch(1);
     auto *buttonRow = new QHBoxLayout;
     buttonRow->addStretch(1);
+    buttonRow->addWidget(FindPanel->btnFind);
     buttonRow->addWidget(btnConnect);
     buttonRow->addStretch(1);
     layout->addLayout(buttonRow);
@@ -91,6 +98,11 @@ TfmConnect::TfmConnect(TMainWindowSeam &main, QWidget *parent) : QDialog(parent)
     connect(FTypeGroup, &QButtonGroup::idClicked, this, [this] { onZelvoTypeClick(); });
     connect(cbCommPort, &QComboBox::activated, this, [this] { cbCommPortChange(); });
     connect(btnConnect, &QPushButton::clicked, this, [this] { btnConnectClick(); });
+    connect(FindPanel, &TFindPanel::Started, this,
+            [this] { setFixedSize(TFindPanel::ExpandedSize); });
+    FindPanel->OnUnitFound = [this](const TProbeSelection &s, const TProbeReport &) {
+        UseFoundUnit(s);
+    };
 
     const QString brand = QString::fromLatin1(Branding::BrandName);
     setWindowTitle(QStringLiteral("Connect to ") + brand);
@@ -179,8 +191,23 @@ void TfmConnect::cbCommPortChange()
         engine->SelectPort(false, SelectedPort(), BaudRate);
 }
 
+void TfmConnect::UseFoundUnit(const TProbeSelection &selection)
+{
+    // A find may have mapped a COM number to the unit's device.
+    FillPorts();
+    (selection.UseUsb ? rbOstra : rbVello)->setChecked(true);
+    if (!selection.UseUsb)
+        cbCommPort->setCurrentIndex(selection.ComPort - 1);
+    onZelvoTypeClick();
+    TSerialThread *engine = FMain.Engine();
+    if (selection.UseUsb && engine != nullptr && engine->Comms() != nullptr)
+        engine->Comms()->SetBrandName(selection.BridgeDescription);
+}
+
 void TfmConnect::btnConnectClick()
 {
+    // The ports a find holds are let go before the link opens one.
+    FindPanel->Cancel();
     TSerialThread *engine = FMain.Engine();
     if (engine != nullptr)
         engine->SetActive(false);

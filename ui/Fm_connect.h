@@ -8,7 +8,9 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
+class TFindPanel;
 class TMainWindowSeam;
+struct TProbeSelection;
 
 // Chooses how the unit is reached (OSTRA over the USB bridge, VELLO over a
 // numbered COM port) and starts the connection. Modal; the main window
@@ -40,12 +42,16 @@ public:
     QLabel *lblCommPort = nullptr;
     QComboBox *cbCommPort = nullptr;
     QPushButton *btnConnect = nullptr;
+    // "Find": looks for the unit on every port and selects what it found.
+    TFindPanel *FindPanel = nullptr;
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
     void FillPorts();
+    // Selects the model and port of a unit a find reported; connects nothing.
+    void UseFoundUnit(const TProbeSelection &selection);
     // The COM port number of the list's selection (1 when none).
     int SelectedPort() const;
 

@@ -14,6 +14,7 @@ add_library(zelvo_ui_dialogs STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Dialogs.h ${CMAKE_CURRENT_LIST_DIR}/Dialogs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Fm_about.h ${CMAKE_CURRENT_LIST_DIR}/Fm_about.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Fm_connect.h ${CMAKE_CURRENT_LIST_DIR}/Fm_connect.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Findpanel.h ${CMAKE_CURRENT_LIST_DIR}/Findpanel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Fm_editio.h ${CMAKE_CURRENT_LIST_DIR}/Fm_editio.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Fm_logon.h ${CMAKE_CURRENT_LIST_DIR}/Fm_logon.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Fm_working.h ${CMAKE_CURRENT_LIST_DIR}/Fm_working.cpp
@@ -53,4 +54,4 @@ target_link_libraries(zelvo-artgen PRIVATE zelvo_ui_avi Qt6::Gui)
 # zelvo-dialog-shots: shows each dialog alone and saves a picture of it:
 #   cd build/release && xvfb-run -a ./ui/zelvo-dialog-shots ../../docs/screenshots
 add_executable(zelvo-dialog-shots ${CMAKE_CURRENT_LIST_DIR}/artgen/Dialogshots.cpp)
-target_link_libraries(zelvo-dialog-shots PRIVATE zelvo_ui_dialogs zelvo_engine)
+target_link_libraries(zelvo-dialog-shots PRIVATE zelvo_ui_dialogs zelvo_engine zelvo_sim)

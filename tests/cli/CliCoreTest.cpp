@@ -46,6 +46,34 @@ TEST(CliOptions, LinkChoices_AreReadWithTheirMappings)
     EXPECT_EQ(r.Options.SimulateModel, "ostra");
 }
 
+TEST(CliOptions, Auto_AndFind_AreReadWithTheMapsAFindLooksAt)
+{
+    auto r = Parse("--com auto info");
+    ASSERT_TRUE(r.Ok) << r.Error.toStdString();
+    EXPECT_TRUE(r.Options.ComAuto);
+    EXPECT_EQ(r.Options.Link, TCliLink::Com);
+    EXPECT_EQ(r.Options.Command, TCliCommand::Info);
+
+    // "auto" after --usb is the choice, not the command; COM maps may come
+    // with it, a chosen COM port may not.
+    r = Parse("--com 2=/dev/ttyACM0 --usb auto live");
+    ASSERT_TRUE(r.Ok) << r.Error.toStdString();
+    EXPECT_TRUE(r.Options.UsbAuto);
+    EXPECT_EQ(r.Options.Link, TCliLink::Usb);
+    EXPECT_EQ(r.Options.Command, TCliCommand::Live);
+    EXPECT_EQ(r.Options.ComPaths.size(), 1u);
+    r = Parse("--usb=auto --com 2 info");
+    EXPECT_FALSE(r.Ok);
+    r = Parse("--usb --com 2=/dev/ttyACM0 info");
+    EXPECT_FALSE(r.Ok);
+
+    r = Parse("--com 5=/dev/ttyUSB0 --json find");
+    ASSERT_TRUE(r.Ok) << r.Error.toStdString();
+    EXPECT_EQ(r.Options.Command, TCliCommand::Find);
+    EXPECT_TRUE(r.Options.Json);
+    EXPECT_FALSE(Parse("find COM3").Ok);
+}
+
 TEST(CliOptions, CommandArguments_AreTakenPerCommand)
 {
     auto r = Parse("set-value DO01 -25");

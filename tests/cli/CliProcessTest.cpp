@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
@@ -980,3 +981,170 @@ TEST(CliProcess, Catalogue_FillsTheSettingsBlock_ExplicitOptionsOverride)
 }
 
 } // namespace
+
+// ---- find, --com auto, --usb auto ----
+
+// Every COM number mapped to a path that does not exist, except those given,
+// so a find never reaches a real device of this machine.
+QStringList ComMaps(const QMap<int, QString> &ports)
+{
+    QStringList args;
+    for (int n = 1; n <= 16; ++n)
+        args << "--com"
+             << QStringLiteral("%1=%2").arg(n).arg(
+                    ports.value(n, TempPath(QStringLiteral("no-port-%1").arg(n))));
+    return args;
+}
+
+// Empty /dev and /sys trees (and one holding an FTDI bridge "Zelvo" at
+// `bridgeTarget` when given): the environment of a find.
+QStringList FakeDeviceTree(const QString &name, const QString &bridgeTarget = {})
+{
+    const QString root = TempPath(name);
+    QDir().mkpath(root + "/dev");
+    QDir().mkpath(root + "/sys/class/tty");
+    QDir().mkpath(root + "/sys/bus/usb-serial/devices");
+    if (!bridgeTarget.isEmpty()) {
+        const QString usb = root + "/sys/devices/usb1/1-1";
+        const QString iface = usb + "/1-1:1.0";
+        QDir().mkpath(iface + "/ttyUSB0");
+        const auto write = [](const QString &file, const QByteArray &text) {
+            QFile f(file);
+            EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(text);
+        };
+        write(usb + "/idVendor", "0403\n");
+        write(usb + "/product", "Zelvo\n");
+        write(usb + "/bNumInterfaces", " 1\n");
+        write(iface + "/bInterfaceNumber", "00\n");
+        EXPECT_TRUE(QFile::link(iface + "/ttyUSB0", root + "/sys/bus/usb-serial/devices/ttyUSB0"));
+        EXPECT_TRUE(QFile::link(bridgeTarget, root + "/dev/ttyUSB0"));
+    }
+    return {"ZELVO_DEV_ROOT=" + root + "/dev", "ZELVO_SYSFS_ROOT=" + root + "/sys",
+            "ZELVO_PROBE_TIMEOUT_MS=1500"};
+}
+
+TEST(CliProcess, Find_Json_ReportsEachPortAndExitsZeroWhenAUnitIsFound)
+{
+    TUnitProcess vello("vello");
+    TUnitProcess ostra("ostra");
+    ASSERT_TRUE(vello.Ready && ostra.Ready);
+    TPty silent;
+    ASSERT_FALSE(silent.SlavePath.isEmpty());
+    const QString velloLink = vello.Link()[1].mid(2); // "1=PATH" -> PATH
+    const QString ostraLink = ostra.Link()[1].mid(6); // "Zelvo=PATH" -> PATH
+
+    const TRun r = RunCli(ComMaps({{3, velloLink}, {5, silent.SlavePath}}) << "--json"
+                                                                           << "find",
+                          {}, FakeDeviceTree("find-json", ostraLink));
+    EXPECT_EXIT_CODE(r, 0);
+    const QJsonDocument doc = QJsonDocument::fromJson(r.Out.toUtf8());
+    ASSERT_TRUE(doc.isArray()) << r.Out.toStdString();
+    const QJsonArray ports = doc.array();
+    ASSERT_EQ(ports.size(), 17); // COM1..16 and the bridge
+    QMap<QString, QJsonObject> byPort;
+    for (const auto &v : ports) {
+        const QJsonObject o = v.toObject();
+        byPort[o["port"].toString()] = o;
+        EXPECT_TRUE(QStringList({"zelvo", "no answer", "not a zelvo", "busy", "cannot open"})
+                        .contains(o["result"].toString()))
+            << o["result"].toString().toStdString();
+        const bool unit = o["result"] == "zelvo";
+        EXPECT_EQ(o.contains("model"), unit);
+        EXPECT_EQ(o.contains("firmware"), unit);
+        EXPECT_EQ(o.contains("reason"), o["result"] == "busy" || o["result"] == "cannot open");
+    }
+    EXPECT_EQ(byPort["COM3"]["result"], "zelvo");
+    EXPECT_EQ(byPort["COM3"]["model"], "VELLO");
+    EXPECT_EQ(byPort["COM3"]["path"], velloLink);
+    EXPECT_TRUE(byPort["COM3"]["firmware"].toString().startsWith("V2.61?"));
+    EXPECT_EQ(byPort["COM3"]["firmwareRecent"], true);
+    EXPECT_EQ(byPort["Zelvo"]["result"], "zelvo");
+    EXPECT_EQ(byPort["Zelvo"]["model"], "OSTRA");
+    EXPECT_EQ(byPort["COM5"]["result"], "no answer");
+    EXPECT_EQ(byPort["COM1"]["result"], "cannot open");
+    EXPECT_TRUE(byPort["COM1"]["reason"].toString().contains("does not exist"));
+}
+
+TEST(CliProcess, Find_NoUnit_OneLinePerPortAndExitThree)
+{
+    const TRun r = RunCli(ComMaps({}) << "find", {}, FakeDeviceTree("find-none"));
+    EXPECT_EXIT_CODE(r, 3);
+    const QStringList lines = r.Out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 16) << r.Out.toStdString();
+    EXPECT_TRUE(lines[0].startsWith("COM1  ")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains("no-port-1  cannot open: ")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[15].startsWith("COM16  ")) << lines[15].toStdString();
+    EXPECT_TRUE(r.Err.contains("No unit was found."));
+}
+
+TEST(CliProcess, ComAuto_UsesTheOneUnit_RefusesNoneAndSeveralWithTheList)
+{
+    TUnitProcess vello("vello");
+    TUnitProcess ostra("ostra");
+    ASSERT_TRUE(vello.Ready && ostra.Ready);
+    const QString velloLink = vello.Link()[1].mid(2);
+    const QString ostraLink = ostra.Link()[1].mid(6);
+
+    const TRun one = RunCli(ComMaps({{9, velloLink}}) << "--com"
+                                                      << "auto"
+                                                      << "--json"
+                                                      << "info",
+                            {}, FakeDeviceTree("auto-one"));
+    EXPECT_EXIT_CODE(one, 0);
+    EXPECT_TRUE(one.Err.contains("--com auto: VELLO on COM9")) << one.Err.toStdString();
+    EXPECT_TRUE(one.Out.contains("VELLO")) << one.Out.toStdString();
+
+    const TRun none = RunCli(ComMaps({}) << "--com"
+                                         << "auto"
+                                         << "info",
+                             {}, FakeDeviceTree("auto-none"));
+    EXPECT_EXIT_CODE(none, 3);
+    EXPECT_TRUE(none.Err.contains("--com auto: no unit was found")) << none.Err.toStdString();
+    EXPECT_TRUE(none.Err.contains("COM16")) << none.Err.toStdString();
+
+    const TRun two = RunCli(ComMaps({{2, velloLink}, {4, ostraLink}}) << "--com"
+                                                                      << "auto"
+                                                                      << "info",
+                            {}, FakeDeviceTree("auto-two"));
+    EXPECT_EXIT_CODE(two, 3);
+    EXPECT_TRUE(two.Err.contains("2 units were found")) << two.Err.toStdString();
+
+    // --usb auto looks at bridges only: the VELLO on COM9 is not one.
+    const TRun usb = RunCli(ComMaps({{9, velloLink}}) << "--usb"
+                                                      << "auto"
+                                                      << "info",
+                            {}, FakeDeviceTree("auto-usb", ostraLink));
+    EXPECT_EXIT_CODE(usb, 0);
+    EXPECT_TRUE(usb.Err.contains("--usb auto: OSTRA on Zelvo")) << usb.Err.toStdString();
+}
+
+TEST(CliProcess, Find_CtrlC_EndsEveryProbeAndLeavesThePortFree)
+{
+    TPty silent;
+    ASSERT_FALSE(silent.SlavePath.isEmpty());
+    QStringList env = FakeDeviceTree("find-interrupt");
+    env.last() = "ZELVO_PROBE_TIMEOUT_MS=60000";
+    ::fcntl(silent.Master, F_SETFL, ::fcntl(silent.Master, F_GETFL) | O_NONBLOCK);
+    QProcess p;
+    Start(p, ComMaps({{1, silent.SlavePath}}) << "find", env);
+    ASSERT_TRUE(p.waitForStarted(10000));
+    QByteArray out, err, wire;
+    // Interrupted once the silent port was asked for the version.
+    const TInterrupt i = InterruptWhen(p, out, err, [&] {
+        char buf[16];
+        const ssize_t n = ::read(silent.Master, buf, sizeof buf);
+        if (n > 0)
+            wire.append(buf, static_cast<int>(n));
+        return wire.size() >= 4;
+    });
+    ASSERT_TRUE(i.Seen);
+    EXPECT_TRUE(i.Ended);
+    EXPECT_EQ(p.exitCode(), 130) << err.toStdString();
+    EXPECT_EQ(wire, QByteArray::fromHex("0a00dfd5"));
+    const int fd =
+        ::open(silent.SlavePath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    ::close(fd);
+}

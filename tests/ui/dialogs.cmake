@@ -20,3 +20,10 @@ zelvo_add_test(NAME ui_dialog_e2e_tests LABEL gui
 zelvo_add_test(NAME ui_avireader_tests LABEL unit
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/AvireaderTest.cpp
   LIBS zelvo_ui_avi)
+
+# The connect dialog's Find button against simulated units on pseudo-terminals.
+zelvo_add_test(NAME ui_find_tests LABEL gui
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/FakeMainWindow.h
+    ${CMAKE_CURRENT_LIST_DIR}/FindpanelTest.cpp
+  LIBS zelvo_ui_dialogs zelvo_engine zelvo_sim)

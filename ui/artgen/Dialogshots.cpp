@@ -5,13 +5,17 @@
 #include "Availableinputtype.h"
 #include "Availableinputtypes.h"
 #include "Dialogseam.h"
+#include "Findpanel.h"
 #include "Fm_about.h"
 #include "Fm_connect.h"
 #include "Fm_editio.h"
 #include "Fm_logon.h"
 #include "Fm_working.h"
+#include "Ftd2xx.h"
+#include "Portdiagnosis.h"
 #include "Portmap.h"
 #include "Serversideio.h"
+#include "UnitSimulator.h"
 #include "Uomdescription.h"
 #include "Uomdescriptions.h"
 #include "Zelvo.h"
@@ -26,7 +30,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QThread>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
@@ -130,6 +139,46 @@ int main(int argc, char **argv)
         ok &= Save(&connect, dir, "connect");
         connect.btnConnectClick();
         ok &= Save(&connect, dir, "connect-connecting");
+    }
+    {
+        // After a find: a VELLO on COM3, an OSTRA on its bridge, a silent
+        // device on COM1, the other COM numbers without a device. Only
+        // pseudo-terminals are probed: the machine's own device lists are
+        // pointed at an empty folder.
+        QTemporaryDir empty;
+        SetPortDiagnosisRoots(empty.path().toStdString(), empty.path().toStdString(),
+                              empty.path().toStdString());
+        zsim::Options vo;
+        vo.model = zsim::Model::Vello;
+        zsim::UnitSimulator vello(vo);
+        zsim::Options oo;
+        oo.model = zsim::Model::Ostra;
+        zsim::UnitSimulator ostra(oo);
+        const int silent = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (vello.Start() && ostra.Start() && silent >= 0 && ::grantpt(silent) == 0 &&
+            ::unlockpt(silent) == 0) {
+            MapComPort(1, ::ptsname(silent));
+            MapComPort(3, vello.SlavePath());
+            Ftd2xx::RegisterVirtualBridge("Zelvo", ostra.SlavePath());
+            TfmConnect connect(main);
+            connect.FindPanel->SetProbeRoots({empty.path().toStdString()});
+            connect.show();
+            connect.FindPanel->btnFind->click();
+            for (int i = 0; i < 500 && connect.FindPanel->IsFinding(); ++i)
+                Settle();
+            Settle();
+            const QString path = QDir(dir).filePath(QStringLiteral("connect-find.png"));
+            const bool saved = !connect.FindPanel->IsFinding() && connect.grab().save(path);
+            std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
+            ok &= saved;
+            Ftd2xx::ClearVirtualBridges();
+            ClearComPortMap();
+        } else {
+            ok = false;
+        }
+        if (silent >= 0)
+            ::close(silent);
+        ResetPortDiagnosisRoots();
     }
     {
         TfmLogon logon(main);
