@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <mutex>
 
@@ -113,6 +114,9 @@ class TCommCalls
 {
 public:
     virtual ~TCommCalls() = default;
+    // Whether the device itself refuses a second open (share mode 0). Wine's
+    // COM ports do not, so ours are held by a named lock as well.
+    virtual bool RefusesSecondOpen() const { return true; }
     virtual HANDLE Create(const std::string &name) const = 0;
     virtual DWORD LastError(HANDLE h) const = 0;
     virtual bool Close(HANDLE h) const = 0;
@@ -128,6 +132,7 @@ public:
 class TKernelCalls final : public TCommCalls
 {
 public:
+    bool RefusesSecondOpen() const override { return false; }
     // A bare name (COM12, CNCA0) is a device in the \\.\ namespace, which is
     // the only way COM10 and above open at all.
     HANDLE Create(const std::string &name) const override
@@ -222,9 +227,14 @@ public:
         Close();
         if (!FCalls)
             return PortErrorNotFound;
-        FHandle = FCalls->Create(FFixedName.empty() ? name : FFixedName);
+        const std::string device = FFixedName.empty() ? name : FFixedName;
+        if (!FCalls->RefusesSecondOpen() && !TakeLock(device))
+            return PortErrorAccessDenied;
+        FHandle = FCalls->Create(device);
         if (FHandle == INVALID_HANDLE_VALUE) {
-            switch (FCalls->LastError(FHandle)) {
+            const DWORD error = FCalls->LastError(FHandle);
+            ReleaseLock();
+            switch (error) {
             case ERROR_FILE_NOT_FOUND:
             case ERROR_PATH_NOT_FOUND:
                 return PortErrorNotFound;
@@ -246,6 +256,7 @@ public:
         FCalls->SetState(FHandle, FSaved);
         FCalls->Close(FHandle);
         FHandle = INVALID_HANDLE_VALUE;
+        ReleaseLock();
     }
 
     bool IsOpen() const override { return FHandle != INVALID_HANDLE_VALUE; }
@@ -337,6 +348,27 @@ public:
     }
 
 private:
+    // A named mutex per device, held while open: a second open of the same
+    // device, in this program or another of ours, finds it taken.
+    bool TakeLock(const std::string &device)
+    {
+        std::string key = device.rfind("\\\\.\\", 0) == 0 ? device.substr(4) : device;
+        for (char &c : key)
+            c = c == '\\' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        FLock = ::CreateMutexA(nullptr, FALSE, ("Local\\zelvo-marlune-port-" + key).c_str());
+        if (FLock != nullptr && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+            ReleaseLock();
+            return false;
+        }
+        return true;
+    }
+    void ReleaseLock()
+    {
+        if (FLock != nullptr)
+            ::CloseHandle(FLock);
+        FLock = nullptr;
+    }
+
     template <typename Step>
     int32_t Transfer(uint32_t count, uint32_t totalMs, uint32_t &done, Step step)
     {
@@ -365,6 +397,7 @@ private:
     std::unique_ptr<TCommCalls> FCalls;
     std::string FFixedName;
     HANDLE FHandle = INVALID_HANDLE_VALUE;
+    HANDLE FLock = nullptr;
     DCB FSaved{};
     TCommTimeouts FTimeouts{};
 };

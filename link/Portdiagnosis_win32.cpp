@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 
 #include "Bridgelist.h"
 #include "Portdevice.h"
@@ -47,6 +48,20 @@ bool PortLess(const std::string &a, const std::string &b)
     };
     const int na = number(a), nb = number(b);
     return na != nb ? na < nb : a < b;
+}
+
+// Whether one of our ports holds the device now (the named lock that the
+// COM device takes, since Wine's ports do not refuse a second open).
+bool HeldByOurPort(const std::string &device)
+{
+    std::string key = Shown(device);
+    for (char &c : key)
+        c = c == '\\' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    HANDLE m = ::OpenMutexA(SYNCHRONIZE, FALSE, ("Local\\zelvo-marlune-port-" + key).c_str());
+    if (m == nullptr)
+        return false;
+    ::CloseHandle(m);
+    return true;
 }
 
 TPortDiagnosis Diagnosis(TPortProblem problem, const std::string &path, const std::string &line)
@@ -103,6 +118,9 @@ TPortDiagnosis DiagnosePortPath(const std::string &path)
         return Diagnosis(TPortProblem::Missing, path, "(no device name): the port does not exist.");
     const std::string device =
         path.find_first_of("\\/:") == std::string::npos ? "\\\\.\\" + path : path;
+    if (HeldByOurPort(device))
+        return Diagnosis(TPortProblem::Held, path,
+                         shown + ": held by another program; close it and connect again.");
     HANDLE h = ::CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                              OPEN_EXISTING, 0, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
