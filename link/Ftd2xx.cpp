@@ -26,7 +26,6 @@ struct TState {
     std::mutex Lock;
     std::string SysfsRoot = "/sys";
     std::string DevRoot = "/dev";
-    std::vector<Ftd2xx::TBridge> Virtual;
     std::map<FT_HANDLE, TDevice> Devices;
     FT_HANDLE NextHandle = 1;
 };
@@ -302,41 +301,13 @@ void ResetRoots()
     SetRoots("/sys", "/dev");
 }
 
-void RegisterVirtualBridge(const std::string &description, const std::string &path)
-{
-    TState &s = State();
-    std::lock_guard<std::mutex> guard(s.Lock);
-    for (TBridge &b : s.Virtual) {
-        if (b.Description == description) {
-            b.DevicePath = path;
-            return;
-        }
-    }
-    s.Virtual.push_back({description, path});
-}
-
-void UnregisterVirtualBridge(const std::string &description)
-{
-    TState &s = State();
-    std::lock_guard<std::mutex> guard(s.Lock);
-    std::erase_if(s.Virtual, [&](const TBridge &b) { return b.Description == description; });
-}
-
-void ClearVirtualBridges()
-{
-    TState &s = State();
-    std::lock_guard<std::mutex> guard(s.Lock);
-    s.Virtual.clear();
-}
-
 std::vector<TBridge> ListBridges()
 {
-    std::vector<TBridge> bridges;
+    std::vector<TBridge> bridges = VirtualBridges();
     std::string sysfsRoot, devRoot;
     {
         TState &s = State();
         std::lock_guard<std::mutex> guard(s.Lock);
-        bridges = s.Virtual;
         sysfsRoot = s.SysfsRoot;
         devRoot = s.DevRoot;
     }

@@ -6,6 +6,13 @@
 // description is that device's `product` string, with " A", " B", ... for
 // the channels of a multi-channel chip. Virtual bridges (description -> tty
 // path) can be registered for the simulator and for --usb DESC=PATH.
+//
+// On Windows the bridge is the vendor's library (Portdevice_win32.cpp); there
+// this header only offers the bridge list.
+
+#include "Bridgelist.h"
+
+#if !defined(_WIN32)
 
 #include <cstdint>
 #include <string>
@@ -73,20 +80,6 @@ namespace Ftd2xx
 void SetRoots(const std::string &sysfsRoot, const std::string &devRoot);
 void ResetRoots();
 
-// Virtual bridges, matched before the kernel's, in registration order.
-// Registering an existing description replaces its path.
-void RegisterVirtualBridge(const std::string &description, const std::string &path);
-void UnregisterVirtualBridge(const std::string &description);
-void ClearVirtualBridges();
-
-struct TBridge {
-    std::string Description;
-    std::string DevicePath;
-};
-
-// Every bridge found now: virtual ones first, then the kernel's.
-std::vector<TBridge> ListBridges();
-
 // Reads and writes on `handle` end at once, as failed, while `abort` is set
 // (nullptr: never). False for an unknown handle.
 bool SetAbort(FT_HANDLE handle, const TLinkAbort *abort);
@@ -95,3 +88,5 @@ bool SetAbort(FT_HANDLE handle, const TLinkAbort *abort);
 uint64_t CreateFileCalls();
 
 } // namespace Ftd2xx
+
+#endif // !_WIN32

@@ -6,8 +6,7 @@ bool TFTDIPacket::Connect(const std::string &description, int32_t baudRate)
 {
     if (IsOpen())
         return false;
-    uint32_t devices = 0;
-    if (FT_ListDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY) != FT_OK || devices < 1)
+    if (DeviceCount() < 1)
         return false;
     if (Open(description.c_str()) != PortOK || SetLineParameters(baudRate, 8, 2, 0, 0) != PortOK) {
         // Release a bridge that was opened but not configured, so the next

@@ -1,9 +1,11 @@
 #include "Ftdiport.h"
 
-#include "Trace.h"
-#include "Ttydevice.h"
-
 #include <string>
+
+#include "Portdevice.h"
+#include "Portops.h"
+
+TFTDIPort::TFTDIPort() = default;
 
 TFTDIPort::~TFTDIPort()
 {
@@ -14,21 +16,13 @@ int32_t TFTDIPort::Open(const char *description)
 {
     if (IsOpen())
         Close();
-
-    FHandle = FT_W32_CreateFile(description, FT_GENERIC_READ | FT_GENERIC_WRITE, 0, nullptr,
-                                FT_OPEN_EXISTING, FT_OPEN_BY_DESCRIPTION, nullptr);
-    if (FHandle == FT_INVALID_HANDLE_VALUE) {
-        const uint32_t error = FT_W32_GetLastError(FHandle);
-        if (error == ttydevice::kErrorFileNotFound)
-            return PortErrorNotFound;
-        if (error == ttydevice::kErrorAccessDenied)
-            return PortErrorAccessDenied;
-        return PortErrorIO;
-    }
-    Ftd2xx::SetAbort(FHandle, FAbort);
-    // The bridge's own settings, given back on Close.
-    if (!FT_W32_GetCommState(FHandle, &FSavedSettings))
-        return PortErrorIO;
+    const std::string name = description ? description : "";
+    std::shared_ptr<TBytePipeEnd> pipe = PipeForBridge(name);
+    FDevice = pipe ? MakePipePortDevice(std::move(pipe)) : MakeBridgeDevice(name);
+    FDevice->SetAbort(FAbort);
+    const int32_t opened = FDevice->Open(name);
+    if (opened != PortOK)
+        return opened;
     Purge();
     return SetLineParameters(9600, 8, 1, 0, 0);
 }
@@ -36,8 +30,8 @@ int32_t TFTDIPort::Open(const char *description)
 void TFTDIPort::SetAbort(const TLinkAbort *abort)
 {
     FAbort = abort;
-    if (IsOpen())
-        Ftd2xx::SetAbort(FHandle, FAbort);
+    if (FDevice)
+        FDevice->SetAbort(abort);
 }
 
 void TFTDIPort::Close()
@@ -45,9 +39,20 @@ void TFTDIPort::Close()
     if (!IsOpen())
         return;
     Purge();
-    FT_W32_SetCommState(FHandle, &FSavedSettings);
-    FT_W32_CloseHandle(FHandle);
-    FHandle = FT_INVALID_HANDLE_VALUE;
+    FDevice->Close();
+}
+
+bool TFTDIPort::IsOpen() const
+{
+    return FDevice != nullptr && FDevice->IsOpen();
+}
+
+uint32_t TFTDIPort::DeviceCount()
+{
+    uint32_t platform = 0;
+    if (!CountPlatformBridges(platform))
+        platform = 0;
+    return PipeBridgeCount() + platform;
 }
 
 int32_t TFTDIPort::SetLineParameters(int32_t baudRate, int32_t dataBits, int32_t stopBits,
@@ -55,13 +60,9 @@ int32_t TFTDIPort::SetLineParameters(int32_t baudRate, int32_t dataBits, int32_t
 {
     if (!IsOpen())
         return PortErrorNotOpen;
-    FTDCB state{};
-    if (!FT_W32_GetCommState(FHandle, &state))
-        return PortErrorIO;
-    if (!ttydevice::ApplyLineParameters(state, baudRate, dataBits, stopBits, parity, flowMode))
-        return PortErrorParameter;
-    if (!FT_W32_SetCommState(FHandle, &state))
-        return PortErrorParameter;
+    const int32_t r = FDevice->SetLineParameters(baudRate, dataBits, stopBits, parity, flowMode);
+    if (r != PortOK)
+        return r;
     FBaudRate = baudRate;
     FFlowMode = flowMode;
     return PortOK;
@@ -69,53 +70,20 @@ int32_t TFTDIPort::SetLineParameters(int32_t baudRate, int32_t dataBits, int32_t
 
 int32_t TFTDIPort::Purge()
 {
-    linktrace::Event("purge");
-    if (!IsOpen())
-        return PortErrorNotOpen;
-    return FT_W32_PurgeComm(FHandle, FT_PURGE_TX | FT_PURGE_RX) ? PortOK : PortErrorIO;
+    return portops::Purge(FDevice.get(), IsOpen());
 }
 
 int32_t TFTDIPort::DiscardInput()
 {
-    if (!IsOpen())
-        return PortErrorNotOpen;
-    uint32_t waiting = 0;
-    if (FT_GetQueueStatus(FHandle, &waiting) != FT_OK)
-        waiting = 0;
-    if (!FT_W32_PurgeComm(FHandle, FT_PURGE_RX))
-        return PortErrorIO;
-    FDiscardedInput += waiting;
-    if (waiting > 0)
-        linktrace::Event("discarded " + std::to_string(waiting) + " late byte(s) before a request");
-    return PortOK;
+    return portops::DiscardInput(FDevice.get(), IsOpen(), FDiscardedInput);
 }
 
 int32_t TFTDIPort::WriteBytes(const uint8_t *buffer, uint32_t count, uint32_t timeoutMs)
 {
-    if (!IsOpen())
-        return PortErrorNotOpen;
-    FTimeouts = FTTIMEOUTS{};
-    FTimeouts.WriteTotalTimeoutConstant = timeoutMs;
-    if (!FT_W32_SetCommTimeouts(FHandle, &FTimeouts))
-        return PortErrorIO;
-    uint32_t written = 0;
-    const bool ok = FT_W32_WriteFile(FHandle, buffer, count, &written, nullptr);
-    if (written != count)
-        return PortErrorShortTransfer;
-    return ok ? PortOK : PortErrorIO;
+    return portops::Write(FDevice.get(), IsOpen(), FTimeouts, buffer, count, timeoutMs);
 }
 
 int32_t TFTDIPort::ReadBytes(uint8_t *buffer, uint32_t count, uint32_t timeoutMs)
 {
-    if (!IsOpen())
-        return PortErrorNotOpen;
-    FTimeouts = FTTIMEOUTS{};
-    FTimeouts.ReadTotalTimeoutConstant = timeoutMs;
-    if (!FT_W32_SetCommTimeouts(FHandle, &FTimeouts))
-        return PortErrorIO;
-    uint32_t read = 0;
-    const bool ok = FT_W32_ReadFile(FHandle, buffer, count, &read, nullptr);
-    if (read != count)
-        return PortErrorShortTransfer;
-    return ok ? PortOK : PortErrorIO;
+    return portops::Read(FDevice.get(), IsOpen(), FTimeouts, buffer, count, timeoutMs);
 }

@@ -2,18 +2,21 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
-#include "Ftd2xx.h"
 #include "Portresult.h"
 
 class TLinkAbort;
+class TPortDevice;
 
-// The USB bridge port: the twin of TSerialPort over the Ftd2xx layer, opened
-// by the bridge's description.
+// The USB bridge port: the twin of TSerialPort, opened by the bridge's
+// description. The device behind it is the platform's bridge layer (our own
+// on Linux, the vendor's library on Windows) or an in-process pipe
+// registered under the description (Portdevice.h).
 class TFTDIPort
 {
 public:
-    TFTDIPort() = default;
+    TFTDIPort();
     virtual ~TFTDIPort();
     TFTDIPort(const TFTDIPort &) = delete;
     TFTDIPort &operator=(const TFTDIPort &) = delete;
@@ -22,7 +25,7 @@ public:
     int32_t Open(const char *description);
     // Does nothing on a closed port.
     void Close();
-    bool IsOpen() const { return FHandle != FT_INVALID_HANDLE_VALUE; }
+    bool IsOpen() const;
 
     int32_t SetLineParameters(int32_t baudRate, int32_t dataBits, int32_t stopBits, int32_t parity,
                               int32_t flowMode);
@@ -41,12 +44,15 @@ public:
     // abort must outlive the port (or be replaced with nullptr first).
     void SetAbort(const TLinkAbort *abort);
 
+    // Bridges attached now (in-process pipes, virtual bridges and the
+    // platform's); 0 when the bridge library is missing or cannot be asked.
+    static uint32_t DeviceCount();
+
 protected:
     const TLinkAbort *FAbort = nullptr;
     int32_t FBaudRate = 0;
     int32_t FFlowMode = 0;
-    FT_HANDLE FHandle = FT_INVALID_HANDLE_VALUE;
-    FTTIMEOUTS FTimeouts{};
-    FTDCB FSavedSettings{};
+    std::unique_ptr<TPortDevice> FDevice;
+    TCommTimeouts FTimeouts{};
     std::atomic<uint64_t> FDiscardedInput{0};
 };

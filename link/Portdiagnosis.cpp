@@ -1,6 +1,7 @@
 #include "Portdiagnosis.h"
 
 #include "Ftd2xx.h"
+#include "Portdevice.h"
 #include "Portmap.h"
 #include "Usbserialinterface.h"
 
@@ -291,8 +292,15 @@ TPortDiagnosis DiagnosePortPath(const std::string &path)
 
 TPortDiagnosis DiagnoseLinkOpen(const TUSBSerialInterface &link)
 {
-    if (!link.IsUsbMode())
+    if (!link.IsUsbMode()) {
+        const std::string name = "COM" + std::to_string(link.ComPort());
+        if (const auto pipe = PipeForPortName(name))
+            return DiagnosePipePort(name, pipe);
         return DiagnosePortPath(ComPortPath(link.ComPort()));
+    }
+    for (const std::string &wanted : {link.BrandName(), std::string("Zelvo")})
+        if (const auto pipe = wanted.empty() ? nullptr : PipeForBridge(wanted))
+            return DiagnosePipePort("USB bridge \"" + wanted + "\"", pipe);
 
     const std::vector<Ftd2xx::TBridge> bridges = Ftd2xx::ListBridges();
     for (const std::string &wanted : {link.BrandName(), std::string("Zelvo")})

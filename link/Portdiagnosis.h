@@ -7,9 +7,11 @@
 // holding the device).
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+class TBytePipeEnd;
 class TUSBSerialInterface;
 
 enum class TPortProblem : std::uint8_t {
@@ -20,6 +22,7 @@ enum class TPortProblem : std::uint8_t {
     NoPermission, // the user may not open it
     Held,         // another program holds it
     NoBridge,     // no USB bridge with the wanted description
+    NoDriver,     // the USB bridge's library is not installed (Windows)
     Other,        // the open failed for another reason
 };
 
@@ -39,11 +42,15 @@ TPortDiagnosis DiagnosePortPath(const std::string &path);
 // bridge found under the link's brand name or "Zelvo".
 TPortDiagnosis DiagnoseLinkOpen(const TUSBSerialInterface &link);
 
-// Serial devices present on this machine (/dev paths), sorted; at most
-// `limit` of them.
+// An in-process pipe port (the simulated unit), named `label` in the line.
+TPortDiagnosis DiagnosePipePort(const std::string &label, const std::shared_ptr<TBytePipeEnd> &end);
+
+// Serial devices present on this machine (/dev paths on Linux, COM port names
+// from the registry on Windows), sorted; at most `limit` of them.
 std::vector<std::string> ListSerialDevices(std::size_t limit = 16);
 
-// Roots for tests: where /dev, /sys/class/tty and /proc are looked for.
+// Roots for tests: where /dev, /sys/class/tty and /proc are looked for
+// (Linux; no effect on Windows).
 void SetPortDiagnosisRoots(const std::string &devRoot, const std::string &sysClassTty,
                            const std::string &procRoot);
 void ResetPortDiagnosisRoots();

@@ -60,7 +60,7 @@ std::string ComPortPath(int number)
         if (it != ComMap().end())
             return it->second;
     }
-    return "/dev/ttyS" + std::to_string(number - 1);
+    return PlatformComPortPath(number);
 }
 
 std::string ResolvePortName(const std::string &name)

@@ -1,8 +1,8 @@
 #pragma once
 
-// Which device a COM port number means. "COMn" is /dev/ttyS(n-1) unless the
-// front end mapped it from its command line (--com n=PATH). The map is
-// process-wide and safe to use from any thread.
+// Which device a COM port number means. "COMn" is /dev/ttyS(n-1) on Linux and
+// \\.\COMn on Windows unless the front end mapped it from its command line
+// (--com n=PATH). The map is process-wide and safe to use from any thread.
 
 #include <string>
 
@@ -13,6 +13,8 @@ void ClearComPortMap();
 
 // The device path of COM port `number`; empty when the number is below 1.
 std::string ComPortPath(int number);
+// The platform's own device for COM port `number` (1 or more), unmapped.
+std::string PlatformComPortPath(int number);
 
 // The device path for a port name: "COMn" through the map, anything else is
 // taken as a path as it is.

@@ -2,9 +2,11 @@
 
 #include <string>
 
+#include "Portdevice.h"
 #include "Portmap.h"
-#include "Trace.h"
-#include "Ttydevice.h"
+#include "Portops.h"
+
+TSerialPort::TSerialPort() = default;
 
 TSerialPort::~TSerialPort()
 {
@@ -15,21 +17,13 @@ int32_t TSerialPort::Open(const char *deviceName)
 {
     if (IsOpen())
         Close();
-
-    uint32_t error = 0;
-    const int fd = ttydevice::OpenExclusive(ResolvePortName(deviceName ? deviceName : ""), error);
-    if (fd < 0) {
-        if (error == ttydevice::kErrorFileNotFound)
-            return PortErrorNotFound;
-        if (error == ttydevice::kErrorAccessDenied)
-            return PortErrorAccessDenied;
-        return PortErrorIO;
-    }
-    FHandle = fd;
-
-    // The device's own settings, given back on Close.
-    if (!ttydevice::GetState(FHandle, FSavedSettings))
-        return PortErrorIO;
+    const std::string name = deviceName ? deviceName : "";
+    std::shared_ptr<TBytePipeEnd> pipe = PipeForPortName(name);
+    FDevice = pipe ? MakePipePortDevice(std::move(pipe)) : MakeComPortDevice();
+    FDevice->SetAbort(FAbort);
+    const int32_t opened = FDevice->Open(ResolvePortName(name));
+    if (opened != PortOK)
+        return opened;
     Purge();
     return SetLineParameters(9600, 8, 1, 0, 0);
 }
@@ -39,9 +33,19 @@ void TSerialPort::Close()
     if (!IsOpen())
         return;
     Purge();
-    ttydevice::SetState(FHandle, FSavedSettings);
-    ttydevice::Close(FHandle);
-    FHandle = -1;
+    FDevice->Close();
+}
+
+bool TSerialPort::IsOpen() const
+{
+    return FDevice != nullptr && FDevice->IsOpen();
+}
+
+void TSerialPort::SetAbort(const TLinkAbort *abort)
+{
+    FAbort = abort;
+    if (FDevice)
+        FDevice->SetAbort(abort);
 }
 
 int32_t TSerialPort::SetLineParameters(int32_t baudRate, int32_t dataBits, int32_t stopBits,
@@ -49,13 +53,9 @@ int32_t TSerialPort::SetLineParameters(int32_t baudRate, int32_t dataBits, int32
 {
     if (!IsOpen())
         return PortErrorNotOpen;
-    termios state{};
-    if (!ttydevice::GetState(FHandle, state))
-        return PortErrorIO;
-    if (!ttydevice::ApplyLineParameters(state, baudRate, dataBits, stopBits, parity, flowMode))
-        return PortErrorParameter;
-    if (!ttydevice::SetState(FHandle, state))
-        return PortErrorParameter;
+    const int32_t r = FDevice->SetLineParameters(baudRate, dataBits, stopBits, parity, flowMode);
+    if (r != PortOK)
+        return r;
     FBaudRate = baudRate;
     FFlowMode = flowMode;
     return PortOK;
@@ -63,49 +63,20 @@ int32_t TSerialPort::SetLineParameters(int32_t baudRate, int32_t dataBits, int32
 
 int32_t TSerialPort::Purge()
 {
-    linktrace::Event("purge");
-    if (!IsOpen())
-        return PortErrorNotOpen;
-    return ttydevice::Purge(FHandle) ? PortOK : PortErrorIO;
+    return portops::Purge(FDevice.get(), IsOpen());
 }
 
 int32_t TSerialPort::DiscardInput()
 {
-    if (!IsOpen())
-        return PortErrorNotOpen;
-    std::size_t discarded = 0;
-    const bool ok = ttydevice::DiscardInput(FHandle, discarded);
-    FDiscardedInput += discarded;
-    if (discarded > 0)
-        linktrace::Event("discarded " + std::to_string(discarded) +
-                         " late byte(s) before a request");
-    return ok ? PortOK : PortErrorIO;
+    return portops::DiscardInput(FDevice.get(), IsOpen(), FDiscardedInput);
 }
 
 int32_t TSerialPort::WriteBytes(const uint8_t *buffer, uint32_t count, uint32_t timeoutMs)
 {
-    if (!IsOpen())
-        return PortErrorNotOpen;
-    FTimeouts = TCommTimeouts{};
-    FTimeouts.WriteTotalTimeoutConstant = timeoutMs;
-    std::size_t done = 0;
-    const bool ok = ttydevice::WriteTotal(FHandle, buffer, count,
-                                          FTimeouts.WriteTotalTimeoutConstant, done, FAbort);
-    if (done != count)
-        return PortErrorShortTransfer;
-    return ok ? PortOK : PortErrorIO;
+    return portops::Write(FDevice.get(), IsOpen(), FTimeouts, buffer, count, timeoutMs);
 }
 
 int32_t TSerialPort::ReadBytes(uint8_t *buffer, uint32_t count, uint32_t timeoutMs)
 {
-    if (!IsOpen())
-        return PortErrorNotOpen;
-    FTimeouts = TCommTimeouts{};
-    FTimeouts.ReadTotalTimeoutConstant = timeoutMs;
-    std::size_t done = 0;
-    const bool ok = ttydevice::ReadTotal(FHandle, buffer, count, FTimeouts.ReadTotalTimeoutConstant,
-                                         done, FAbort);
-    if (done != count)
-        return PortErrorShortTransfer;
-    return ok ? PortOK : PortErrorIO;
+    return portops::Read(FDevice.get(), IsOpen(), FTimeouts, buffer, count, timeoutMs);
 }

@@ -2,20 +2,22 @@
 
 #include <atomic>
 #include <cstdint>
-
-#include <termios.h>
+#include <memory>
 
 #include "Portresult.h"
 
 class TLinkAbort;
+class TPortDevice;
 
-// A COM port over termios. Open takes exclusive use of the device, saves its
-// line settings and restores them on Close. Every read and write waits at
-// most its time-out in total for all of its bytes.
+// A COM port. Open takes exclusive use of the device, saves its line
+// settings and restores them on Close. Every read and write waits at most
+// its time-out in total for all of its bytes. The device behind it is the
+// platform's (termios, Win32 COM) or an in-process pipe registered under the
+// port's number (Portdevice.h).
 class TSerialPort
 {
 public:
-    TSerialPort() = default;
+    TSerialPort();
     virtual ~TSerialPort();
     TSerialPort(const TSerialPort &) = delete;
     TSerialPort &operator=(const TSerialPort &) = delete;
@@ -24,7 +26,7 @@ public:
     // Ends with 9600 baud 8N1, no flow control.
     int32_t Open(const char *deviceName);
     void Close();
-    bool IsOpen() const { return FHandle != -1; }
+    bool IsOpen() const;
 
     // data bits 7 or 8, stop bits 1 or 2, parity 0 none / 1 odd / 2 even,
     // flow 0 none / 1 hardware. Out of range returns PortErrorParameter and
@@ -44,14 +46,13 @@ public:
 
     // Reads and writes end at once, as failed, while `abort` is set. The
     // abort must outlive the port (or be replaced with nullptr first).
-    void SetAbort(const TLinkAbort *abort) { FAbort = abort; }
+    void SetAbort(const TLinkAbort *abort);
 
 protected:
     const TLinkAbort *FAbort = nullptr;
     int32_t FBaudRate = 0;
     int32_t FFlowMode = 0;
-    int FHandle = -1;
+    std::unique_ptr<TPortDevice> FDevice;
     TCommTimeouts FTimeouts{};
-    termios FSavedSettings{};
     std::atomic<uint64_t> FDiscardedInput{0};
 };
