@@ -18,6 +18,24 @@ std::mutex Lock;
 std::FILE *File = nullptr;
 std::atomic<bool> On{false};
 
+// The calendar fields of `seconds` in UTC, without the platform's gmtime_r
+// (which Windows lacks).
+void UtcFields(std::time_t seconds, std::tm &tm)
+{
+    using namespace std::chrono;
+    const sys_seconds at{std::chrono::seconds(seconds)};
+    const sys_days day = floor<days>(at);
+    const year_month_day ymd{day};
+    const hh_mm_ss<std::chrono::seconds> time{at - day};
+    tm = std::tm{};
+    tm.tm_year = static_cast<int>(ymd.year()) - 1900;
+    tm.tm_mon = static_cast<int>(static_cast<unsigned>(ymd.month())) - 1;
+    tm.tm_mday = static_cast<int>(static_cast<unsigned>(ymd.day()));
+    tm.tm_hour = static_cast<int>(time.hours().count());
+    tm.tm_min = static_cast<int>(time.minutes().count());
+    tm.tm_sec = static_cast<int>(time.seconds().count());
+}
+
 // "hh:mm:ss.mmm" in UTC; the file's first line carries the date.
 void Stamp(char (&out)[16])
 {
@@ -26,7 +44,7 @@ void Stamp(char (&out)[16])
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
     const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
     std::tm tm{};
-    gmtime_r(&seconds, &tm);
+    UtcFields(seconds, tm);
     std::snprintf(out, sizeof out, "%02d:%02d:%02d.%03d", tm.tm_hour, tm.tm_min, tm.tm_sec,
                   static_cast<int>(ms % 1000));
 }
@@ -95,7 +113,7 @@ bool Install(const std::string &path, std::string *error)
     File = f;
     const std::time_t now = std::time(nullptr);
     std::tm tm{};
-    gmtime_r(&now, &tm);
+    UtcFields(now, tm);
     char date[32];
     std::strftime(date, sizeof date, "%Y-%m-%d", &tm);
     std::fprintf(File, "# zelvo link trace, %s, times UTC\n", date);
