@@ -20,6 +20,10 @@
 
 #include <memory>
 #ifdef _WIN32
+// Without the OLE headers, whose SF_ names clash with the unit's states.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
 #include <windows.h>
 #else
 #include <time.h>

@@ -455,8 +455,8 @@ TEST(CliProcess, SetValue_RefusesWhatTheWindowCannotSetWithExitTwo)
     }
 }
 
-// Interrupts, device permissions and the separate simulator program need
-// POSIX signals and pseudo-terminals.
+// From here on: interrupts, device permissions and the separate simulator
+// program, which need POSIX signals and pseudo-terminals.
 #ifndef _WIN32
 TEST(CliProcess, Interrupt_EndsAnEndlessReadingCleanly)
 {
@@ -789,7 +789,6 @@ TEST(CliProcess, PortFailures_EachNameTheDeviceAndTheReason)
     EXPECT_TRUE(usb.Err.contains("\"Other\" at /nonexistent/zelvo-usb")) << usb.Err.toStdString();
 }
 
-#endif
 
 TEST(CliProcess, UsageThatNeedsNoUnit_IsRefusedBeforeConnecting)
 {
@@ -916,7 +915,6 @@ TEST(CliProcess, Template_ExportEditApply_AFreshExportEqualsTheEditedFile)
     EXPECT_TRUE(Json(set)["verified"].toBool());
 }
 
-#ifndef _WIN32
 TEST(CliProcess, StreamingJson_IsOneObjectPerLineAsReadingsArrive)
 {
     QProcess p;
@@ -942,7 +940,6 @@ TEST(CliProcess, StreamingJson_IsOneObjectPerLineAsReadingsArrive)
     EXPECT_GE(n, 2);
 }
 
-#endif
 
 TEST(CliProcess, Catalogue_FillsTheSettingsBlock_ExplicitOptionsOverride)
 {
@@ -991,5 +988,7 @@ TEST(CliProcess, Catalogue_FillsTheSettingsBlock_ExplicitOptionsOverride)
         EXPECT_TRUE(c["passwordSet"].toBool());
     }
 }
+
+#endif
 
 } // namespace
