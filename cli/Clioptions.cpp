@@ -548,6 +548,13 @@ TCliParseResult ParseCommandLine(const QStringList &args)
     return p.Run();
 }
 
+#ifdef _WIN32
+#define ZELVO_HELP_COM "  --com N                 COM port N, 1 to 16 (VELLO)\n"
+#else
+#define ZELVO_HELP_COM                                                                             \
+    "  --com N                 COM port N, 1 to 16 (VELLO); COMn is /dev/ttyS(n-1)\n"
+#endif
+
 QString ProgramHelp()
 {
     return QStringLiteral(
@@ -559,8 +566,7 @@ QString ProgramHelp()
         "Link (default: --usb):\n"
         "  --usb                   the unit's USB bridge (OSTRA)\n"
         "  --usb DESC=PATH         also treat the serial device PATH as a bridge with\n"
-        "                          the description DESC (repeatable)\n"
-        "  --com N                 COM port N, 1 to 16 (VELLO); COMn is /dev/ttyS(n-1)\n"
+        "                          the description DESC (repeatable)\n" ZELVO_HELP_COM
         "  --com N=PATH            COM port N, reached at the serial device PATH\n"
         "  --com auto, --usb auto  the one unit a find reports on a COM port (or\n"
         "                          other serial device) / on a USB bridge; exit 3\n"

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-class QSocketNotifier;
+class TInterruptWake;
 class TSerialThread;
 namespace zsim
 {
@@ -41,7 +41,7 @@ public:
     // The exit code of the command.
     int Run();
 
-    // Called from the signal handler (async-signal-safe): wakes the pump,
+    // Called from the interrupt handler (async-signal-safe): wakes the pump,
     // which stops the command.
     static void RequestInterrupt();
     // Whether an interrupt was asked for (and not yet dealt with).
@@ -120,8 +120,8 @@ private:
     std::unique_ptr<TSerialThread> FEngine;
     // The bridge description --usb auto found the unit on ("" = the brand's).
     std::string FAutoBridge;
-    // Read end of the interrupt pipe, watched by the pump.
-    std::unique_ptr<QSocketNotifier> FInterruptNotifier;
+    // Wakes the pump when an interrupt comes.
+    std::unique_ptr<TInterruptWake> FInterruptWake;
     bool FConnected = false;
     // Something went to standard output.
     bool FPrinted = false;

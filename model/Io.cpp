@@ -56,7 +56,12 @@ void ReportInvalid(const QString &message)
 
 // printf into a string of any length: "%Lf" of a huge extended value has
 // thousands of digits.
-__attribute__((format(printf, 1, 2))) QString Format(const char *format, ...)
+#ifdef __MINGW32__
+#define ZELVO_PRINTF_FORMAT gnu_printf
+#else
+#define ZELVO_PRINTF_FORMAT printf
+#endif
+__attribute__((format(ZELVO_PRINTF_FORMAT, 1, 2))) QString Format(const char *format, ...)
 {
     va_list args;
     va_start(args, format);

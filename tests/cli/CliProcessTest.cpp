@@ -24,10 +24,12 @@
 #include <cstdlib>
 #include <functional>
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace
 {
@@ -102,6 +104,7 @@ QJsonObject Json(const TRun &r)
 
 // A pseudo-terminal whose master this test holds; its slave is the device
 // the program is pointed at. The master is closed with the object.
+#ifndef _WIN32
 struct TPty {
     TPty()
     {
@@ -146,6 +149,8 @@ TInterrupt InterruptWhen(QProcess &p, QByteArray &out, QByteArray &err,
     err += p.readAllStandardError();
     return r;
 }
+
+#endif
 
 #define EXPECT_EXIT_CODE(run, code)                                                                \
     do {                                                                                           \
@@ -451,6 +456,9 @@ TEST(CliProcess, SetValue_RefusesWhatTheWindowCannotSetWithExitTwo)
     }
 }
 
+// From here on: interrupts, device permissions and the separate simulator
+// program, which need POSIX signals and pseudo-terminals.
+#ifndef _WIN32
 TEST(CliProcess, Interrupt_EndsAnEndlessReadingCleanly)
 {
     QProcess p;
@@ -782,6 +790,7 @@ TEST(CliProcess, PortFailures_EachNameTheDeviceAndTheReason)
     EXPECT_TRUE(usb.Err.contains("\"Other\" at /nonexistent/zelvo-usb")) << usb.Err.toStdString();
 }
 
+
 TEST(CliProcess, UsageThatNeedsNoUnit_IsRefusedBeforeConnecting)
 {
     struct Row {
@@ -932,6 +941,7 @@ TEST(CliProcess, StreamingJson_IsOneObjectPerLineAsReadingsArrive)
     EXPECT_GE(n, 2);
 }
 
+
 TEST(CliProcess, Catalogue_FillsTheSettingsBlock_ExplicitOptionsOverride)
 {
     const QString catalogue = QString::fromStdString(zelvo::test::SourcePath("data/networks.xml"));
@@ -979,6 +989,8 @@ TEST(CliProcess, Catalogue_FillsTheSettingsBlock_ExplicitOptionsOverride)
         EXPECT_TRUE(c["passwordSet"].toBool());
     }
 }
+
+#endif
 
 } // namespace
 
