@@ -1,11 +1,9 @@
 #include "Clihost.h"
 
+#include "Cliconsole.h"
 #include "Errormanager.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
-TCliHost::TCliHost(std::FILE *err) : FErr(err), FTerminal(isatty(fileno(err)) != 0) {}
+TCliHost::TCliHost(std::FILE *err) : FErr(err), FTerminal(IsTerminal(err)) {}
 
 void TCliHost::ShowConnectionSettings(const TConnectionSettings &settings, bool noEthernet)
 {
@@ -54,10 +52,9 @@ void TCliHost::ShowStatusLine(const QString &panel0, const QString &panel1)
     if (FTerminal) {
         // One line kept up to date: the job text and the unit's state, cut
         // to the terminal's width so rewriting it never leaves a wrapped rest.
-        struct winsize ws {
-        };
-        if (ioctl(fileno(FErr), TIOCGWINSZ, &ws) == 0 && ws.ws_col > 1 && line.size() >= ws.ws_col)
-            line.truncate(ws.ws_col - 1);
+        const int columns = TerminalColumns(FErr);
+        if (columns > 1 && line.size() >= columns)
+            line.truncate(columns - 1);
         std::fprintf(FErr, "\r\033[K%s", line.toLocal8Bit().constData());
         FProgressOpen = true;
     } else {

@@ -528,6 +528,13 @@ TCliParseResult ParseCommandLine(const QStringList &args)
     return p.Run();
 }
 
+#ifdef _WIN32
+#define ZELVO_HELP_COM "  --com N                 COM port N, 1 to 16 (VELLO)\n"
+#else
+#define ZELVO_HELP_COM                                                                             \
+    "  --com N                 COM port N, 1 to 16 (VELLO); COMn is /dev/ttyS(n-1)\n"
+#endif
+
 QString ProgramHelp()
 {
     return QStringLiteral(
@@ -539,8 +546,7 @@ QString ProgramHelp()
         "Link (default: --usb):\n"
         "  --usb                   the unit's USB bridge (OSTRA)\n"
         "  --usb DESC=PATH         also treat the serial device PATH as a bridge with\n"
-        "                          the description DESC (repeatable)\n"
-        "  --com N                 COM port N, 1 to 16 (VELLO); COMn is /dev/ttyS(n-1)\n"
+        "                          the description DESC (repeatable)\n" ZELVO_HELP_COM
         "  --com N=PATH            COM port N, reached at the serial device PATH\n"
         "  --simulate ostra|vello  a simulated unit inside this program\n"
         "\n"

@@ -1,28 +1,12 @@
 #include "Clipassword.h"
 
-#include <csignal>
+#include "Cliconsole.h"
+
 #include <cstdio>
 #include <string>
-#include <termios.h>
-#include <unistd.h>
 
 namespace
 {
-
-// The terminal's settings while echo is off, so an interrupt can put them
-// back before the program ends.
-struct termios gSaved;
-volatile sig_atomic_t gEchoOff = 0;
-
-extern "C" void RestoreEchoAndDie(int sig)
-{
-    if (gEchoOff)
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &gSaved);
-    const char nl = '\n';
-    (void)!write(STDERR_FILENO, &nl, 1);
-    signal(sig, SIG_DFL);
-    raise(sig);
-}
 
 bool ReadLine(std::string &line)
 {
@@ -47,7 +31,7 @@ bool ReadLine(std::string &line)
 bool ReadPassword(const QString &prompt, std::string &password)
 {
     std::string line;
-    if (!isatty(STDIN_FILENO)) {
+    if (!IsTerminal(stdin)) {
         if (!ReadLine(line))
             return false;
         password = line;
@@ -56,26 +40,10 @@ bool ReadPassword(const QString &prompt, std::string &password)
 
     std::fputs(prompt.toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
-    bool echoOff = false;
-    struct sigaction old {
-    };
-    if (tcgetattr(STDIN_FILENO, &gSaved) == 0) {
-        struct termios quiet = gSaved;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        quiet.c_lflag |= ECHONL;
-        struct sigaction sa {
-        };
-        sa.sa_handler = RestoreEchoAndDie;
-        sigemptyset(&sa.sa_mask);
-        sigaction(SIGINT, &sa, &old);
-        gEchoOff = 1;
-        echoOff = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
-    }
-    const bool ok = ReadLine(line);
-    if (echoOff || gEchoOff) {
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &gSaved);
-        gEchoOff = 0;
-        sigaction(SIGINT, &old, nullptr);
+    bool ok = false;
+    {
+        const TEchoOff quiet;
+        ok = ReadLine(line);
     }
     if (!ok)
         return false;

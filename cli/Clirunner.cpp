@@ -4,6 +4,7 @@
 
 #include "Availableinputtype.h"
 #include "Availableinputtypes.h"
+#include "Cliconsole.h"
 #include "Clipassword.h"
 #include "Clisignal.h"
 #include "Clitable.h"
@@ -36,7 +37,6 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
@@ -44,29 +44,14 @@
 #include <csignal>
 #include <cstdio>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace
 {
 
 volatile std::sig_atomic_t gInterruptRequested = 0;
-// The interrupt's self-pipe: the signal handler writes a byte, the pump's
-// notifier wakes on it. -1 while no runner exists.
-volatile std::sig_atomic_t gInterruptPipeRead = -1;
-volatile std::sig_atomic_t gInterruptPipeWrite = -1;
 
 // How often the engine's results are carried to the host when nothing else
 // wakes the pump, as the window's one-second timer does.
 constexpr std::chrono::milliseconds kPollPeriod{1000};
-
-void DrainInterruptPipe()
-{
-    char buf[16];
-    const int fd = gInterruptPipeRead;
-    while (fd >= 0 && ::read(fd, buf, sizeof buf) > 0) {
-    }
-}
 
 constexpr int kBaudRate = 19200;
 
@@ -74,14 +59,8 @@ constexpr int kBaudRate = 19200;
 
 void TCliRunner::RequestInterrupt()
 {
-    const int saved = errno;
     gInterruptRequested = 1;
-    const int fd = gInterruptPipeWrite;
-    if (fd >= 0) {
-        const char byte = 1;
-        [[maybe_unused]] const ssize_t n = ::write(fd, &byte, 1);
-    }
-    errno = saved;
+    TInterruptWake::Wake();
 }
 
 TCliRunner::TCliRunner(const TCliOptions &options, int pacingDivisor, int frameTimeoutMs)
@@ -94,32 +73,16 @@ TCliRunner::TCliRunner(const TCliOptions &options, int pacingDivisor, int frameT
         FPacing.ComFrameTimeout = ms(frameTimeoutMs);
         FPacing.UsbFrameTimeout = ms(frameTimeoutMs);
     }
-    int fds[2] = {-1, -1};
-    if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) == 0) {
-        gInterruptPipeRead = fds[0];
-        gInterruptPipeWrite = fds[1];
-        FInterruptNotifier = std::make_unique<QSocketNotifier>(fds[0], QSocketNotifier::Read);
-        QObject::connect(FInterruptNotifier.get(), &QSocketNotifier::activated,
-                         FInterruptNotifier.get(), [] { DrainInterruptPipe(); });
-        // An interrupt that came before the pipe existed still wakes the pump.
-        if (gInterruptRequested)
-            RequestInterrupt();
-    }
+    FInterruptWake = std::make_unique<TInterruptWake>();
+    // An interrupt that came before the wake existed still wakes the pump.
+    if (gInterruptRequested)
+        RequestInterrupt();
 }
 
 TCliRunner::~TCliRunner()
 {
     Shutdown();
-    FInterruptNotifier.reset();
-    const int readFd = gInterruptPipeRead;
-    const int writeFd = gInterruptPipeWrite;
-    // The handler stops using the pipe before it is closed.
-    gInterruptPipeWrite = -1;
-    gInterruptPipeRead = -1;
-    if (writeFd >= 0)
-        ::close(writeFd);
-    if (readFd >= 0)
-        ::close(readFd);
+    FInterruptWake.reset();
 }
 
 TCliRunner::ms TCliRunner::FrameTimeout() const
@@ -218,8 +181,8 @@ bool TCliRunner::Pump(const std::function<bool()> &done, ms limit)
     poll.start(kPollPeriod);
     if (FEngine)
         QObject::connect(FEngine.get(), &TSerialThread::Stepped, &loop, look);
-    if (FInterruptNotifier)
-        QObject::connect(FInterruptNotifier.get(), &QSocketNotifier::activated, &loop, look);
+    if (FInterruptWake)
+        QObject::connect(FInterruptWake.get(), &TInterruptWake::Woken, &loop, look);
     loop.exec();
     return held;
 }

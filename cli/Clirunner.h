@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-class QSocketNotifier;
+class TInterruptWake;
 class TSerialThread;
 namespace zsim
 {
@@ -41,7 +41,7 @@ public:
     // The exit code of the command.
     int Run();
 
-    // Called from the signal handler (async-signal-safe): wakes the pump,
+    // Called from the interrupt handler (async-signal-safe): wakes the pump,
     // which stops the command.
     static void RequestInterrupt();
 
@@ -113,8 +113,8 @@ private:
     TCliHost FHost;
     std::unique_ptr<zsim::UnitSimulator> FSim;
     std::unique_ptr<TSerialThread> FEngine;
-    // Read end of the interrupt pipe, watched by the pump.
-    std::unique_ptr<QSocketNotifier> FInterruptNotifier;
+    // Wakes the pump when an interrupt comes.
+    std::unique_ptr<TInterruptWake> FInterruptWake;
     bool FConnected = false;
     // Something went to standard output.
     bool FPrinted = false;

@@ -1,5 +1,6 @@
 // zelvo-cli: scripted commissioning of a Zelvo unit on the window's engine.
 
+#include "Cliconsole.h"
 #include "Clioptions.h"
 #include "Clirunner.h"
 #include "Datapaths.h"
@@ -10,34 +11,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <csignal>
 #include <cstdio>
-#include <unistd.h>
 
 namespace
 {
-
-volatile std::sig_atomic_t gInterrupts = 0;
-
-extern "C" void OnInterrupt(int)
-{
-    // The first Ctrl-C lets the command stop cleanly (the unit is asked to
-    // go idle and the link closed); a second one quits at once.
-    gInterrupts = gInterrupts + 1;
-    if (gInterrupts > 1)
-        _exit(EXIT_CLI_INTERRUPTED);
-    TCliRunner::RequestInterrupt();
-}
-
-void InstallInterruptHandler()
-{
-    struct sigaction sa {
-    };
-    sa.sa_handler = OnInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-}
 
 int PacingDivisor()
 {
@@ -91,7 +68,7 @@ int main(int argc, char **argv)
         return EXIT_CLI_OK;
     }
 
-    InstallInterruptHandler();
+    InstallInterruptHandler(&TCliRunner::RequestInterrupt, EXIT_CLI_INTERRUPTED);
     int code = EXIT_CLI_OK;
     {
         TCliRunner runner(o, PacingDivisor(), FrameTimeoutMs());

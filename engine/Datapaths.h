@@ -7,7 +7,8 @@
 // installed tool behaves the same whichever front end is started.
 
 // The shipped data directory of an installed tool: share/zelvo-marlune under
-// the prefix the executable runs from (<prefix>/bin/../share/zelvo-marlune).
+// the prefix the executable runs from (<prefix>/bin/../share/zelvo-marlune);
+// on Windows the executable's own directory, where the installer puts it.
 QString InstalledDataDir();
 
 // The data file at the relative path (for example "networks.xml" or
@@ -25,7 +26,12 @@ QString DataFilePath(const QString &relativePath);
 // check itself.
 QString ChooseLogFilePath(const QString &workDir, const QString &userDataDir);
 // The user's data location shared by both front ends:
-// $XDG_DATA_HOME/zelvo-marlune (normally ~/.local/share/zelvo-marlune).
+// $XDG_DATA_HOME/zelvo-marlune (normally ~/.local/share/zelvo-marlune);
+// on Windows %LOCALAPPDATA%\zelvo-marlune.
 QString UserDataDir();
+// True when the file can be appended to (tried with the system's own open
+// call, because permission bits say nothing for an administrator or a
+// read-only medium); a file created for the check is removed again.
+bool CanAppendTo(const QString &path);
 // ChooseLogFilePath with the working directory and UserDataDir().
 QString LogFilePath();

@@ -1,7 +1,10 @@
 #include "Simulatedunit.h"
 
 #include "Branding.h"
+#include "Bytepipe.h"
 #include "Ftd2xx.h"
+#include "Pipetransport.h"
+#include "Portdevice.h"
 #include "Portmap.h"
 #include "UnitSimulator.h"
 
@@ -10,8 +13,28 @@
 
 #include <algorithm>
 
+TSimulatedWire DefaultSimulatedWire()
+{
+    const QString asked = qEnvironmentVariable("ZELVO_SIM_WIRE").trimmed().toLower();
+    if (asked == QLatin1String("pipe"))
+        return TSimulatedWire::Pipe;
+    if (asked == QLatin1String("pty"))
+        return TSimulatedWire::Pty;
+#ifdef _WIN32
+    return TSimulatedWire::Pipe;
+#else
+    return TSimulatedWire::Pty;
+#endif
+}
+
 bool StartSimulatedUnit(const std::string &model, int pacingDivisor, TSimulatedLink &out,
                         std::string &error)
+{
+    return StartSimulatedUnit(model, pacingDivisor, DefaultSimulatedWire(), out, error);
+}
+
+bool StartSimulatedUnit(const std::string &model, int pacingDivisor, TSimulatedWire wire,
+                        TSimulatedLink &out, std::string &error)
 {
     const int divisor = std::max(1, pacingDivisor);
     zsim::Options so;
@@ -33,16 +56,30 @@ bool StartSimulatedUnit(const std::string &model, int pacingDivisor, TSimulatedL
         so.faults.push_back(f.trimmed().toStdString());
 
     auto sim = std::make_unique<zsim::UnitSimulator>(so);
-    if (!sim->Start(&error))
-        return false;
-    if (so.model == zsim::Model::Ostra) {
-        Ftd2xx::RegisterVirtualBridge(Branding::BrandName, sim->SlavePath());
-        out.UseUsb = true;
+    const bool usb = so.model == zsim::Model::Ostra;
+    if (wire == TSimulatedWire::Pipe) {
+        // The unit serves one end in this process; the link opens the other
+        // by the name it looks for.
+        auto [toolEnd, unitEnd] = MakeBytePipe();
+        const std::string name =
+            usb ? std::string(Branding::BrandName) : "COM" + std::to_string(kSimulatedComPort);
+        if (!sim->Start(zsim::MakePipeTransport(unitEnd, name), &error))
+            return false;
+        if (usb)
+            RegisterPipeBridge(Branding::BrandName, toolEnd);
+        else
+            RegisterPipeComPort(kSimulatedComPort, toolEnd);
     } else {
-        MapComPort(kSimulatedComPort, sim->SlavePath());
-        out.UseUsb = false;
-        out.ComPort = kSimulatedComPort;
+        if (!sim->Start(&error))
+            return false;
+        if (usb)
+            Ftd2xx::RegisterVirtualBridge(Branding::BrandName, sim->SlavePath());
+        else
+            MapComPort(kSimulatedComPort, sim->SlavePath());
     }
+    out.UseUsb = usb;
+    out.ComPort = kSimulatedComPort;
+    out.Wire = wire;
     out.Sim = std::move(sim);
     return true;
 }

@@ -1,24 +1,18 @@
 #include "UnitSimulator.h"
 
 #include "Faults.h"
+#include "Transport.h"
 #include "Unit.h"
 #include "Wire.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <iostream>
 #include <map>
 #include <mutex>
-#include <poll.h>
-#include <sys/stat.h>
-#include <termios.h>
 #include <thread>
-#include <unistd.h>
 
 namespace zsim
 {
@@ -45,9 +39,8 @@ public:
     std::map<uint8_t, Bytes> lastReply;
     long frames = 0;
 
-    int master = -1;
-    int wake[2] = {-1, -1};
-    std::string slave;
+    std::unique_ptr<Transport> wire;
+    std::string slave; // what the tool opens, kept after Stop
     std::thread thread;
     std::atomic<bool> stopping{false};
     bool running = false;
@@ -84,7 +77,6 @@ void UnitSimulator::Impl::Run()
 {
     Bytes rx;
     Clock::time_point firstByte{}, lastByte{};
-    bool hup = false;
     const auto gap = std::chrono::milliseconds(std::max(1, opt.frameGapMs));
     while (!stopping.load()) {
         int timeout = -1;
@@ -93,44 +85,20 @@ void UnitSimulator::Impl::Run()
                                                                               Clock::now());
             timeout = int(std::max<long long>(1, left.count() + 1));
         }
-        pollfd fds[2] = {{wake[0], POLLIN, 0}, {master, short(hup ? 0 : POLLIN), 0}};
-        // With no tool on the slave the master reports a hang-up without end;
-        // then look again every 20 ms instead of spinning.
-        if (hup)
-            timeout = 20;
-        int r = ::poll(fds, 2, timeout);
-        if (r < 0 && errno != EINTR)
+        uint8_t buf[512];
+        const long n = wire->Read(buf, sizeof buf, timeout);
+        if (n == Transport::kFailed)
             break;
-        if (fds[0].revents & POLLIN) {
-            char buf[16];
-            while (::read(wake[0], buf, sizeof buf) > 0) {
-            }
-            continue;
-        }
-        if (hup) {
-            pollfd probe{master, POLLIN, 0};
-            if (::poll(&probe, 1, 0) > 0 && (probe.revents & POLLHUP) && !(probe.revents & POLLIN))
-                continue;
-            hup = false;
-        }
-        if (fds[1].revents & POLLIN) {
-            uint8_t buf[512];
-            ssize_t n = ::read(master, buf, sizeof buf);
-            if (n > 0) {
-                auto now = Clock::now();
-                if (rx.empty())
-                    firstByte = now;
-                lastByte = now;
-                rx.insert(rx.end(), buf, buf + n);
-            } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-                hup = true; // EIO: the slave was closed
-                rx.clear();
-                continue;
-            }
-        } else if (fds[1].revents & (POLLHUP | POLLERR)) {
-            hup = true;
+        if (n == Transport::kHangUp) {
             rx.clear();
             continue;
+        }
+        if (n > 0) {
+            auto now = Clock::now();
+            if (rx.empty())
+                firstByte = now;
+            lastByte = now;
+            rx.insert(rx.end(), buf, buf + n);
         }
         // Take whole frames out of what arrived.
         for (;;) {
@@ -232,16 +200,10 @@ void UnitSimulator::Impl::Write(const Bytes &b, bool paced, Clock::time_point fr
             chunk = 1;
             due += kByteTime;
         }
-        ssize_t w = ::write(master, b.data() + done, chunk);
-        if (w > 0) {
-            done += size_t(w);
-        } else if (w < 0 && (errno == EAGAIN || errno == EINTR)) {
-            pollfd p{master, POLLOUT, 0};
-            if (::poll(&p, 1, 200) == 0)
-                return; // nobody reads: drop the rest
-        } else {
-            return;
-        }
+        const long w = wire->Write(b.data() + done, chunk, 200);
+        if (w <= 0)
+            return; // nobody reads, or the wire is gone: drop the rest
+        done += size_t(w);
     }
 }
 
@@ -254,6 +216,19 @@ UnitSimulator::~UnitSimulator()
 
 bool UnitSimulator::Start(std::string *error)
 {
+    if (d->running) {
+        if (error)
+            *error = "already started";
+        return false;
+    }
+    std::unique_ptr<Transport> pty = OpenPtyTransport(d->opt.linkPath, error);
+    if (!pty)
+        return false;
+    return Start(std::move(pty), error);
+}
+
+bool UnitSimulator::Start(std::unique_ptr<Transport> wire, std::string *error)
+{
     auto fail = [&](const std::string &why) {
         if (error)
             *error = why;
@@ -261,6 +236,8 @@ bool UnitSimulator::Start(std::string *error)
     };
     if (d->running)
         return fail("already started");
+    if (!wire)
+        return fail("no wire to serve");
     {
         std::lock_guard<std::mutex> g(d->mu);
         for (const auto &f : d->opt.faults)
@@ -272,51 +249,8 @@ bool UnitSimulator::Start(std::string *error)
         if (!d->unit->Init(error))
             return false;
     }
-    int m = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (m < 0)
-        return fail(std::string("posix_openpt: ") + std::strerror(errno));
-    char name[128];
-    if (::grantpt(m) != 0 || ::unlockpt(m) != 0 || ::ptsname_r(m, name, sizeof name) != 0) {
-        int e = errno;
-        ::close(m);
-        return fail(std::string("pseudo-terminal: ") + std::strerror(e));
-    }
-    // Raw mode for the pair, so nothing is echoed or translated; the line
-    // settings of a real unit for a tool that reads them back.
-    termios t{};
-    if (::tcgetattr(m, &t) == 0) {
-        ::cfmakeraw(&t);
-        t.c_cflag |= CSTOPB | CLOCAL | CREAD;
-        ::cfsetispeed(&t, B19200);
-        ::cfsetospeed(&t, B19200);
-        ::tcsetattr(m, TCSANOW, &t);
-    }
-    ::fcntl(m, F_SETFL, ::fcntl(m, F_GETFL) | O_NONBLOCK);
-    if (::pipe(d->wake) != 0) {
-        ::close(m);
-        return fail("pipe failed");
-    }
-    ::fcntl(d->wake[0], F_SETFL, O_NONBLOCK);
-    d->master = m;
-    d->slave = name;
-    if (!d->opt.linkPath.empty()) {
-        struct stat st {
-        };
-        // Replace an old link of ours, never a real file.
-        if (::lstat(d->opt.linkPath.c_str(), &st) == 0) {
-            if (!S_ISLNK(st.st_mode)) {
-                Stop();
-                return fail(d->opt.linkPath + " exists and is not a symbolic link");
-            }
-            ::unlink(d->opt.linkPath.c_str());
-        }
-        if (::symlink(name, d->opt.linkPath.c_str()) != 0) {
-            int e = errno;
-            d->opt.linkPath.clear();
-            Stop();
-            return fail("symlink: " + std::string(std::strerror(e)));
-        }
-    }
+    d->wire = std::move(wire);
+    d->slave = d->wire->PeerName();
     d->stopping = false;
     d->running = true;
     d->thread = std::thread([this] { d->Run(); });
@@ -327,25 +261,12 @@ void UnitSimulator::Stop()
 {
     if (d->running) {
         d->stopping = true;
-        if (d->wake[1] >= 0) {
-            char c = 1;
-            [[maybe_unused]] ssize_t w = ::write(d->wake[1], &c, 1);
-        }
+        d->wire->Wake();
         if (d->thread.joinable())
             d->thread.join();
         d->running = false;
     }
-    if (!d->opt.linkPath.empty()) {
-        struct stat st {
-        };
-        if (::lstat(d->opt.linkPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
-            ::unlink(d->opt.linkPath.c_str());
-    }
-    for (int *fd : {&d->master, &d->wake[0], &d->wake[1]}) {
-        if (*fd >= 0)
-            ::close(*fd);
-        *fd = -1;
-    }
+    d->wire.reset();
 }
 
 std::string UnitSimulator::SlavePath() const

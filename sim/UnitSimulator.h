@@ -1,6 +1,6 @@
 #pragma once
 
-// A Zelvo unit and its server on a pseudo-terminal, written from the unit's
+// A Zelvo unit and its server on a pseudo-terminal (or another wire), written from the unit's
 // side of the wire. It shares no code with the tool: every constant it needs
 // is its own, so it can disagree with the tool where the tool is wrong.
 
@@ -81,6 +81,8 @@ struct ServerMessage {
     bool valid = false;           // envelope and checksum were sound
 };
 
+class Transport;
+
 class UnitSimulator
 {
 public:
@@ -92,6 +94,9 @@ public:
 
     // Opens a pty pair and serves the master on its own thread.
     bool Start(std::string *error = nullptr);
+    // Serves the given wire (for example one end of an in-process byte pipe)
+    // on its own thread instead; SlavePath() is then the wire's PeerName().
+    bool Start(std::unique_ptr<Transport> wire, std::string *error = nullptr);
     void Stop();
     std::string SlavePath() const;
 

@@ -19,8 +19,12 @@
 #include <cstdio>
 
 #include <memory>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <time.h>
 #include <unistd.h>
+#endif
 
 long ResidentKilobytes()
 {
@@ -31,6 +35,37 @@ long ResidentKilobytes()
         if (line.startsWith("VmRSS:"))
             return line.mid(6).trimmed().split(' ').value(0).toLong();
     return 0;
+}
+
+#ifdef _WIN32
+long ProcessAgeMilliseconds()
+{
+    FILETIME created{}, exited{}, kernel{}, user{}, now{};
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
+        return -1;
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME &t) {
+        return (static_cast<long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    return static_cast<long>((ticks(now) - ticks(created)) / 10000);
+}
+
+long CpuMilliseconds()
+{
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
+        return -1;
+    const auto ticks = [](const FILETIME &t) {
+        return (static_cast<long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    return static_cast<long>((ticks(kernel) + ticks(user)) / 10000);
+}
+#else
+long CpuMilliseconds()
+{
+    timespec cpu{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+    return static_cast<long>(cpu.tv_sec * 1000 + cpu.tv_nsec / 1000000);
 }
 
 long ProcessAgeMilliseconds()
@@ -53,6 +88,7 @@ long ProcessAgeMilliseconds()
     return static_cast<long>((now - startTicks / static_cast<double>(sysconf(_SC_CLK_TCK))) *
                              1000.0);
 }
+#endif
 
 TDeveloperTour::TDeveloperTour(TForm1 &form, const QString &model, const QString &screenshotDir,
                                bool measure, const QElapsedTimer &sinceStart)
@@ -176,12 +212,10 @@ void TDeveloperTour::Add(const QString &name, std::function<void()> enter,
 void TDeveloperTour::Start()
 {
     if (FMeasure) {
-        timespec cpu{};
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
         std::printf("window shown %lld ms after main() began, %ld ms after the process started, "
                     "%ld ms of CPU time\n",
                     static_cast<long long>(FSinceStart.elapsed()), ProcessAgeMilliseconds(),
-                    static_cast<long>(cpu.tv_sec * 1000 + cpu.tv_nsec / 1000000));
+                    CpuMilliseconds());
         std::fflush(stdout);
     }
     FTimer->start();

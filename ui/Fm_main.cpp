@@ -56,10 +56,12 @@ const char *const kPartialPending =
     "Changes have been made to IOConfig that need more than one upload.\nPress \"Save\" on the "
     "IO Configuration page once for each part until all of them are uploaded.";
 
-// The design's font. Debian's fonts-wine ships a metric-compatible Tahoma;
-// without it the platform's nearest face is used.
+// The design's font. On Windows Tahoma is the system's own; elsewhere Debian's
+// fonts-wine ships a metric-compatible one; without it the platform's nearest
+// face is used.
 QFont DesignFont()
 {
+#ifndef _WIN32
     static const bool loaded = [] {
         const QString path = QStringLiteral("/usr/share/wine/fonts/tahoma.ttf");
         if (QFile::exists(path))
@@ -70,6 +72,7 @@ QFont DesignFont()
         return true;
     }();
     (void)loaded;
+#endif
     QFont font(QStringLiteral("Tahoma"));
     font.setPointSize(8);
     return font;

@@ -84,21 +84,38 @@ bool ParseProgramOptions(const QStringList &args, TProgramOptions &options, QStr
     return true;
 }
 
+#ifdef _WIN32
+#define ZELVO_HELP_PATHS                                                                           \
+    "The commissioning window. networks.xml and Images\\ are taken from the working\n"             \
+    "directory, else from the program's own folder. Log.txt is appended in the\n"                  \
+    "working directory, or in %LOCALAPPDATA%\\zelvo-marlune when that is not\n"                    \
+    "writable; the Advanced page shows which.\n"
+#else
+#define ZELVO_HELP_PATHS                                                                           \
+    "The commissioning window. networks.xml and Images/ are taken from the working\n"              \
+    "directory, else from the installed share/zelvo-marlune. Log.txt is appended in\n"             \
+    "the working directory, or in ~/.local/share/zelvo-marlune when that is not\n"                 \
+    "writable; the Advanced page shows which.\n"
+#endif
+#ifdef _WIN32
+#define ZELVO_HELP_COM                                                                             \
+    "  --com N=PATH      COM port N is the device PATH (COMn is \\\\.\\COMn\n"                     \
+    "                    otherwise); repeatable\n"
+#else
+#define ZELVO_HELP_COM                                                                             \
+    "  --com N=PATH      COM port N is the device PATH (COMn is /dev/ttyS(n-1)\n"                  \
+    "                    otherwise); repeatable\n"
+#endif
+
 QString ProgramUsage()
 {
     return QStringLiteral(
         "Usage: zelvo-marlune [--simulate ostra|vello] [--com N=PATH]... [--usb DESC=PATH]...\n"
         "                     [--trace FILE]\n"
-        "\n"
-        "The commissioning window. networks.xml and Images/ are taken from the working\n"
-        "directory, else from the installed share/zelvo-marlune. Log.txt is appended in\n"
-        "the working directory, or in ~/.local/share/zelvo-marlune when that is not\n"
-        "writable; the Advanced page shows which.\n"
-        "\n"
+        "\n" ZELVO_HELP_PATHS "\n"
         "  --simulate MODEL  a simulated OSTRA (USB bridge) or VELLO (COM 1) unit\n"
-        "                    inside the program, for trying the tool without hardware\n"
-        "  --com N=PATH      COM port N is the device PATH (COMn is /dev/ttyS(n-1)\n"
-        "                    otherwise); repeatable\n"
+        "                    inside the program, for trying the tool without "
+        "hardware\n" ZELVO_HELP_COM
         "  --usb DESC=PATH   a USB bridge with description DESC on PATH; repeatable\n"
         "  --trace FILE      every frame to and from the unit and every link event,\n"
         "                    time-stamped, into FILE (replaced), for support\n"

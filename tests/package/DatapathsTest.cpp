@@ -57,6 +57,39 @@ TEST(DatapathsTest, FindDataFile_WorkingDirectoryFirstThenInstalledElseWorkingPa
     EXPECT_EQ(FindDataFile("missing.xml", work, QString()), work + "/missing.xml");
 }
 
+#ifdef _WIN32
+TEST(DatapathsTest, InstalledDataDir_IsTheExecutablesOwnFolder)
+{
+    // Installed and portable trees hold networks.xml and Images\ beside the
+    // program.
+    EXPECT_EQ(InstalledDataDir(), QCoreApplication::applicationDirPath());
+}
+
+TEST(DatapathsTest, UserDataDir_IsUnderLocalAppData)
+{
+    const QByteArray saved = qgetenv("LOCALAPPDATA");
+    const QString local = NewDir("local-app-data");
+    qputenv("LOCALAPPDATA", QDir::toNativeSeparators(local).toLocal8Bit());
+    EXPECT_EQ(UserDataDir(), local + "/zelvo-marlune");
+    qunsetenv("LOCALAPPDATA");
+    EXPECT_EQ(UserDataDir(), QString());
+    if (!saved.isNull())
+        qputenv("LOCALAPPDATA", saved);
+}
+
+TEST(DatapathsTest, CanAppendTo_ReadOnlyLogIsRefused_TheCheckLeavesNothingBehind)
+{
+    const QString dir = NewDir("append-check");
+    EXPECT_TRUE(CanAppendTo(dir + "/Log.txt"));
+    EXPECT_FALSE(QFileInfo::exists(dir + "/Log.txt"));
+    WriteFile(dir + "/Log.txt", "kept\n");
+    ASSERT_TRUE(QFile::setPermissions(dir + "/Log.txt", QFileDevice::ReadOwner));
+    EXPECT_FALSE(CanAppendTo(dir + "/Log.txt"));
+    EXPECT_EQ(ChooseLogFilePath(dir, dir + "/user"), dir + "/user/Log.txt");
+    QFile::setPermissions(dir + "/Log.txt", QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(ReadFile(dir + "/Log.txt"), QByteArray("kept\n"));
+}
+#else
 TEST(DatapathsTest, InstalledDataDir_IsShareNextToTheExecutablesPrefix)
 {
     // The test program runs from the build tree: <dir>/../share/zelvo-marlune.
@@ -64,6 +97,7 @@ TEST(DatapathsTest, InstalledDataDir_IsShareNextToTheExecutablesPrefix)
         QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/zelvo-marlune");
     EXPECT_EQ(InstalledDataDir(), expected);
 }
+#endif
 
 TEST(DatapathsTest, ChooseLogFilePath_WritableWorkingDirectory_LeavesNothingBehind)
 {
@@ -106,6 +140,7 @@ TEST(DatapathsTest, ChooseLogFilePath_NoUserDir_StaysInWorkingDirectory)
     EXPECT_EQ(ChooseLogFilePath(gone, QString()), gone + "/Log.txt");
 }
 
+#ifndef _WIN32
 TEST(DatapathsTest, UserDataDir_FollowsXdgDataHome)
 {
     const QByteArray saved = qgetenv("XDG_DATA_HOME");
@@ -117,3 +152,4 @@ TEST(DatapathsTest, UserDataDir_FollowsXdgDataHome)
     else
         qputenv("XDG_DATA_HOME", saved);
 }
+#endif
