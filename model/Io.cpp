@@ -56,7 +56,14 @@ void ReportInvalid(const QString &message)
 
 // printf into a string of any length: "%Lf" of a huge extended value has
 // thousands of digits.
-__attribute__((format(printf, 1, 2))) QString Format(const char *format, ...)
+// mingw's C99 printf (the Windows build) is checked as GNU printf, so %Lf is
+// known there too.
+#ifdef __MINGW_PRINTF_FORMAT
+#define ZELVO_PRINTF_FORMAT __MINGW_PRINTF_FORMAT
+#else
+#define ZELVO_PRINTF_FORMAT printf
+#endif
+__attribute__((format(ZELVO_PRINTF_FORMAT, 1, 2))) QString Format(const char *format, ...)
 {
     va_list args;
     va_start(args, format);
