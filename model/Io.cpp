@@ -56,8 +56,10 @@ void ReportInvalid(const QString &message)
 
 // printf into a string of any length: "%Lf" of a huge extended value has
 // thousands of digits.
-#ifdef __MINGW32__
-#define ZELVO_PRINTF_FORMAT gnu_printf
+// mingw's C99 printf (the Windows build) is checked as GNU printf, so %Lf is
+// known there too.
+#ifdef __MINGW_PRINTF_FORMAT
+#define ZELVO_PRINTF_FORMAT __MINGW_PRINTF_FORMAT
 #else
 #define ZELVO_PRINTF_FORMAT printf
 #endif
