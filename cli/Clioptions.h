@@ -30,6 +30,7 @@ enum class TCliCommand {
     SaveSettings,
     SetValue,
     Networks,
+    Report,
 };
 
 enum class TCliConnection { Unchanged, Mobile, Ethernet };
@@ -96,6 +97,13 @@ struct TCliOptions {
     // set-value
     QString Tag;
     QString Value;
+
+    // report FILE: the format is FILE's extension (.pdf, .html, .json).
+    QString ReportPath;
+    QString Site;
+    QString Installer;
+    int SignalSeconds = 20;
+    bool NoIOConfig = false;
 };
 
 struct TCliParseResult {

@@ -431,6 +431,8 @@ int TCliRunner::RunCommand()
         return SetValue();
     case TCliCommand::Networks:
         return Networks();
+    case TCliCommand::Report:
+        return Report();
     case TCliCommand::None:
         break;
     }

@@ -74,6 +74,8 @@ private:
     int SaveSettings();
     int SetValue();
     int Networks();
+    // report FILE: gathers a commissioning report and writes it.
+    int Report();
     // save-settings --country --network: the network's fields, before connecting.
     int LoadCatalogueEntry();
 
