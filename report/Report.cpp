@@ -92,7 +92,14 @@ QString ReportToolName()
 
 QString ReportTimeText(const QDateTime &t)
 {
-    return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODate);
+    // The offset is always written out, "+00:00" included, never as "Z".
+    const int offset = t.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return t.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
+           QStringLiteral("%1%2:%3")
+               .arg(offset < 0 ? '-' : '+')
+               .arg(minutes / 60, 2, 10, QChar('0'))
+               .arg(minutes % 60, 2, 10, QChar('0'));
 }
 
 QString ReportPortText(TSerialThread &engine)
