@@ -169,7 +169,7 @@ void CollectIOConfig(TSerialThread &engine, TCommissioningReport &report)
     report.ConfigRows.clear();
     for (int i = 0; i < list.Count(); ++i) {
         const TServerSideIO *io = list.Item(i);
-        report.ConfigRows.push_back({io->IOID(), io->Tag(), io->FriendlyName(),
+        report.ConfigRows.push_back({io->IOID(), io->Tag().trimmed(), io->FriendlyName(),
                                      typeName(io->InputTypeID()), uomName(io->UOMID()),
                                      TServerSideIO::LoggingModeText(io->LoggingMode()),
                                      io->IsExternal()});
@@ -201,7 +201,7 @@ void CollectExternal(TSerialThread &engine, TCommissioningReport &report)
         if (!io->IsExternal())
             continue;
         report.ExternalRows.push_back(
-            {io->FriendlyName(), io->Tag(),
+            {io->FriendlyName(), io->Tag().trimmed(),
              haveValues ? QString::asprintf("%0.2Lf", io->Value()) : QStringLiteral("<No data>"),
              TServerSideIO::LoggingModeText(io->LoggingMode()),
              TServerSideIO::ErrorStateText(io->ErrorState()), io->SlaveName(), io->SlaveID()});
