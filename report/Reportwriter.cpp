@@ -4,6 +4,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QFont>
+#include <QFontMetrics>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -462,9 +463,13 @@ bool WriteReportPdf(const TCommissioningReport &r, QIODevice &out, QString *erro
         p.drawText(band.adjusted(side, 0, -side, 0), Qt::AlignLeft | Qt::AlignVCenter,
                    ReportToolName());
         p.setFont(bandSmall);
-        const QString right = r.Site.isEmpty()
-                                  ? QStringLiteral("%1\n%2").arg(ReportTitle(), stamp)
-                                  : QStringLiteral("%1 - %2\n%3").arg(ReportTitle(), r.Site, stamp);
+        // A long site name is cut short rather than run into the brand.
+        const QString title =
+            r.Site.isEmpty() ? ReportTitle()
+                             : QFontMetrics(bandSmall, &writer)
+                                   .elidedText(QStringLiteral("%1 - %2").arg(ReportTitle(), r.Site),
+                                               Qt::ElideRight, page.width() / 2);
+        const QString right = QStringLiteral("%1\n%2").arg(title, stamp);
         p.drawText(band.adjusted(side, 0, -side, 0), Qt::AlignRight | Qt::AlignVCenter, right);
 
         // The foot: tool and web host, page number.
