@@ -27,6 +27,7 @@ const TCommandName kCommands[] = {
     {TCliCommand::Signal, "signal"},      {TCliCommand::SaveSettings, "save-settings"},
     {TCliCommand::SetValue, "set-value"}, {TCliCommand::Networks, "networks"},
     {TCliCommand::Find, "find"},
+    {TCliCommand::Report, "report"},
 };
 
 // Splits "--name=value" into name and value; a bare "--name" has no value.
@@ -282,6 +283,16 @@ bool TParser::CommandOption(const TToken &t)
         if (t.Name == "--seconds")
             return ParseInt(t, 1, 86400, O.Seconds);
         return unknown();
+    case TCliCommand::Report:
+        if (t.Name == "--site")
+            return plain(O.Site);
+        if (t.Name == "--installer")
+            return plain(O.Installer);
+        if (t.Name == "--signal-seconds")
+            return ParseInt(t, 1, 3600, O.SignalSeconds);
+        if (t.Name == "--no-io-config")
+            return flag(O.NoIOConfig);
+        return unknown();
     case TCliCommand::IOConfig: {
         const auto action = [&](TCliIOAction a) {
             if (O.IOAction != TCliIOAction::List && O.IOAction != a)
@@ -389,6 +400,17 @@ bool TParser::CheckCommand()
             return Fail(
                 QStringLiteral("the e-mail address is longer than %1 characters").arg(kMaxEmail));
         return true;
+    case TCliCommand::Report: {
+        if (!positional(1, "a file name"))
+            return false;
+        O.ReportPath = FPositional[0];
+        const QString suffix = O.ReportPath.section('.', -1).toLower();
+        if (!O.ReportPath.contains('.') ||
+            (suffix != "pdf" && suffix != "html" && suffix != "htm" && suffix != "json"))
+            return Fail(
+                QStringLiteral("report writes .pdf, .html or .json, not \"%1\"").arg(O.ReportPath));
+        return true;
+    }
     case TCliCommand::SetValue:
         if (!positional(2, "a tag and a value"))
             return false;
@@ -605,6 +627,8 @@ QString ProgramHelp()
         "  networks [--country C]  the mobile networks of the catalogue (networks.xml)\n"
         "  find                    look for units on every COM port, serial device and\n"
         "                          USB bridge; exit 0 when one was found, 3 when none\n"
+        "  report FILE [--site S] [--installer N] [--signal-seconds N] [--no-io-config]\n"
+        "                          a commissioning report (.pdf, .html or .json)\n"
         "\n"
         "  zelvo-cli COMMAND --help shows the help of one command.\n"
         "\n"
@@ -762,6 +786,27 @@ QString CommandHelp(TCliCommand command)
             "zelvo, busy (and which program holds it) or cannot open (and why).\n"
             "--json: an array of {port, path, result, model, firmware, firmwareRecent,\n"
             "reason}. Exit 0 when a unit was found, 3 when none.\n");
+    case TCliCommand::Report:
+        return QStringLiteral(
+            "Usage: zelvo-cli [LINK] report FILE [--site S] [--installer N]\n"
+            "                                [--signal-seconds N] [--no-io-config]\n"
+            "\n"
+            "Writes a commissioning report of the unit: the unit and its firmware, the\n"
+            "connection settings (the password only as set or not set), the signal\n"
+            "strength sampled for a while, the I/O configuration, live values of the\n"
+            "unit's own and external I/O, the latest snapshot and the session's log.\n"
+            "Only reads; nothing is written to the unit. FILE's extension chooses the\n"
+            "format: .pdf (A4), .html (one self-contained file) or .json (keys in\n"
+            "README). The file is replaced only once the new report is complete.\n"
+            "\n"
+            "  --site S            site name for the report's header\n"
+            "  --installer N       installer name for the report's header\n"
+            "  --signal-seconds N  how long to sample the signal (default 20)\n"
+            "  --no-io-config      do not read the I/O configuration (and so no\n"
+            "                      external I/O)\n"
+            "\n"
+            "A section that cannot be read is marked \"Not available\" with the reason;\n"
+            "the report is still written and the exit code is 1.\n");
     case TCliCommand::None:
         break;
     }

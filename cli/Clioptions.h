@@ -31,6 +31,7 @@ enum class TCliCommand {
     SetValue,
     Networks,
     Find,
+    Report,
 };
 
 enum class TCliConnection { Unchanged, Mobile, Ethernet };
@@ -101,6 +102,13 @@ struct TCliOptions {
     // set-value
     QString Tag;
     QString Value;
+
+    // report FILE: the format is FILE's extension (.pdf, .html, .json).
+    QString ReportPath;
+    QString Site;
+    QString Installer;
+    int SignalSeconds = 20;
+    bool NoIOConfig = false;
 };
 
 struct TCliParseResult {

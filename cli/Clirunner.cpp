@@ -408,6 +408,8 @@ int TCliRunner::RunCommand()
         return Networks();
     case TCliCommand::Find:
         return Find();
+    case TCliCommand::Report:
+        return Report();
     case TCliCommand::None:
         break;
     }

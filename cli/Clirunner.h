@@ -79,6 +79,8 @@ private:
     // find, and --com auto / --usb auto before the link is opened.
     int Find();
     int AutoSelect(bool &useUsb, int &comPort);
+    // report FILE: gathers a commissioning report and writes it.
+    int Report();
     // save-settings --country --network: the network's fields, before connecting.
     int LoadCatalogueEntry();
 

@@ -8,10 +8,14 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 namespace
 {
@@ -35,7 +39,16 @@ int FrameTimeoutMs()
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // The report draws its PDF with Qt Gui, which needs a GUI application;
+    // the offscreen platform needs no display.
+    std::unique_ptr<QCoreApplication> application;
+    if (std::any_of(argv + 1, argv + argc,
+                    [](const char *a) { return std::strcmp(a, "report") == 0; })) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("zelvo-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ZELVO_VERSION));
 

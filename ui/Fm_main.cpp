@@ -1,5 +1,7 @@
 #include "Fm_main.h"
 
+#include "Fm_report.h"
+
 #include "Branding.h"
 #include "Commands.h"
 #include "Connectionsettings.h"
@@ -191,6 +193,7 @@ void TForm1::BuildMenus()
     mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
     connect(mnuFile->addAction(QStringLiteral("&Exit")), &QAction::triggered, this,
             &TForm1::Exit1Click);
+    InstallReportAction(*this);
     // Design-time caption; FormCreate gives it the brand name.
     mnuBrand = menuBar()->addMenu(QStringLiteral("&Zelvo"));
     connect(mnuBrand->addAction(QStringLiteral("&Connect")), &QAction::triggered, this,
@@ -620,6 +623,7 @@ void TForm1::WidenListColumns()
 void TForm1::OnConnected()
 {
     FConnected = true;
+    UpdateReportAction(*this);
     // Reading the unit type rebuilt the unit's own list with its widths.
     WidenListColumns();
     if (FDialogs)
@@ -633,6 +637,7 @@ void TForm1::OnConnected()
 void TForm1::OnDisconnected()
 {
     FConnected = false;
+    UpdateReportAction(*this);
     if (QAction *logon = LogonItem())
         logon->setEnabled(false);
     if (QAction *item = ConnectItem())
