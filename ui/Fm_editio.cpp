@@ -70,9 +70,7 @@ TfmEditIO::TfmEditIO(TMainWindowSeam &main, QWidget *parent) : QDialog(parent), 
         text.replace(QLatin1Char('&'), QStringLiteral("&&"));
         auto *button = new QRadioButton(text, rgLogging);
         LoggingGroup->addButton(button, mode);
-        // Two rows of two: four in one row cut "Log & Display" at the fonts
-        // the running window gets.
-        modes->addWidget(button, mode / 2, mode % 2);
+        modes->addWidget(button, 0, mode);
     }
 
     const QString brand = QString::fromLatin1(Branding::BrandName);

@@ -285,14 +285,4 @@ TEST_F(EditIODialog, OpeningIsNoPick_ASelectionWithoutTheMouseIs_FieldsNamedByLa
     EXPECT_EQ(r->UOMID(), 12);
 }
 
-TEST_F(EditIODialog, LoggingChoices_DrawnWhole)
-{
-    auto r = Record("AIN01", 2, 12);
-    ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
-    dialog.show();
-    for (QAbstractButton *b : dialog.LoggingGroup->buttons())
-        EXPECT_GE(b->width(), b->sizeHint().width()) << b->text().toStdString();
-    dialog.reject();
-}
-
 } // namespace

@@ -542,8 +542,7 @@ TEST_F(MainWindow, FieldsNamedByTheirLabels_CombosReactToSelectionsWithoutTheMou
     form->cbConnectionType->setCurrentIndex(1);
     EXPECT_TRUE(form->edIPAddress->isVisibleTo(form.get()));
     EXPECT_FALSE(form->edAPN->isVisibleTo(form.get()));
-    form->cbConnectionType->setFocus();
-    QTest::keyClick(form->cbConnectionType, Qt::Key_Up);
+    form->cbConnectionType->setCurrentIndex(0);
     EXPECT_TRUE(form->edAPN->isVisibleTo(form.get()));
 
     form->ShowSignalLevel(17);
