@@ -3,8 +3,6 @@
 #include "Commands.h"
 #include "Fm_main.h"
 #include "Serialthread.h"
-#include "Serversideios.h"
-#include "Zelvo.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -167,36 +165,6 @@ TDeveloperTour::TDeveloperTour(TForm1 &form, const QString &model, const QString
             },
             [] { return true; });
     }
-    // The dialogs as the running window opens them, at the fonts it gets.
-    // Each opens modal inside its stage's entry; the tour's timer keeps
-    // ticking in the dialog's loop, takes the picture and closes it.
-    const auto shotOfModal = [this](const QString &title, const QString &name) {
-        return [this, title, name] {
-            QWidget *modal = QApplication::activeModalWidget();
-            if (modal == nullptr || !modal->isVisible() || modal->windowTitle() != title)
-                return false;
-            QDir().mkpath(FDir);
-            const QString path = QDir(FDir).filePath(name + QStringLiteral(".png"));
-            if (!modal->grab().save(path))
-                std::fprintf(stderr, "tour: could not write %s\n", qPrintable(path));
-            modal->close();
-            return true;
-        };
-    };
-    Add(
-        QStringLiteral("dialog-editio"),
-        [this] {
-            FForm.PageControl1->setCurrentIndex(1);
-            FForm.lvIOConfig->setCurrentItem(FForm.lvIOConfig->topLevelItem(0));
-            FForm.Engine()->Unit()->ServerSideIOs().ConfigViewDoubleClick();
-        },
-        shotOfModal(QStringLiteral("Edit I/O"), QStringLiteral("run-dialog-editio")));
-    Add(
-        QStringLiteral("dialog-logon"), [this] { FForm.LogonClick(); },
-        shotOfModal(QStringLiteral("Logon"), QStringLiteral("run-dialog-logon")));
-    Add(
-        QStringLiteral("dialog-about"), [this] { FForm.About1Click(); },
-        shotOfModal(QStringLiteral("About"), QStringLiteral("run-dialog-about")));
 }
 
 void TDeveloperTour::Add(const QString &name, std::function<void()> enter,
