@@ -259,6 +259,19 @@ void TSerialThread::FinishJob()
     FJobFinished = true;
 }
 
+void TSerialThread::AbandonJob()
+{
+    // A configuration read cut off between its parts leaves a partial list:
+    // it goes, so that nothing shows records as if they were all.
+    if (FJobCode.load() == MSG_READ_IO_CONFIG)
+        Synchronize([this] {
+            FUnit->ClearIOConfig();
+            FParser->ForgetReceived(MSG_READ_IO_CONFIG);
+        });
+    FCycleAbandoned = true;
+    FinishJob();
+}
+
 int TSerialThread::JobCode() const
 {
     return FJobCode.load();
@@ -268,6 +281,8 @@ void TSerialThread::PostJob(int code)
 {
     if (code == MSG_READ_IO_CONFIG)
         FUnit->ClearIOConfig();
+    // What the job fetches is "No" until its reply has come in whole.
+    FParser->ForgetReceived(code);
     SetJob(code);
     if (FLinkState.load() == LINK_IDLE) {
         SetLinkState(LINK_OPENING);
@@ -602,11 +617,14 @@ void TSerialThread::StepSaveSettings()
 void TSerialThread::StepJob()
 {
     FBusy = true;
+    FCycleAbandoned = false;
     if (!PollStoreForward())
         return;
     FCycleWatched = false;
     SetLinkState(LINK_LIVE);
-    ReportStatus(QStringLiteral("Ready to take live readings."));
+    // A job given up leaves its reason as the last status, not "Ready".
+    if (!FCycleAbandoned)
+        ReportStatus(QStringLiteral("Ready to take live readings."));
     Synchronize([this] { LiveTick(); });
 }
 
@@ -636,7 +654,7 @@ bool TSerialThread::PollStoreForward()
                                          "closed.\nPlease check the ") +
                           kBrandName + QStringLiteral(" to PC connection and connect again."),
                       MK_ERROR);
-        FinishJob();
+        AbandonJob();
         FForceSyncPending = false;
         SetLinkState(LINK_ERROR);
         return false;
@@ -712,7 +730,8 @@ bool TSerialThread::PollStoreForward()
                 QStringLiteral("\nIf Signal and online are both on and Server is flashing then "
                                "please try again."),
             MK_INFORMATION);
-        FinishJob();
+        ReportStatus(kBrandName + QStringLiteral(" reported an error: the job was stopped"));
+        AbandonJob();
         FForceSyncPending = false;
         FComms->WriteSFCommand(SF_IDLE);
         break;
@@ -738,13 +757,14 @@ bool TSerialThread::GiveUpStalledCycle(int s)
     // A unit that answers but never moves on (no coverage, server down)
     // must not keep the window disabled: the job ends, the link stays open.
     const QString state = QString::fromLatin1(StoreForwardStateName(s));
-    ReportStatus(kBrandName + QStringLiteral(" stuck in ") + state);
+    ReportStatus(kBrandName + QStringLiteral(" stuck in ") + state +
+                 QStringLiteral(": the job was stopped"));
     ReportMessage(QStringLiteral("The ") + kBrandName + QStringLiteral(" has stayed in ") + state +
                       QStringLiteral(" without progress and the job has been stopped.\nThe "
                                      "connection is still open. Please check that the signal "
                                      "and online LED's are both on, then try again."),
                   MK_INFORMATION);
-    FinishJob();
+    AbandonJob();
     FForceSyncPending = false;
     // The next job first sees the unit idle again.
     FIdleConfirmed = false;
@@ -764,6 +784,9 @@ void TSerialThread::DownloadReply()
         bool parsed = false;
         Synchronize([this, &parsed] {
             parsed = FParser->ParseReply(FReplyBuffer.data(), FReplyLength, FUnit.get());
+            // A configuration with more parts to follow is not in yet.
+            if (parsed && FJobCode.load() == MSG_READ_IO_CONFIG && FUnit->MoreIOConfigToFollow())
+                FParser->ForgetReceived(MSG_READ_IO_CONFIG);
         });
         FParseResult = parsed;
     }
@@ -788,6 +811,9 @@ void TSerialThread::DownloadReply()
         // from an empty list, as a posted one does; its own repeats append.
         if (nextJob == MSG_READ_IO_CONFIG && job != MSG_READ_IO_CONFIG)
             Synchronize([this] { FUnit->ClearIOConfig(); });
+        // The next job's data, and a configuration with more to follow,
+        // count as not received until their last reply is in.
+        Synchronize([this, nextJob] { FParser->ForgetReceived(nextJob); });
         next = SF_CONNECTING;
         SetJob(nextJob);
     }

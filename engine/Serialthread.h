@@ -215,6 +215,8 @@ private:
     void SetLinkState(int state) { FLinkState = static_cast<std::int8_t>(state); }
     void SetJob(int code);
     void FinishJob();
+    // FinishJob for a job given up before its chain ended.
+    void AbandonJob();
     void DropConnection();
     // Sleeps up to `period`, waking early when the engine is being ended.
     void PauseFor(std::chrono::milliseconds period);
@@ -249,6 +251,8 @@ private:
     // Mirrors the parser's job code for readers on the other thread.
     std::atomic<int> FJobCode{0};
     int FSFReadFailures = 0;
+    // The current cycle's job was given up (stalled, or an error state).
+    bool FCycleAbandoned = false;
     // The state the unit reported last in this cycle and since when; a cycle
     // that sees no new state for StoreForwardStall is given up.
     bool FCycleWatched = false;

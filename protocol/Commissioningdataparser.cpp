@@ -95,6 +95,32 @@ void TCommissioningDataParser::EnableTabs()
         EnableTabsHook();
 }
 
+void TCommissioningDataParser::ForgetReceived(int type)
+{
+    switch (type) {
+    case MSG_READ_BASIC_INFO:
+        BasicInfoReceived = false;
+        break;
+    case MSG_READ_UOM_INFO:
+        UOMsReceived = false;
+        break;
+    case MSG_READ_IO_CONFIG:
+        IOConfigurationReceived = false;
+        break;
+    case MSG_READ_UOM_LIST:
+        UOMListsReceived = false;
+        break;
+    case MSG_READ_INPUT_TYPES:
+        InputTypesReceived = false;
+        break;
+    case MSG_READ_MODBUS_DATA:
+        ModbusDataReceived = false;
+        break;
+    default:
+        break;
+    }
+}
+
 bool TCommissioningDataParser::ParseReply(const uint8_t *reply, int length, TZelvo *unit)
 {
     // A reply of one byte (or none) is the server's refusal.

@@ -61,6 +61,9 @@ public:
     bool HasUOMLists() const { return UOMListsReceived; }
     bool HasInputTypes() const { return InputTypesReceived; }
     bool HasModbusData() const { return ModbusDataReceived; }
+    // Sets the received flag of the reply to message `type` back to false:
+    // its data is being fetched again, or what came of it is incomplete.
+    void ForgetReceived(int type);
 
     const std::array<uint8_t, kBasicInfoSize> &BasicInfo() const { return BasicInformation; }
 

@@ -64,6 +64,8 @@ TfmConnect::TfmConnect(TMainWindowSeam &main, QWidget *parent) : QDialog(parent)
     cbCommPort = new QComboBox(portGroup);
     cbCommPort->setItemDelegate(new TPortEntryDelegate(cbCommPort));
     cbCommPort->setObjectName(QStringLiteral("cbCommPort"));
+    lblCommPort->setBuddy(cbCommPort);
+    cbCommPort->setAccessibleName(QStringLiteral("Comm Port"));
     // The entries name their devices: let the open list be wider than the box.
     cbCommPort->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cbCommPort->setMinimumContentsLength(10);
@@ -79,6 +81,8 @@ TfmConnect::TfmConnect(TMainWindowSeam &main, QWidget *parent) : QDialog(parent)
     btnConnect = new QPushButton(QStringLiteral("Connect"), this);
     btnConnect->setObjectName(QStringLiteral("btnConnect"));
     btnConnect->setAutoDefault(false);
+    // Enter anywhere in the dialog connects.
+    btnConnect->setDefault(true);
 
     FindPanel = new TFindPanel(this);
 
@@ -95,8 +99,13 @@ TfmConnect::TfmConnect(TMainWindowSeam &main, QWidget *parent) : QDialog(parent)
     buttonRow->addStretch(1);
     layout->addLayout(buttonRow);
 
-    connect(FTypeGroup, &QButtonGroup::idClicked, this, [this] { onZelvoTypeClick(); });
-    connect(cbCommPort, &QComboBox::activated, this, [this] { cbCommPortChange(); });
+    // State changes, not clicks: the keyboard and assistive technology
+    // change the choice without a mouse click.
+    connect(FTypeGroup, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+        if (checked)
+            onZelvoTypeClick();
+    });
+    connect(cbCommPort, &QComboBox::currentIndexChanged, this, [this] { cbCommPortChange(); });
     connect(btnConnect, &QPushButton::clicked, this, [this] { btnConnectClick(); });
     connect(FindPanel, &TFindPanel::Started, this,
             [this] { setFixedSize(TFindPanel::ExpandedSize); });
@@ -187,6 +196,10 @@ void TfmConnect::onZelvoTypeClick()
 
 void TfmConnect::cbCommPortChange()
 {
+    // The list is off while OSTRA is chosen; a change made then by code
+    // leaves the USB bridge selected.
+    if (!rbVello->isChecked())
+        return;
     if (TSerialThread *engine = FMain.Engine())
         engine->SelectPort(false, SelectedPort(), BaudRate);
 }

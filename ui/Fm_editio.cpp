@@ -48,6 +48,10 @@ TfmEditIO::TfmEditIO(TMainWindowSeam &main, QWidget *parent) : QDialog(parent), 
     fields->setVerticalSpacing(8);
     fields->addWidget(new QLabel(QStringLiteral("Tag:"), this), 0, 0);
     fields->addWidget(lblTag, 0, 1);
+    // Named by their labels, not by their contents, for assistive technology.
+    edFriendlyName->setAccessibleName(QStringLiteral("Friendly Name"));
+    cbIOType->setAccessibleName(QStringLiteral("I/O Type"));
+    cbUOM->setAccessibleName(QStringLiteral("UOM"));
     fields->addWidget(new QLabel(QStringLiteral("Friendly Name:"), this), 1, 0);
     fields->addWidget(edFriendlyName, 1, 1);
     fields->addWidget(new QLabel(QStringLiteral("I/O Type:"), this), 2, 0);
@@ -100,8 +104,10 @@ TfmEditIO::TfmEditIO(TMainWindowSeam &main, QWidget *parent) : QDialog(parent), 
     layout->addStretch(1);
     layout->addLayout(buttons);
 
-    connect(cbIOType, &QComboBox::activated, this, [this] { cbIOTypeChange(); });
-    connect(cbUOM, &QComboBox::activated, this, [this] { cbUOMChange(); });
+    // State changes, not clicks: the keyboard and assistive technology pick
+    // an entry without a mouse click. Filling the lists is not a pick.
+    connect(cbIOType, &QComboBox::currentIndexChanged, this, [this] { cbIOTypeChange(); });
+    connect(cbUOM, &QComboBox::currentIndexChanged, this, [this] { cbUOMChange(); });
     connect(btnSave, &QPushButton::clicked, this, [this] { btnSaveClick(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
 
@@ -136,6 +142,7 @@ void TfmEditIO::FillIOTypes()
 {
     if (FRecord == nullptr || FUnit == nullptr)
         return;
+    const QSignalBlocker block(cbIOType);
     FUnit->AvailableInputTypes().FillInputTypeCombo(FRecord->InputTypeID(), cbIOType);
 }
 
@@ -148,16 +155,21 @@ bool TfmEditIO::FillUOMs(bool changeUom)
         category =
             FUnit->AvailableInputTypes().GetAvailableInputType(FRecord->InputTypeID())->UOMCategory;
     } catch (const std::exception &e) {
+        const QSignalBlocker block(cbUOM);
         cbUOM->clear();
         if (FError)
             FError(QString::fromLocal8Bit(e.what()));
         return false;
     }
-    FUnit->UOMDescriptions().FillUOMCombo(category, cbUOM, FRecord->UOMID());
+    {
+        const QSignalBlocker block(cbUOM);
+        FUnit->UOMDescriptions().FillUOMCombo(category, cbUOM, FRecord->UOMID());
+        if (changeUom && cbUOM->count() >= 2)
+            cbUOM->setCurrentIndex(0);
+    }
     cbUOM->setEnabled(cbUOM->count() >= 2);
     if (changeUom) {
         if (cbUOM->isEnabled()) {
-            cbUOM->setCurrentIndex(0);
             cbUOMChange();
         } else {
             FRecord->SetUOMID(SingleUomId);

@@ -64,6 +64,13 @@ TfmLogon::TfmLogon(TMainWindowSeam &main, QWidget *parent) : QDialog(parent), FM
     btnLogin = new QPushButton(QStringLiteral("Login"), this);
     btnLogin->setObjectName(QStringLiteral("btnLogin"));
     btnLogin->setAutoDefault(false);
+    // Enter anywhere in the dialog logs in; the password box's own Enter
+    // finds the button already disabled and does not log in twice.
+    btnLogin->setDefault(true);
+    lblEmail->setBuddy(edEmailAddress);
+    lblPassword->setBuddy(edPassword);
+    edEmailAddress->setAccessibleName(QStringLiteral("Email Address"));
+    edPassword->setAccessibleName(QStringLiteral("Password"));
 
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(12, 71 + 10, 12, 10);

@@ -24,6 +24,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -36,6 +37,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace
 {
@@ -258,6 +261,7 @@ QWidget *TForm1::BuildConnectionPage()
     shapeSignal->setPalette(black);
     // Design-time place: top 249, height 16, so its bottom is the fixed 265.
     shapeSignal->setGeometry(120, kSignalBarBottom - 16, 24, 16);
+    shapeSignal->setAccessibleName(SignalLevelText(0));
     btnRefresh = new QPushButton(QString::fromLatin1(kStartSignal), gbSignalStrength);
     btnRefresh->setGeometry(14, 290, 156, 26);
     btnRefresh->setProperty("Tag", 0);
@@ -273,7 +277,10 @@ QWidget *TForm1::BuildConnectionPage()
     cbConnectionType->addItem(QStringLiteral("Mobile (GPRS)"));
     cbConnectionType->addItem(QStringLiteral("Ethernet"));
     grid->addWidget(cbConnectionType, 0, 1);
-    connect(cbConnectionType, &QComboBox::activated, this, &TForm1::cbConnectionTypeChange);
+    // State changes, not clicks: the keyboard and assistive technology
+    // change a choice without a mouse click.
+    connect(cbConnectionType, &QComboBox::currentIndexChanged, this,
+            &TForm1::cbConnectionTypeChange);
 
     QLabel **labels[] = {&lblConnectionSettings1, &lblConnectionSettings2, &lblConnectionSettings3,
                          &lblConnectionSettings4, &lblConnectionSettings5};
@@ -291,6 +298,21 @@ QWidget *TForm1::BuildConnectionPage()
     edNetMask = new QLineEdit;
     edDefaultGateway = new QLineEdit;
     edDNSServerIP = new QLineEdit;
+    // The row labels change with the connection type; each field carries its
+    // own name for assistive technology.
+    cbConnectionType->setAccessibleName(QStringLiteral("Connection Type"));
+    const std::pair<QWidget *, const char *> names[] = {{cbCountry, "Country"},
+                                                        {cbNetwork, "Network"},
+                                                        {edAPN, "APN"},
+                                                        {edUsername, "Username"},
+                                                        {edPassword, "Password"},
+                                                        {chkUseDHCP, "Use DHCP"},
+                                                        {edIPAddress, "IP Address"},
+                                                        {edNetMask, "Net Mask"},
+                                                        {edDefaultGateway, "Default Gateway"},
+                                                        {edDNSServerIP, "DNS Server IP Address"}};
+    for (const auto &[widget, name] : names)
+        widget->setAccessibleName(QString::fromLatin1(name));
     QWidget *mobile[] = {cbCountry, cbNetwork, edAPN, edUsername, edPassword};
     QWidget *ethernet[] = {chkUseDHCP, edIPAddress, edNetMask, edDefaultGateway, edDNSServerIP};
     for (int i = 0; i < 5; ++i) {
@@ -304,8 +326,8 @@ QWidget *TForm1::BuildConnectionPage()
         grid->addWidget(cell, i + 1, 1);
     }
     grid->setColumnStretch(1, 1);
-    connect(cbCountry, &QComboBox::activated, this, &TForm1::cbCountryChange);
-    connect(cbNetwork, &QComboBox::activated, this, &TForm1::cbNetworkChange);
+    connect(cbCountry, &QComboBox::currentIndexChanged, this, &TForm1::cbCountryChange);
+    connect(cbNetwork, &QComboBox::currentIndexChanged, this, &TForm1::cbNetworkChange);
 
     btnApplyConnectionSettings = new QPushButton(QStringLiteral("Save"));
     btnApplyConnectionSettings->setFixedWidth(90);
@@ -349,6 +371,8 @@ QWidget *TForm1::BuildIOConfigurationPage()
     auto *page = new QWidget;
     auto *layout = new QVBoxLayout(page);
     lvIOConfig = ListView(page);
+    // Enter and F2 on a row open it as a double-click does.
+    lvIOConfig->installEventFilter(this);
     layout->addWidget(lvIOConfig);
     auto *row = new QHBoxLayout;
     auto *notes = new QVBoxLayout;
@@ -523,7 +547,10 @@ void TForm1::FormCreate(const QString &catalogue)
     FCatalogue = std::make_unique<TNetworkSettings>();
     QString error;
     if (FCatalogue->TryLoadCatalogue(catalogue, &error)) {
-        FCatalogue->FillCountryList(cbCountry);
+        {
+            const QSignalBlocker block(cbCountry);
+            FCatalogue->FillCountryList(cbCountry);
+        }
         cbCountryChange();
     } else {
         ShowMessage(error, MK_ERROR);
@@ -546,6 +573,18 @@ void TForm1::showEvent(QShowEvent *event)
              desk.top() + desk.height() / 2 - frameGeometry().height() / 2);
     }
     QTimer::singleShot(0, this, &TForm1::ConnectClick);
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == lvIOConfig && event->type() == QEvent::KeyPress && FEngine) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_F2) {
+            FEngine->Unit()->ServerSideIOs().ConfigViewDoubleClick();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 // ---- menus ----
@@ -770,8 +809,17 @@ void TForm1::ShowSignalLevel(std::uint8_t level)
     if (shown == 99 || shown > 31)
         shown = 0;
     const int height = shown * kSignalPixelsPerLevel;
+    shapeSignal->setAccessibleName(SignalLevelText(shown));
     const QRect r = shapeSignal->geometry();
     shapeSignal->setGeometry(r.x(), kSignalBarBottom - height, r.width(), height);
+}
+
+QString TForm1::SignalLevelText(int level)
+{
+    // The band the bar's top reaches, as the meter's captions name them.
+    const int top = kSignalBarBottom - level * kSignalPixelsPerLevel;
+    const char *band = top < 172 ? "Good" : top < 200 ? "OK" : top < 221 ? "Borderline" : "Poor";
+    return QStringLiteral("Signal level %1 of 31, %2").arg(level).arg(QString::fromLatin1(band));
 }
 
 void TForm1::RefreshStatusLabels(const TReceivedFlags &flags)
@@ -953,7 +1001,13 @@ void TForm1::cbConnectionTypeChange()
 
 void TForm1::cbCountryChange()
 {
-    FCatalogue->FillNetworkList(cbNetwork, SelectedCountryId(cbCountry));
+    if (!FCatalogue)
+        return;
+    {
+        // Refilled whole; its fields follow the final selection once.
+        const QSignalBlocker block(cbNetwork);
+        FCatalogue->FillNetworkList(cbNetwork, SelectedCountryId(cbCountry));
+    }
     cbNetworkChange();
 }
 

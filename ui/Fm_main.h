@@ -74,6 +74,8 @@ public:
     void ShowMessage(const QString &text, int kind) override;
     void ShowSignalLevel(std::uint8_t level) override;
     void RefreshStatusLabels(const TReceivedFlags &flags) override;
+    // The signal meter's accessible text: "Signal level n of 31, <band>".
+    static QString SignalLevelText(int level);
 
     void SetLoggedOn(bool value);
     bool IsConnected() const { return FConnected; }
@@ -186,6 +188,7 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void BuildMenus();

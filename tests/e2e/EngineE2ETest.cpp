@@ -832,7 +832,8 @@ TEST_P(EngineE2E, UnitStuckInEachPhase_JobEndsNamingTheState_LinkStaysOpen)
             << host.Messages().back().Text.toStdString();
         EXPECT_GT(host.TabsEnabledCount(), tabsBefore);
         EXPECT_EQ(host.DisconnectedCount(), 0);
-        EXPECT_TRUE(Log().contains(QString::fromStdString("Zelvo stuck in " + name)));
+        EXPECT_TRUE(Log().contains(
+            QString::fromStdString("Zelvo stuck in " + name + ": the job was stopped")));
         sim->ClearFaults();
         sim->SetSfState(SF_IDLE);
     }
@@ -851,7 +852,10 @@ TEST_P(EngineE2E, UnitNeverIdleAfterConnecting_FirstJobEnds_AtDefaultStepTimePro
     engine->SetActive(true);
     engine->StartConnect();
     ASSERT_TRUE(Until([&] { return Settled() && host.ConnectedCount() == 1; })) << Diagnostics();
-    EXPECT_TRUE(LogInOrder({"Waiting for Zelvo to Idle", "Zelvo stuck in SF_PROCESSING"}));
+    EXPECT_TRUE(LogInOrder(
+        {"Waiting for Zelvo to Idle", "Zelvo stuck in SF_PROCESSING: the job was stopped"}));
+    // The status says what happened, not that all is ready.
+    EXPECT_FALSE(Log().contains("Ready to take live readings.")) << Diagnostics();
     EXPECT_TRUE(sim->ServerMessages().empty());
     EXPECT_EQ(host.DisconnectedCount(), 0);
 
@@ -872,6 +876,32 @@ TEST_P(EngineE2E, UnitNeverIdleAfterConnecting_FirstJobEnds_AtDefaultStepTimePro
     EXPECT_TRUE(host.Messages().back().Text.contains("SF_PROCESSING"));
     EXPECT_EQ(host.DisconnectedCount(), 0);
     EXPECT_EQ(engine->LinkState(), LINK_LIVE);
+}
+
+TEST_P(EngineE2E, UnitLostBetweenConfigurationParts_FlagsStayNo_PartialListCleared)
+{
+    StartSim();
+    MakeEngine();
+    Connect();
+    ShortenFrameTimeouts();
+    engine->SetActive(false);
+    engine->PostJob(MSG_READ_IO_CONFIG);
+    engine->SetActive(true);
+    // The first part is in and more is to follow: the unit goes silent.
+    ASSERT_TRUE(Until([&] {
+        return engine->JobCode() == MSG_READ_IO_CONFIG &&
+               engine->Unit()->ServerSideIOs().Count() > 0 &&
+               engine->Unit()->MoreIOConfigToFollow();
+    })) << Diagnostics();
+    EXPECT_FALSE(engine->HasIOConfiguration());
+    ASSERT_TRUE(sim->AddFault("silent"));
+    ASSERT_TRUE(Until([&] { return host.DisconnectedCount() == 1; }, 30s)) << Diagnostics();
+    EXPECT_FALSE(engine->HasIOConfiguration());
+    EXPECT_FALSE(engine->HasInputTypes());
+    EXPECT_FALSE(engine->HasUOMLists());
+    EXPECT_FALSE(engine->HasModbusData());
+    EXPECT_EQ(engine->Unit()->ServerSideIOs().Count(), 0);
+    EXPECT_EQ(engine->JobCode(), 0);
 }
 
 #ifdef _WIN32

@@ -9,6 +9,8 @@
 #include "Usbserialinterface.h"
 #include "Zelvocommsinterface.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -154,6 +156,76 @@ TEST_F(ConnectDialog, PortEntries_NameTheirDeviceAndMarkMissingOnes)
     QTest::mouseClick(dialog->rbVello, Qt::LeftButton);
     PickPort(12);
     EXPECT_EQ(engine->Comms()->ComPort(), 12);
+}
+
+// What assistive technology does to a button: its own action, no mouse.
+void DoAccessibleAction(QWidget *w, const QString &action)
+{
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
+    ASSERT_NE(iface, nullptr);
+    QAccessibleActionInterface *actions = iface->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    ASSERT_TRUE(actions->actionNames().contains(action))
+        << actions->actionNames().join(',').toStdString();
+    actions->doAction(action);
+}
+
+TEST_F(ConnectDialog, AccessibleToggleAndKeyboard_ActLikeAClick_EnterConnects)
+{
+    MapComPort(5, "/nonexistent/zelvo-port");
+    dialog->show();
+    DoAccessibleAction(dialog->rbVello, QAccessibleActionInterface::toggleAction());
+    EXPECT_TRUE(dialog->rbVello->isChecked());
+    EXPECT_TRUE(dialog->cbCommPort->isEnabled());
+    EXPECT_TRUE(dialog->lblCommPort->isEnabled());
+    EXPECT_FALSE(engine->IsUsbMode());
+
+    // A selection made without the mouse (keyboard, or an assistive
+    // technology's selection) reaches the engine too.
+    dialog->cbCommPort->setCurrentIndex(4);
+    EXPECT_EQ(engine->Comms()->ComPort(), 5);
+
+    DoAccessibleAction(dialog->rbOstra, QAccessibleActionInterface::toggleAction());
+    EXPECT_TRUE(engine->IsUsbMode());
+    EXPECT_FALSE(dialog->cbCommPort->isEnabled());
+    // A change of the greyed list by code leaves the USB bridge chosen.
+    dialog->cbCommPort->setCurrentIndex(2);
+    EXPECT_TRUE(engine->IsUsbMode());
+
+    // The arrow keys move between the two models.
+    dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    dialog->rbOstra->setFocus();
+    QTest::keyClick(dialog->rbOstra, Qt::Key_Right);
+    EXPECT_TRUE(dialog->rbVello->isChecked());
+    EXPECT_FALSE(engine->IsUsbMode());
+    dialog->cbCommPort->setCurrentIndex(4);
+
+    // Enter is Connect, wherever the focus is.
+    EXPECT_TRUE(dialog->btnConnect->isDefault());
+    QTest::keyClick(dialog->cbCommPort, Qt::Key_Return);
+    EXPECT_EQ(dialog->btnConnect->text(), "Connecting...");
+    EXPECT_TRUE(engine->IsActive());
+    EXPECT_TRUE(zelvo::test::WaitFor([&] {
+        engine->Poll();
+        return host.DisconnectedCount() > 0;
+    }));
+}
+
+TEST_F(ConnectDialog, AccessibleConnectButton_PressStartsTheConnection_PortListNamed)
+{
+    MapComPort(1, "/nonexistent/zelvo-port");
+    dialog->show();
+    EXPECT_EQ(dialog->cbCommPort->accessibleName(), "Comm Port");
+    DoAccessibleAction(dialog->btnConnect, QAccessibleActionInterface::pressAction());
+    // The press is animated: it lands a moment later.
+    EXPECT_TRUE(
+        zelvo::test::WaitFor([&] { return dialog->btnConnect->text() == "Connecting..."; }));
+    EXPECT_FALSE(dialog->rgZelvoType->isEnabled());
+    EXPECT_TRUE(zelvo::test::WaitFor([&] {
+        engine->Poll();
+        return host.DisconnectedCount() > 0;
+    }));
 }
 
 } // namespace

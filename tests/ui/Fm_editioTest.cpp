@@ -10,6 +10,7 @@
 #include "Zelvo.h"
 #include "Zelvocommsinterface.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QLabel>
@@ -258,6 +259,30 @@ TEST_F(EditIODialog, UnknownInputType_ShowsMessage_DialogNotShown)
     EXPECT_FALSE(dialogs.EditDialog()->isVisible());
     EXPECT_EQ(r->InputTypeID(), 77);
     EXPECT_FALSE(r->Changed());
+}
+
+TEST_F(EditIODialog, OpeningIsNoPick_ASelectionWithoutTheMouseIs_FieldsNamedByLabels)
+{
+    EXPECT_EQ(dialog.edFriendlyName->accessibleName(), "Friendly Name");
+    EXPECT_EQ(dialog.cbIOType->accessibleName(), "I/O Type");
+    EXPECT_EQ(dialog.cbUOM->accessibleName(), "UOM");
+
+    // The record's UOM is the second of its category: filling the lists
+    // selects it and writes nothing.
+    auto r = Record("AIN01", 2, 12);
+    ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
+    EXPECT_EQ(r->InputTypeID(), 2);
+    EXPECT_EQ(r->UOMID(), 12);
+
+    // A selection made by an assistive technology (or code) is a pick.
+    dialog.cbIOType->setCurrentIndex(dialog.cbIOType->findText("0-10 V voltage"));
+    EXPECT_EQ(r->InputTypeID(), 3);
+    EXPECT_EQ(r->UOMID(), 21);
+    dialog.cbUOM->setCurrentIndex(1);
+    EXPECT_EQ(r->UOMID(), 22);
+    dialog.btnCancelClick();
+    EXPECT_EQ(r->InputTypeID(), 2);
+    EXPECT_EQ(r->UOMID(), 12);
 }
 
 } // namespace

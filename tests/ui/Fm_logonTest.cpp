@@ -116,4 +116,22 @@ TEST_F(LogonDialog, EnterInPasswordBox_StartsLogon_SuccessCloses)
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
 
+TEST_F(LogonDialog, EnterInTheEmailBox_LogsInOnce_FieldsNamedByTheirLabels)
+{
+    EXPECT_EQ(dialog.edEmailAddress->accessibleName(), "Email Address");
+    EXPECT_EQ(dialog.edPassword->accessibleName(), "Password");
+    dialog.show();
+    Enter("installer@zelvo.example", "secret");
+    dialog.edEmailAddress->setFocus();
+    QTest::keyClick(dialog.edEmailAddress, Qt::Key_Return);
+    ASSERT_EQ(main.Requests.size(), 1u);
+    EXPECT_EQ(dialog.btnLogin->text(), "Logging in...");
+
+    // Enter in the password box while a logon is under way starts no second one.
+    dialog.LogonFailed();
+    dialog.edPassword->setFocus();
+    QTest::keyClick(dialog.edPassword, Qt::Key_Return);
+    EXPECT_EQ(main.Requests.size(), 2u);
+}
+
 } // namespace

@@ -9,6 +9,7 @@
 #include "Connectionsettings.h"
 #include "Errormanager.h"
 #include "Ftd2xx.h"
+#include "Gprsnetwork.h"
 #include "Portmap.h"
 #include "Serialthread.h"
 #include "Serversideio.h"
@@ -485,6 +486,12 @@ TEST_F(MainWindow, Logon_OutcomeReachesDialogAndMenu_DoubleClickOpensLogonOrEdit
     emit form->lvIOConfig->itemDoubleClicked(row, 0);
     EXPECT_EQ(dialogs.LogonShown, 1);
     EXPECT_EQ(dialogs.EditIOs, 0);
+    // Enter and F2 on the selected row follow the double-click's rules.
+    form->lvIOConfig->setFocus();
+    QTest::keyClick(form->lvIOConfig, Qt::Key_Return);
+    QTest::keyClick(form->lvIOConfig, Qt::Key_F2);
+    EXPECT_EQ(dialogs.LogonShown, 3);
+    EXPECT_EQ(dialogs.EditIOs, 0);
 
     logon("wrong");
     ASSERT_TRUE(WaitFor([&] { return dialogs.LogonBad == 1 && Settled(); }, 30s)) << Diagnostics();
@@ -501,7 +508,51 @@ TEST_F(MainWindow, Logon_OutcomeReachesDialogAndMenu_DoubleClickOpensLogonOrEdit
 
     emit form->lvIOConfig->itemDoubleClicked(row, 0);
     EXPECT_EQ(dialogs.EditIOs, 1);
-    EXPECT_EQ(dialogs.LogonShown, 1);
+    EXPECT_EQ(dialogs.LogonShown, 3);
+    QTest::keyClick(form->lvIOConfig, Qt::Key_Enter);
+    QTest::keyClick(form->lvIOConfig, Qt::Key_F2);
+    EXPECT_EQ(dialogs.EditIOs, 3);
+    // The trailing empty row opens nothing.
+    form->lvIOConfig->setCurrentItem(
+        form->lvIOConfig->topLevelItem(form->lvIOConfig->topLevelItemCount() - 1));
+    QTest::keyClick(form->lvIOConfig, Qt::Key_Return);
+    EXPECT_EQ(dialogs.EditIOs, 3);
+    EXPECT_EQ(dialogs.LogonShown, 3);
+}
+
+TEST_F(MainWindow, FieldsNamedByTheirLabels_CombosReactToSelectionsWithoutTheMouse_MeterText)
+{
+    MakeForm();
+    EXPECT_EQ(form->edAPN->accessibleName(), "APN");
+    EXPECT_EQ(form->edUsername->accessibleName(), "Username");
+    EXPECT_EQ(form->edPassword->accessibleName(), "Password");
+    EXPECT_EQ(form->cbCountry->accessibleName(), "Country");
+    EXPECT_EQ(form->cbConnectionType->accessibleName(), "Connection Type");
+
+    // A country picked without the mouse refills the networks and fields.
+    const int current = form->cbCountry->currentIndex();
+    const int other = current == 1 ? 2 : 1;
+    ASSERT_GT(form->cbCountry->count(), other);
+    form->cbCountry->setCurrentIndex(other);
+    const auto *network = form->cbNetwork->currentData().value<const TGPRSNetwork *>();
+    ASSERT_NE(network, nullptr);
+    EXPECT_EQ(network->CountryID(), form->cbCountry->currentData().toInt());
+    EXPECT_EQ(form->edAPN->text(), network->APN());
+    // The connection type too: the Ethernet fields replace the mobile ones.
+    form->cbConnectionType->setCurrentIndex(1);
+    EXPECT_TRUE(form->edIPAddress->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->edAPN->isVisibleTo(form.get()));
+    form->cbConnectionType->setCurrentIndex(0);
+    EXPECT_TRUE(form->edAPN->isVisibleTo(form.get()));
+
+    form->ShowSignalLevel(17);
+    EXPECT_EQ(form->shapeSignal->accessibleName(), "Signal level 17 of 31, Good");
+    form->ShowSignalLevel(11);
+    EXPECT_EQ(form->shapeSignal->accessibleName(), "Signal level 11 of 31, OK");
+    form->ShowSignalLevel(8);
+    EXPECT_EQ(form->shapeSignal->accessibleName(), "Signal level 8 of 31, Borderline");
+    form->ShowSignalLevel(99);
+    EXPECT_EQ(form->shapeSignal->accessibleName(), "Signal level 0 of 31, Poor");
 }
 
 // Changes that need more than one upload: one clear message on leaving the
