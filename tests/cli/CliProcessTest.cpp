@@ -789,7 +789,6 @@ TEST(CliProcess, PortFailures_EachNameTheDeviceAndTheReason)
     EXPECT_TRUE(usb.Err.contains("\"Other\" at /nonexistent/zelvo-usb")) << usb.Err.toStdString();
 }
 
-
 TEST(CliProcess, UsageThatNeedsNoUnit_IsRefusedBeforeConnecting)
 {
     struct Row {
@@ -939,7 +938,6 @@ TEST(CliProcess, StreamingJson_IsOneObjectPerLineAsReadingsArrive)
     }
     EXPECT_GE(n, 2);
 }
-
 
 TEST(CliProcess, Catalogue_FillsTheSettingsBlock_ExplicitOptionsOverride)
 {
