@@ -89,6 +89,11 @@ TRun RunCli(const QStringList &args, const QByteArray &input = QByteArray(),
     r.Exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     r.Out = QString::fromUtf8(p.readAllStandardOutput());
     r.Err = QString::fromUtf8(p.readAllStandardError());
+#ifdef _WIN32
+    // The program's text streams end lines in CR LF there.
+    r.Out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    r.Err.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+#endif
     return r;
 }
 
