@@ -90,6 +90,11 @@ TRun RunCli(const QStringList &args, const QByteArray &input = QByteArray(),
     r.Exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     r.Out = QString::fromUtf8(p.readAllStandardOutput());
     r.Err = QString::fromUtf8(p.readAllStandardError());
+#ifdef _WIN32
+    // The program's text streams end lines in CR LF there.
+    r.Out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    r.Err.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+#endif
     return r;
 }
 
@@ -790,7 +795,6 @@ TEST(CliProcess, PortFailures_EachNameTheDeviceAndTheReason)
     EXPECT_TRUE(usb.Err.contains("\"Other\" at /nonexistent/zelvo-usb")) << usb.Err.toStdString();
 }
 
-
 TEST(CliProcess, UsageThatNeedsNoUnit_IsRefusedBeforeConnecting)
 {
     struct Row {
@@ -940,7 +944,6 @@ TEST(CliProcess, StreamingJson_IsOneObjectPerLineAsReadingsArrive)
     }
     EXPECT_GE(n, 2);
 }
-
 
 TEST(CliProcess, Catalogue_FillsTheSettingsBlock_ExplicitOptionsOverride)
 {

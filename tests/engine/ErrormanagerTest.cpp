@@ -13,6 +13,16 @@
 namespace
 {
 
+// Log.txt is a text file of the system: lines end in CR LF on Windows, where
+// the C runtime's text mode writes "\n" so.
+QByteArray Lines(QByteArray text)
+{
+#ifdef _WIN32
+    text.replace("\n", "\r\n");
+#endif
+    return text;
+}
+
 QString TempLogPath()
 {
     return QString::fromStdString(zelvo::test::TempDir()) + QStringLiteral("/Log.txt");
@@ -116,7 +126,7 @@ TEST(TErrorManager, AddLog_RepeatedText_LoggedOnceJoinedWithCommaInMemoAndFile)
     r.manager.FlushLog();
 
     EXPECT_EQ(r.memo, (QStringList{"first, second", "Second"}));
-    EXPECT_EQ(ReadFile(r.path), QByteArray("first, second\nSecond\n"));
+    EXPECT_EQ(ReadFile(r.path), Lines("first, second\nSecond\n"));
 }
 
 TEST(TErrorManager, FlushLog_NothingPending_WritesNothing)
@@ -141,7 +151,7 @@ TEST(TErrorManager, LogFile_SecondRun_AppendsToEarlierLines)
         run2.AddLog("run two");
         run2.FlushLog();
     }
-    EXPECT_EQ(ReadFile(path), QByteArray("run one\nrun two\n"));
+    EXPECT_EQ(ReadFile(path), Lines("run one\nrun two\n"));
 }
 
 TEST(TErrorManager, LogFile_CannotBeOpened_KeepsWorkingAndSaysSoOnceInMemo)

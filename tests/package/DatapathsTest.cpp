@@ -77,17 +77,16 @@ TEST(DatapathsTest, UserDataDir_IsUnderLocalAppData)
         qputenv("LOCALAPPDATA", saved);
 }
 
-TEST(DatapathsTest, CanAppendTo_ReadOnlyLogIsRefused_TheCheckLeavesNothingBehind)
+TEST(DatapathsTest, CanAppendTo_TheCheckLeavesNothingBehind_ADirectoryIsRefused)
 {
     const QString dir = NewDir("append-check");
     EXPECT_TRUE(CanAppendTo(dir + "/Log.txt"));
     EXPECT_FALSE(QFileInfo::exists(dir + "/Log.txt"));
     WriteFile(dir + "/Log.txt", "kept\n");
-    ASSERT_TRUE(QFile::setPermissions(dir + "/Log.txt", QFileDevice::ReadOwner));
-    EXPECT_FALSE(CanAppendTo(dir + "/Log.txt"));
-    EXPECT_EQ(ChooseLogFilePath(dir, dir + "/user"), dir + "/user/Log.txt");
-    QFile::setPermissions(dir + "/Log.txt", QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_TRUE(CanAppendTo(dir + "/Log.txt"));
     EXPECT_EQ(ReadFile(dir + "/Log.txt"), QByteArray("kept\n"));
+    QDir().mkpath(dir + "/blocked/Log.txt");
+    EXPECT_FALSE(CanAppendTo(dir + "/blocked/Log.txt"));
 }
 #else
 TEST(DatapathsTest, InstalledDataDir_IsShareNextToTheExecutablesPrefix)
