@@ -30,6 +30,10 @@ constexpr std::chrono::milliseconds kProbeTimeout{1000};
 // developer switches ZELVO_DEV_ROOT and ZELVO_SYSFS_ROOT name (tests).
 TProbeRoots DeviceRoots()
 {
+#ifdef _WIN32
+    // Windows lists its COM ports and bridges itself: no trees to point at.
+    return TProbeRoots{};
+#else
     const std::string dev = qEnvironmentVariable("ZELVO_DEV_ROOT").toStdString();
     const std::string sys = qEnvironmentVariable("ZELVO_SYSFS_ROOT").toStdString();
     TProbeRoots roots;
@@ -40,6 +44,7 @@ TProbeRoots DeviceRoots()
     Ftd2xx::SetRoots(sysfs, roots.Dev);
     SetPortDiagnosisRoots(roots.Dev, sysfs + "/class/tty", "/proc");
     return roots;
+#endif
 }
 
 // The probe's time-out for this run: ZELVO_PROBE_TIMEOUT_MS when the
