@@ -28,12 +28,17 @@ void TCliHost::ShowStatusPanels(const QString &panel0, const QString &panel1)
     // Every status the engine set since the last poll, in order, so a text
     // that lasted less than one poll (a step on a loaded machine) is still
     // reported; the latest pair alone when the error manager keeps no trail.
+    TakePendingStatus();
+    ShowStatusLine(panel0, panel1);
+}
+
+void TCliHost::TakePendingStatus()
+{
     TErrorManager::TStatusTrail trail;
     if (TErrorManager *em = ErrorManager())
         trail = em->TakeStatusTrail();
     for (const auto &[status, storeForward] : trail)
         ShowStatusLine(status, storeForward);
-    ShowStatusLine(panel0, panel1);
 }
 
 void TCliHost::ShowStatusLine(const QString &panel0, const QString &panel1)

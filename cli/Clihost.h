@@ -22,6 +22,9 @@ public:
     void LogonResult(bool accepted) override;
     void ClearSnapshot() override;
     void ShowStatusPanels(const QString &panel0, const QString &panel1) override;
+    // Shows the statuses the engine set since the last poll, before a
+    // decision that looks at them (the disconnect can come before the poll).
+    void TakePendingStatus();
     void ShowMessage(const QString &text, int kind) override;
 
     // The settings the unit reported when it connected.

@@ -373,6 +373,7 @@ int TCliRunner::Connect()
                 return EXIT_CLI_FAILED;
         // After the engine's own texts, the installer's line: which device
         // and why it would not open.
+        FHost.TakePendingStatus();
         if (FHost.StatusHistory().contains(QStringLiteral("Error opening comm port")) &&
             FEngine->Comms())
             FHost.Note(QString::fromStdString(DiagnoseLinkOpen(*FEngine->Comms()).Line));
