@@ -1,4 +1,5 @@
 #include "Portdevice.h"
+#include "Portmap.h"
 
 #include <map>
 #include <mutex>
@@ -147,20 +148,6 @@ private:
     TCommTimeouts FTimeouts{};
 };
 
-// "COMn" with n a whole number of at least 1; 0 otherwise.
-int ComNumber(const std::string &name)
-{
-    if (name.size() < 4 || name.compare(0, 3, "COM") != 0)
-        return 0;
-    int n = 0;
-    for (std::size_t i = 3; i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9' || n > 100000)
-            return 0;
-        n = n * 10 + (name[i] - '0');
-    }
-    return n;
-}
-
 } // namespace
 
 std::unique_ptr<TPortDevice> MakePipePortDevice(std::shared_ptr<TBytePipeEnd> end)
@@ -198,7 +185,7 @@ void ClearPipePorts()
 
 std::shared_ptr<TBytePipeEnd> PipeForPortName(const std::string &name)
 {
-    const int number = ComNumber(name);
+    const int number = ComPortNumber(name);
     if (number < 1)
         return nullptr;
     TPipeRegistry &r = Registry();

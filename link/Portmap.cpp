@@ -63,13 +63,20 @@ std::string ComPortPath(int number)
     return PlatformComPortPath(number);
 }
 
+int ComPortNumber(const std::string &name)
+{
+    int number = 0;
+    if (name.size() > 3 && name.compare(0, 3, "COM") == 0 &&
+        ParsePortNumber(name.substr(3), number))
+        return number;
+    return 0;
+}
+
 std::string ResolvePortName(const std::string &name)
 {
     if (name.size() > 3 && name.compare(0, 3, "COM") == 0) {
-        int number = 0;
-        if (ParsePortNumber(name.substr(3), number))
-            return ComPortPath(number);
-        return {};
+        const int number = ComPortNumber(name);
+        return number > 0 ? ComPortPath(number) : std::string();
     }
     return name;
 }

@@ -16,6 +16,9 @@ std::string ComPortPath(int number);
 // The platform's own device for COM port `number` (1 or more), unmapped.
 std::string PlatformComPortPath(int number);
 
+// The n of a port name "COMn" (n at least 1); 0 for any other name.
+int ComPortNumber(const std::string &name);
+
 // The device path for a port name: "COMn" through the map, anything else is
 // taken as a path as it is.
 std::string ResolvePortName(const std::string &name);

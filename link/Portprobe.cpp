@@ -212,20 +212,6 @@ std::vector<std::string> Entries(const fs::path &dir)
     return names;
 }
 
-// "COMn" with n at least 1: n; otherwise 0.
-int ComNumberOf(const std::string &name)
-{
-    if (name.size() < 4 || name.compare(0, 3, "COM") != 0)
-        return 0;
-    int n = 0;
-    for (std::size_t i = 3; i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9' || n > 100000)
-            return 0;
-        n = n * 10 + (name[i] - '0');
-    }
-    return n;
-}
-
 } // namespace
 
 const char *ProbeResultText(TProbeResult result)
@@ -286,7 +272,7 @@ std::vector<TProbeCandidate> ListProbeCandidates(const TProbeRoots &roots, int c
     }
     // The platform's own list (on Windows: the COM ports the system knows).
     for (const std::string &device : ListSerialDevices(256)) {
-        const int n = ComNumberOf(device);
+        const int n = ComPortNumber(device);
         add({device, n > 0 ? ComPortPath(n) : device, n, {}});
     }
     return out;
