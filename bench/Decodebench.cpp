@@ -22,20 +22,20 @@
 #include <string>
 #include <vector>
 
-#include "Availableinputtypes.h"
-#include "Commands.h"
-#include "Commissioningdataparser.h"
-#include "Framing.h"
-#include "Inputtypes.h"
-#include "Io.h"
-#include "Ios.h"
-#include "Serversideio.h"
-#include "Serversideios.h"
-#include "Uomdescriptions.h"
-#include "Uommanager.h"
-#include "Uoms.h"
-#include "Zelvo.h"
-#include "Zelvocommsinterface.h"
+#include "link/Framing.h"
+#include "link/Zelvocommsinterface.h"
+#include "model/Availableinputtypes.h"
+#include "model/Inputtypes.h"
+#include "model/Io.h"
+#include "model/Ios.h"
+#include "model/Serversideio.h"
+#include "model/Serversideios.h"
+#include "model/Uomdescriptions.h"
+#include "model/Uommanager.h"
+#include "model/Uoms.h"
+#include "protocol/Commands.h"
+#include "unit/Commissioningdataparser.h"
+#include "unit/Zelvo.h"
 
 namespace
 {

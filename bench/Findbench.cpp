@@ -24,10 +24,10 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include "Ftd2xx.h"
-#include "Portmap.h"
-#include "Portprobe.h"
-#include "UnitSimulator.h"
+#include "link/Ftd2xx.h"
+#include "link/Portmap.h"
+#include "link/Portprobe.h"
+#include "sim/UnitSimulator.h"
 
 namespace
 {

@@ -6,8 +6,8 @@
 // before it (the application, fonts not yet loaded), is printed as
 // "pdf_extra_peak_rss_mb" before the timings.
 
-#include "Report.h"
-#include "Reportwriter.h"
+#include "report/Report.h"
+#include "report/Reportwriter.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,13 +1,13 @@
 // zelvo-cli, the network catalogue: networks, and save-settings --country
 // --network.
 
-#include "Clirunner.h"
+#include "cli/Clirunner.h"
 
-#include "Clitable.h"
-#include "Datapaths.h"
-#include "Gprscountry.h"
-#include "Gprsnetwork.h"
-#include "Networksettings.h"
+#include "cli/Clitable.h"
+#include "frontend/Datapaths.h"
+#include "network/Gprscountry.h"
+#include "network/Gprsnetwork.h"
+#include "network/Networksettings.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

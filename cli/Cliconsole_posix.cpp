@@ -1,4 +1,4 @@
-#include "Cliconsole.h"
+#include "cli/Cliconsole.h"
 
 #include <QSocketNotifier>
 

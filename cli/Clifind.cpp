@@ -1,12 +1,12 @@
 // find, and --com auto / --usb auto: which port the unit is cabled to.
 
-#include "Clirunner.h"
+#include "cli/Clirunner.h"
 
-#include "Ftd2xx.h"
-#include "Linkabort.h"
-#include "Portdiagnosis.h"
-#include "Portmap.h"
-#include "Portprobe.h"
+#include "link/Ftd2xx.h"
+#include "link/Linkabort.h"
+#include "link/Portdiagnosis.h"
+#include "link/Portmap.h"
+#include "link/Portprobe.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,7 +1,7 @@
-#include "Clihost.h"
+#include "cli/Clihost.h"
 
-#include "Cliconsole.h"
-#include "Errormanager.h"
+#include "cli/Cliconsole.h"
+#include "common/Errormanager.h"
 
 TCliHost::TCliHost(std::FILE *err) : FErr(err), FTerminal(IsTerminal(err)) {}
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Connectionsettings.h"
-#include "Headlesshost.h"
+#include "engine/Headlesshost.h"
+#include "unit/Connectionsettings.h"
 
 #include <QString>
 

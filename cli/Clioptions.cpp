@@ -1,6 +1,6 @@
-#include "Clioptions.h"
+#include "cli/Clioptions.h"
 
-#include "Clitemplate.h"
+#include "cli/Clitemplate.h"
 
 #include <cmath>
 
@@ -26,8 +26,7 @@ const TCommandName kCommands[] = {
     {TCliCommand::Snapshot, "snapshot"},  {TCliCommand::Logon, "logon"},
     {TCliCommand::Signal, "signal"},      {TCliCommand::SaveSettings, "save-settings"},
     {TCliCommand::SetValue, "set-value"}, {TCliCommand::Networks, "networks"},
-    {TCliCommand::Find, "find"},
-    {TCliCommand::Report, "report"},
+    {TCliCommand::Find, "find"},          {TCliCommand::Report, "report"},
 };
 
 // Splits "--name=value" into name and value; a bare "--name" has no value.

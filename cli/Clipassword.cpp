@@ -1,6 +1,6 @@
-#include "Clipassword.h"
+#include "cli/Clipassword.h"
 
-#include "Cliconsole.h"
+#include "cli/Cliconsole.h"
 
 #include <cstdio>
 #include <string>

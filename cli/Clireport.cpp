@@ -1,11 +1,12 @@
 // zelvo-cli, report: a commissioning report of the unit as found.
 
-#include "Clirunner.h"
+#include "cli/Clirunner.h"
+#include "common/Version.h"
 
-#include "Report.h"
-#include "Reportgatherer.h"
-#include "Reportwriter.h"
-#include "Serialthread.h"
+#include "engine/Serialthread.h"
+#include "report/Report.h"
+#include "report/Reportgatherer.h"
+#include "report/Reportwriter.h"
 
 #include <QFile>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Clihost.h"
-#include "Clioptions.h"
-#include "Clitemplate.h"
-#include "Pacing.h"
+#include "cli/Clihost.h"
+#include "cli/Clioptions.h"
+#include "cli/Clitemplate.h"
+#include "link/Pacing.h"
 
 #include <QJsonObject>
 #include <QString>

@@ -1,33 +1,32 @@
 // zelvo-cli, save-settings: the unit's connection settings.
 
-#include "Clirunner.h"
+#include "cli/Clirunner.h"
 
-#include "Availableinputtype.h"
-#include "Availableinputtypes.h"
-#include "Clipassword.h"
-#include "Clisignal.h"
-#include "Clitable.h"
-#include "Clitext.h"
-#include "Clivalueedit.h"
-#include "Commands.h"
-#include "Commissioningdataparser.h"
-#include "Connectionsettings.h"
-#include "Ftd2xx.h"
-#include "Io.h"
-#include "Ios.h"
-#include "Ipaddress.h"
-#include "Passworddigest.h"
-#include "Portmap.h"
-#include "Serialthread.h"
-#include "Serversideio.h"
-#include "Serversideios.h"
-#include "Settingslimits.h"
-#include "Signalstrengthrefresh.h"
-#include "UnitSimulator.h"
-#include "Uomdescription.h"
-#include "Uomdescriptions.h"
-#include "Zelvo.h"
-#include "Zelvocommsinterface.h"
+#include "cli/Clipassword.h"
+#include "cli/Clitable.h"
+#include "cli/Clivalueedit.h"
+#include "engine/Serialthread.h"
+#include "engine/Signalstrengthrefresh.h"
+#include "frontend/Signalreading.h"
+#include "frontend/Unittext.h"
+#include "link/Ftd2xx.h"
+#include "link/Portmap.h"
+#include "link/Zelvocommsinterface.h"
+#include "model/Availableinputtype.h"
+#include "model/Availableinputtypes.h"
+#include "model/Io.h"
+#include "model/Ios.h"
+#include "model/Serversideio.h"
+#include "model/Serversideios.h"
+#include "model/Uomdescription.h"
+#include "model/Uomdescriptions.h"
+#include "network/Ipaddress.h"
+#include "network/Settingslimits.h"
+#include "protocol/Commands.h"
+#include "protocol/Passworddigest.h"
+#include "unit/Commissioningdataparser.h"
+#include "unit/Connectionsettings.h"
+#include "unit/Zelvo.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -44,7 +43,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-using namespace clitext;
+using namespace unittext;
 
 int TCliRunner::SaveSettings()
 {

@@ -1,18 +1,18 @@
 // zelvo-cli, set-value: one output or variable of the unit's own I/O.
 
-#include "Clirunner.h"
+#include "cli/Clirunner.h"
 
-#include "Clitext.h"
-#include "Clivalueedit.h"
-#include "Fixediolists.h"
-#include "Io.h"
-#include "Ios.h"
-#include "Serialthread.h"
-#include "Zelvo.h"
+#include "cli/Clivalueedit.h"
+#include "engine/Serialthread.h"
+#include "frontend/Unittext.h"
+#include "model/Fixediolists.h"
+#include "model/Io.h"
+#include "model/Ios.h"
+#include "unit/Zelvo.h"
 
 #include <QJsonObject>
 
-using namespace clitext;
+using namespace unittext;
 
 namespace
 {

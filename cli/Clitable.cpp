@@ -1,4 +1,4 @@
-#include "Clitable.h"
+#include "cli/Clitable.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "Clitemplate.h"
+#include "cli/Clitemplate.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

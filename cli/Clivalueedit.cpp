@@ -1,6 +1,6 @@
-#include "Clivalueedit.h"
+#include "cli/Clivalueedit.h"
 
-#include "Io.h"
+#include "model/Io.h"
 
 #include <QTreeWidgetItem>
 

@@ -1,10 +1,11 @@
 // zelvo-cli: scripted commissioning of a Zelvo unit on the window's engine.
 
-#include "Cliconsole.h"
-#include "Clioptions.h"
-#include "Clirunner.h"
-#include "Datapaths.h"
-#include "Errormanager.h"
+#include "cli/Cliconsole.h"
+#include "cli/Clioptions.h"
+#include "cli/Clirunner.h"
+#include "common/Errormanager.h"
+#include "common/Version.h"
+#include "frontend/Datapaths.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -82,6 +83,7 @@ int main(int argc, char **argv)
     }
 
     InstallInterruptHandler(&TCliRunner::RequestInterrupt, EXIT_CLI_INTERRUPTED);
+    CreateErrorManager(LogFilePath());
     int code = EXIT_CLI_OK;
     {
         TCliRunner runner(o, PacingDivisor(), FrameTimeoutMs());

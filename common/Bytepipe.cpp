@@ -1,4 +1,4 @@
-#include "Bytepipe.h"
+#include "common/Bytepipe.h"
 
 #include <algorithm>
 #include <condition_variable>

@@ -1,7 +1,7 @@
-#include "Headlesshost.h"
+#include "engine/Headlesshost.h"
 
-#include "Connectionsettings.h"
-#include "Errormanager.h"
+#include "common/Errormanager.h"
+#include "unit/Connectionsettings.h"
 
 void THeadlessHost::OnConnected()
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Enginehost.h"
+#include "engine/Enginehost.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,15 +1,15 @@
-#include "Serialthread.h"
+#include "engine/Serialthread.h"
 
-#include "Branding.h"
-#include "Commissioningdataparser.h"
-#include "Connectionsettings.h"
-#include "Enginehost.h"
-#include "Errormanager.h"
-#include "Portdiagnosis.h"
-#include "Serversideio.h"
-#include "Signalstrengthrefresh.h"
-#include "Zelvo.h"
-#include "Zelvocommsinterface.h"
+#include "common/Branding.h"
+#include "common/Errormanager.h"
+#include "engine/Enginehost.h"
+#include "engine/Signalstrengthrefresh.h"
+#include "link/Portdiagnosis.h"
+#include "link/Zelvocommsinterface.h"
+#include "model/Serversideio.h"
+#include "unit/Commissioningdataparser.h"
+#include "unit/Connectionsettings.h"
+#include "unit/Zelvo.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -109,7 +109,9 @@ TSerialThread::TSerialThread(TEngineHost *host, const TPacing &pacing,
 void TSerialThread::Init(std::unique_ptr<TZelvoCommsInterface> comms)
 {
     TEngineHost *host = FHost;
-    TErrorManager *em = CreateErrorManager();
+    // The front end made the log with its path; one that made none gets
+    // Log.txt in the working directory.
+    TErrorManager *em = CreateErrorManager(QStringLiteral("Log.txt"));
     em->SetPanelsHook(
         [host](const QString &p0, const QString &p1) { host->ShowStatusPanels(p0, p1); });
     em->SetMemoHook([host](const QString &line) { host->AddLogLine(line); });

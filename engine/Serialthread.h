@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Pacing.h"
+#include "link/Pacing.h"
 
 #include <QThread>
 

@@ -1,7 +1,7 @@
-#include "Signalstrengthrefresh.h"
+#include "engine/Signalstrengthrefresh.h"
 
-#include "Commands.h"
-#include "Zelvocommsinterface.h"
+#include "link/Zelvocommsinterface.h"
+#include "protocol/Commands.h"
 
 TSignalStrengthRefresh::TSignalStrengthRefresh(TZelvoCommsInterface *comms, const TPacing &pacing,
                                                TClock clock, QObject *parent)

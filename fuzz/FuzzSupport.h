@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "Framing.h"
-#include "Portresult.h"
-#include "Zelvocommsinterface.h"
+#include "link/Framing.h"
+#include "link/Portresult.h"
+#include "link/Zelvocommsinterface.h"
 
 namespace zfuzz
 {

@@ -1,4 +1,4 @@
-#include "Bridgelist.h"
+#include "link/Bridgelist.h"
 
 #include <algorithm>
 #include <mutex>

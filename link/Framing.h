@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "Trace.h"
+#include "link/Trace.h"
 
 namespace framing
 {

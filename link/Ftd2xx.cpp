@@ -1,4 +1,4 @@
-#include "Ftd2xx.h"
+#include "link/Ftd2xx.h"
 
 #include <algorithm>
 #include <atomic>
@@ -9,7 +9,7 @@
 
 #include <sys/ioctl.h>
 
-#include "Ttydevice.h"
+#include "link/Ttydevice.h"
 
 namespace fs = std::filesystem;
 

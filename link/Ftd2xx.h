@@ -10,7 +10,7 @@
 // On Windows the bridge is the vendor's library (Portdevice_win32.cpp); there
 // this header only offers the bridge list.
 
-#include "Bridgelist.h"
+#include "link/Bridgelist.h"
 
 #if !defined(_WIN32)
 
@@ -20,7 +20,7 @@
 
 #include <termios.h>
 
-#include "Portresult.h"
+#include "link/Portresult.h"
 
 class TLinkAbort;
 

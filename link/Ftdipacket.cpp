@@ -1,6 +1,6 @@
-#include "Ftdipacket.h"
+#include "link/Ftdipacket.h"
 
-#include "Framing.h"
+#include "link/Framing.h"
 
 bool TFTDIPacket::Connect(const std::string &description, int32_t baudRate)
 {

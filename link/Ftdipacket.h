@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "Ftdiport.h"
-#include "Pacing.h"
+#include "link/Ftdiport.h"
+#include "link/Pacing.h"
 
 // Request/reply framing on the USB bridge; the same frames as TSerialPacket.
 // Differences: a shorter time-out, a device count check before opening,

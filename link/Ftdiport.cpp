@@ -1,9 +1,9 @@
-#include "Ftdiport.h"
+#include "link/Ftdiport.h"
 
 #include <string>
 
-#include "Portdevice.h"
-#include "Portops.h"
+#include "link/Portdevice.h"
+#include "link/Portops.h"
 
 TFTDIPort::TFTDIPort() = default;
 

@@ -1,4 +1,4 @@
-#include "Linkabort.h"
+#include "link/Linkabort.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,7 +2,7 @@
 // wait to wake on, so every wait that watches the abort (a port transfer,
 // a pause) looks at the flag between short slices.
 
-#include "Linkabort.h"
+#include "link/Linkabort.h"
 
 #include <algorithm>
 #include <thread>

@@ -1,13 +1,13 @@
-#include "Portdevice.h"
-#include "Portmap.h"
+#include "link/Portdevice.h"
+#include "link/Portmap.h"
 
 #include <map>
 #include <mutex>
 #include <set>
 
-#include "Bytepipe.h"
-#include "Linkabort.h"
-#include "Portdiagnosis.h"
+#include "common/Bytepipe.h"
+#include "link/Linkabort.h"
+#include "link/Portdiagnosis.h"
 
 namespace
 {

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "Portresult.h"
+#include "link/Portresult.h"
 
 class TBytePipeEnd;
 class TLinkAbort;

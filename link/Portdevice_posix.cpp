@@ -1,13 +1,13 @@
 // The Linux devices: a COM port over termios, and the USB bridge over our own
 // bridge layer (Ftd2xx), which is termios too.
 
-#include "Portdevice.h"
+#include "link/Portdevice.h"
 
 #include <termios.h>
 
-#include "Ftd2xx.h"
-#include "Portmap.h"
-#include "Ttydevice.h"
+#include "link/Ftd2xx.h"
+#include "link/Portmap.h"
+#include "link/Ttydevice.h"
 
 namespace
 {

@@ -9,7 +9,7 @@
 // kSliceMs each, with the abort looked at between them. So an abort ends a
 // read blocked on a silent unit within one slice, without overlapped I/O.
 
-#include "Portdevice.h"
+#include "link/Portdevice.h"
 
 #include <windows.h>
 
@@ -18,8 +18,8 @@
 #include <chrono>
 #include <mutex>
 
-#include "Bridgelist.h"
-#include "Linkabort.h"
+#include "link/Bridgelist.h"
+#include "link/Linkabort.h"
 
 namespace
 {

@@ -1,9 +1,9 @@
-#include "Portdiagnosis.h"
+#include "link/Portdiagnosis.h"
 
-#include "Ftd2xx.h"
-#include "Portdevice.h"
-#include "Portmap.h"
-#include "Usbserialinterface.h"
+#include "link/Ftd2xx.h"
+#include "link/Portdevice.h"
+#include "link/Portmap.h"
+#include "link/Usbserialinterface.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,17 +2,17 @@
 // registry's list of serial devices), a port held by another program (access
 // denied or a sharing violation), and a missing USB bridge library.
 
-#include "Portdiagnosis.h"
+#include "link/Portdiagnosis.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cctype>
 
-#include "Bridgelist.h"
-#include "Portdevice.h"
-#include "Portmap.h"
-#include "Usbserialinterface.h"
+#include "link/Bridgelist.h"
+#include "link/Portdevice.h"
+#include "link/Portmap.h"
+#include "link/Usbserialinterface.h"
 
 namespace
 {

@@ -1,10 +1,10 @@
-#include "Portmap.h"
+#include "link/Portmap.h"
 
 #include <charconv>
 #include <map>
 #include <mutex>
 
-#include "Ftd2xx.h"
+#include "link/Ftd2xx.h"
 
 namespace
 {

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "Portdevice.h"
-#include "Trace.h"
+#include "link/Portdevice.h"
+#include "link/Trace.h"
 
 namespace portops
 {

@@ -1,4 +1,4 @@
-#include "Portprobe.h"
+#include "link/Portprobe.h"
 
 #include <algorithm>
 #include <array>
@@ -10,15 +10,15 @@
 #include <set>
 #include <thread>
 
-#include "Commandcodes.h"
-#include "Framing.h"
-#include "Ftd2xx.h"
-#include "Ftdipacket.h"
-#include "Linkabort.h"
-#include "Portdiagnosis.h"
-#include "Portmap.h"
-#include "Serialpacket.h"
-#include "Zelvocommsinterface.h"
+#include "link/Commandcodes.h"
+#include "link/Framing.h"
+#include "link/Ftd2xx.h"
+#include "link/Ftdipacket.h"
+#include "link/Linkabort.h"
+#include "link/Portdiagnosis.h"
+#include "link/Portmap.h"
+#include "link/Serialpacket.h"
+#include "link/Zelvocommsinterface.h"
 
 namespace fs = std::filesystem;
 

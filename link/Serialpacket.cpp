@@ -1,8 +1,8 @@
-#include "Serialpacket.h"
+#include "link/Serialpacket.h"
 
 #include <string>
 
-#include "Framing.h"
+#include "link/Framing.h"
 
 bool TSerialPacket::Connect(int32_t port, int32_t baudRate)
 {

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "Pacing.h"
-#include "Serialport.h"
+#include "link/Pacing.h"
+#include "link/Serialport.h"
 
 // Request/reply framing on a COM port.
 //

@@ -1,10 +1,10 @@
-#include "Serialport.h"
+#include "link/Serialport.h"
 
 #include <string>
 
-#include "Portdevice.h"
-#include "Portmap.h"
-#include "Portops.h"
+#include "link/Portdevice.h"
+#include "link/Portmap.h"
+#include "link/Portops.h"
 
 TSerialPort::TSerialPort() = default;
 

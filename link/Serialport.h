@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "Portresult.h"
+#include "link/Portresult.h"
 
 class TLinkAbort;
 class TPortDevice;

@@ -1,6 +1,6 @@
-#include "Trace.h"
+#include "link/Trace.h"
 
-#include "Commandcodes.h"
+#include "link/Commandcodes.h"
 
 #include <atomic>
 #include <chrono>

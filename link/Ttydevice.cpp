@@ -1,6 +1,6 @@
-#include "Ttydevice.h"
+#include "link/Ttydevice.h"
 
-#include "Linkabort.h"
+#include "link/Linkabort.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,8 +1,8 @@
-#include "Usbserialinterface.h"
+#include "link/Usbserialinterface.h"
 
 #include <string>
 
-#include "Trace.h"
+#include "link/Trace.h"
 
 TUSBSerialInterface::TUSBSerialInterface(const TPacing &pacing)
     : FUsbFramer(std::make_unique<TFTDIPacket>())

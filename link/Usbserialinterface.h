@@ -5,11 +5,11 @@
 #include <memory>
 #include <string>
 
-#include "Branding.h"
-#include "Ftdipacket.h"
-#include "Linkabort.h"
-#include "Pacing.h"
-#include "Serialpacket.h"
+#include "common/Branding.h"
+#include "link/Ftdipacket.h"
+#include "link/Linkabort.h"
+#include "link/Pacing.h"
+#include "link/Serialpacket.h"
 
 // The link to the unit: one framer per kind of port, and every open, close
 // and exchange forwarded to the one that is selected (the USB bridge by

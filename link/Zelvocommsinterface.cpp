@@ -1,4 +1,4 @@
-#include "Zelvocommsinterface.h"
+#include "link/Zelvocommsinterface.h"
 
 #include <algorithm>
 #include <charconv>

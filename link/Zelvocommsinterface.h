@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "Commandcodes.h"
-#include "Usbserialinterface.h"
+#include "link/Commandcodes.h"
+#include "link/Usbserialinterface.h"
 
 // Message bytes carried by one block frame (one more byte is the header).
 constexpr std::size_t kMessageBlockBytes = 254;

@@ -1,6 +1,6 @@
-#include "Availableinputtype.h"
+#include "model/Availableinputtype.h"
 
-#include "Blockreader.h"
+#include "model/Blockreader.h"
 
 void TAvailableInputType::Read(TBlockReader &reader)
 {

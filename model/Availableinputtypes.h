@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Availableinputtype.h"
+#include "model/Availableinputtype.h"
 
 #include <QByteArray>
 

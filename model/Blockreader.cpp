@@ -1,4 +1,4 @@
-#include "Blockreader.h"
+#include "model/Blockreader.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
-#include "Fixediolists.h"
+#include "model/Fixediolists.h"
 
-#include "Commands.h"
-#include "Ios.h"
+#include "model/Ios.h"
+#include "protocol/Commands.h"
 
 namespace
 {

@@ -1,6 +1,6 @@
-#include "Inputtype.h"
+#include "model/Inputtype.h"
 
-#include "Blockreader.h"
+#include "model/Blockreader.h"
 
 long double TInputType::Convert(long double x) const
 {

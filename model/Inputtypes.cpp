@@ -1,8 +1,8 @@
-#include "Inputtypes.h"
+#include "model/Inputtypes.h"
 
-#include "Blockreader.h"
-#include "Errormanager.h"
-#include "Modelexceptions.h"
+#include "common/Errormanager.h"
+#include "model/Blockreader.h"
+#include "model/Modelexceptions.h"
 
 #include <exception>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Inputtype.h"
+#include "model/Inputtype.h"
 
 #include <QByteArray>
 

@@ -1,6 +1,6 @@
-#include "Io.h"
+#include "model/Io.h"
 
-#include "Errormanager.h"
+#include "common/Errormanager.h"
 
 #include <QInputDialog>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "Ios.h"
+#include "model/Ios.h"
 
 #include <QHeaderView>
 

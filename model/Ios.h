@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Io.h"
+#include "model/Io.h"
 
 #include <QMetaObject>
 #include <QPointer>

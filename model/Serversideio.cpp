@@ -1,7 +1,7 @@
-#include "Serversideio.h"
+#include "model/Serversideio.h"
 
-#include "Blockreader.h"
-#include "Errormanager.h"
+#include "common/Errormanager.h"
+#include "model/Blockreader.h"
 
 #include <QTreeWidgetItem>
 #include <QVariant>

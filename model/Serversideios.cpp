@@ -1,8 +1,8 @@
-#include "Serversideios.h"
+#include "model/Serversideios.h"
 
 #include <algorithm>
 
-#include "Errormanager.h"
+#include "common/Errormanager.h"
 
 #include <QHeaderView>
 #include <QTreeWidget>

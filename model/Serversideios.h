@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "Serversideio.h"
+#include "model/Serversideio.h"
 
 class TZelvo;
 

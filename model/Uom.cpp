@@ -1,8 +1,8 @@
-#include "Uom.h"
+#include "model/Uom.h"
 
-#include "Blockreader.h"
-#include "Errormanager.h"
-#include "Modelexceptions.h"
+#include "common/Errormanager.h"
+#include "model/Blockreader.h"
+#include "model/Modelexceptions.h"
 
 #include <exception>
 #include <new>

@@ -1,6 +1,6 @@
-#include "Uomdescription.h"
+#include "model/Uomdescription.h"
 
-#include "Blockreader.h"
+#include "model/Blockreader.h"
 
 void TUOMDescription::Read(TBlockReader &reader)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Uomdescription.h"
+#include "model/Uomdescription.h"
 
 #include <QByteArray>
 

@@ -1,8 +1,8 @@
-#include "Uommanager.h"
+#include "model/Uommanager.h"
 
-#include "Inputtypes.h"
-#include "Modelexceptions.h"
-#include "Uoms.h"
+#include "model/Inputtypes.h"
+#include "model/Modelexceptions.h"
+#include "model/Uoms.h"
 
 #include <exception>
 

@@ -1,8 +1,8 @@
-#include "Uoms.h"
+#include "model/Uoms.h"
 
-#include "Blockreader.h"
-#include "Errormanager.h"
-#include "Modelexceptions.h"
+#include "common/Errormanager.h"
+#include "model/Blockreader.h"
+#include "model/Modelexceptions.h"
 
 #include <exception>
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "Uom.h"
+#include "model/Uom.h"
 
 class TUOMManager;
 

@@ -1,6 +1,6 @@
-#include "Gprscountry.h"
+#include "network/Gprscountry.h"
 
-#include "Xmlutil.h"
+#include "network/Xmlutil.h"
 
 TGPRSCountry::TGPRSCountry() : FName(QStringLiteral("Unknown")), FID(0) {}
 

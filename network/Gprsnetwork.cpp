@@ -1,6 +1,6 @@
-#include "Gprsnetwork.h"
+#include "network/Gprsnetwork.h"
 
-#include "Xmlutil.h"
+#include "network/Xmlutil.h"
 
 TGPRSNetwork::TGPRSNetwork()
     : FCountryID(0), FName(QStringLiteral("Unknown")), FAPN(QStringLiteral("Unknown")),

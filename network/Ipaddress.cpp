@@ -1,4 +1,4 @@
-#include "Ipaddress.h"
+#include "network/Ipaddress.h"
 
 #include <mutex>
 

@@ -1,6 +1,6 @@
-#include "Networksettings.h"
+#include "network/Networksettings.h"
 
-#include "Xmlutil.h"
+#include "network/Xmlutil.h"
 
 #include <QComboBox>
 #include <QFile>

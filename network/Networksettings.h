@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Gprscountry.h"
-#include "Gprsnetwork.h"
+#include "network/Gprscountry.h"
+#include "network/Gprsnetwork.h"
 
 #include <QDomDocument>
 #include <QString>

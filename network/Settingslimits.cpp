@@ -1,6 +1,6 @@
-#include "Settingslimits.h"
+#include "network/Settingslimits.h"
 
-#include "Commands.h"
+#include "protocol/Commands.h"
 
 int SettingsTextLimit(TSettingsTextField field)
 {

@@ -1,4 +1,4 @@
-#include "Xmlutil.h"
+#include "network/Xmlutil.h"
 
 #include <QDomElement>
 

@@ -1,5 +1,5 @@
-#include "Commands.h"
-#include "Littleendian.h"
+#include "protocol/Commands.h"
+#include "protocol/Littleendian.h"
 
 #include <algorithm>
 #include <cstring>

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "Commandcodes.h"
-#include "Passworddigest.h"
+#include "link/Commandcodes.h"
+#include "protocol/Passworddigest.h"
 
 // Server message types; the job engine uses the same numbers as job codes.
 // 0 means that no message is pending.

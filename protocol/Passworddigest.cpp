@@ -1,4 +1,4 @@
-#include "Passworddigest.h"
+#include "protocol/Passworddigest.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>

@@ -1,21 +1,21 @@
-#include "Report.h"
+#include "report/Report.h"
 
-#include "Availableinputtype.h"
-#include "Availableinputtypes.h"
-#include "Branding.h"
-#include "Clisignal.h"
-#include "Clitext.h"
-#include "Connectionsettings.h"
-#include "Io.h"
-#include "Ios.h"
-#include "Ipaddress.h"
-#include "Serialthread.h"
-#include "Serversideio.h"
-#include "Serversideios.h"
-#include "Uomdescription.h"
-#include "Uomdescriptions.h"
-#include "Zelvo.h"
-#include "Zelvocommsinterface.h"
+#include "common/Branding.h"
+#include "engine/Serialthread.h"
+#include "frontend/Signalreading.h"
+#include "frontend/Unittext.h"
+#include "link/Zelvocommsinterface.h"
+#include "model/Availableinputtype.h"
+#include "model/Availableinputtypes.h"
+#include "model/Io.h"
+#include "model/Ios.h"
+#include "model/Serversideio.h"
+#include "model/Serversideios.h"
+#include "model/Uomdescription.h"
+#include "model/Uomdescriptions.h"
+#include "network/Ipaddress.h"
+#include "unit/Connectionsettings.h"
+#include "unit/Zelvo.h"
 
 #include <QFileInfo>
 
@@ -115,7 +115,7 @@ QString ReportPortText(TSerialThread &engine)
 void CollectUnit(TSerialThread &engine, TCommissioningReport &report)
 {
     TZelvo *unit = engine.Unit();
-    const QString text = clitext::PrintableVersion(engine.FirmwareVersion());
+    const QString text = unittext::PrintableVersion(engine.FirmwareVersion());
     report.Firmware = text;
     // The version number stands between the first "V" and the first "?".
     const qsizetype mark = text.indexOf('?');
@@ -125,7 +125,7 @@ void CollectUnit(TSerialThread &engine, TCommissioningReport &report)
         report.FirmwareVersion =
             vee >= 0 && vee < mark ? text.mid(vee + 1, mark - vee - 1) : text.left(mark);
     report.UnitType = unit ? unit->GetUnitType() : 0;
-    report.Model = clitext::ModelName(static_cast<std::uint8_t>(report.UnitType));
+    report.Model = unittext::ModelName(static_cast<std::uint8_t>(report.UnitType));
     report.Port = ReportPortText(engine);
     if (text.isEmpty())
         report.Unit.MarkUnavailable(QStringLiteral("The unit did not report its firmware."));
@@ -136,9 +136,9 @@ void CollectUnit(TSerialThread &engine, TCommissioningReport &report)
 void CollectConnection(const TConnectionSettings &settings, TCommissioningReport &report)
 {
     report.ConnectionType = settings.ConnectionType;
-    report.ConnectionTypeText = clitext::ConnectionTypeName(settings.ConnectionType);
-    report.Apn = clitext::Latin1(settings.APN);
-    report.User = clitext::Latin1(settings.Username);
+    report.ConnectionTypeText = unittext::ConnectionTypeName(settings.ConnectionType);
+    report.Apn = unittext::Latin1(settings.APN);
+    report.User = unittext::Latin1(settings.Username);
     report.PasswordSet = !settings.Password.empty();
     report.UseDhcp = settings.UseDHCP;
     report.IpAddress = FormatIPAddress(settings.IPAddress);

@@ -1,10 +1,10 @@
-#include "Reportgatherer.h"
+#include "report/Reportgatherer.h"
 
-#include "Commands.h"
-#include "Errormanager.h"
-#include "Serialthread.h"
-#include "Signalstrengthrefresh.h"
-#include "Zelvo.h"
+#include "common/Errormanager.h"
+#include "engine/Serialthread.h"
+#include "engine/Signalstrengthrefresh.h"
+#include "protocol/Commands.h"
+#include "unit/Zelvo.h"
 
 #include <algorithm>
 

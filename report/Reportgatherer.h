@@ -5,9 +5,9 @@
 // signal strength, and fills the report. Nothing is written to the unit.
 // Runs on the GUI thread, driven by the event loop; both front ends use it.
 
-#include "Connectionsettings.h"
-#include "Pacing.h"
-#include "Report.h"
+#include "link/Pacing.h"
+#include "report/Report.h"
+#include "unit/Connectionsettings.h"
 
 #include <QObject>
 #include <QString>

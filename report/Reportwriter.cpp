@@ -1,6 +1,6 @@
-#include "Reportwriter.h"
+#include "report/Reportwriter.h"
 
-#include "Branding.h"
+#include "common/Branding.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFont>

@@ -2,7 +2,7 @@
 
 // Writing the commissioning report as JSON, self-contained HTML or an A4 PDF.
 
-#include "Report.h"
+#include "report/Report.h"
 
 #include <QByteArray>
 #include <QString>

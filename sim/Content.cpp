@@ -1,4 +1,4 @@
-#include "Content.h"
+#include "sim/Content.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,8 +6,8 @@
 // are produced backwards from engineering values through the same tables the
 // server hands out, so a tool that scales correctly shows sensible numbers.
 
-#include "UnitSimulator.h"
-#include "Wire.h"
+#include "sim/UnitSimulator.h"
+#include "sim/Wire.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
-#include "Faults.h"
+#include "sim/Faults.h"
 
-#include "Wire.h"
+#include "sim/Wire.h"
 
 #include <algorithm>
 #include <cstdlib>

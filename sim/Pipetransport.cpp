@@ -1,6 +1,6 @@
-#include "Pipetransport.h"
+#include "sim/Pipetransport.h"
 
-#include "Bytepipe.h"
+#include "common/Bytepipe.h"
 
 #include <atomic>
 

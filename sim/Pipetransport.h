@@ -4,7 +4,7 @@
 // for a tool that runs the unit in its own process where there are no
 // pseudo-terminals. The pipe is neutral ground: it knows no frames.
 
-#include "Transport.h"
+#include "sim/Transport.h"
 
 #include <memory>
 #include <string>

@@ -1,4 +1,4 @@
-#include "Transport.h"
+#include "sim/Transport.h"
 
 #include <cerrno>
 #include <cstring>

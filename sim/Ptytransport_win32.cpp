@@ -1,4 +1,4 @@
-#include "Transport.h"
+#include "sim/Transport.h"
 
 namespace zsim
 {

@@ -1,4 +1,4 @@
-#include "Server.h"
+#include "sim/Server.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>

@@ -4,9 +4,9 @@
 // message the unit forwards with a reply whose last byte makes the 8-bit sum
 // of the reply 0, or refuses it with a one-byte error code.
 
-#include "Content.h"
-#include "UnitSimulator.h"
-#include "Wire.h"
+#include "sim/Content.h"
+#include "sim/UnitSimulator.h"
+#include "sim/Wire.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "Unit.h"
+#include "sim/Unit.h"
 
 #include <algorithm>
 #include <cmath>

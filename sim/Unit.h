@@ -4,11 +4,11 @@
 // runs the store-and-forward cycle and carries server messages to the server.
 // It knows nothing of pseudo-terminals; time comes in with every call.
 
-#include "Content.h"
-#include "Faults.h"
-#include "Server.h"
-#include "UnitSimulator.h"
-#include "Wire.h"
+#include "sim/Content.h"
+#include "sim/Faults.h"
+#include "sim/Server.h"
+#include "sim/UnitSimulator.h"
+#include "sim/Wire.h"
 
 #include <chrono>
 #include <functional>

@@ -1,9 +1,9 @@
-#include "UnitSimulator.h"
+#include "sim/UnitSimulator.h"
 
-#include "Faults.h"
-#include "Transport.h"
-#include "Unit.h"
-#include "Wire.h"
+#include "sim/Faults.h"
+#include "sim/Transport.h"
+#include "sim/Unit.h"
+#include "sim/Wire.h"
 
 #include <algorithm>
 #include <atomic>

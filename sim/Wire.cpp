@@ -1,4 +1,4 @@
-#include "Wire.h"
+#include "sim/Wire.h"
 
 #include <algorithm>
 #include <cctype>

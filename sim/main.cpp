@@ -1,7 +1,7 @@
 // zelvo-unit-sim: plays a Zelvo unit and its server on a pseudo-terminal
 // until interrupted.
 
-#include "UnitSimulator.h"
+#include "sim/UnitSimulator.h"
 
 #include <csignal>
 #include <cstdlib>

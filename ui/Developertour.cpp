@@ -1,8 +1,8 @@
-#include "Developertour.h"
+#include "ui/Developertour.h"
 
-#include "Commands.h"
-#include "Fm_main.h"
-#include "Serialthread.h"
+#include "engine/Serialthread.h"
+#include "protocol/Commands.h"
+#include "ui/Fm_main.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "Dialoggeometry.h"
+#include "ui/Dialoggeometry.h"
 
 #include <QGuiApplication>
 #include <QScreen>

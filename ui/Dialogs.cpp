@@ -1,12 +1,12 @@
-#include "Dialogs.h"
+#include "ui/Dialogs.h"
 
-#include "Branding.h"
-#include "Datapaths.h"
-#include "Fm_about.h"
-#include "Fm_connect.h"
-#include "Fm_editio.h"
-#include "Fm_logon.h"
-#include "Fm_working.h"
+#include "common/Branding.h"
+#include "frontend/Datapaths.h"
+#include "ui/Fm_about.h"
+#include "ui/Fm_connect.h"
+#include "ui/Fm_editio.h"
+#include "ui/Fm_logon.h"
+#include "ui/Fm_working.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Dialogseam.h"
+#include "ui/Dialogseam.h"
 
 #include <QPointer>
 

@@ -1,4 +1,4 @@
-#include "Findpanel.h"
+#include "ui/Findpanel.h"
 
 #include <QHeaderView>
 #include <QLabel>

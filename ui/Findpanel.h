@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Linkabort.h"
-#include "Portprobe.h"
+#include "link/Linkabort.h"
+#include "link/Portprobe.h"
 
 #include <QSize>
 #include <QWidget>

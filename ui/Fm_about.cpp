@@ -1,7 +1,8 @@
-#include "Fm_about.h"
+#include "ui/Fm_about.h"
+#include "common/Version.h"
 
-#include "Branding.h"
-#include "Dialoggeometry.h"
+#include "common/Branding.h"
+#include "ui/Dialoggeometry.h"
 
 #include <QDesktopServices>
 #include <QEvent>

@@ -1,12 +1,12 @@
-#include "Fm_connect.h"
+#include "ui/Fm_connect.h"
 
-#include "Branding.h"
-#include "Dialoggeometry.h"
-#include "Dialogseam.h"
-#include "Findpanel.h"
-#include "Portmap.h"
-#include "Serialthread.h"
-#include "Zelvocommsinterface.h"
+#include "common/Branding.h"
+#include "engine/Serialthread.h"
+#include "link/Portmap.h"
+#include "link/Zelvocommsinterface.h"
+#include "ui/Dialoggeometry.h"
+#include "ui/Dialogseam.h"
+#include "ui/Findpanel.h"
 
 #include <QAbstractItemView>
 #include <QButtonGroup>

@@ -1,12 +1,12 @@
-#include "Fm_editio.h"
+#include "ui/Fm_editio.h"
 
-#include "Availableinputtypes.h"
-#include "Branding.h"
-#include "Dialoggeometry.h"
-#include "Dialogseam.h"
-#include "Serversideio.h"
-#include "Uomdescriptions.h"
-#include "Zelvo.h"
+#include "common/Branding.h"
+#include "model/Availableinputtypes.h"
+#include "model/Serversideio.h"
+#include "model/Uomdescriptions.h"
+#include "ui/Dialoggeometry.h"
+#include "ui/Dialogseam.h"
+#include "unit/Zelvo.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

@@ -1,8 +1,8 @@
-#include "Fm_logon.h"
+#include "ui/Fm_logon.h"
 
-#include "Dialoggeometry.h"
-#include "Dialogseam.h"
-#include "Passworddigest.h"
+#include "protocol/Passworddigest.h"
+#include "ui/Dialoggeometry.h"
+#include "ui/Dialogseam.h"
 
 #include <QGridLayout>
 #include <QKeyEvent>

@@ -1,17 +1,18 @@
-#include "Fm_main.h"
+#include "ui/Fm_main.h"
 
-#include "Fm_report.h"
+#include "ui/Fm_report.h"
 
-#include "Branding.h"
-#include "Commands.h"
-#include "Connectionsettings.h"
-#include "Errormanager.h"
-#include "Ipaddress.h"
-#include "Networksettings.h"
-#include "Serialthread.h"
-#include "Serversideios.h"
-#include "Settingslimits.h"
-#include "Zelvo.h"
+#include "common/Branding.h"
+#include "common/Errormanager.h"
+#include "engine/Serialthread.h"
+#include "frontend/Datapaths.h"
+#include "model/Serversideios.h"
+#include "network/Ipaddress.h"
+#include "network/Networksettings.h"
+#include "network/Settingslimits.h"
+#include "protocol/Commands.h"
+#include "unit/Connectionsettings.h"
+#include "unit/Zelvo.h"
 
 #include <QAction>
 #include <QApplication>
@@ -524,7 +525,7 @@ void TForm1::FormCreate(const QString &catalogue)
             a->setText(kBrand);
 
     // 2. The process's error manager (kept when one exists already).
-    ShowLogFileLocation(CreateErrorManager());
+    ShowLogFileLocation(CreateErrorManager(LogFilePath()));
 
     // 3. The job engine, with the three list views it fills.
     FEngine = std::make_unique<TSerialThread>(this, FPacing);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Dialogseam.h"
-#include "Enginehost.h"
-#include "Pacing.h"
+#include "engine/Enginehost.h"
+#include "link/Pacing.h"
+#include "ui/Dialogseam.h"
 
 #include <QMainWindow>
 #include <QString>

@@ -1,8 +1,9 @@
-#include "Fm_report.h"
+#include "ui/Fm_report.h"
+#include "common/Version.h"
 
-#include "Fm_main.h"
-#include "Reportwriter.h"
-#include "Serialthread.h"
+#include "engine/Serialthread.h"
+#include "report/Reportwriter.h"
+#include "ui/Fm_main.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -4,7 +4,7 @@
 // what to include, signal sampling time), the report gathered through the
 // engine, then saved where the user chooses.
 
-#include "Reportgatherer.h"
+#include "report/Reportgatherer.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "Fm_working.h"
+#include "ui/Fm_working.h"
 
-#include "Dialoggeometry.h"
-#include "Dialogseam.h"
+#include "ui/Dialoggeometry.h"
+#include "ui/Dialogseam.h"
 
 #include <QCloseEvent>
 #include <QLabel>

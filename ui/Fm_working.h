@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Avireader.h"
+#include "ui/Avireader.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "Programoptions.h"
+#include "ui/Programoptions.h"
 
-#include "Portmap.h"
+#include "link/Portmap.h"
 
 #include <string>
 

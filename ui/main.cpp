@@ -1,17 +1,17 @@
 // zelvo-marlune: the commissioning window.
 
-#include "Branding.h"
-#include "Datapaths.h"
-#include "Developertour.h"
-#include "Dialogseam.h"
-#include "Fm_main.h"
-#include "Ftd2xx.h"
-#include "Pacing.h"
-#include "Portmap.h"
-#include "Programoptions.h"
-#include "Simulatedunit.h"
-#include "Trace.h"
-#include "UnitSimulator.h"
+#include "common/Branding.h"
+#include "common/Version.h"
+#include "frontend/Datapaths.h"
+#include "frontend/Simulatedunit.h"
+#include "link/Ftd2xx.h"
+#include "link/Pacing.h"
+#include "link/Portmap.h"
+#include "link/Trace.h"
+#include "ui/Developertour.h"
+#include "ui/Dialogseam.h"
+#include "ui/Fm_main.h"
+#include "ui/Programoptions.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

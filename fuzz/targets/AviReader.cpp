@@ -7,7 +7,7 @@
 
 #include <cstdlib>
 
-#include "Avireader.h"
+#include "ui/Avireader.h"
 
 namespace
 {

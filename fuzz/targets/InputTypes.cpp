@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "Inputtypes.h"
+#include "model/Inputtypes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {

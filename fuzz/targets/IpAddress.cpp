@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "Ipaddress.h"
+#include "network/Ipaddress.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {

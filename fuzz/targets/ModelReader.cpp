@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "Commands.h"
-#include "Commissioningdataparser.h"
 #include "FuzzSupport.h"
-#include "Zelvo.h"
+#include "protocol/Commands.h"
+#include "unit/Commissioningdataparser.h"
+#include "unit/Zelvo.h"
 
 #ifndef FUZZ_MESSAGE_TYPE
 #error "FUZZ_MESSAGE_TYPE names the message type of the reader"

@@ -6,7 +6,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "Networksettings.h"
+#include "network/Networksettings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {

@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "Commands.h"
-#include "Commissioningdataparser.h"
 #include "FuzzSupport.h"
-#include "Zelvo.h"
+#include "protocol/Commands.h"
+#include "unit/Commissioningdataparser.h"
+#include "unit/Zelvo.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {

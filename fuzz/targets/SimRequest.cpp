@@ -7,9 +7,9 @@
 #include <sstream>
 #include <string>
 
-#include "Faults.h"
-#include "Unit.h"
-#include "Wire.h"
+#include "sim/Faults.h"
+#include "sim/Unit.h"
+#include "sim/Wire.h"
 
 using namespace zsim;
 

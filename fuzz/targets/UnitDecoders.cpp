@@ -9,11 +9,11 @@
 #include <cstdlib>
 #include <vector>
 
-#include "Commands.h"
-#include "Commissioningdataparser.h"
-#include "Connectionsettings.h"
 #include "FuzzSupport.h"
-#include "Zelvo.h"
+#include "protocol/Commands.h"
+#include "unit/Commissioningdataparser.h"
+#include "unit/Connectionsettings.h"
+#include "unit/Zelvo.h"
 
 namespace
 {

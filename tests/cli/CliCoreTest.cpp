@@ -1,6 +1,6 @@
-#include "Clioptions.h"
-#include "Clisignal.h"
-#include "Clitable.h"
+#include "cli/Clioptions.h"
+#include "cli/Clitable.h"
+#include "frontend/Signalreading.h"
 
 #include <gtest/gtest.h>
 

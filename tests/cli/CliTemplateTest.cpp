@@ -1,8 +1,8 @@
 // Configuration templates: the file format and the plan that applies one
 // with the Edit I/O dialog's rules, without a unit.
 
-#include "Clitemplate.h"
-#include "Clioptions.h"
+#include "cli/Clitemplate.h"
+#include "cli/Clioptions.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Zelvocommsinterface.h"
+#include "link/Zelvocommsinterface.h"
 
 #include <cstdint>
 #include <deque>

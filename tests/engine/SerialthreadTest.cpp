@@ -1,13 +1,13 @@
-#include "Serialthread.h"
+#include "engine/Serialthread.h"
 #include "FakeComms.h"
-#include "Headlesshost.h"
-#include "Signalstrengthrefresh.h"
+#include "engine/Headlesshost.h"
+#include "engine/Signalstrengthrefresh.h"
 
-#include "Commands.h"
-#include "Commissioningdataparser.h"
-#include "Connectionsettings.h"
-#include "Errormanager.h"
 #include "TestUtil.h"
+#include "common/Errormanager.h"
+#include "protocol/Commands.h"
+#include "unit/Commissioningdataparser.h"
+#include "unit/Connectionsettings.h"
 
 #include <gtest/gtest.h>
 

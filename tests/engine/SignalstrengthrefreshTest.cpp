@@ -1,7 +1,7 @@
-#include "Signalstrengthrefresh.h"
+#include "engine/Signalstrengthrefresh.h"
 #include "FakeComms.h"
 
-#include "Commands.h"
+#include "protocol/Commands.h"
 
 #include <gtest/gtest.h>
 

@@ -7,12 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include "Ftd2xx.h"
-#include "Linkabort.h"
-#include "Portmap.h"
 #include "PtyPeer.h"
 #include "TestUtil.h"
-#include "Zelvocommsinterface.h"
+#include "link/Ftd2xx.h"
+#include "link/Linkabort.h"
+#include "link/Portmap.h"
+#include "link/Zelvocommsinterface.h"
 
 using namespace zelvo::test;
 using namespace std::chrono_literals;

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Bytepipe.h"
+#include "common/Bytepipe.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;

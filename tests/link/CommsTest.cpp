@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include "Portmap.h"
 #include "PtyPeer.h"
 #include "TestUtil.h"
-#include "Zelvocommsinterface.h"
+#include "link/Portmap.h"
+#include "link/Zelvocommsinterface.h"
 
 using namespace zelvo::test;
 using Bytes = std::vector<uint8_t>;

@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include "Ftd2xx.h"
-#include "Portmap.h"
 #include "PtyPeer.h"
 #include "TestUtil.h"
-#include "Usbserialinterface.h"
+#include "link/Ftd2xx.h"
+#include "link/Portmap.h"
+#include "link/Usbserialinterface.h"
 
 using namespace zelvo::test;
 using Bytes = std::vector<uint8_t>;

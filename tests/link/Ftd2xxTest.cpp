@@ -8,11 +8,11 @@
 #include <gtest/gtest.h>
 #include <termios.h>
 
-#include "Ftd2xx.h"
-#include "Ftdipacket.h"
 #include "PtyPeer.h"
 #include "TestUtil.h"
-#include "Usbserialinterface.h"
+#include "link/Ftd2xx.h"
+#include "link/Ftdipacket.h"
+#include "link/Usbserialinterface.h"
 
 using namespace zelvo::test;
 namespace fs = std::filesystem;

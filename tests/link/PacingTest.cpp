@@ -1,4 +1,4 @@
-#include "Pacing.h"
+#include "link/Pacing.h"
 
 #include <gtest/gtest.h>
 

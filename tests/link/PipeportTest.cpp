@@ -11,12 +11,12 @@
 
 #include <gtest/gtest.h>
 
-#include "Bytepipe.h"
-#include "Portdevice.h"
-#include "Portdiagnosis.h"
-#include "Portmap.h"
-#include "Serialpacket.h"
-#include "Zelvocommsinterface.h"
+#include "common/Bytepipe.h"
+#include "link/Portdevice.h"
+#include "link/Portdiagnosis.h"
+#include "link/Portmap.h"
+#include "link/Serialpacket.h"
+#include "link/Zelvocommsinterface.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;

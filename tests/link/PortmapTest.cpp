@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "Ftd2xx.h"
-#include "Portmap.h"
+#include "link/Ftd2xx.h"
+#include "link/Portmap.h"
 
 namespace
 {

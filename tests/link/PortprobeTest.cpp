@@ -16,14 +16,14 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "Ftd2xx.h"
-#include "Linkabort.h"
-#include "Portdiagnosis.h"
-#include "Portmap.h"
-#include "Portprobe.h"
 #include "PtyPeer.h"
 #include "TestUtil.h"
-#include "UnitSimulator.h"
+#include "link/Ftd2xx.h"
+#include "link/Linkabort.h"
+#include "link/Portdiagnosis.h"
+#include "link/Portmap.h"
+#include "link/Portprobe.h"
+#include "sim/UnitSimulator.h"
 
 using namespace zelvo::test;
 namespace fs = std::filesystem;

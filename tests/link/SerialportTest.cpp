@@ -13,11 +13,11 @@
 #include <thread>
 #include <unistd.h>
 
-#include "Portmap.h"
 #include "PtyPeer.h"
-#include "Serialport.h"
 #include "TestUtil.h"
-#include "Usbserialinterface.h"
+#include "link/Portmap.h"
+#include "link/Serialport.h"
+#include "link/Usbserialinterface.h"
 
 using namespace zelvo::test;
 using namespace std::chrono;

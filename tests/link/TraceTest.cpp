@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "Framing.h"
-#include "Portresult.h"
 #include "TestUtil.h"
-#include "Trace.h"
+#include "link/Framing.h"
+#include "link/Portresult.h"
+#include "link/Trace.h"
 
 namespace
 {

@@ -1,9 +1,9 @@
-#include "Inputtypes.h"
-#include "Availableinputtypes.h"
+#include "model/Inputtypes.h"
 #include "CoreBlocks.h"
-#include "Errormanager.h"
-#include "Modelexceptions.h"
 #include "TestUtil.h"
+#include "common/Errormanager.h"
+#include "model/Availableinputtypes.h"
+#include "model/Modelexceptions.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "Ios.h"
-#include "Commands.h"
-#include "Fixediolists.h"
+#include "model/Ios.h"
+#include "model/Fixediolists.h"
+#include "protocol/Commands.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "Availableinputtypes.h"
-#include "Errormanager.h"
-#include "Inputtypes.h"
 #include "TestUtil.h"
-#include "Uomdescriptions.h"
+#include "common/Errormanager.h"
+#include "model/Availableinputtypes.h"
+#include "model/Inputtypes.h"
+#include "model/Uomdescriptions.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "Serversideios.h"
-#include "Uommanager.h"
-#include "Uoms.h"
+#include "model/Serversideios.h"
+#include "model/Uommanager.h"
+#include "model/Uoms.h"
 
 #include "ScalingTestSupport.h"
 

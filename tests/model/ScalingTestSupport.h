@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Errormanager.h"
 #include "TestUtil.h"
+#include "common/Errormanager.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "Serversideio.h"
+#include "model/Serversideio.h"
 
 #include "ScalingTestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "Serversideios.h"
+#include "model/Serversideios.h"
 
 #include "ScalingTestSupport.h"
 

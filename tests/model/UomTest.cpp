@@ -1,5 +1,5 @@
-#include "Uom.h"
-#include "Modelexceptions.h"
+#include "model/Uom.h"
+#include "model/Modelexceptions.h"
 
 #include "ScalingTestSupport.h"
 

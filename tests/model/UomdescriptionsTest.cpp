@@ -1,7 +1,7 @@
-#include "Uomdescriptions.h"
+#include "model/Uomdescriptions.h"
 #include "CoreBlocks.h"
-#include "Errormanager.h"
 #include "TestUtil.h"
+#include "common/Errormanager.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "Uoms.h"
-#include "Inputtypes.h"
-#include "Modelexceptions.h"
-#include "Uommanager.h"
+#include "model/Uoms.h"
+#include "model/Inputtypes.h"
+#include "model/Modelexceptions.h"
+#include "model/Uommanager.h"
 
 #include "ScalingTestSupport.h"
 

@@ -1,7 +1,7 @@
-#include "Networksettings.h"
-#include "Settingslimits.h"
+#include "network/Networksettings.h"
 #include "TestUtil.h"
-#include "Xmlutil.h"
+#include "network/Settingslimits.h"
+#include "network/Xmlutil.h"
 
 #include <QComboBox>
 #include <QFile>

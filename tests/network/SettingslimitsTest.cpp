@@ -1,4 +1,4 @@
-#include "Settingslimits.h"
+#include "network/Settingslimits.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Where the front ends look for their data and put Log.txt.
 
-#include "Datapaths.h"
+#include "frontend/Datapaths.h"
 #include "TestUtil.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Commands.h"
+#include "protocol/Commands.h"
 
 namespace
 {

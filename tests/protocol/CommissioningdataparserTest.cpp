@@ -1,16 +1,16 @@
-#include "Commissioningdataparser.h"
+#include "unit/Commissioningdataparser.h"
 
 #include <gtest/gtest.h>
 
 #include <QStringList>
 
-#include "Commands.h"
-#include "Errormanager.h"
 #include "FakeComms.h"
-#include "Serversideios.h"
 #include "TestUtil.h"
-#include "Uommanager.h"
-#include "Zelvo.h"
+#include "common/Errormanager.h"
+#include "model/Serversideios.h"
+#include "model/Uommanager.h"
+#include "protocol/Commands.h"
+#include "unit/Zelvo.h"
 
 using namespace replybytes;
 

@@ -1,4 +1,4 @@
-#include "Connectionsettings.h"
+#include "unit/Connectionsettings.h"
 
 #include <gtest/gtest.h>
 

@@ -6,15 +6,15 @@
 
 #include <random>
 
-#include "Commands.h"
-#include "Commissioningdataparser.h"
-#include "Errormanager.h"
 #include "FakeComms.h"
-#include "Io.h"
-#include "Ios.h"
-#include "Serversideios.h"
 #include "TestUtil.h"
-#include "Zelvo.h"
+#include "common/Errormanager.h"
+#include "model/Io.h"
+#include "model/Ios.h"
+#include "model/Serversideios.h"
+#include "protocol/Commands.h"
+#include "unit/Commissioningdataparser.h"
+#include "unit/Zelvo.h"
 
 using namespace replybytes;
 

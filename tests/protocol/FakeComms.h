@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "Zelvocommsinterface.h"
+#include "link/Zelvocommsinterface.h"
 
 class TFakeComms : public TZelvoCommsInterface
 {

@@ -10,18 +10,18 @@
 #include <memory>
 #include <thread>
 
-#include "Commands.h"
-#include "Commissioningdataparser.h"
-#include "Errormanager.h"
-#include "Ftd2xx.h"
-#include "Io.h"
-#include "Ios.h"
-#include "Portmap.h"
-#include "Serversideio.h"
 #include "TestUtil.h"
-#include "UnitSimulator.h"
-#include "Zelvo.h"
-#include "Zelvocommsinterface.h"
+#include "common/Errormanager.h"
+#include "link/Ftd2xx.h"
+#include "link/Portmap.h"
+#include "link/Zelvocommsinterface.h"
+#include "model/Io.h"
+#include "model/Ios.h"
+#include "model/Serversideio.h"
+#include "protocol/Commands.h"
+#include "sim/UnitSimulator.h"
+#include "unit/Commissioningdataparser.h"
+#include "unit/Zelvo.h"
 
 namespace
 {

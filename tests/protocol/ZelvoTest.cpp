@@ -1,16 +1,16 @@
-#include "Zelvo.h"
+#include "unit/Zelvo.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 
-#include "Commands.h"
-#include "Errormanager.h"
 #include "FakeComms.h"
-#include "Io.h"
-#include "Ios.h"
-#include "Serversideio.h"
 #include "TestUtil.h"
+#include "common/Errormanager.h"
+#include "model/Io.h"
+#include "model/Ios.h"
+#include "model/Serversideio.h"
+#include "protocol/Commands.h"
 
 using namespace replybytes;
 

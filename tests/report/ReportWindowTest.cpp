@@ -1,19 +1,19 @@
 // File -> "Save Commissioning Report..." driven in the real window, offscreen,
 // against the unit simulator; the dialogs' answers come from the test.
 
-#include "Fm_main.h"
-#include "Fm_report.h"
+#include "ui/Fm_main.h"
+#include "ui/Fm_report.h"
 
-#include "Branding.h"
-#include "Dialogseam.h"
-#include "Errormanager.h"
-#include "Ftd2xx.h"
-#include "Portmap.h"
 #include "ReportTestUtil.h"
-#include "Serialthread.h"
 #include "TestUtil.h"
-#include "UnitSimulator.h"
-#include "Zelvo.h"
+#include "common/Branding.h"
+#include "common/Errormanager.h"
+#include "engine/Serialthread.h"
+#include "link/Ftd2xx.h"
+#include "link/Portmap.h"
+#include "sim/UnitSimulator.h"
+#include "ui/Dialogseam.h"
+#include "unit/Zelvo.h"
 
 #include <QAction>
 #include <QCheckBox>

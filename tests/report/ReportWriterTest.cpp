@@ -1,10 +1,10 @@
 // The report's three formats written from one report, read back as a
 // customer's tools would read them.
 
-#include "Reportwriter.h"
-#include "Report.h"
+#include "report/Reportwriter.h"
 #include "ReportTestUtil.h"
 #include "TestUtil.h"
+#include "report/Report.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 // A test-side client that speaks to the simulated unit in raw frames, written
 // apart from the tool's link code so the two can be checked against each other.
 
-#include "UnitSimulator.h"
+#include "sim/UnitSimulator.h"
 
 #include <chrono>
 #include <cstdint>

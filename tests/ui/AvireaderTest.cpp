@@ -1,4 +1,4 @@
-#include "Avireader.h"
+#include "ui/Avireader.h"
 
 #include "TestUtil.h"
 

@@ -2,18 +2,18 @@
 // pseudo-terminals, offscreen: it finds, lists and selects, and connects
 // nothing.
 
-#include "Findpanel.h"
-#include "Errormanager.h"
+#include "ui/Findpanel.h"
 #include "FakeMainWindow.h"
-#include "Fm_connect.h"
-#include "Ftd2xx.h"
-#include "Headlesshost.h"
-#include "Portdiagnosis.h"
-#include "Portmap.h"
-#include "Serialthread.h"
 #include "TestUtil.h"
-#include "UnitSimulator.h"
-#include "Zelvocommsinterface.h"
+#include "common/Errormanager.h"
+#include "engine/Headlesshost.h"
+#include "engine/Serialthread.h"
+#include "link/Ftd2xx.h"
+#include "link/Portdiagnosis.h"
+#include "link/Portmap.h"
+#include "link/Zelvocommsinterface.h"
+#include "sim/UnitSimulator.h"
+#include "ui/Fm_connect.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,4 +1,5 @@
-#include "Fm_about.h"
+#include "ui/Fm_about.h"
+#include "common/Version.h"
 
 #include <QLabel>
 #include <QPushButton>

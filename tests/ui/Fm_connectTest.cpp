@@ -1,13 +1,13 @@
-#include "Fm_connect.h"
+#include "ui/Fm_connect.h"
 
-#include "Errormanager.h"
 #include "FakeMainWindow.h"
-#include "Headlesshost.h"
-#include "Portmap.h"
-#include "Serialthread.h"
 #include "TestUtil.h"
-#include "Usbserialinterface.h"
-#include "Zelvocommsinterface.h"
+#include "common/Errormanager.h"
+#include "engine/Headlesshost.h"
+#include "engine/Serialthread.h"
+#include "link/Portmap.h"
+#include "link/Usbserialinterface.h"
+#include "link/Zelvocommsinterface.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>

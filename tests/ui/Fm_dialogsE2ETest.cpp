@@ -2,23 +2,23 @@
 // driven with clicks and keys, behind a small stand-in for the main window
 // that does what the window does for them (poll, logon job, edit hooks).
 
-#include "Dialogs.h"
-#include "Fm_connect.h"
-#include "Fm_editio.h"
-#include "Fm_logon.h"
-#include "Fm_working.h"
+#include "ui/Dialogs.h"
+#include "ui/Fm_connect.h"
+#include "ui/Fm_editio.h"
+#include "ui/Fm_logon.h"
+#include "ui/Fm_working.h"
 
-#include "Commands.h"
-#include "Enginehost.h"
-#include "Errormanager.h"
-#include "Portmap.h"
-#include "Serialthread.h"
-#include "Serversideio.h"
-#include "Serversideios.h"
 #include "TestUtil.h"
-#include "UnitSimulator.h"
-#include "Zelvo.h"
-#include "Zelvocommsinterface.h"
+#include "common/Errormanager.h"
+#include "engine/Enginehost.h"
+#include "engine/Serialthread.h"
+#include "link/Portmap.h"
+#include "link/Zelvocommsinterface.h"
+#include "model/Serversideio.h"
+#include "model/Serversideios.h"
+#include "protocol/Commands.h"
+#include "sim/UnitSimulator.h"
+#include "unit/Zelvo.h"
 
 #include <QApplication>
 #include <QButtonGroup>

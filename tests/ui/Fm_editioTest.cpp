@@ -1,14 +1,14 @@
-#include "Fm_editio.h"
+#include "ui/Fm_editio.h"
 
-#include "Availableinputtype.h"
-#include "Availableinputtypes.h"
-#include "Dialogs.h"
 #include "FakeMainWindow.h"
-#include "Serversideio.h"
-#include "Uomdescription.h"
-#include "Uomdescriptions.h"
-#include "Zelvo.h"
-#include "Zelvocommsinterface.h"
+#include "link/Zelvocommsinterface.h"
+#include "model/Availableinputtype.h"
+#include "model/Availableinputtypes.h"
+#include "model/Serversideio.h"
+#include "model/Uomdescription.h"
+#include "model/Uomdescriptions.h"
+#include "ui/Dialogs.h"
+#include "unit/Zelvo.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

@@ -1,4 +1,4 @@
-#include "Fm_logon.h"
+#include "ui/Fm_logon.h"
 
 #include "FakeMainWindow.h"
 

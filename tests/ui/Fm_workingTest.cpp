@@ -1,7 +1,7 @@
-#include "Fm_working.h"
+#include "ui/Fm_working.h"
 
-#include "Dialogs.h"
-#include "Fm_logon.h"
+#include "ui/Dialogs.h"
+#include "ui/Fm_logon.h"
 
 #include "FakeMainWindow.h"
 #include "TestUtil.h"

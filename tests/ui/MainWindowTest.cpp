@@ -2,21 +2,21 @@
 // pseudo-terminal, with shrunk pacing and a recording stand-in for the
 // dialogs (no modal windows in tests).
 
-#include "Fm_main.h"
+#include "ui/Fm_main.h"
 
-#include "Branding.h"
-#include "Commands.h"
-#include "Connectionsettings.h"
-#include "Errormanager.h"
-#include "Ftd2xx.h"
-#include "Gprsnetwork.h"
-#include "Portmap.h"
-#include "Serialthread.h"
-#include "Serversideio.h"
-#include "Serversideios.h"
 #include "TestUtil.h"
-#include "UnitSimulator.h"
-#include "Zelvo.h"
+#include "common/Branding.h"
+#include "common/Errormanager.h"
+#include "engine/Serialthread.h"
+#include "link/Ftd2xx.h"
+#include "link/Portmap.h"
+#include "model/Serversideio.h"
+#include "model/Serversideios.h"
+#include "network/Gprsnetwork.h"
+#include "protocol/Commands.h"
+#include "sim/UnitSimulator.h"
+#include "unit/Connectionsettings.h"
+#include "unit/Zelvo.h"
 
 #include <QAction>
 #include <QCheckBox>

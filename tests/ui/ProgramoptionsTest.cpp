@@ -1,4 +1,4 @@
-#include "Programoptions.h"
+#include "ui/Programoptions.h"
 
 #include <gtest/gtest.h>
 

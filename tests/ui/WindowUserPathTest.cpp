@@ -3,23 +3,23 @@
 // shrunk pacing: connect dialog, logon, load the I/O configuration, edit one
 // record, upload, and see the change come back from the server.
 
-#include "Fm_main.h"
+#include "ui/Fm_main.h"
 
-#include "Branding.h"
-#include "Commands.h"
-#include "Dialogs.h"
-#include "Errormanager.h"
-#include "Fm_connect.h"
-#include "Fm_editio.h"
-#include "Fm_logon.h"
-#include "Ftd2xx.h"
-#include "Portmap.h"
-#include "Serialthread.h"
-#include "Serversideio.h"
-#include "Serversideios.h"
 #include "TestUtil.h"
-#include "UnitSimulator.h"
-#include "Zelvo.h"
+#include "common/Branding.h"
+#include "common/Errormanager.h"
+#include "engine/Serialthread.h"
+#include "link/Ftd2xx.h"
+#include "link/Portmap.h"
+#include "model/Serversideio.h"
+#include "model/Serversideios.h"
+#include "protocol/Commands.h"
+#include "sim/UnitSimulator.h"
+#include "ui/Dialogs.h"
+#include "ui/Fm_connect.h"
+#include "ui/Fm_editio.h"
+#include "ui/Fm_logon.h"
+#include "unit/Zelvo.h"
 
 #include <QAction>
 #include <QApplication>

@@ -7,23 +7,23 @@ zelvo_add_test(NAME ui_dialog_tests LABEL gui
     ${CMAKE_CURRENT_LIST_DIR}/Fm_workingTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Fm_editioTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Fm_aboutTest.cpp
-  LIBS zelvo_ui_dialogs zelvo_engine)
+  LIBS zelvo_ui zelvo_engine)
 
 # The dialogs with a real job engine against the in-process unit simulator.
 zelvo_add_test(NAME ui_dialog_e2e_tests LABEL gui
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/FakeMainWindow.h
     ${CMAKE_CURRENT_LIST_DIR}/Fm_dialogsE2ETest.cpp
-  LIBS zelvo_ui_dialogs zelvo_engine zelvo_sim)
+  LIBS zelvo_ui zelvo_engine zelvo_sim)
 
 # The progress animation's reader on generated, cut and random files.
 zelvo_add_test(NAME ui_avireader_tests LABEL unit
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/AvireaderTest.cpp
-  LIBS zelvo_ui_avi)
+  LIBS zelvo_ui)
 
 # The connect dialog's Find button against simulated units on pseudo-terminals.
 zelvo_add_test(NAME ui_find_tests LABEL gui
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/FakeMainWindow.h
     ${CMAKE_CURRENT_LIST_DIR}/FindpanelTest.cpp
-  LIBS zelvo_ui_dialogs zelvo_engine zelvo_sim)
+  LIBS zelvo_ui zelvo_engine zelvo_sim)

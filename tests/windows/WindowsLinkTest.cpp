@@ -13,11 +13,11 @@
 
 #include <gtest/gtest.h>
 
-#include "Bridgelist.h"
-#include "Portdevice.h"
-#include "Portdiagnosis.h"
-#include "Serialpacket.h"
-#include "Zelvocommsinterface.h"
+#include "link/Bridgelist.h"
+#include "link/Portdevice.h"
+#include "link/Portdiagnosis.h"
+#include "link/Serialpacket.h"
+#include "link/Zelvocommsinterface.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;

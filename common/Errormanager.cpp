@@ -1,4 +1,4 @@
-#include "Errormanager.h"
+#include "common/Errormanager.h"
 
 #include <QFile>
 

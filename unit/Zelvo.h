@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "Commands.h"
-#include "Connectionsettings.h"
-#include "Pacing.h"
-#include "Serversideios.h"
+#include "link/Pacing.h"
+#include "model/Serversideios.h"
+#include "protocol/Commands.h"
+#include "unit/Connectionsettings.h"
 
 class QComboBox;
 class QTreeWidget;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Commands.h"
+#include "protocol/Commands.h"
 
 struct TConnectionSettings {
     // 2 mobile (GPRS), 0 Ethernet.

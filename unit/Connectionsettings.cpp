@@ -1,4 +1,4 @@
-#include "Connectionsettings.h"
+#include "unit/Connectionsettings.h"
 
 TConnectionSettings ConnectionSettingsFromBlock(const TUnitSettingsBlock &block)
 {

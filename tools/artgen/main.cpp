@@ -3,7 +3,7 @@
 // animation. zelvo-artgen DIR --sheet FILE also writes one PNG showing every
 // picture and a few animation frames, for looking at them.
 
-#include "Artwork.h"
+#include "tools/artgen/Artwork.h"
 
 #include <QFileInfo>
 #include <QFontDatabase>

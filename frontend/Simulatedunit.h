@@ -22,6 +22,13 @@ TSimulatedWire DefaultSimulatedWire();
 // for that model (an OSTRA as the brand's USB bridge, a VELLO as COM port 1).
 // Shared by zelvo-cli and the window's --simulate.
 struct TSimulatedLink {
+    // Out of line, where the simulator is a complete type: the front ends
+    // hold a link without including the simulator.
+    TSimulatedLink();
+    ~TSimulatedLink();
+    TSimulatedLink(TSimulatedLink &&) noexcept;
+    TSimulatedLink &operator=(TSimulatedLink &&) noexcept;
+
     std::unique_ptr<zsim::UnitSimulator> Sim;
     bool UseUsb = false;
     int ComPort = 1;

@@ -1,20 +1,20 @@
-#include "Zelvo.h"
-#include "Littleendian.h"
+#include "unit/Zelvo.h"
+#include "protocol/Littleendian.h"
 
 #include <QString>
 
 #include <algorithm>
 #include <cstring>
 
-#include "Availableinputtype.h"
-#include "Availableinputtypes.h"
-#include "Errormanager.h"
-#include "Fixediolists.h"
-#include "Ios.h"
-#include "Modelexceptions.h"
-#include "Uomdescriptions.h"
-#include "Uommanager.h"
-#include "Zelvocommsinterface.h"
+#include "common/Errormanager.h"
+#include "link/Zelvocommsinterface.h"
+#include "model/Availableinputtype.h"
+#include "model/Availableinputtypes.h"
+#include "model/Fixediolists.h"
+#include "model/Ios.h"
+#include "model/Modelexceptions.h"
+#include "model/Uomdescriptions.h"
+#include "model/Uommanager.h"
 
 namespace
 {

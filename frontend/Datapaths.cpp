@@ -1,4 +1,4 @@
-#include "Datapaths.h"
+#include "frontend/Datapaths.h"
 
 #include <QDir>
 #include <QFile>

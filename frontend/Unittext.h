@@ -1,16 +1,16 @@
 #pragma once
 
-// Small text helpers shared by zelvo-cli's command modules.
+// How the front ends and the report put the unit's values into words.
 
-#include "Connectionsettings.h"
-#include "Zelvo.h"
+#include "unit/Connectionsettings.h"
+#include "unit/Zelvo.h"
 
 #include <QString>
 
 #include <cstdint>
 #include <string>
 
-namespace clitext
+namespace unittext
 {
 
 inline QString Latin1(const std::string &s)
@@ -66,4 +66,4 @@ inline QString ConnectionTypeName(int type)
     return QStringLiteral("Unknown (%1)").arg(type);
 }
 
-} // namespace clitext
+} // namespace unittext

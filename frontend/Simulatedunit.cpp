@@ -1,17 +1,22 @@
-#include "Simulatedunit.h"
+#include "frontend/Simulatedunit.h"
 
-#include "Branding.h"
-#include "Bytepipe.h"
-#include "Ftd2xx.h"
-#include "Pipetransport.h"
-#include "Portdevice.h"
-#include "Portmap.h"
-#include "UnitSimulator.h"
+#include "common/Branding.h"
+#include "common/Bytepipe.h"
+#include "link/Ftd2xx.h"
+#include "link/Portdevice.h"
+#include "link/Portmap.h"
+#include "sim/Pipetransport.h"
+#include "sim/UnitSimulator.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <algorithm>
+
+TSimulatedLink::TSimulatedLink() = default;
+TSimulatedLink::~TSimulatedLink() = default;
+TSimulatedLink::TSimulatedLink(TSimulatedLink &&) noexcept = default;
+TSimulatedLink &TSimulatedLink::operator=(TSimulatedLink &&) noexcept = default;
 
 TSimulatedWire DefaultSimulatedWire()
 {

@@ -1,4 +1,4 @@
-#include "Clisignal.h"
+#include "frontend/Signalreading.h"
 
 namespace
 {

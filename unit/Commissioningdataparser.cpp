@@ -1,13 +1,13 @@
-#include "Commissioningdataparser.h"
-#include "Littleendian.h"
+#include "unit/Commissioningdataparser.h"
+#include "protocol/Littleendian.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "Commands.h"
-#include "Errormanager.h"
-#include "Zelvo.h"
-#include "Zelvocommsinterface.h"
+#include "common/Errormanager.h"
+#include "link/Zelvocommsinterface.h"
+#include "protocol/Commands.h"
+#include "unit/Zelvo.h"
 
 namespace
 {

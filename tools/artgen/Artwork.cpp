@@ -1,6 +1,6 @@
-#include "Artwork.h"
+#include "tools/artgen/Artwork.h"
 
-#include "Avireader.h"
+#include "ui/Avireader.h"
 
 #include <QBuffer>
 #include <QDir>

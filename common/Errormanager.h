@@ -1,7 +1,5 @@
 #pragma once
 
-#include "Datapaths.h"
-
 #include <QString>
 
 #include <atomic>
@@ -38,7 +36,7 @@ public:
     // Opens logPath for appending (by default Log.txt in the working directory,
     // or in the user's data location when that is not writable). If it cannot
     // be opened the manager keeps working without a file and says so once.
-    explicit TErrorManager(const QString &logPath = LogFilePath());
+    explicit TErrorManager(const QString &logPath);
     ~TErrorManager();
     TErrorManager(const TErrorManager &) = delete;
     TErrorManager &operator=(const TErrorManager &) = delete;
@@ -104,7 +102,7 @@ private:
 // The process's one error manager, or null before it is created.
 TErrorManager *ErrorManager();
 // Creates the global manager if there is none yet; returns it.
-TErrorManager *CreateErrorManager(const QString &logPath = LogFilePath());
+TErrorManager *CreateErrorManager(const QString &logPath);
 // Destroys the global manager (closing Log.txt); safe when there is none.
 void DestroyErrorManager();
 // Adds text to the global manager's log when one exists; for the lower
