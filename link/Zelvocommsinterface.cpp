@@ -1,5 +1,7 @@
 #include "link/Zelvocommsinterface.h"
 
+#include <QtEndian>
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -32,7 +34,7 @@ bool TZelvoCommsInterface::ReadMessage(uint8_t *destination, std::size_t capacit
     for (int attempt = 0; attempt < kTotalAttempts && total == 0; ++attempt) {
         int32_t n = 0;
         if (Query(CMD_READ_MESSAGE_LENGTH, reply, n) && n == 2)
-            total = static_cast<uint32_t>(reply[0]) | static_cast<uint32_t>(reply[1]) << 8;
+            total = qFromLittleEndian<quint16>(reply);
         if (total == 0 && !Pause(Pacing().RetryPause))
             return false;
     }

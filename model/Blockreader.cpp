@@ -1,5 +1,7 @@
 #include "model/Blockreader.h"
 
+#include <QtEndian>
+
 #include <cstring>
 
 void TBlockReader::Require(std::size_t n) const
@@ -28,7 +30,7 @@ uint8_t TBlockReader::ReadU8()
 uint16_t TBlockReader::ReadU16()
 {
     Require(2);
-    const uint16_t v = static_cast<uint16_t>(Data[Pos] | (Data[Pos + 1] << 8));
+    const uint16_t v = qFromLittleEndian<quint16>(Data + Pos);
     Pos += 2;
     return v;
 }
@@ -36,9 +38,7 @@ uint16_t TBlockReader::ReadU16()
 uint32_t TBlockReader::ReadU32()
 {
     Require(4);
-    const uint32_t v =
-        static_cast<uint32_t>(Data[Pos]) | (static_cast<uint32_t>(Data[Pos + 1]) << 8) |
-        (static_cast<uint32_t>(Data[Pos + 2]) << 16) | (static_cast<uint32_t>(Data[Pos + 3]) << 24);
+    const uint32_t v = qFromLittleEndian<quint32>(Data + Pos);
     Pos += 4;
     return v;
 }

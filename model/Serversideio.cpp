@@ -5,6 +5,7 @@
 
 #include <QTreeWidgetItem>
 #include <QVariant>
+#include <QtEndian>
 
 #include <cstdio>
 #include <cstring>
@@ -26,11 +27,7 @@ enum {
 
 void WriteLE32(uint8_t *dst, int32_t value)
 {
-    const uint32_t v = static_cast<uint32_t>(value);
-    dst[0] = static_cast<uint8_t>(v);
-    dst[1] = static_cast<uint8_t>(v >> 8);
-    dst[2] = static_cast<uint8_t>(v >> 16);
-    dst[3] = static_cast<uint8_t>(v >> 24);
+    qToLittleEndian<quint32>(static_cast<quint32>(value), dst);
 }
 
 QByteArray UploadName(const QString &name)

@@ -1,12 +1,13 @@
 #include "protocol/Commands.h"
-#include "protocol/Littleendian.h"
+
+#include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
 
 uint32_t TUnitSettingsBlock::GetU32(std::size_t at) const
 {
-    return ReadLE32(&Bytes[at]);
+    return qFromLittleEndian<quint32>(&Bytes[at]);
 }
 
 void TUnitSettingsBlock::PutU32(std::size_t at, uint32_t v)

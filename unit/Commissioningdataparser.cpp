@@ -1,5 +1,6 @@
 #include "unit/Commissioningdataparser.h"
-#include "protocol/Littleendian.h"
+
+#include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
@@ -63,12 +64,9 @@ int TCommissioningDataParser::BuildMessage()
     MessageBytes[static_cast<std::size_t>(kHeaderSize + p)] = static_cast<uint8_t>(-sum);
 
     const auto type = static_cast<uint16_t>(MessageType);
-    MessageBytes[0] = static_cast<uint8_t>(type);
-    MessageBytes[1] = static_cast<uint8_t>(type >> 8);
-    for (int i = 0; i < 4; ++i)
-        MessageBytes[static_cast<std::size_t>(2 + i)] = static_cast<uint8_t>(n >> (8 * i));
-    MessageBytes[6] = static_cast<uint8_t>(n);
-    MessageBytes[7] = static_cast<uint8_t>(n >> 8);
+    qToLittleEndian<quint16>(type, &MessageBytes[0]);
+    qToLittleEndian<quint32>(static_cast<quint32>(n), &MessageBytes[2]);
+    qToLittleEndian<quint16>(static_cast<quint16>(n), &MessageBytes[6]);
     return MessageLen;
 }
 
@@ -231,7 +229,7 @@ void TCommissioningDataParser::DecodeSnapshot(const uint8_t *data, int length)
         ClearSnapshot();
     if (length < 2)
         return;
-    const int count = static_cast<int16_t>(data[0] | data[1] << 8);
+    const int count = qFromLittleEndian<qint16>(data);
     const long tableEnd = 2L + 3L * std::max(count, 0);
     long valueAt = tableEnd;
     for (int i = 0; i < count; ++i) {
@@ -240,7 +238,7 @@ void TCommissioningDataParser::DecodeSnapshot(const uint8_t *data, int length)
         if (itemAt + 3 > length)
             return;
         const int type = data[itemAt];
-        const int number = data[itemAt + 1] | data[itemAt + 2] << 8;
+        const int number = qFromLittleEndian<quint16>(data + itemAt + 1);
         if (type > kMaxSnapshotItemType) {
             ReportError(QStringLiteral("type is not valid - %1").arg(type));
             return;
@@ -250,7 +248,7 @@ void TCommissioningDataParser::DecodeSnapshot(const uint8_t *data, int length)
             return;
         QString value;
         if (size == 4) {
-            const uint32_t bits = ReadLE32(data + valueAt);
+            const uint32_t bits = qFromLittleEndian<quint32>(data + valueAt);
             float f;
             std::memcpy(&f, &bits, sizeof f);
             value = QString::asprintf("%.2f", static_cast<double>(f));
@@ -310,7 +308,7 @@ void TCommissioningDataParser::DecodeModbusData(const uint8_t *data, int length,
         if (at + kMappingRecordSize > length)
             return;
         const uint8_t *rec = data + at;
-        const auto ioId = static_cast<int32_t>(ReadLE32(rec));
+        const auto ioId = static_cast<int32_t>(qFromLittleEndian<quint32>(rec));
         const int dataType = rec[4];
         const int slaveId = rec[5];
         QString slaveName = QStringLiteral("<unknown>");

@@ -1,5 +1,6 @@
 #include "unit/Zelvo.h"
-#include "protocol/Littleendian.h"
+
+#include <QtEndian>
 
 #include <QString>
 
@@ -175,21 +176,23 @@ void TZelvo::DecodeLiveValues(const uint8_t *data, int length)
     if (UnitType == UNIT_TYPE_OSTRA) {
         if (length < 2)
             return;
-        const unsigned mask = data[0] | data[1] << 8;
+        const unsigned mask = qFromLittleEndian<quint16>(data);
         for (int n = 0; n < 8; ++n)
             IOList->SetValue(static_cast<uint8_t>(n), (mask >> n) & 1u ? 1.0L : 0.0L);
         for (int n = 8; n < kOstraOwnIOCount; ++n) {
             const int at = 2 + 4 * (n - 8);
             if (at + 4 > length)
                 break;
-            IOList->SetValue(static_cast<uint8_t>(n), ConvertWithRecord(n, ReadLE32(data + at)));
+            IOList->SetValue(static_cast<uint8_t>(n),
+                             ConvertWithRecord(n, qFromLittleEndian<quint32>(data + at)));
         }
     } else if (UnitType == UNIT_TYPE_VELLO) {
         for (int n = 0; n < kVelloOwnIOCount; ++n) {
             const int at = 4 * n;
             if (at + 4 > length)
                 break;
-            IOList->SetValue(static_cast<uint8_t>(n), ConvertWithRecord(n, ReadLE32(data + at)));
+            IOList->SetValue(static_cast<uint8_t>(n),
+                             ConvertWithRecord(n, qFromLittleEndian<quint32>(data + at)));
         }
     }
 }
@@ -203,7 +206,8 @@ bool TZelvo::PollExternalIO()
         const int n = ServerIOs->ExternalCount();
         if (n <= 0)
             break;
-        const uint8_t payload[2] = {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8)};
+        uint8_t payload[2] = {};
+        qToLittleEndian<quint16>(static_cast<quint16>(n), payload);
         if (Comms.Send(CMD_EXT_START, payload, sizeof payload)) {
             if (ExternalArea.empty())
                 ExternalArea.assign(static_cast<std::size_t>(kExternalAreaSize), 0);
@@ -276,9 +280,8 @@ void TZelvo::ApplyErrorFlags(bool isRead, const uint8_t *data, int length)
 
 bool TZelvo::SetIOValue(uint8_t number, int32_t value)
 {
-    const auto v = static_cast<uint32_t>(value);
-    const uint8_t payload[5] = {number, static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
-                                static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
+    uint8_t payload[5] = {number};
+    qToLittleEndian<quint32>(static_cast<quint32>(value), payload + 1);
     return Comms.Send(CMD_SET_IO_VALUE, payload, sizeof payload);
 }
 
@@ -293,7 +296,7 @@ void TZelvo::ApplyUOMInformation(int recordCount, const uint8_t *records, const 
         table.reserve(static_cast<std::size_t>(recordCount));
         for (int k = 0; k < recordCount; ++k) {
             const uint8_t *rec = records + 5 * k;
-            table.push_back({ReadLE32(rec), rec[4]});
+            table.push_back({qFromLittleEndian<quint32>(rec), rec[4]});
         }
     }
     IOUOMTable = std::move(table);
