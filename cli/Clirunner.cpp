@@ -322,7 +322,7 @@ int TCliRunner::OpenLink()
                            .arg(QString::fromStdString(error)));
             return EXIT_CLI_UNREACHABLE;
         }
-        FSim = std::move(simulated.Sim);
+        FSim = std::move(simulated);
         useUsb = simulated.UseUsb;
         comPort = simulated.ComPort;
     }
@@ -442,7 +442,7 @@ void TCliRunner::Shutdown()
         FEngine->Poll();
         FEngine.reset(); // ends the worker and closes the link
     }
-    FSim.reset();
+    FSim = TSimulatedLink();
     FHost.EndProgress();
 }
 

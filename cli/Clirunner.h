@@ -3,6 +3,7 @@
 #include "cli/Clihost.h"
 #include "cli/Clioptions.h"
 #include "cli/Clitemplate.h"
+#include "frontend/Simulatedunit.h"
 #include "link/Pacing.h"
 
 #include <QJsonObject>
@@ -18,10 +19,6 @@
 
 class TInterruptWake;
 class TSerialThread;
-namespace zsim
-{
-class UnitSimulator;
-}
 
 // Runs one command of zelvo-cli: opens the chosen link, connects through the
 // job engine exactly as the window does, runs the command's jobs or reads,
@@ -118,7 +115,7 @@ private:
     TPacing FPacing;
     int FDivisor;
     TCliHost FHost;
-    std::unique_ptr<zsim::UnitSimulator> FSim;
+    TSimulatedLink FSim;
     std::unique_ptr<TSerialThread> FEngine;
     // The bridge description --usb auto found the unit on ("" = the brand's).
     std::string FAutoBridge;
