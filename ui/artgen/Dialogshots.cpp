@@ -14,6 +14,7 @@
 #include "Ftd2xx.h"
 #include "Portdiagnosis.h"
 #include "Portmap.h"
+#include "Serialthread.h"
 #include "Serversideio.h"
 #include "UnitSimulator.h"
 #include "Uomdescription.h"
@@ -49,6 +50,7 @@ public:
     QWidget *MainWidget() override { return nullptr; }
     TSerialThread *Engine() override { return nullptr; }
     void RequestLogon(const QByteArray &, const QByteArray &) override {}
+    TCancelOutcome CancelJob() override { return CANCEL_NOTHING; }
 };
 
 void Settle()
