@@ -50,11 +50,11 @@ TfmWorking::TfmWorking(TMainWindowSeam &main, const QString &animationFile, QWid
     // Made after the animation, so they lie over it.
     lblCancelState = new QLabel(this);
     lblCancelState->setObjectName(QStringLiteral("lblCancelState"));
-    lblCancelState->setGeometry(8, 116, 326, 58);
+    // Below the progress bar, in the caption's white, beside the button.
+    lblCancelState->setGeometry(24, 140, 310, 38);
     lblCancelState->setWordWrap(true);
     lblCancelState->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    lblCancelState->setMargin(4);
-    lblCancelState->setAutoFillBackground(true);
+    lblCancelState->setPalette(text);
     lblCancelState->hide();
 
     btnCancel = new QPushButton(QStringLiteral("Cancel"), this);

@@ -197,6 +197,8 @@ int main(int argc, char **argv)
         for (int i = 0; i < 9; ++i)
             working.NextFrame();
         ok &= Save(&working, dir, "working");
+        working.ShowCancelState(CANCEL_TOO_LATE);
+        ok &= Save(&working, dir, "working-cancel-refused");
         TfmWorking still(main, QStringLiteral("Images/no-such-animation.avi"));
         still.show();
         ok &= Save(&still, dir, "working-static");
