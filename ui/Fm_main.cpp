@@ -771,6 +771,18 @@ void TForm1::LogonResult(bool success)
         FDialogs->LogonFailed();
 }
 
+void TForm1::LogonCancelled()
+{
+    // Nothing reached the server: the logged-on state stays as it was.
+    if (FDialogs)
+        FDialogs->LogonCancelled();
+}
+
+TCancelOutcome TForm1::CancelJob()
+{
+    return FEngine->RequestCancel();
+}
+
 int TForm1::ActivePage() const
 {
     return PageControl1->currentIndex();
@@ -1128,5 +1140,9 @@ void TForm1::CheckSerialThreadTimer()
         if (FDialogs)
             FDialogs->ShowWorking();
     }
+    // A refused cancel turns back into Cancel when the write's chain goes on
+    // reading, so the dialog follows the engine's view.
+    if (FWorkingShown && FDialogs)
+        FDialogs->UpdateWorking(FEngine->CancelState());
     TimerCheckSerialThread->start();
 }

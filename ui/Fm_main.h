@@ -58,6 +58,7 @@ public:
     QWidget *MainWidget() override { return this; }
     TSerialThread *Engine() override { return FEngine.get(); }
     void RequestLogon(const QByteArray &email, const QByteArray &digest) override;
+    TCancelOutcome CancelJob() override;
 
     // ---- TEngineHost ----
     void OnConnected() override;
@@ -66,6 +67,7 @@ public:
     void SetTabsEnabled(bool enable) override;
     bool IsLoggedOn() const override { return FLoggedOn; }
     void LogonResult(bool success) override;
+    void LogonCancelled() override;
     int ActivePage() const override;
     void ClearSnapshot() override;
     void AddSnapshotLine(const QString &line) override;

@@ -14,6 +14,7 @@
 #include "Ftd2xx.h"
 #include "Portdiagnosis.h"
 #include "Portmap.h"
+#include "Serialthread.h"
 #include "Serversideio.h"
 #include "UnitSimulator.h"
 #include "Uomdescription.h"
@@ -49,6 +50,7 @@ public:
     QWidget *MainWidget() override { return nullptr; }
     TSerialThread *Engine() override { return nullptr; }
     void RequestLogon(const QByteArray &, const QByteArray &) override {}
+    TCancelOutcome CancelJob() override { return CANCEL_NOTHING; }
 };
 
 void Settle()
@@ -195,6 +197,8 @@ int main(int argc, char **argv)
         for (int i = 0; i < 9; ++i)
             working.NextFrame();
         ok &= Save(&working, dir, "working");
+        working.ShowCancelState(CANCEL_TOO_LATE);
+        ok &= Save(&working, dir, "working-cancel-refused");
         TfmWorking still(main, QStringLiteral("Images/no-such-animation.avi"));
         still.show();
         ok &= Save(&still, dir, "working-static");
