@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Accessibility.h"
 #include "Dialogseam.h"
 #include "Enginehost.h"
 #include "Pacing.h"
@@ -125,7 +126,7 @@ public:
 
     // Page 0: signal strength.
     QGroupBox *gbSignalStrength = nullptr;
-    QWidget *shapeSignal = nullptr;
+    TSignalBar *shapeSignal = nullptr;
     QPushButton *btnRefresh = nullptr;
     // Page 0: connection settings.
     QGroupBox *gbConnectionSettings = nullptr;

@@ -51,7 +51,10 @@ add_executable(zelvo-artgen
 target_include_directories(zelvo-artgen PRIVATE ${CMAKE_CURRENT_LIST_DIR}/artgen)
 target_link_libraries(zelvo-artgen PRIVATE zelvo_ui_avi Qt6::Gui)
 
-# zelvo-dialog-shots: shows each dialog alone and saves a picture of it:
-#   cd build/release && xvfb-run -a ./ui/zelvo-dialog-shots ../../docs/screenshots
+# zelvo-dialog-shots: shows each dialog alone and saves a picture of it. The
+# pictures in docs/screenshots come from the running window (scripts/screenshots)
+# except connect-find.png and dialog-working-static.png, states the window's
+# tour does not reach:
+#   cd build/release && xvfb-run -a ./ui/zelvo-dialog-shots /tmp/shots
 add_executable(zelvo-dialog-shots ${CMAKE_CURRENT_LIST_DIR}/artgen/Dialogshots.cpp)
 target_link_libraries(zelvo-dialog-shots PRIVATE zelvo_ui_dialogs zelvo_engine zelvo_sim)
