@@ -40,6 +40,9 @@ public:
     virtual bool IsLoggedOn() const = 0;
     // Outcome of a logon job (message 8).
     virtual void LogonResult(bool accepted) = 0;
+    // The logon job was cancelled before its message went to the server:
+    // no outcome follows and the logged-on state is unchanged.
+    virtual void LogonCancelled() {}
 
     // Index of the page showing in the main page control:
     // 2 live readings, 3 external devices, anything else reads nothing.

@@ -28,6 +28,7 @@ public:
     void SetTabsEnabled(bool enabled) override;
     bool IsLoggedOn() const override { return FLoggedOn.load(); }
     void LogonResult(bool accepted) override;
+    void LogonCancelled() override { ++FLogonCancels; }
     int ActivePage() const override { return FPage.load(); }
 
     void ClearSnapshot() override;
@@ -46,6 +47,7 @@ public:
     int TabsEnabledCount() const { return FTabsEnabled.load(); }
     bool TabsEnabled() const { return FTabsOn.load(); }
     int LogonResults() const { return FLogonResults.load(); }
+    int LogonCancels() const { return FLogonCancels.load(); }
     bool HasConnectionSettings() const { return FHasSettings.load(); }
     bool NoEthernet() const { return FNoEthernet.load(); }
     // Fields of the last settings shown, as text ("type=2 apn=... ").
@@ -72,6 +74,7 @@ private:
     std::atomic<int> FTabsEnabled{0};
     std::atomic<bool> FTabsOn{true};
     std::atomic<int> FLogonResults{0};
+    std::atomic<int> FLogonCancels{0};
     std::atomic<bool> FHasSettings{false};
     std::atomic<bool> FNoEthernet{false};
     QString FSettingsText;

@@ -60,6 +60,15 @@ constexpr TChainLink kJobChain[] = {
     {MSG_WRITE_IO_CONFIG, kReloadUnlessPart, kChainEnds, nullptr, nullptr},
 };
 
+// Jobs that change the unit's or the server's state. Once such a job's
+// message has been uploaded the server may act on it, so it is no longer
+// cancelled. A logon counts: the server logs the account on, and the
+// window's logged-on state follows only from its answer.
+bool IsWriteJob(int job)
+{
+    return job == MSG_WRITE_OUTPUT || job == MSG_LOGON || job == MSG_WRITE_IO_CONFIG;
+}
+
 const TChainLink *FindChainLink(int job)
 {
     for (const TChainLink &link : kJobChain)
@@ -246,6 +255,7 @@ void TSerialThread::SetActive(bool active)
 
 void TSerialThread::SetJob(int code)
 {
+    FWriteUploaded = false;
     FParser->SetType(static_cast<std::int16_t>(code));
     FJobCode = code;
     ReportStatus(FParser->JobText());
@@ -255,6 +265,7 @@ void TSerialThread::FinishJob()
 {
     FParser->SetType(0);
     FJobCode = 0;
+    FWriteUploaded = false;
     // A reload after a write belongs to the chain that ends here, however
     // it ends; it must not ride on the next job the user asks for.
     FReloadAfterWrite = false;
@@ -285,6 +296,7 @@ void TSerialThread::PostJob(int code)
         FUnit->ClearIOConfig();
     // What the job fetches is "No" until its reply has come in whole.
     FParser->ForgetReceived(code);
+    FCancel = CANCEL_NONE;
     SetJob(code);
     if (FLinkState.load() == LINK_IDLE) {
         SetLinkState(LINK_OPENING);
@@ -296,6 +308,7 @@ void TSerialThread::PostJob(int code)
 
 void TSerialThread::StartConnect()
 {
+    FCancel = CANCEL_NONE;
     SetJob(MSG_READ_BASIC_INFO);
     if (FLinkState.load() == LINK_IDLE) {
         SetLinkState(LINK_OPENING);
@@ -335,8 +348,41 @@ void TSerialThread::SaveConnectionSettings(const TConnectionSettings &settings)
         *FSettings = settings;
     }
     FSaveOutcome = SAVE_IN_PROGRESS;
+    FCancel = CANCEL_NONE;
     FBusy = true;
     SetLinkState(LINK_SAVE_SETTINGS);
+}
+
+TCancelOutcome TSerialThread::RequestCancel()
+{
+    switch (FLinkState.load()) {
+    case LINK_JOB:
+        break;
+    case LINK_SAVE_SETTINGS:
+        // The settings go to the unit in one step, block after block:
+        // breaking it off could leave half of them written.
+        FCancel = CANCEL_SAVING;
+        return CANCEL_SAVING;
+    default:
+        // No job step is to come (the job has ended, or the link is being
+        // opened or closed).
+        return CANCEL_NOTHING;
+    }
+    // Every way into a job resets the state, so anything but NONE is this
+    // job's earlier request.
+    std::int8_t state = CANCEL_NONE;
+    if (!FCancel.compare_exchange_strong(state, CANCEL_PENDING))
+        return static_cast<TCancelOutcome>(state);
+    // The worker raises FWriteUploaded before it looks at the request and
+    // uploads: whichever thread sees the other's mark first decides, and
+    // both decide the same way.
+    if (FWriteUploaded.load()) {
+        state = CANCEL_PENDING;
+        if (FCancel.compare_exchange_strong(state, CANCEL_TOO_LATE))
+            return CANCEL_TOO_LATE;
+        return static_cast<TCancelOutcome>(state);
+    }
+    return CANCEL_PENDING;
 }
 
 std::string TSerialThread::FirmwareVersion() const
@@ -620,7 +666,9 @@ void TSerialThread::StepJob()
 {
     FBusy = true;
     FCycleAbandoned = false;
-    if (!PollStoreForward())
+    if (TakeCancelRequest())
+        CancelJob();
+    else if (!PollStoreForward())
         return;
     FCycleWatched = false;
     SetLinkState(LINK_LIVE);
@@ -703,6 +751,16 @@ bool TSerialThread::PollStoreForward()
         ReportStatus(QStringLiteral("Processing commands."));
         break;
     case SF_WAITING_UPLOAD:
+        if (IsWriteJob(FJobCode.load()) && !FWriteUploaded.load()) {
+            // From here on the server may act on the message. A cancel asked
+            // for before the mark was raised still wins: nothing has gone.
+            FWriteUploaded = true;
+            std::int8_t asked = CANCEL_PENDING;
+            if (FCancel.compare_exchange_strong(asked, CANCEL_DONE)) {
+                CancelJob();
+                return true;
+            }
+        }
         if (FJobCode.load() != 0) {
             // A lost upload shows up later as a server error or a bad reply.
             FParser->SendMessage(*FComms);
@@ -743,6 +801,38 @@ bool TSerialThread::PollStoreForward()
     // A job posted while the unit logs off waits for it to be idle and then
     // starts its own cycle, rather than being left set with the cycle over.
     return s == SF_ERROR || (s == SF_LOGGING_OFF && FJobCode.load() == 0);
+}
+
+bool TSerialThread::TakeCancelRequest()
+{
+    std::int8_t asked = CANCEL_PENDING;
+    if (FWriteUploaded.load()) {
+        // The server has the message: the job runs to its outcome.
+        FCancel.compare_exchange_strong(asked, CANCEL_TOO_LATE);
+        return false;
+    }
+    return FCancel.compare_exchange_strong(asked, CANCEL_DONE);
+}
+
+void TSerialThread::CancelJob()
+{
+    const int job = FJobCode.load();
+    // A reload after a write that is cut short still leaves the unit to sync
+    // with its server at the next idle poll, as the whole chain would have.
+    const bool reloading = FReloadAfterWrite.load();
+    ReportStatus(QStringLiteral("Job cancelled: ") + kBrandName +
+                 QStringLiteral(" asked to go idle"));
+    AbandonJob();
+    if (reloading)
+        FForceSyncPending = true;
+    // A logon is cancelled only before its message went: nothing changed on
+    // the server, and the logon dialog gets its button back.
+    if (job == MSG_LOGON)
+        Synchronize([this] { FHost->LogonCancelled(); });
+    // The next job first sees the unit idle again.
+    FIdleConfirmed = false;
+    FCycleWatched = false;
+    FComms->WriteSFCommand(SF_IDLE);
 }
 
 bool TSerialThread::GiveUpStalledCycle(int s)
@@ -818,6 +908,10 @@ void TSerialThread::DownloadReply()
         Synchronize([this, nextJob] { FParser->ForgetReceived(nextJob); });
         next = SF_CONNECTING;
         SetJob(nextJob);
+        // The write's outcome is in and the chain goes on reading: a cancel
+        // refused for the write may now be asked for again.
+        std::int8_t refused = CANCEL_TOO_LATE;
+        FCancel.compare_exchange_strong(refused, CANCEL_NONE);
     }
 
     FComms->WriteSFCommand(static_cast<std::uint8_t>(next));
@@ -945,6 +1039,7 @@ void TSerialThread::SignalTickBody()
     switch (FSignal->Tick()) {
     case SIG_DONE:
         // One store-and-forward poll, which ends at once for an idle unit.
+        FCancel = CANCEL_NONE;
         SetLinkState(LINK_JOB);
         break;
     case SIG_FAILED: {

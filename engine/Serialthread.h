@@ -79,6 +79,16 @@ enum TUploadPrepare : std::int8_t {
                         // a further upload
 };
 
+// Where a cancel of the running job stands (TSerialThread::RequestCancel).
+enum TCancelOutcome : std::int8_t {
+    CANCEL_NONE = 0,     // no cancel asked for the job that runs now
+    CANCEL_NOTHING = 1,  // nothing runs that could be cancelled
+    CANCEL_PENDING = 2,  // asked: the worker ends the job at its next step
+    CANCEL_DONE = 3,     // the job was ended; the unit was asked to go idle, the link is open
+    CANCEL_TOO_LATE = 4, // a write whose message is with the server: it runs to its outcome
+    CANCEL_SAVING = 5,   // connection settings are being written: the save runs to its end
+};
+
 // Name of a store-and-forward state for status bar panel 1
 // ("SF_DOWNLOADING", or "Unknown state" for a value outside 0..11).
 const char *StoreForwardStateName(int state);
@@ -127,6 +137,16 @@ public:
     bool IsUsbMode() const;
     void AttachListViews(QTreeWidget *lvIOs, QTreeWidget *lvIOConfig, QTreeWidget *lvExternalIO);
     bool IsBusy() const { return FBusy.load(); }
+    // Asks for the running job to end (GUI thread). A read, or a write whose
+    // message has not been uploaded, ends at the worker's next step
+    // (CANCEL_PENDING, then CANCEL_DONE); a write already uploaded is not
+    // cancelled (CANCEL_TOO_LATE) nor is a settings save (CANCEL_SAVING).
+    // Asking again returns where the first request stands.
+    TCancelOutcome RequestCancel();
+    // Where the last request stands: CANCEL_NONE until one is made for the
+    // job under way; a refused one goes back to CANCEL_NONE when the write's
+    // outcome is in and its chain goes on reading (that part may be cancelled).
+    TCancelOutcome CancelState() const { return static_cast<TCancelOutcome>(FCancel.load()); }
     // True while the worker is inside a step (it may be on the link). After
     // SetActive(false), once this reads false no further step starts until
     // SetActive(true).
@@ -195,6 +215,11 @@ private:
     void StepJob();
 
     bool PollStoreForward();
+    // A cancel asked for by the GUI thread, taken at the start of a job step:
+    // true when the job is to end now; a write already uploaded is refused.
+    bool TakeCancelRequest();
+    // Ends the job the user cancelled; the cycle is over, the link stays open.
+    void CancelJob();
     // Gives the cycle up when the unit has stayed in state `s` for longer
     // than the pacing's StoreForwardStall; true when it did.
     bool GiveUpStalledCycle(int s);
@@ -250,6 +275,14 @@ private:
     mutable std::mutex FSettingsLock;
     // Mirrors the parser's job code for readers on the other thread.
     std::atomic<int> FJobCode{0};
+    // A TCancelOutcome: moved NONE -> PENDING by the GUI thread, PENDING ->
+    // DONE by the worker, PENDING -> TOO_LATE by either (whichever sees the
+    // upload first), TOO_LATE -> NONE by the worker when a read follows.
+    std::atomic<std::int8_t> FCancel{CANCEL_NONE};
+    // The current job changes the unit's or the server's state and its
+    // message has been uploaded. Raised by the worker; lowered whenever a
+    // job is set or finished.
+    std::atomic<bool> FWriteUploaded{false};
     int FSFReadFailures = 0;
     // The current cycle's job was given up (stalled, or an error state).
     bool FCycleAbandoned = false;

@@ -1,13 +1,18 @@
 #include "ui/Developertour.h"
 
-#include "engine/Serialthread.h"
 #include "protocol/Commands.h"
 #include "ui/Fm_main.h"
+#include "ui/Fm_report.h"
+#include "engine/Serialthread.h"
+#include "model/Serversideio.h"
+#include "model/Serversideios.h"
+#include "unit/Zelvo.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -113,19 +118,34 @@ TDeveloperTour::TDeveloperTour(TForm1 &form, const QString &model, const QString
             QWidget *dialog = ConnectDialog();
             if (dialog == nullptr)
                 return;
-            if (!FMeasure && !FDir.isEmpty())
+            const bool shots = !FMeasure && !FDir.isEmpty();
+            if (shots)
                 GrabWithDialog(QStringLiteral("startup-connect"), dialog);
             for (QAbstractButton *b : dialog->findChildren<QAbstractButton *>())
                 if (!FModel.isEmpty() && b->text() == FModel)
                     b->click();
+            if (shots)
+                GrabWidget(QStringLiteral("dialog-connect"), dialog);
             for (QAbstractButton *b : dialog->findChildren<QAbstractButton *>())
                 if (b->text() == QLatin1String("Connect"))
                     b->click();
+            // "Connecting...": the dialog stays up until the link answers.
+            if (shots)
+                GrabWidget(QStringLiteral("dialog-connect-connecting"), dialog);
         },
         [this] { return FForm.IsConnected() && Settled(); });
     Add(
         QStringLiteral("load"), [this] { FForm.btnActivateIOConfigurationClick(); },
         [this, engine] {
+            // The progress dialog, once, while the chain runs.
+            if (!FMeasure && !FDir.isEmpty() && !FWorkingShot) {
+                for (QWidget *w : QApplication::topLevelWidgets())
+                    if (w->objectName() == QLatin1String("fmWorking") && w->isVisible() &&
+                        FStageClock.elapsed() > 800) {
+                        GrabWidget(QStringLiteral("dialog-working"), w);
+                        FWorkingShot = true;
+                    }
+            }
             return Settled() && engine->HasIOConfiguration() && engine->HasInputTypes() &&
                    engine->HasUOMLists() && engine->HasModbusData();
         });
@@ -205,6 +225,76 @@ TDeveloperTour::TDeveloperTour(TForm1 &form, const QString &model, const QString
             },
             [] { return true; });
     }
+    // The dialogs as the running window opens them, at the fonts it gives
+    // them. Each opens modal as its stage begins; the tour's timer keeps
+    // ticking in the dialog's own loop, takes the picture once the dialog has
+    // been up a moment and closes it.
+    AddDialogShot(QStringLiteral("Edit I/O"), QStringLiteral("dialog-editio"), [this] {
+        FForm.PageControl1->setCurrentIndex(1);
+        TServerSideIOs &ios = FForm.Engine()->Unit()->ServerSideIOs();
+        // An input, whose type list is open (the first row otherwise).
+        FForm.lvIOConfig->setCurrentItem(FForm.lvIOConfig->topLevelItem(0));
+        for (int i = 0; i < FForm.lvIOConfig->topLevelItemCount(); ++i) {
+            QTreeWidgetItem *row = FForm.lvIOConfig->topLevelItem(i);
+            const auto *record =
+                static_cast<const TServerSideIO *>(row->data(0, Qt::UserRole).value<void *>());
+            if (record != nullptr && record->Tag().contains(QLatin1String("IN"))) {
+                FForm.lvIOConfig->setCurrentItem(row);
+                break;
+            }
+        }
+        ios.ConfigViewDoubleClick();
+    });
+    AddDialogShot(
+        QStringLiteral("Logon"), QStringLiteral("dialog-logon"), [this] { FForm.LogonClick(); },
+        [](QWidget *dialog) {
+            const QList<QLineEdit *> fields = dialog->findChildren<QLineEdit *>();
+            for (QLineEdit *field : fields)
+                field->setText(field->echoMode() == QLineEdit::Password
+                                   ? QStringLiteral("commission")
+                                   : QStringLiteral("installer@zelvo.example"));
+        });
+    AddDialogShot(QStringLiteral("About"), QStringLiteral("dialog-about"),
+                  [this] { FForm.About1Click(); });
+    AddDialogShot(QStringLiteral("Save Commissioning Report"), QStringLiteral("dialog-report"),
+                  [this] { SaveCommissioningReport(FForm); });
+}
+
+void TDeveloperTour::AddDialogShot(const QString &title, const QString &name,
+                                   std::function<void()> open, std::function<void(QWidget *)> fill)
+{
+    auto shot = std::make_shared<bool>(false);
+    auto seen = std::make_shared<QElapsedTimer>();
+    Add(
+        name,
+        [this, open = std::move(open), shot] {
+            *shot = false;
+            // Opened from its own call, not from inside the tour's timer:
+            // Qt does not fire a timer again while its handler runs, and the
+            // tour must tick on in the dialog's loop.
+            QTimer::singleShot(0, this, open);
+        },
+        [this, title, name, fill = std::move(fill), shot, seen] {
+            QWidget *modal = QApplication::activeModalWidget();
+            const bool up = modal != nullptr && modal->isVisible() && modal->windowTitle() == title;
+            if (*shot)
+                return !up;
+            if (!up)
+                return false;
+            if (!seen->isValid()) {
+                if (fill)
+                    fill(modal);
+                seen->start();
+                return false;
+            }
+            if (seen->elapsed() < 300)
+                return false;
+            GrabWidget(name, modal);
+            *shot = true;
+            modal->close();
+            return false;
+        },
+        30000);
 }
 
 void TDeveloperTour::Add(const QString &name, std::function<void()> enter,
@@ -237,6 +327,14 @@ void TDeveloperTour::Grab(const QString &name)
     QDir().mkpath(FDir);
     const QString path = QDir(FDir).filePath(name + QStringLiteral(".png"));
     if (!FForm.grab().save(path))
+        std::fprintf(stderr, "tour: could not write %s\n", qPrintable(path));
+}
+
+void TDeveloperTour::GrabWidget(const QString &name, QWidget *widget)
+{
+    QDir().mkpath(FDir);
+    const QString path = QDir(FDir).filePath(name + QStringLiteral(".png"));
+    if (!widget->grab().save(path))
         std::fprintf(stderr, "tour: could not write %s\n", qPrintable(path));
 }
 

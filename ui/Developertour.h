@@ -14,7 +14,7 @@ class TForm1;
 // answers the connect dialog that opens on start (the model's button, the
 // first port, Connect; the screenshots get one of the window with the
 // dialog on top), waits for the connection, loads the I/O configuration, fetches a
-// snapshot, logs on, then grabs each page (screenshots) or prints the
+// snapshot, logs on, then grabs each page and each dialog (screenshots) or prints the
 // resident size (measurement) and quits the application. Each stage waits
 // for its condition with a deadline; a stage that times out ends the tour
 // with exit code 1.
@@ -45,6 +45,11 @@ private:
     QWidget *ConnectDialog() const;
     void Add(const QString &name, std::function<void()> enter, std::function<bool()> done,
              int deadlineMs = 120000);
+    // A stage that opens a modal dialog (`open`), waits for it by its title,
+    // lets `fill` type into it, saves its picture as NAME.png and closes it.
+    void AddDialogShot(const QString &title, const QString &name, std::function<void()> open,
+                       std::function<void(QWidget *)> fill = {});
+    void GrabWidget(const QString &name, QWidget *widget);
 
     TForm1 &FForm;
     QString FModel;
@@ -56,6 +61,7 @@ private:
     bool FEntered = false;
     QElapsedTimer FStageClock;
     QTimer *FTimer;
+    bool FWorkingShot = false;
 };
 
 // Resident set size of this process in kB (0 when unknown).

@@ -26,3 +26,9 @@ void CentreOnDesktop(QWidget *dialog)
     dialog->move(desk.left() + desk.width() / 2 - own.width() / 2,
                  desk.top() + desk.height() / 2 - own.height() / 2);
 }
+
+void UseOwnerFont(QWidget *dialog)
+{
+    if (const QWidget *owner = dialog->parentWidget())
+        dialog->setFont(owner->font());
+}

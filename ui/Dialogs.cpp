@@ -8,6 +8,8 @@
 #include "ui/Fm_logon.h"
 #include "ui/Fm_working.h"
 
+#include <QApplication>
+#include <QLabel>
 #include <QWidget>
 
 TDialogs::TDialogs(TMainWindowSeam &main, const QString &animationFile) : FMain(main)
@@ -75,10 +77,34 @@ void TDialogs::LogonFailed()
         fmLogon->LogonFailed();
 }
 
+void TDialogs::LogonCancelled()
+{
+    if (!fmLogon)
+        return;
+    // Back to its idle state, with the reason in its message line.
+    fmLogon->LogonFailed();
+    fmLogon->lblUserMessage->setText(QStringLiteral("Logon cancelled."));
+}
+
 void TDialogs::ShowWorking()
 {
-    if (fmWorking && !fmWorking->isVisible())
-        fmWorking->show();
+    if (!fmWorking || fmWorking->isVisible())
+        return;
+    // Over a modal dialog (the logon dialog while its job runs) the progress
+    // dialog must be modal too, or its Cancel could not be reached. Alone it
+    // stays modeless, so the main window's own close still works.
+    fmWorking->setWindowModality(QApplication::activeModalWidget() != nullptr ? Qt::ApplicationModal
+                                                                              : Qt::NonModal);
+    fmWorking->show();
+    // Esc reaches its Cancel at once.
+    fmWorking->raise();
+    fmWorking->activateWindow();
+}
+
+void TDialogs::UpdateWorking(TCancelOutcome cancel)
+{
+    if (fmWorking && fmWorking->isVisible())
+        fmWorking->ShowCancelState(cancel);
 }
 
 void TDialogs::CloseWorking()

@@ -25,8 +25,10 @@ public:
     void ShowLogon() override;
     void LogonSucceeded() override;
     void LogonFailed() override;
+    void LogonCancelled() override;
     void ShowWorking() override;
     void CloseWorking() override;
+    void UpdateWorking(TCancelOutcome cancel) override;
     void EditIO(TServerSideIO *record, TZelvo *unit) override;
     void ShowAbout() override;
 

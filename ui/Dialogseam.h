@@ -2,15 +2,19 @@
 
 #include <QByteArray>
 
+#include <cstdint>
 #include <memory>
 
 class QWidget;
 class TSerialThread;
 class TServerSideIO;
 class TZelvo;
+// Where a cancel of the running job stands (Serialthread.h).
+enum TCancelOutcome : std::int8_t;
 
 // What the dialogs need of the main window: where to centre, the job engine
-// they drive (port choice, connect), and the logon request.
+// they drive (port choice, connect), the logon request and the progress
+// dialog's Cancel.
 class TMainWindowSeam
 {
 public:
@@ -19,6 +23,8 @@ public:
     virtual TSerialThread *Engine() = 0;
     // email: the 128-byte e-mail field; digest: the 16-byte password digest.
     virtual void RequestLogon(const QByteArray &email, const QByteArray &digest) = 0;
+    // Asks the job engine to cancel the running job; returns where that stands.
+    virtual TCancelOutcome CancelJob() = 0;
 };
 
 // What the main window asks of its dialogs. The dialogs module implements it
@@ -36,9 +42,13 @@ public:
     virtual void ShowLogon() = 0;
     virtual void LogonSucceeded() = 0;
     virtual void LogonFailed() = 0;
+    // The logon job was cancelled before it reached the server.
+    virtual void LogonCancelled() = 0;
     // Progress dialog: non-modal, shown and closed by the window's poll.
     virtual void ShowWorking() = 0;
     virtual void CloseWorking() = 0;
+    // Each poll while it is shown: where a cancel of the job stands.
+    virtual void UpdateWorking(TCancelOutcome cancel) = 0;
     // Edit I/O dialog for one configuration record: modal.
     virtual void EditIO(TServerSideIO *record, TZelvo *unit) = 0;
     // About box: created for each showing, modal.

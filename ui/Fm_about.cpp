@@ -7,6 +7,7 @@
 #include <QDesktopServices>
 #include <QEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -44,7 +45,8 @@ void MakeLink(QLabel *label)
     label->setCursor(Qt::PointingHandCursor);
 }
 
-// A label that reports clicks.
+// A label that reports clicks, and Enter or Space while it has the keyboard
+// focus; a dotted frame shows that focus.
 class TClickFilter : public QObject
 {
 public:
@@ -62,6 +64,19 @@ protected:
         if (event->type() == QEvent::MouseButtonRelease) {
             FOnClick();
             return true;
+        }
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+                FOnClick();
+                return true;
+            }
+        }
+        if (auto *label = qobject_cast<QLabel *>(watched)) {
+            if (event->type() == QEvent::FocusIn)
+                label->setFrameStyle(QFrame::Box | QFrame::Plain);
+            else if (event->type() == QEvent::FocusOut)
+                label->setFrameStyle(QFrame::NoFrame);
         }
         return QObject::eventFilter(watched, event);
     }
@@ -108,6 +123,7 @@ TfmAbout::TfmAbout(QWidget *parent, TEnvironment env) : QDialog(parent), FEnv(st
     setWindowTitle(QStringLiteral("About"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    UseOwnerFont(this);
     setFixedSize(332, 320);
 
     auto *shape1 = new QFrame(this);
@@ -145,11 +161,16 @@ TfmAbout::TfmAbout(QWidget *parent, TEnvironment env) : QDialog(parent), FEnv(st
     MakeLink(lblURL2);
     lblURL1->installEventFilter(new TClickFilter(lblURL1, [this] { lblURL1Click(); }));
     lblURL2->installEventFilter(new TClickFilter(lblURL2, [this] { lblURL2Click(); }));
+    // The link is reached with Tab too; the box opens with OK focused, so
+    // Enter still closes it.
+    lblURL1->setFocusPolicy(Qt::TabFocus);
+    lblURL2->setFocusPolicy(Qt::TabFocus);
 
     Button1 = new QPushButton(QStringLiteral("OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(332 / 2 - 40, 276, 80, 28);
     Button1->setDefault(true);
+    Button1->setFocus();
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 
     // Version first: a failed read shows its message box before the box opens.

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyledItemDelegate>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace
@@ -44,6 +45,7 @@ TfmConnect::TfmConnect(TMainWindowSeam &main, QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("fmConnect"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    UseOwnerFont(this);
     setFixedSize(247, 175);
 
     rgZelvoType = new QGroupBox(this);
@@ -87,6 +89,10 @@ TfmConnect::TfmConnect(TMainWindowSeam &main, QWidget *parent) : QDialog(parent)
     FindPanel = new TFindPanel(this);
 
     auto *layout = new QVBoxLayout(this);
+    // Tight enough that both groups and the buttons get their whole height
+    // in the fixed 175 pixels also at a desktop font wider than the window's.
+    layout->setContentsMargins(9, 6, 9, 6);
+    layout->setSpacing(4);
     layout->addWidget(rgZelvoType);
     layout->addWidget(portGroup);
     // Once shown, the list takes the room the stretch below gives otherwise.
@@ -98,6 +104,13 @@ TfmConnect::TfmConnect(TMainWindowSeam &main, QWidget *parent) : QDialog(parent)
     buttonRow->addWidget(btnConnect);
     buttonRow->addStretch(1);
     layout->addLayout(buttonRow);
+    // Keyboard order as drawn: model, port, the list a find fills, then the
+    // buttons left to right (the find button was made before the dialog's).
+    setTabOrder(rbOstra, rbVello);
+    setTabOrder(rbVello, cbCommPort);
+    setTabOrder(cbCommPort, FindPanel->lvFound);
+    setTabOrder(FindPanel->lvFound, FindPanel->btnFind);
+    setTabOrder(FindPanel->btnFind, btnConnect);
 
     // State changes, not clicks: the keyboard and assistive technology
     // change the choice without a mouse click.

@@ -10,6 +10,7 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -28,6 +29,7 @@ TfmEditIO::TfmEditIO(TMainWindowSeam &main, QWidget *parent) : QDialog(parent), 
     setWindowTitle(QStringLiteral("Edit I/O"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    UseOwnerFont(this);
     setFixedSize(404, 316);
 
     lblTag = new QLabel(QStringLiteral("tag text"), this);
@@ -63,14 +65,12 @@ TfmEditIO::TfmEditIO(TMainWindowSeam &main, QWidget *parent) : QDialog(parent), 
     rgLogging = new QGroupBox(QStringLiteral("Logging"), this);
     rgLogging->setObjectName(QStringLiteral("rgLogging"));
     LoggingGroup = new QButtonGroup(this);
-    auto *modes = new QGridLayout(rgLogging);
     for (int mode = LOG_NONE; mode <= LOG_LOG_ONLY; ++mode) {
         // "&" would be taken for a mnemonic marker ("Log & Display").
         QString text = TServerSideIO::LoggingModeText(mode);
         text.replace(QLatin1Char('&'), QStringLiteral("&&"));
         auto *button = new QRadioButton(text, rgLogging);
         LoggingGroup->addButton(button, mode);
-        modes->addWidget(button, 0, mode);
     }
 
     const QString brand = QString::fromLatin1(Branding::BrandName);
@@ -94,7 +94,7 @@ TfmEditIO::TfmEditIO(TMainWindowSeam &main, QWidget *parent) : QDialog(parent), 
     buttons->addWidget(btnCancel);
 
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(14, 14, 14, 12);
+    layout->setContentsMargins(14, 12, 14, 10);
     layout->addLayout(fields);
     layout->addSpacing(6);
     layout->addWidget(rgLogging);
@@ -103,6 +103,7 @@ TfmEditIO::TfmEditIO(TMainWindowSeam &main, QWidget *parent) : QDialog(parent), 
     layout->addWidget(info2);
     layout->addStretch(1);
     layout->addLayout(buttons);
+    ArrangeLoggingChoices();
 
     // State changes, not clicks: the keyboard and assistive technology pick
     // an entry without a mouse click. Filling the lists is not a pick.
@@ -234,8 +235,38 @@ void TfmEditIO::reject()
     QDialog::reject();
 }
 
+void TfmEditIO::ArrangeLoggingChoices()
+{
+    const auto arrange = [this](int columns) {
+        // A new grid each time; the buttons stay children of the group. Each
+        // choice is as wide as its text, at the left of its column: a button
+        // stretched over its column would not take a click (or a reader's
+        // point) on the empty part beyond its text.
+        delete rgLogging->layout();
+        auto *modes = new QGridLayout(rgLogging);
+        for (int mode = LOG_NONE; mode <= LOG_LOG_ONLY; ++mode)
+            modes->addWidget(LoggingGroup->button(mode), mode / columns, mode % columns,
+                             Qt::AlignLeft | Qt::AlignVCenter);
+    };
+    arrange(4);
+    const QMargins outer = layout()->contentsMargins();
+    if (rgLogging->minimumSizeHint().width() > width() - outer.left() - outer.right())
+        arrange(2);
+}
+
+void TfmEditIO::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if ((event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) &&
+        layout() != nullptr)
+        ArrangeLoggingChoices();
+}
+
 void TfmEditIO::showEvent(QShowEvent *event)
 {
+    // The font may have changed since the last arrangement without an event
+    // reaching the dialog (an application font set while it was hidden).
+    ArrangeLoggingChoices();
     CentreOnWidget(this, parentWidget() ? parentWidget() : FMain.MainWidget());
     QDialog::showEvent(event);
 }

@@ -8,6 +8,7 @@
 
 class QButtonGroup;
 class QComboBox;
+class QEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -63,6 +64,7 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 public:
     // The window's close button and Esc end here: they behave like Cancel.
@@ -70,6 +72,9 @@ public:
 
 private:
     void RestoreOriginal();
+    // The four logging choices in one row when they fit the dialog's width
+    // at its font, else in two rows of two.
+    void ArrangeLoggingChoices();
 
     TMainWindowSeam &FMain;
     TServerSideIO *FRecord = nullptr;

@@ -34,6 +34,7 @@ TfmLogon::TfmLogon(TMainWindowSeam &main, QWidget *parent) : QDialog(parent), FM
     setWindowTitle(QStringLiteral("Logon"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    UseOwnerFont(this);
     setFixedSize(443, 188);
 
     // Three banners stacked in one place; only one shows.

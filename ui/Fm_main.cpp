@@ -90,6 +90,15 @@ QString PlainCaption(QString caption)
     return caption;
 }
 
+// The brand menu's caption keeps the design's Alt shortcut on its first
+// letter; an '&' in the brand itself is shown, not taken for a marker.
+QString BrandMenuCaption()
+{
+    QString caption = kBrand;
+    caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return QLatin1Char('&') + caption;
+}
+
 QLabel *ColouredBand(QWidget *parent, const QString &caption, const QColor &colour, int top,
                      int bottom)
 {
@@ -133,6 +142,8 @@ void SetYesNo(QLabel *label, bool yes)
 TForm1::TForm1(const TPacing &pacing, const QString &catalogue, TMessageSink sink, QWidget *parent)
     : QMainWindow(parent), FPacing(pacing), FMessageSink(std::move(sink))
 {
+    // Before any widget is asked for its interface.
+    InstallAccessibleFactories();
     if (!FMessageSink) {
         FMessageSink = [this](const QString &text, int kind) {
             if (kind == MK_ERROR)
@@ -234,6 +245,9 @@ void TForm1::BuildPages()
     PageControl1->addTab(TabSheet1, QStringLiteral("Advanced"));
     PageControl1->addTab(TabSheet3, QStringLiteral("Set Outputs"));
     PageControl1->setTabVisible(6, false);
+    // Off as well: the tab bar's arrow keys and wheel and the page control's
+    // Ctrl+Tab pass over tabs that are off, but not over hidden ones.
+    PageControl1->setTabEnabled(6, false);
     PageControl1->setCurrentIndex(0);
     connect(PageControl1, &QTabWidget::currentChanged, this, &TForm1::OnTabPageChange);
 }
@@ -254,7 +268,7 @@ QWidget *TForm1::BuildConnectionPage()
     ColouredBand(gbSignalStrength, QStringLiteral("OK"), QColor(183, 255, 0), 172, 200);
     ColouredBand(gbSignalStrength, QStringLiteral("Borderline"), QColor(255, 153, 102), 200, 221);
     ColouredBand(gbSignalStrength, QStringLiteral("Poor"), QColor(255, 0, 0), 221, 265);
-    shapeSignal = new QWidget(gbSignalStrength);
+    shapeSignal = new TSignalBar(gbSignalStrength);
     shapeSignal->setObjectName(QStringLiteral("shapeSignal"));
     shapeSignal->setAutoFillBackground(true);
     QPalette black = shapeSignal->palette();
@@ -522,7 +536,7 @@ void TForm1::FormCreate(const QString &catalogue)
     for (QAction *a : menuBar()->actions())
         if (a->menu() &&
             PlainCaption(a->text()).compare(QStringLiteral("Zelvo"), Qt::CaseInsensitive) == 0)
-            a->setText(kBrand);
+            a->setText(BrandMenuCaption());
 
     // 2. The process's error manager (kept when one exists already).
     ShowLogFileLocation(CreateErrorManager(LogFilePath()));
@@ -772,6 +786,18 @@ void TForm1::LogonResult(bool success)
         FDialogs->LogonFailed();
 }
 
+void TForm1::LogonCancelled()
+{
+    // Nothing reached the server: the logged-on state stays as it was.
+    if (FDialogs)
+        FDialogs->LogonCancelled();
+}
+
+TCancelOutcome TForm1::CancelJob()
+{
+    return FEngine->RequestCancel();
+}
+
 int TForm1::ActivePage() const
 {
     return PageControl1->currentIndex();
@@ -810,6 +836,8 @@ void TForm1::ShowSignalLevel(std::uint8_t level)
     if (shown == 99 || shown > 31)
         shown = 0;
     const int height = shown * kSignalPixelsPerLevel;
+    // The value first: a screen reader told of the new name reads it too.
+    shapeSignal->SetReading(shown, level);
     shapeSignal->setAccessibleName(SignalLevelText(shown));
     const QRect r = shapeSignal->geometry();
     shapeSignal->setGeometry(r.x(), kSignalBarBottom - height, r.width(), height);
@@ -1129,5 +1157,9 @@ void TForm1::CheckSerialThreadTimer()
         if (FDialogs)
             FDialogs->ShowWorking();
     }
+    // A refused cancel turns back into Cancel when the write's chain goes on
+    // reading, so the dialog follows the engine's view.
+    if (FWorkingShown && FDialogs)
+        FDialogs->UpdateWorking(FEngine->CancelState());
     TimerCheckSerialThread->start();
 }

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "ui/Accessibility.h"
+#include "ui/Dialogseam.h"
 #include "engine/Enginehost.h"
 #include "link/Pacing.h"
-#include "ui/Dialogseam.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -58,6 +59,7 @@ public:
     QWidget *MainWidget() override { return this; }
     TSerialThread *Engine() override { return FEngine.get(); }
     void RequestLogon(const QByteArray &email, const QByteArray &digest) override;
+    TCancelOutcome CancelJob() override;
 
     // ---- TEngineHost ----
     void OnConnected() override;
@@ -66,6 +68,7 @@ public:
     void SetTabsEnabled(bool enable) override;
     bool IsLoggedOn() const override { return FLoggedOn; }
     void LogonResult(bool success) override;
+    void LogonCancelled() override;
     int ActivePage() const override;
     void ClearSnapshot() override;
     void AddSnapshotLine(const QString &line) override;
@@ -123,7 +126,7 @@ public:
 
     // Page 0: signal strength.
     QGroupBox *gbSignalStrength = nullptr;
-    QWidget *shapeSignal = nullptr;
+    TSignalBar *shapeSignal = nullptr;
     QPushButton *btnRefresh = nullptr;
     // Page 0: connection settings.
     QGroupBox *gbConnectionSettings = nullptr;

@@ -76,6 +76,9 @@ QString LoggedOnEmail(const TForm1 &form)
 
 TfmReport::TfmReport(QWidget *parent) : QDialog(parent)
 {
+    // The window's font, as its other dialogs have it.
+    if (parent != nullptr)
+        setFont(parent->font());
     setObjectName(QStringLiteral("fmReport"));
     setWindowTitle(QStringLiteral("Save Commissioning Report"));
     auto *layout = new QVBoxLayout(this);

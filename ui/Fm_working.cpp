@@ -1,11 +1,14 @@
 #include "ui/Fm_working.h"
 
+#include "common/Branding.h"
 #include "ui/Dialoggeometry.h"
 #include "ui/Dialogseam.h"
+#include "engine/Serialthread.h"
 
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTimer>
 
 #include <algorithm>
@@ -44,6 +47,29 @@ TfmWorking::TfmWorking(TMainWindowSeam &main, const QString &animationFile, QWid
     Animate1->setGeometry(0, 0, 444, 212);
     Animate1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
+    // Made after the animation, so they lie over it.
+    lblCancelState = new QLabel(this);
+    lblCancelState->setObjectName(QStringLiteral("lblCancelState"));
+    // Below the progress bar, in the caption's white, beside the button.
+    lblCancelState->setGeometry(24, 140, 310, 38);
+    lblCancelState->setWordWrap(true);
+    lblCancelState->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    lblCancelState->setPalette(text);
+    lblCancelState->hide();
+
+    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->setAccessibleName(QStringLiteral("Cancel"));
+    btnCancel->setAccessibleDescription(
+        QStringLiteral("Stops the running job; the link to the unit stays open"));
+    btnCancel->setGeometry(342, 148, 85, 25);
+    // Enter does not cancel: it may still be held from the dialog that
+    // started the job. Esc and Space on the button do.
+    btnCancel->setAutoDefault(false);
+    btnCancel->setDefault(false);
+    connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
+    setFocusProxy(btnCancel);
+
     FTimer = new QTimer(this);
     connect(FTimer, &QTimer::timeout, this, [this] { NextFrame(); });
 
@@ -54,6 +80,53 @@ TfmWorking::TfmWorking(TMainWindowSeam &main, const QString &animationFile, QWid
     } else {
         // No animation: the background picture and the caption show.
         Animate1->hide();
+    }
+}
+
+void TfmWorking::btnCancelClick()
+{
+    if (!btnCancel->isEnabled())
+        return;
+    ShowCancelState(FMain.CancelJob());
+}
+
+void TfmWorking::ShowCancelState(TCancelOutcome state)
+{
+    const QString brand = QString::fromLatin1(Branding::BrandName);
+    QString caption = QStringLiteral("Working...");
+    QString text;
+    switch (state) {
+    case CANCEL_NOTHING:
+        // The job has just ended; the dialog closes at the next poll.
+        return;
+    case CANCEL_PENDING:
+    case CANCEL_DONE:
+        caption = QStringLiteral("Cancelling...");
+        text = QStringLiteral("The job stops at the next step and the ") + brand +
+               QStringLiteral(" is asked to go idle. The link stays open.");
+        break;
+    case CANCEL_TOO_LATE:
+        caption = QStringLiteral("Waiting...");
+        text = QStringLiteral("The changes have been sent: the server may still apply them. "
+                              "Waiting for the outcome...");
+        break;
+    case CANCEL_SAVING:
+        caption = QStringLiteral("Waiting...");
+        text = QStringLiteral("The settings are being written to the ") + brand +
+               QStringLiteral(" and cannot be cancelled. Waiting for the outcome...");
+        break;
+    default:
+        break;
+    }
+    lblCaption->setText(caption);
+    lblCancelState->setText(text);
+    lblCancelState->setVisible(!text.isEmpty());
+    const bool canCancel = text.isEmpty();
+    if (btnCancel->isEnabled() != canCancel) {
+        btnCancel->setEnabled(canCancel);
+        // A disabled button loses the focus; Esc still reaches the dialog.
+        if (canCancel && isActiveWindow())
+            btnCancel->setFocus();
     }
 }
 
@@ -73,6 +146,9 @@ void TfmWorking::NextFrame()
 void TfmWorking::showEvent(QShowEvent *event)
 {
     CentreOnWidget(this, FMain.MainWidget());
+    // Each busy period starts with the plain display and Cancel available.
+    ShowCancelState(CANCEL_NONE);
+    btnCancel->setFocus();
     if (HasAnimation()) {
         FFrame = 0;
         Animate1->setPixmap(QPixmap::fromImage(FAvi.Frame(0)));
@@ -87,12 +163,20 @@ void TfmWorking::hideEvent(QHideEvent *event)
     QDialog::hideEvent(event);
 }
 
+void TfmWorking::reject()
+{
+    // Hiding is the main window's poll's, when the engine is no longer busy.
+    btnCancelClick();
+}
+
 void TfmWorking::closeEvent(QCloseEvent *event)
 {
     // Closing comes from the main window (hide); a close request from the
-    // window manager is refused.
-    if (event->spontaneous())
+    // window manager cancels the job instead.
+    if (event->spontaneous()) {
         event->ignore();
-    else
+        btnCancelClick();
+    } else {
         QDialog::closeEvent(event);
+    }
 }

@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <set>
@@ -876,6 +877,113 @@ TEST_P(EngineE2E, UnitNeverIdleAfterConnecting_FirstJobEnds_AtDefaultStepTimePro
     EXPECT_TRUE(host.Messages().back().Text.contains("SF_PROCESSING"));
     EXPECT_EQ(host.DisconnectedCount(), 0);
     EXPECT_EQ(engine->LinkState(), LINK_LIVE);
+}
+
+// ---- cancelling a job ----
+
+TEST_P(EngineE2E, Cancel_UnitStuckBeforeUpload_JobEndsWithinTwoSteps_NothingSent_LinkOpen)
+{
+    // The give-up bound is the default one shrunk by the divisor like every
+    // other period: the cancel, not the give-up, ends these jobs.
+    ASSERT_EQ(pacing.StoreForwardStall, TPacing::Shrunk(25).StoreForwardStall);
+    StartSim();
+    MakeEngine();
+    Connect();
+    std::atomic<int> steps{0};
+    TSerialThread *worker = engine.get();
+    QObject::connect(
+        engine.get(), &TSerialThread::Stepped, engine.get(),
+        [&steps, worker] {
+            if (QThread::currentThread() == worker)
+                ++steps;
+        },
+        Qt::DirectConnection);
+
+    struct Row {
+        const char *name;
+        int job;
+        std::vector<std::uint8_t> payload;
+    } rows[] = {
+        {"UOM information read", MSG_READ_UOM_INFO, {}},
+        {"output write", MSG_WRITE_OUTPUT, BuildWriteOutputPayload(OutputIndex("RL01"), 1)},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(sim->AddFault("sf-stuck=SF_CONNECTING"));
+        const std::size_t sent = sim->ServerMessages().size();
+        const std::size_t shown = host.Messages().size();
+        engine->SetActive(false);
+        engine->SetJobPayload(row.payload.data(), static_cast<int>(row.payload.size()));
+        engine->PostJob(row.job);
+        engine->SetActive(true);
+        ASSERT_TRUE(Until([&] {
+            return engine->IsBusy() && engine->StoreForwardState() == SF_CONNECTING;
+        })) << Diagnostics();
+
+        const int asked = steps.load();
+        EXPECT_EQ(engine->RequestCancel(), CANCEL_PENDING);
+        ASSERT_TRUE(Until([&] { return !engine->IsBusy(); })) << Diagnostics();
+        // The step under way when asked, the one that ends the job and the
+        // one that clears busy.
+        EXPECT_LE(steps.load() - asked, 3);
+        EXPECT_EQ(engine->CancelState(), CANCEL_DONE);
+        EXPECT_EQ(engine->LinkState(), LINK_LIVE);
+        EXPECT_EQ(engine->JobCode(), 0);
+        EXPECT_EQ(sim->ServerMessages().size(), sent);
+        EXPECT_EQ(host.Messages().size(), shown) << Diagnostics();
+        EXPECT_EQ(host.DisconnectedCount(), 0);
+        EXPECT_TRUE(Log().contains("Job cancelled: Zelvo asked to go idle"));
+        EXPECT_FALSE(Log().contains("Zelvo stuck in SF_CONNECTING: the job was stopped"));
+        // The unit was asked to go idle (and, stuck, ignored it).
+        EXPECT_NE(traceBuffer.Text().find("stuck in SF_CONNECTING, request SF_IDLE ignored"),
+                  std::string::npos);
+        sim->ClearFaults();
+        sim->SetSfState(SF_IDLE);
+    }
+    // The link is still open and the next job runs normally.
+    RunJob(MSG_READ_SNAPSHOT);
+    EXPECT_EQ(sim->ServerMessages().back().type, MSG_READ_SNAPSHOT);
+    EXPECT_EQ(engine->CancelState(), CANCEL_NONE);
+}
+
+TEST_P(EngineE2E, Cancel_WriteAlreadyWithServer_Refused_ChangeAppliedAndReloaded)
+{
+    StartSim();
+    MakeEngine();
+    Connect();
+    RunJob(MSG_READ_IO_CONFIG);
+    TServerSideIOs &ios = engine->Unit()->ServerSideIOs();
+    ASSERT_GT(ios.Count(), 0);
+    const std::int32_t id = ios.Item(0)->IOID();
+    ios.Item(0)->SetFriendlyName("Boiler feed");
+    ios.Item(0)->SetChanged(true);
+    ASSERT_EQ(engine->PrepareIOConfigUpload(), UPLOAD_READY);
+    const std::size_t before = sim->ServerMessages().size();
+    // At the unit's own pace the answer takes seconds after the upload.
+    sim->SetSfStepMs(kDefaultSfStepMs);
+    engine->SetActive(false);
+    engine->PostJob(MSG_WRITE_IO_CONFIG);
+    engine->SetActive(true);
+    ASSERT_TRUE(Until([&] { return sim->ServerMessages().size() > before; }, 30s)) << Diagnostics();
+    EXPECT_EQ(engine->RequestCancel(), CANCEL_TOO_LATE);
+    sim->SetSfStepMs(static_cast<int>(pacing.WorkerStep.count()));
+
+    // The write's outcome is in and the reload runs; the refusal is not
+    // carried over to it.
+    ASSERT_TRUE(Until([&] { return engine->JobCode() != MSG_WRITE_IO_CONFIG; }, 30s))
+        << Diagnostics();
+    ASSERT_TRUE(Until([&] { return Settled() && !engine->ReloadAfterWrite(); }, 30s))
+        << Diagnostics();
+    EXPECT_EQ(engine->CancelState(), CANCEL_NONE);
+    std::string onServer;
+    for (const auto &r : sim->IoConfiguration())
+        if (r.id == id)
+            onServer = r.name;
+    EXPECT_EQ(onServer, "Boiler feed");
+    EXPECT_EQ(MessageTypes().back(), MSG_READ_MODBUS_DATA);
+    EXPECT_TRUE(engine->HasIOConfiguration());
+    EXPECT_FALSE(Log().contains("Job cancelled: Zelvo asked to go idle"));
+    EXPECT_TRUE(host.Messages().empty()) << Diagnostics();
 }
 
 TEST_P(EngineE2E, UnitLostBetweenConfigurationParts_FlagsStayNo_PartialListCleared)

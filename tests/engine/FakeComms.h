@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <vector>
 
 // A link that answers from a script instead of a unit, for the engine's
@@ -69,6 +70,9 @@ public:
     bool OpenResult = true;
     int OpenCount = 0;
     int CloseCount = 0;
+    // Called with each exchange's command before it is answered: what the
+    // other thread does while the worker is on the link.
+    std::function<void(std::uint8_t command)> OnExchange;
     bool Query(std::uint8_t command, std::uint8_t *reply, std::int32_t &replyLength) override
     {
         return Exchange(command, nullptr, 0, reply, replyLength);
@@ -90,6 +94,8 @@ private:
     bool Exchange(std::uint8_t command, const std::uint8_t *payload, std::uint32_t length,
                   std::uint8_t *reply, std::int32_t &replyLength)
     {
+        if (OnExchange)
+            OnExchange(command);
         FSent.push_back({command, std::vector<std::uint8_t>(payload, payload + length)});
         TAnswer answer;
         auto &queue = FScript[command];

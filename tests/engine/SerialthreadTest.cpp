@@ -3,11 +3,13 @@
 #include "engine/Headlesshost.h"
 #include "engine/Signalstrengthrefresh.h"
 
-#include "TestUtil.h"
-#include "common/Errormanager.h"
 #include "protocol/Commands.h"
 #include "unit/Commissioningdataparser.h"
 #include "unit/Connectionsettings.h"
+#include "common/Errormanager.h"
+#include "model/Serversideios.h"
+#include "TestUtil.h"
+#include "unit/Zelvo.h"
 
 #include <gtest/gtest.h>
 
@@ -593,6 +595,199 @@ TEST_F(SerialThreadTest, FirmwareVersion_KeptFromTheConnectionCheck)
     EXPECT_EQ(engine->FirmwareVersion(), "Zelvo V2.60?");
     // Asked once only, while connecting.
     EXPECT_EQ(comms->Count(CMD_READ_VERSION), 1);
+}
+
+// One I/O configuration record as the server sends it.
+void AppendRecord(std::vector<std::uint8_t> &v, std::uint32_t id, const char (&tag)[7],
+                  const std::string &name)
+{
+    for (int i = 0; i < 4; ++i)
+        v.push_back(std::uint8_t(id >> (8 * i)));
+    v.insert(v.end(), tag, tag + 6);
+    v.push_back(0);                  // input type
+    v.insert(v.end(), {5, 0, 0, 0}); // UOM id
+    v.push_back(0);                  // logging flags
+    v.push_back(std::uint8_t(name.size()));
+    v.insert(v.end(), name.begin(), name.end());
+}
+
+TEST_F(SerialThreadTest, Cancel_ReadBetweenConfigParts_EndsAtNextStep_IdleAsked_LinkStaysOpen)
+{
+    ConnectedWithJob(MSG_READ_IO_CONFIG);
+    engine->StepOnce();                   // idle: asks to connect
+    std::vector<std::uint8_t> part{0x01}; // more to follow
+    AppendRecord(part, 100, "EXT001", "Pump");
+    SF(SF_WAITING_DOWNLOAD);
+    ScriptReply(part);
+    engine->StepOnce();
+    ASSERT_EQ(engine->Unit()->ServerSideIOs().Count(), 1);
+    ASSERT_EQ(engine->JobCode(), MSG_READ_IO_CONFIG);
+
+    EXPECT_EQ(engine->RequestCancel(), CANCEL_PENDING);
+    // Asked again: where the first request stands.
+    EXPECT_EQ(engine->RequestCancel(), CANCEL_PENDING);
+    comms->ClearSent();
+    engine->StepOnce();
+    EXPECT_EQ(engine->CancelState(), CANCEL_DONE);
+    // The step does not wait for the unit's state: it asks for idle at once.
+    EXPECT_EQ(comms->Count(CMD_READ_SF_STATE), 0);
+    EXPECT_EQ(comms->SFCommands(), std::vector<int>{SF_IDLE});
+    EXPECT_EQ(engine->LinkState(), LINK_LIVE);
+    EXPECT_EQ(engine->JobCode(), 0);
+    // The partial list goes and the flags of the chain stay No.
+    EXPECT_EQ(engine->Unit()->ServerSideIOs().Count(), 0);
+    EXPECT_FALSE(engine->HasIOConfiguration());
+    EXPECT_FALSE(engine->HasInputTypes());
+    EXPECT_EQ(ErrorManager()->StatusText(), "Job cancelled: Zelvo asked to go idle");
+    EXPECT_FALSE(Log().contains("Ready to take live readings."));
+    EXPECT_TRUE(engine->IsBusy());
+    engine->StepOnce();
+    EXPECT_FALSE(engine->IsBusy());
+    EXPECT_EQ(engine->RequestCancel(), CANCEL_NOTHING);
+    engine->Poll();
+    EXPECT_TRUE(host.Messages().empty());
+    EXPECT_EQ(host.TabsEnabledCount(), 1);
+    EXPECT_EQ(host.DisconnectedCount(), 0);
+    EXPECT_EQ(comms->CloseCount, 0);
+
+    // The next job starts afresh and first sees the unit idle again.
+    engine->PostJob(MSG_READ_SNAPSHOT);
+    EXPECT_EQ(engine->CancelState(), CANCEL_NONE);
+    SF(SF_CONNECTING);
+    engine->StepOnce();
+    EXPECT_EQ(ErrorManager()->StatusText(), "Waiting for Zelvo to Idle");
+    EXPECT_EQ(comms->SFCommands().back(), SF_IDLE);
+}
+
+TEST_F(SerialThreadTest, Cancel_WriteBeforeUpload_NothingUploaded_UnitAskedIdle)
+{
+    struct Row {
+        const char *name;
+        int job;
+        bool duringStep; // asked while the step reads the unit's state
+    } rows[] = {
+        {"output, asked between steps", MSG_WRITE_OUTPUT, false},
+        {"configuration, asked between steps", MSG_WRITE_IO_CONFIG, false},
+        {"configuration, asked just before the upload", MSG_WRITE_IO_CONFIG, true},
+        {"logon, asked just before the upload", MSG_LOGON, true},
+    };
+    comms->Always(CMD_WRITE_MESSAGE_BLOCK, {});
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        if (engine->LinkState() == LINK_IDLE)
+            ConnectedWithJob(row.job);
+        else {
+            SF(SF_IDLE);
+            engine->PostJob(row.job);
+        }
+        engine->StepOnce(); // idle: asks to connect
+        ASSERT_EQ(engine->JobCode(), row.job);
+        comms->ClearSent();
+        TCancelOutcome outcome = CANCEL_NONE;
+        if (row.duringStep) {
+            SF(SF_WAITING_UPLOAD);
+            comms->OnExchange = [&](std::uint8_t command) {
+                if (command == CMD_READ_SF_STATE)
+                    outcome = engine->RequestCancel();
+            };
+        } else {
+            outcome = engine->RequestCancel();
+        }
+        engine->StepOnce();
+        comms->OnExchange = nullptr;
+        EXPECT_EQ(outcome, CANCEL_PENDING);
+        EXPECT_EQ(engine->CancelState(), CANCEL_DONE);
+        EXPECT_EQ(comms->Count(CMD_WRITE_MESSAGE_BLOCK), 0);
+        EXPECT_EQ(comms->SFCommands(), std::vector<int>{SF_IDLE});
+        EXPECT_EQ(engine->LinkState(), LINK_LIVE);
+        EXPECT_EQ(engine->JobCode(), 0);
+        EXPECT_FALSE(engine->ForceSyncPending());
+        engine->StepOnce();
+        EXPECT_FALSE(engine->IsBusy());
+    }
+    // The logon got no outcome; the host was told it was cancelled.
+    EXPECT_EQ(host.LogonCancels(), 1);
+    EXPECT_EQ(host.LogonResults(), 0);
+    engine->Poll();
+    EXPECT_TRUE(host.Messages().empty());
+    EXPECT_EQ(host.DisconnectedCount(), 0);
+}
+
+TEST_F(SerialThreadTest, Cancel_WriteAfterUpload_Refused_RunsToOutcome_ReloadThenCancellable)
+{
+    ConnectedWithJob(MSG_WRITE_IO_CONFIG);
+    engine->StepOnce();
+    comms->Always(CMD_WRITE_MESSAGE_BLOCK, {});
+    SF(SF_WAITING_UPLOAD);
+    engine->StepOnce();
+    ASSERT_GT(comms->Count(CMD_WRITE_MESSAGE_BLOCK), 0);
+
+    EXPECT_EQ(engine->RequestCancel(), CANCEL_TOO_LATE);
+    EXPECT_EQ(engine->RequestCancel(), CANCEL_TOO_LATE);
+    SF(SF_PROCESSING);
+    engine->StepOnce();
+    EXPECT_EQ(engine->LinkState(), LINK_JOB);
+    EXPECT_EQ(engine->JobCode(), MSG_WRITE_IO_CONFIG);
+    EXPECT_EQ(engine->CancelState(), CANCEL_TOO_LATE);
+
+    // Accepted: committed, and the reload starts; it is a read and may be
+    // cancelled like one.
+    SF(SF_WAITING_DOWNLOAD);
+    ScriptReply({0x01});
+    engine->StepOnce();
+    ASSERT_EQ(engine->JobCode(), MSG_READ_UOM_INFO);
+    EXPECT_TRUE(engine->ReloadAfterWrite());
+    EXPECT_EQ(engine->CancelState(), CANCEL_NONE);
+    EXPECT_EQ(engine->RequestCancel(), CANCEL_PENDING);
+    comms->ClearSent();
+    engine->StepOnce();
+    EXPECT_EQ(engine->CancelState(), CANCEL_DONE);
+    EXPECT_EQ(engine->LinkState(), LINK_LIVE);
+    EXPECT_EQ(comms->SFCommands(), std::vector<int>{SF_IDLE});
+    EXPECT_FALSE(engine->ReloadAfterWrite());
+    // The unit still syncs with its server at the next idle poll, as after a
+    // whole reload.
+    EXPECT_TRUE(engine->ForceSyncPending());
+}
+
+TEST_F(SerialThreadTest, Cancel_WriteAfterUpload_Refused_FailedOutcomeStillShown)
+{
+    ConnectedWithJob(MSG_WRITE_IO_CONFIG);
+    engine->StepOnce();
+    comms->Always(CMD_WRITE_MESSAGE_BLOCK, {});
+    SF(SF_WAITING_UPLOAD);
+    engine->StepOnce();
+    EXPECT_EQ(engine->RequestCancel(), CANCEL_TOO_LATE);
+    // The download fails: every length query is refused.
+    SF(SF_WAITING_DOWNLOAD);
+    engine->StepOnce();
+    EXPECT_EQ(engine->JobCode(), 0);
+    EXPECT_EQ(engine->CancelState(), CANCEL_TOO_LATE);
+    engine->Poll();
+    ASSERT_EQ(host.Messages().size(), 1u);
+    EXPECT_TRUE(host.Messages().back().Text.startsWith(
+        "Uploading of the IO Configuration changes has failed."));
+    EXPECT_FALSE(Log().contains("Job cancelled: Zelvo asked to go idle"));
+}
+
+TEST_F(SerialThreadTest, RequestCancel_NoJobOrSettingsSave_NothingIsBrokenOff)
+{
+    EXPECT_EQ(engine->RequestCancel(), CANCEL_NOTHING); // not connected
+    Connect();
+    SF(SF_IDLE);
+    engine->PostJob(0);
+    engine->StepOnce();
+    ASSERT_EQ(engine->LinkState(), LINK_LIVE);
+    EXPECT_EQ(engine->RequestCancel(), CANCEL_NOTHING);
+    EXPECT_EQ(engine->CancelState(), CANCEL_NONE);
+
+    // A settings save runs to its end.
+    engine->SaveConnectionSettings(TConnectionSettings{});
+    EXPECT_EQ(engine->RequestCancel(), CANCEL_SAVING);
+    EXPECT_EQ(engine->CancelState(), CANCEL_SAVING);
+    engine->StepOnce();
+    EXPECT_NE(engine->SaveOutcome(), SAVE_IN_PROGRESS);
+    EXPECT_NE(engine->LinkState(), LINK_SAVE_SETTINGS);
 }
 
 TEST(StoreForwardStateNameTest, NamesForPanelOne_OutsideRangeIsUnknownState)

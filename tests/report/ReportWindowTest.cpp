@@ -48,8 +48,10 @@ public:
     void ShowLogon() override {}
     void LogonSucceeded() override {}
     void LogonFailed() override {}
+    void LogonCancelled() override {}
     void ShowWorking() override { ++WorkingShown; }
     void CloseWorking() override {}
+    void UpdateWorking(TCancelOutcome) override {}
     void EditIO(TServerSideIO *, TZelvo *) override {}
     void ShowAbout() override {}
     int WorkingShown = 0;

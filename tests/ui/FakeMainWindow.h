@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/Dialogseam.h"
+#include "engine/Serialthread.h"
 
 #include <QByteArray>
 #include <QWidget>
@@ -29,9 +30,18 @@ public:
         Requests.push_back({email, digest});
     }
 
+    // The engine's answer, or CancelAnswer without an engine.
+    TCancelOutcome CancelJob() override
+    {
+        ++CancelRequests;
+        return FEngine ? FEngine->RequestCancel() : CancelAnswer;
+    }
+
     void SetEngine(TSerialThread *engine) { FEngine = engine; }
 
     std::vector<TLogonRequest> Requests;
+    int CancelRequests = 0;
+    TCancelOutcome CancelAnswer = CANCEL_PENDING;
 
 private:
     QWidget FWidget;

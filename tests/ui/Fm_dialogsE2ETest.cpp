@@ -108,6 +108,7 @@ public:
         engine->PostJob(MSG_LOGON);
         engine->SetActive(true);
     }
+    TCancelOutcome CancelJob() override { return engine->RequestCancel(); }
 
     // TEngineHost
     void OnConnected() override

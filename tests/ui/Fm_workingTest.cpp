@@ -6,13 +6,20 @@
 #include "FakeMainWindow.h"
 #include "TestUtil.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QApplication>
+#include <QCloseEvent>
 #include <QFile>
 #include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
+#include <QtTest/qtestspontaneevent.h>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace
@@ -60,6 +67,105 @@ TEST(WorkingDialog, ShippedAnimation_PlaysWhileShown_StopsWhenHidden)
     dialog.show();
     EXPECT_EQ(dialog.CurrentFrame(), 0);
     EXPECT_TRUE(dialog.IsAnimating());
+}
+
+// What assistive technology does to the button: its press action, no mouse.
+void PressAccessibly(QWidget *w)
+{
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->text(QAccessible::Name), "Cancel");
+    QAccessibleActionInterface *actions = iface->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    ASSERT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    actions->doAction(QAccessibleActionInterface::pressAction());
+}
+
+// A close request as the window manager sends it.
+void WindowManagerClose(QWidget *w)
+{
+    QCloseEvent event;
+    QSpontaneKeyEvent::setSpontaneous(&event);
+    QApplication::instance()->notify(w, &event);
+}
+
+TEST(WorkingDialog, CancelByButtonEscOrWindowClose_AsksOnce_DialogStaysUntilClosedByPoll)
+{
+    struct Row {
+        const char *name;
+        std::function<void(TfmWorking &)> cancel;
+    } rows[] = {
+        {"accessible press", [](TfmWorking &d) { PressAccessibly(d.btnCancel); }},
+        {"Esc", [](TfmWorking &d) { QTest::keyClick(&d, Qt::Key_Escape); }},
+        {"window manager's close", [](TfmWorking &d) { WindowManagerClose(&d); }},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        TFakeMainWindow main;
+        TfmWorking dialog(main, Shipped());
+        dialog.show();
+        ASSERT_TRUE(dialog.btnCancel->isVisible());
+        EXPECT_TRUE(dialog.btnCancel->isEnabled());
+        EXPECT_FALSE(dialog.lblCancelState->isVisible());
+        // Enter is not Cancel: it may still be held from the dialog that
+        // started the job.
+        QTest::keyClick(dialog.btnCancel, Qt::Key_Return);
+        EXPECT_EQ(main.CancelRequests, 0);
+
+        row.cancel(dialog);
+        // An accessible press is animated: it lands a moment later.
+        ASSERT_TRUE(zelvo::test::WaitFor([&] { return main.CancelRequests == 1; }));
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(dialog.lblCaption->text(), "Cancelling...");
+        EXPECT_TRUE(dialog.lblCancelState->isVisible());
+        EXPECT_TRUE(dialog.lblCancelState->text().contains("asked to go idle"));
+        EXPECT_FALSE(dialog.btnCancel->isEnabled());
+        // Asked once: Esc and a second close do nothing more.
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        WindowManagerClose(&dialog);
+        EXPECT_EQ(main.CancelRequests, 1);
+        EXPECT_TRUE(dialog.isVisible());
+    }
+}
+
+TEST(WorkingDialog, CancelOutcomes_RefusedTextsDisableCancel_NextShowStartsPlain)
+{
+    struct Row {
+        TCancelOutcome answer;
+        const char *caption;
+        const char *text; // part of the explanation, or none
+        bool enabledAfter;
+    } rows[] = {
+        {CANCEL_TOO_LATE, "Waiting...", "the server may still apply them", false},
+        {CANCEL_SAVING, "Waiting...", "cannot be cancelled", false},
+        {CANCEL_DONE, "Cancelling...", "asked to go idle", false},
+        {CANCEL_NOTHING, "Working...", nullptr, true},
+    };
+    TFakeMainWindow main;
+    TfmWorking dialog(main, QStringLiteral("/nonexistent/working_generic.avi"));
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.caption);
+        main.CancelAnswer = row.answer;
+        dialog.show();
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        EXPECT_EQ(dialog.lblCaption->text(), row.caption);
+        EXPECT_EQ(dialog.btnCancel->isEnabled(), row.enabledAfter);
+        if (row.text != nullptr)
+            EXPECT_TRUE(dialog.lblCancelState->text().contains(row.text))
+                << dialog.lblCancelState->text().toStdString();
+        else
+            EXPECT_FALSE(dialog.lblCancelState->isVisible());
+        dialog.hide();
+    }
+    // A refused cancel turns back into Cancel when the engine says so.
+    main.CancelAnswer = CANCEL_TOO_LATE;
+    dialog.show();
+    dialog.btnCancelClick();
+    ASSERT_FALSE(dialog.btnCancel->isEnabled());
+    dialog.ShowCancelState(CANCEL_NONE);
+    EXPECT_TRUE(dialog.btnCancel->isEnabled());
+    EXPECT_EQ(dialog.lblCaption->text(), "Working...");
+    EXPECT_FALSE(dialog.lblCancelState->isVisible());
 }
 
 TEST(WorkingDialog, MissingTruncatedOrMalformedAnimation_ShowsStaticPicture)

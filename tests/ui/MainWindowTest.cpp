@@ -55,7 +55,8 @@ class TRecordingDialogs : public TDialogSeam
 public:
     std::function<void()> Connect;
     int ConnectShown = 0, ConnectClosed = 0, LogonShown = 0, LogonOk = 0, LogonBad = 0;
-    int WorkingShown = 0, WorkingClosed = 0, EditIOs = 0, AboutShown = 0;
+    int WorkingShown = 0, WorkingClosed = 0, EditIOs = 0, AboutShown = 0, LogonCancels = 0;
+    TCancelOutcome LastCancelState = CANCEL_NONE;
 
     void ShowConnect() override
     {
@@ -67,8 +68,10 @@ public:
     void ShowLogon() override { ++LogonShown; }
     void LogonSucceeded() override { ++LogonOk; }
     void LogonFailed() override { ++LogonBad; }
+    void LogonCancelled() override { ++LogonCancels; }
     void ShowWorking() override { ++WorkingShown; }
     void CloseWorking() override { ++WorkingClosed; }
+    void UpdateWorking(TCancelOutcome cancel) override { LastCancelState = cancel; }
     void EditIO(TServerSideIO *, TZelvo *) override { ++EditIOs; }
     void ShowAbout() override { ++AboutShown; }
 };

@@ -5,22 +5,25 @@
 
 #include "ui/Fm_main.h"
 
-#include "TestUtil.h"
 #include "common/Branding.h"
-#include "common/Errormanager.h"
-#include "engine/Serialthread.h"
-#include "link/Ftd2xx.h"
-#include "link/Portmap.h"
-#include "model/Serversideio.h"
-#include "model/Serversideios.h"
 #include "protocol/Commands.h"
-#include "sim/UnitSimulator.h"
 #include "ui/Dialogs.h"
+#include "common/Errormanager.h"
 #include "ui/Fm_connect.h"
 #include "ui/Fm_editio.h"
 #include "ui/Fm_logon.h"
+#include "ui/Fm_working.h"
+#include "link/Ftd2xx.h"
+#include "link/Portmap.h"
+#include "engine/Serialthread.h"
+#include "model/Serversideio.h"
+#include "model/Serversideios.h"
+#include "TestUtil.h"
+#include "sim/UnitSimulator.h"
 #include "unit/Zelvo.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
@@ -29,6 +32,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
@@ -353,6 +357,115 @@ TEST_P(WindowUserPath, WrongPassword_LogonFailedShown_DoubleClickOpensLogonNotEd
     EXPECT_EQ(opened, logon);
     EXPECT_FALSE(real->EditDialog()->isVisible());
     EXPECT_FALSE(record->Changed());
+}
+
+// What assistive technology does to a button: its press action, no mouse.
+void PressAccessibly(QWidget *w)
+{
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
+    ASSERT_NE(iface, nullptr);
+    QAccessibleActionInterface *actions = iface->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    actions->doAction(QAccessibleActionInterface::pressAction());
+}
+
+TEST_P(WindowUserPath, UnitStuck_CancelByAccessiblePressThenEsc_WindowUsable_LinkStaysOpen)
+{
+    ASSERT_NO_FATAL_FAILURE(ShowAndConnect());
+    QTabBar *tabs = form->PageControl1->tabBar();
+    const int page = form->PageControl1->indexOf(form->tabIOConfiguration);
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(page).center());
+    ASSERT_EQ(form->PageControl1->currentWidget(), form->tabIOConfiguration);
+    TfmWorking *working = real->Working();
+    ASSERT_TRUE(sim->AddFault("sf-stuck=SF_CONNECTING"));
+
+    const std::function<void()> cancels[] = {
+        [&] { PressAccessibly(working->btnCancel); },
+        [&] { QTest::keyClick(working, Qt::Key_Escape); },
+    };
+    for (const auto &cancel : cancels) {
+        ASSERT_TRUE(WaitFor([&] { return form->btnActivateIOConfiguration->isEnabled(); }, 10s));
+        QTest::mouseClick(form->btnActivateIOConfiguration, Qt::LeftButton);
+        // The job waits on the stuck unit, behind the progress dialog.
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                return working->isVisible() && form->Engine()->StoreForwardState() == SF_CONNECTING;
+            },
+            20s))
+            << Diagnostics();
+        EXPECT_FALSE(form->centralWidget()->isEnabled());
+        EXPECT_TRUE(working->btnCancel->isEnabled());
+        cancel();
+        ASSERT_TRUE(WaitFor([&] { return !working->isVisible() && Settled(); }, 20s))
+            << Diagnostics();
+        EXPECT_TRUE(form->IsConnected());
+        EXPECT_TRUE(form->centralWidget()->isEnabled());
+        EXPECT_TRUE(form->menuBar()->isEnabled());
+        // Nothing was loaded, so Load is offered again.
+        EXPECT_TRUE(form->btnActivateIOConfiguration->isEnabled());
+        EXPECT_EQ(form->lblStatusIOConfiguration->text(), "IO Configuration: No");
+        EXPECT_TRUE(
+            form->ErrorLogMemo->toPlainText().contains("Job cancelled: Zelvo asked to go idle"));
+        // No message box: the user asked for it.
+        EXPECT_TRUE(messages.isEmpty()) << Diagnostics();
+    }
+    EXPECT_EQ(sim->SfState(), SF_CONNECTING);
+
+    // The link is still open: once the unit moves again, Load works.
+    sim->ClearFaults();
+    sim->SetSfState(SF_IDLE);
+    ASSERT_NO_FATAL_FAILURE(LoadIOConfiguration());
+    EXPECT_EQ(form->lblStatusIOConfiguration->text(), "IO Configuration: Yes");
+    EXPECT_TRUE(messages.isEmpty()) << Diagnostics();
+}
+
+TEST_P(WindowUserPath, LogonToStuckUnit_ProgressOverLogonDialog_EscCancels_LogonUsableAgain)
+{
+    ASSERT_NO_FATAL_FAILURE(ShowAndConnect());
+    ASSERT_TRUE(sim->AddFault("sf-stuck=SF_CONNECTING"));
+    TfmLogon *logon = real->Logon();
+    TfmWorking *working = real->Working();
+    bool cancelled = false;
+    WhenModal(logon, [&] {
+        logon->edEmailAddress->setFocus();
+        QTest::keyClicks(logon->edEmailAddress, "installer@zelvo.example");
+        logon->edPassword->setFocus();
+        QTest::keyClicks(logon->edPassword, "commission");
+        QTest::keyClick(logon->edPassword, Qt::Key_Return);
+    });
+    // Over the modal logon dialog the progress dialog is the one that takes
+    // input; Esc there cancels the logon before it reaches the server.
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (cancelled || !working->isVisible() ||
+            form->Engine()->StoreForwardState() != SF_CONNECTING)
+            return;
+        cancelled = true;
+        EXPECT_EQ(QApplication::activeModalWidget(), working);
+        QTest::keyClick(working, Qt::Key_Escape);
+    });
+    watch.start(10);
+    // Closes the logon dialog once it is usable again.
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (cancelled && !working->isVisible() && logon->isVisible() &&
+            logon->btnLogin->isEnabled()) {
+            EXPECT_EQ(logon->lblUserMessage->text(), "Logon cancelled.");
+            EXPECT_EQ(logon->btnLogin->text(), "Login");
+            logon->reject();
+        }
+    });
+    closer.start(10);
+    ClickMenuItem(form->mnuBrand, form->LogonItem());
+    ASSERT_TRUE(WaitFor([&] { return cancelled && !logon->isVisible() && Settled(); }, 30s))
+        << Diagnostics();
+    EXPECT_FALSE(form->IsLoggedOn());
+    EXPECT_TRUE(form->IsConnected());
+    EXPECT_TRUE(form->centralWidget()->isEnabled());
+    // The logon never reached the server.
+    for (const auto &m : sim->ServerMessages())
+        EXPECT_NE(m.type, MSG_LOGON);
+    EXPECT_TRUE(messages.isEmpty()) << Diagnostics();
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, WindowUserPath,

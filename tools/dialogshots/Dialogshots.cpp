@@ -2,16 +2,8 @@
 // saves a picture of it as DIR/dialog-<name>.png. Run it under a display
 // (xvfb-run) from a directory holding Images/working_generic.avi.
 
-#include "link/Ftd2xx.h"
-#include "link/Portdiagnosis.h"
-#include "link/Portmap.h"
-#include "link/Zelvocommsinterface.h"
 #include "model/Availableinputtype.h"
 #include "model/Availableinputtypes.h"
-#include "model/Serversideio.h"
-#include "model/Uomdescription.h"
-#include "model/Uomdescriptions.h"
-#include "sim/UnitSimulator.h"
 #include "ui/Dialogseam.h"
 #include "ui/Findpanel.h"
 #include "ui/Fm_about.h"
@@ -19,7 +11,16 @@
 #include "ui/Fm_editio.h"
 #include "ui/Fm_logon.h"
 #include "ui/Fm_working.h"
+#include "link/Ftd2xx.h"
+#include "link/Portdiagnosis.h"
+#include "link/Portmap.h"
+#include "engine/Serialthread.h"
+#include "model/Serversideio.h"
+#include "sim/UnitSimulator.h"
+#include "model/Uomdescription.h"
+#include "model/Uomdescriptions.h"
 #include "unit/Zelvo.h"
+#include "link/Zelvocommsinterface.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -49,6 +50,7 @@ public:
     QWidget *MainWidget() override { return nullptr; }
     TSerialThread *Engine() override { return nullptr; }
     void RequestLogon(const QByteArray &, const QByteArray &) override {}
+    TCancelOutcome CancelJob() override { return CANCEL_NOTHING; }
 };
 
 void Settle()
@@ -195,6 +197,8 @@ int main(int argc, char **argv)
         for (int i = 0; i < 9; ++i)
             working.NextFrame();
         ok &= Save(&working, dir, "working");
+        working.ShowCancelState(CANCEL_TOO_LATE);
+        ok &= Save(&working, dir, "working-cancel-refused");
         TfmWorking still(main, QStringLiteral("Images/no-such-animation.avi"));
         still.show();
         ok &= Save(&still, dir, "working-static");

@@ -1,0 +1,149 @@
+// Nothing cut off: every label and button of the fixed-size dialogs and of
+// the window's pages gets the room its text needs, at the font the running
+// window gives them and at the platform's default font (a wider one here),
+// which a dialog without an owner keeps.
+
+#include "ui/Fm_main.h"
+
+#include "ui/Dialogs.h"
+#include "common/Errormanager.h"
+#include "FakeMainWindow.h"
+#include "ui/Fm_about.h"
+#include "ui/Fm_connect.h"
+#include "ui/Fm_editio.h"
+#include "ui/Fm_logon.h"
+#include "ui/Fm_report.h"
+#include "TestUtil.h"
+#include "UiInspect.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFile>
+#include <QFontInfo>
+#include <QTabWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace
+{
+
+using uiinspect::ExpectTextsWhole;
+
+class LayoutFit : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
+    }
+    void TearDown() override { DestroyErrorManager(); }
+
+    static void Look(QWidget *dialog, const std::string &what)
+    {
+        dialog->show();
+        QApplication::processEvents();
+        ExpectTextsWhole(dialog, what);
+        dialog->hide();
+    }
+
+    // The logging choices' rows, top to bottom.
+    static int LoggingRows(const TfmEditIO &edit)
+    {
+        QList<int> tops;
+        for (QAbstractButton *b : edit.LoggingGroup->buttons())
+            if (!tops.contains(b->y()))
+                tops << b->y();
+        return static_cast<int>(tops.size());
+    }
+};
+
+TEST_F(LayoutFit, DialogsWithoutOwner_AtTheDefaultFont_EveryTextWhole)
+{
+    TFakeMainWindow main;
+    {
+        TfmEditIO edit(main);
+        EXPECT_EQ(QFontInfo(edit.font()).family(), QFontInfo(QApplication::font()).family());
+        Look(&edit, "Edit I/O");
+        EXPECT_EQ(edit.size(), QSize(404, 316));
+        // The choices are whole, in one row when they fit, else in two.
+        const int rows = LoggingRows(edit);
+        EXPECT_TRUE(rows == 1 || rows == 2) << rows;
+    }
+    {
+        TfmConnect connect(main);
+        Look(&connect, "connect");
+        EXPECT_EQ(connect.size(), QSize(247, 175));
+    }
+    {
+        TfmLogon logon(main);
+        logon.LogonFailed();
+        Look(&logon, "logon");
+    }
+    {
+        TfmAbout about(nullptr, TfmAbout::TEnvironment{"1.2.3.4", {}, {}});
+        Look(&about, "About");
+    }
+    {
+        TfmReport report;
+        Look(&report, "commissioning report");
+    }
+}
+
+TEST_F(LayoutFit, RunningWindowAndItsDialogs_AtTheWindowsFont_EveryTextWhole)
+{
+    TForm1 form(TPacing::Shrunk(25),
+                QString::fromStdString(zelvo::test::SourcePath("data/networks.xml")),
+                [](const QString &, int) {});
+    if (QFile::exists(QStringLiteral("/usr/share/wine/fonts/tahoma.ttf"))) {
+        EXPECT_EQ(QFontInfo(form.font()).family(), QStringLiteral("Tahoma"));
+    }
+    form.show();
+    for (int page = 0; page < 6; ++page) {
+        form.PageControl1->setCurrentIndex(page);
+        QApplication::processEvents();
+        ExpectTextsWhole(&form, "page " + std::to_string(page));
+    }
+    form.cbConnectionType->setCurrentIndex(1);
+    QApplication::processEvents();
+    ExpectTextsWhole(&form, "page 0, Ethernet");
+    form.hide();
+
+    // The dialogs as the program makes them, owned by the window: its font.
+    std::unique_ptr<TDialogSeam> seam = CreateDialogs(form);
+    auto *dialogs = static_cast<TDialogs *>(seam.get());
+    const QString windowFont = QFontInfo(form.font()).family();
+    for (QWidget *dialog : std::initializer_list<QWidget *>{dialogs->EditDialog(),
+                                                            dialogs->Connect(), dialogs->Logon()}) {
+        EXPECT_EQ(QFontInfo(dialog->font()).family(), windowFont)
+            << dialog->objectName().toStdString();
+        Look(dialog, dialog->objectName().toStdString());
+    }
+    // As designed: the four logging choices in one row.
+    EXPECT_EQ(LoggingRows(*dialogs->EditDialog()), 1);
+    TfmAbout about(&form, TfmAbout::TEnvironment{"1.2.3.4", {}, {}});
+    Look(&about, "About");
+    TfmReport report(&form);
+    EXPECT_EQ(QFontInfo(report.font()).family(), windowFont);
+    Look(&report, "commissioning report");
+}
+
+TEST_F(LayoutFit, EditIO_FontChangedAfterCreation_ChoicesRearrangedAndWhole)
+{
+    TFakeMainWindow main;
+    QWidget owner;
+    QFont narrow = QApplication::font();
+    narrow.setPointSize(6);
+    owner.setFont(narrow);
+    TfmEditIO edit(main, &owner);
+    Look(&edit, "Edit I/O, 6 pt");
+    EXPECT_EQ(LoggingRows(edit), 1);
+    // Back at the default font (wider here than four in a row allow at
+    // 404 pixels): still whole.
+    edit.setFont(QApplication::font());
+    Look(&edit, "Edit I/O, default font");
+}
+
+} // namespace
