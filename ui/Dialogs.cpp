@@ -53,6 +53,13 @@ void TDialogs::ShowConnect()
         fmConnect->exec();
 }
 
+void TDialogs::PreselectConnection(bool useUsb, int comPort)
+{
+    if (!fmConnect)
+        return;
+    fmConnect->Preselect(useUsb, comPort);
+}
+
 void TDialogs::CloseConnect()
 {
     if (fmConnect && fmConnect->isVisible())

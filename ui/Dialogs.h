@@ -22,6 +22,7 @@ public:
 
     void ShowConnect() override;
     void CloseConnect() override;
+    void PreselectConnection(bool useUsb, int comPort) override;
     void ShowLogon() override;
     void LogonSucceeded() override;
     void LogonFailed() override;

@@ -37,6 +37,14 @@ public:
     // the user closing it).
     virtual void ShowConnect() = 0;
     virtual void CloseConnect() = 0;
+    // Chooses the model and port the connect dialog starts with (the
+    // simulated unit of --simulate: an OSTRA on the USB bridge, a VELLO on
+    // COM port `comPort`).
+    virtual void PreselectConnection(bool useUsb, int comPort)
+    {
+        (void)useUsb;
+        (void)comPort;
+    }
     // Logon dialog: modal. The logon job's outcome closes it on success and
     // puts it into its failure state otherwise.
     virtual void ShowLogon() = 0;

@@ -217,6 +217,14 @@ void TfmConnect::cbCommPortChange()
         engine->SelectPort(false, SelectedPort(), BaudRate);
 }
 
+void TfmConnect::Preselect(bool useUsb, int comPort)
+{
+    TProbeSelection selection;
+    selection.UseUsb = useUsb;
+    selection.ComPort = comPort;
+    UseFoundUnit(selection);
+}
+
 void TfmConnect::UseFoundUnit(const TProbeSelection &selection)
 {
     // A find may have mapped a COM number to the unit's device.
@@ -226,7 +234,9 @@ void TfmConnect::UseFoundUnit(const TProbeSelection &selection)
         cbCommPort->setCurrentIndex(selection.ComPort - 1);
     onZelvoTypeClick();
     TSerialThread *engine = FMain.Engine();
-    if (selection.UseUsb && engine != nullptr && engine->Comms() != nullptr)
+    // Without a description the bridge the link already looks for stays.
+    if (selection.UseUsb && !selection.BridgeDescription.empty() && engine != nullptr &&
+        engine->Comms() != nullptr)
         engine->Comms()->SetBrandName(selection.BridgeDescription);
 }
 

@@ -45,6 +45,10 @@ public:
     // "Find": looks for the unit on every port and selects what it found.
     TFindPanel *FindPanel = nullptr;
 
+    // Starts the dialog on a model and port: the USB bridge the link looks
+    // for, or COM port `comPort`.
+    void Preselect(bool useUsb, int comPort);
+
 protected:
     void showEvent(QShowEvent *event) override;
 

@@ -101,6 +101,9 @@ int main(int argc, char **argv)
         TForm1 form(pacing, DataFilePath(QStringLiteral("networks.xml")), sink);
         std::unique_ptr<TDialogSeam> dialogs = CreateDialogs(form);
         form.SetDialogs(dialogs.get());
+        // The connect dialog opens on the simulated unit's model and port.
+        if (!options.Simulate.isEmpty())
+            dialogs->PreselectConnection(simulated.UseUsb, simulated.ComPort);
 
         TDeveloperTour *developerTour = nullptr;
         if (tour)

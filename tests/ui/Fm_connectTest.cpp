@@ -229,3 +229,26 @@ TEST_F(ConnectDialog, AccessibleConnectButton_PressStartsTheConnection_PortListN
 }
 
 } // namespace
+
+TEST_F(ConnectDialog, Preselect_OpensOnTheSimulatedModelAndPort_ConnectUsesThem)
+{
+    // --simulate vello: the dialog starts on VELLO and COM port 1, so a new
+    // user who just presses Connect reaches the simulated unit.
+    dialog->Preselect(false, 1);
+    dialog->show();
+    EXPECT_TRUE(dialog->rbVello->isChecked());
+    EXPECT_TRUE(dialog->cbCommPort->isEnabled());
+    EXPECT_EQ(dialog->cbCommPort->currentIndex(), 0);
+    EXPECT_FALSE(engine->IsUsbMode());
+    EXPECT_EQ(engine->Comms()->ComPort(), 1);
+    dialog->hide();
+
+    // --simulate ostra: the USB bridge the link already looks for.
+    const std::string bridge = engine->Comms()->BrandName();
+    dialog->Preselect(true, 1);
+    dialog->show();
+    EXPECT_TRUE(dialog->rbOstra->isChecked());
+    EXPECT_FALSE(dialog->cbCommPort->isEnabled());
+    EXPECT_TRUE(engine->IsUsbMode());
+    EXPECT_EQ(engine->Comms()->BrandName(), bridge);
+}
