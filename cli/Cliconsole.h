@@ -14,6 +14,12 @@ bool IsTerminal(std::FILE *stream);
 // The terminal's width in columns; 0 when it cannot be told.
 int TerminalColumns(std::FILE *stream);
 
+// Before the report's offscreen GUI application starts: where its font
+// database finds fonts. Linux's offscreen platform asks fontconfig; on Windows
+// it reads a folder, which is the system's fonts folder (%WINDIR%\Fonts)
+// unless QT_QPA_FONTDIR names another.
+void PrepareOffscreenFonts();
+
 // Ctrl-C (and a request to terminate): the first one calls onFirst, which
 // must be safe from a signal handler and from another thread; a second one
 // ends the program at once with exitCode.

@@ -50,6 +50,8 @@ volatile std::sig_atomic_t gWakeWrite = -1;
 
 } // namespace
 
+void PrepareOffscreenFonts() {}
+
 void InstallInterruptHandler(void (*onFirst)(), int exitCode)
 {
     gOnFirst = onFirst;

@@ -1,6 +1,8 @@
 #include "cli/Cliconsole.h"
 
+#include <QByteArray>
 #include <QMetaObject>
+#include <QtGlobal>
 
 #include <atomic>
 #include <io.h>
@@ -76,6 +78,15 @@ std::mutex gWakeLock;
 TInterruptWake *gWake = nullptr;
 
 } // namespace
+
+void PrepareOffscreenFonts()
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_FONTDIR"))
+        return;
+    const QByteArray windir = qgetenv("WINDIR");
+    if (!windir.isEmpty())
+        qputenv("QT_QPA_FONTDIR", windir + "\\Fonts");
+}
 
 void InstallInterruptHandler(void (*onFirst)(), int exitCode)
 {

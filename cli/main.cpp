@@ -46,6 +46,7 @@ int main(int argc, char **argv)
     if (std::any_of(argv + 1, argv + argc,
                     [](const char *a) { return std::strcmp(a, "report") == 0; })) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        PrepareOffscreenFonts();
         application = std::make_unique<QGuiApplication>(argc, argv);
     } else {
         application = std::make_unique<QCoreApplication>(argc, argv);
