@@ -68,7 +68,7 @@ void TCliHost::ShowStatusLine(const QString &panel0, const QString &panel1)
     std::fflush(FErr);
 }
 
-void TCliHost::ShowMessage(const QString &text, int kind)
+void TCliHost::ShowMessage(const QString &text, TMessageKind kind)
 {
     THeadlessHost::ShowMessage(text, kind);
     ++FMessageCount;

@@ -25,7 +25,7 @@ public:
     // Shows the statuses the engine set since the last poll, before a
     // decision that looks at them (the disconnect can come before the poll).
     void TakePendingStatus();
-    void ShowMessage(const QString &text, int kind) override;
+    void ShowMessage(const QString &text, TMessageKind kind) override;
 
     // The settings the unit reported when it connected.
     const std::optional<TConnectionSettings> &Settings() const { return FSettings; }

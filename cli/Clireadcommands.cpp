@@ -237,7 +237,7 @@ int TCliRunner::External()
 
     // The engine's external reading runs on the live timer while the
     // external devices page shows; one cycle ends when its phase returns to 0.
-    FHost.SetActivePage(3);
+    FHost.SetShownLiveList(LIVE_LIST_EXTERNAL_IO);
     QJsonArray cycles;
     bool interrupted = false;
     for (int n = 1; O.Count == 0 || n <= O.Count; ++n) {
@@ -299,7 +299,7 @@ int TCliRunner::External()
         if (externals == 0)
             break; // nothing to read again
     }
-    FHost.SetActivePage(0);
+    FHost.SetShownLiveList(LIVE_LIST_NONE);
     if (O.Json)
         PrintJson(QJsonObject{{"cycles", cycles}});
     if (externals == 0)

@@ -8,6 +8,7 @@
 #include "cli/Clivalueedit.h"
 #include "engine/Serialthread.h"
 #include "engine/Signalstrengthrefresh.h"
+#include "frontend/Session.h"
 #include "frontend/Signalreading.h"
 #include "frontend/Simulatedunit.h"
 #include "link/Ftd2xx.h"
@@ -201,15 +202,9 @@ bool TCliRunner::Resting() const
     return FEngine->LinkState() == LINK_LIVE && !FEngine->IsBusy();
 }
 
-bool TCliRunner::RunJob(int code, const std::vector<std::uint8_t> &payload)
+bool TCliRunner::RunJob(TMessageType code, const std::vector<std::uint8_t> &payload)
 {
-    // As the window does: hold the worker while the job and its payload are
-    // replaced, then let it go.
-    FEngine->SetActive(false);
-    if (!payload.empty())
-        FEngine->SetJobPayload(payload.data(), static_cast<int>(payload.size()));
-    FEngine->PostJob(code);
-    FEngine->SetActive(true);
+    TSession(*FEngine).PostJob(code, payload);
     Pump([this] { return Disconnected() || Resting(); }, JobLimit());
     return !FInterrupted && !FTimedOut && !Disconnected();
 }
@@ -341,11 +336,11 @@ int TCliRunner::OpenLink()
         FEngine->Comms()->SetBrandName(FAutoBridge);
     switch (O.Command) {
     case TCliCommand::Live:
-        FHost.SetActivePage(2);
+        FHost.SetShownLiveList(LIVE_LIST_OWN_IO);
         break;
     default:
         // Nothing is read on the timers until a command asks for it.
-        FHost.SetActivePage(0);
+        FHost.SetShownLiveList(LIVE_LIST_NONE);
         break;
     }
     return EXIT_CLI_OK;
@@ -353,8 +348,8 @@ int TCliRunner::OpenLink()
 
 int TCliRunner::Connect()
 {
-    FEngine->StartConnect();
-    FEngine->SetActive(true);
+    TSession session(*FEngine);
+    session.StartConnect();
     const bool ok = Pump(
         [this] {
             return FHost.DisconnectedCount() > 0 || (FHost.ConnectedCount() > 0 && Resting());
@@ -365,18 +360,21 @@ int TCliRunner::Connect()
     if (FTimedOut)
         return Failed(QStringLiteral("The unit did not finish connecting in time."));
     if (!ok || FHost.ConnectedCount() == 0 || FHost.DisconnectedCount() > 0) {
-        // A unit that answered but was refused (its firmware) is a failure;
-        // no answer at all means no unit was reached.
-        for (const auto &m : FHost.Messages())
-            if (m.Text.startsWith(QStringLiteral("Firmware is not compatible")))
-                return EXIT_CLI_FAILED;
-        // After the engine's own texts, the installer's line: which device
-        // and why it would not open.
         FHost.TakePendingStatus();
-        if (FHost.StatusHistory().contains(QStringLiteral("Error opening comm port")) &&
-            FEngine->Comms())
-            FHost.Note(QString::fromStdString(DiagnoseLinkOpen(*FEngine->Comms()).Line));
-        return EXIT_CLI_UNREACHABLE;
+        switch (session.ConnectOutcome()) {
+        case CONNECT_FIRMWARE_OLD:
+            // A unit that answered but was refused is a failure, not an
+            // unreachable unit.
+            return EXIT_CLI_FAILED;
+        case CONNECT_NO_DEVICE:
+            // After the engine's own texts, the installer's line: which
+            // device and why it would not open.
+            if (FEngine->Comms())
+                FHost.Note(QString::fromStdString(DiagnoseLinkOpen(*FEngine->Comms()).Line));
+            return EXIT_CLI_UNREACHABLE;
+        default:
+            return EXIT_CLI_UNREACHABLE;
+        }
     }
     FConnected = true;
     FDisconnectsAtConnect = FHost.DisconnectedCount();
@@ -425,18 +423,10 @@ void TCliRunner::Shutdown()
                                       "once)."));
             gInterruptRequested = 0;
             FInterrupted = false;
-            if (state == LINK_SIGNAL) {
-                // Switch the unit's signal monitoring off on the way out.
-                FEngine->StopSignalChecking();
-                Pump([this] { return FEngine->LinkState() != LINK_SIGNAL; },
-                     FPacing.SignalTimer * 4 + FrameTimeout() * 2);
-            }
-            // A step that is under way finishes its exchanges first (they
-            // are bounded by their own time-outs); no step starts after it.
-            FEngine->SetActive(false);
-            Pump([this] { return !FEngine->IsStepInProgress(); }, JobLimit());
-            if (!FEngine->IsStepInProgress() && FEngine->Comms() && FEngine->Comms()->IsOpen())
-                FEngine->Comms()->WriteSFCommand(SF_IDLE);
+            // Signal monitoring off, the step under way let finish, then the
+            // idle request.
+            TSession(*FEngine).GoIdle(
+                [this](const std::function<bool()> &done, ms limit) { return Pump(done, limit); });
         }
         FEngine->SetActive(false);
         FEngine->Poll();

@@ -5,6 +5,7 @@
 #include "cli/Clitemplate.h"
 #include "frontend/Simulatedunit.h"
 #include "link/Pacing.h"
+#include "protocol/Commands.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -88,7 +89,7 @@ private:
     bool Pump(const std::function<bool()> &done, ms limit);
     // Posts a job the way the window does and waits until its whole chain has
     // run and the engine rests with live readings again.
-    bool RunJob(int code, const std::vector<std::uint8_t> &payload = {});
+    bool RunJob(TMessageType code, const std::vector<std::uint8_t> &payload = {});
     bool Resting() const;
     bool Disconnected() const;
     ms JobLimit() const;

@@ -100,14 +100,14 @@ bool TCliRunner::ReadLiveOnce()
     TZelvo *unit = FEngine->Unit();
     const std::uint32_t answered = unit->LiveReadsAnswered();
     const std::uint32_t failed = unit->LiveReadsFailed();
-    FHost.SetActivePage(2);
+    FHost.SetShownLiveList(LIVE_LIST_OWN_IO);
     Pump(
         [&] {
             return Disconnected() || unit->LiveReadsAnswered() != answered ||
                    unit->LiveReadsFailed() != failed;
         },
         FPacing.LiveTimer * 2 + FrameTimeout() * 2);
-    FHost.SetActivePage(0);
+    FHost.SetShownLiveList(LIVE_LIST_NONE);
     return unit->LiveReadsAnswered() != answered;
 }
 

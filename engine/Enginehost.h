@@ -1,10 +1,19 @@
 #pragma once
 
+#include "common/Errormanager.h"
+
 #include <QString>
 
 #include <cstdint>
 
 struct TConnectionSettings;
+
+// Which live list the front end shows: the live timer reads that one.
+enum TLiveList : std::uint8_t {
+    LIVE_LIST_NONE = 0,        // neither: the timer reads nothing
+    LIVE_LIST_OWN_IO = 1,      // the unit's own I/O (live values)
+    LIVE_LIST_EXTERNAL_IO = 2, // the external (Modbus) I/O
+};
 
 // The received flags of the data parser plus the window's own logon state,
 // in the order the status labels show them.
@@ -44,9 +53,8 @@ public:
     // no outcome follows and the logged-on state is unchanged.
     virtual void LogonCancelled() {}
 
-    // Index of the page showing in the main page control:
-    // 2 live readings, 3 external devices, anything else reads nothing.
-    virtual int ActivePage() const = 0;
+    // The live list on screen now.
+    virtual TLiveList ShownLiveList() const = 0;
 
     // Snapshot sink: the lines of a downloaded snapshot.
     virtual void ClearSnapshot() {}
@@ -59,8 +67,8 @@ public:
         (void)panel1;
     }
     virtual void AddLogLine(const QString &line) { (void)line; }
-    // kind: 1 error, 2 information; one OK button.
-    virtual void ShowMessage(const QString &text, int kind)
+    // One message box with an OK button (the engine uses error and information).
+    virtual void ShowMessage(const QString &text, TMessageKind kind)
     {
         (void)text;
         (void)kind;

@@ -79,7 +79,7 @@ void THeadlessHost::AddLogLine(const QString &line)
     FLog.append(line);
 }
 
-void THeadlessHost::ShowMessage(const QString &text, int kind)
+void THeadlessHost::ShowMessage(const QString &text, TMessageKind kind)
 {
     std::lock_guard<std::mutex> lock(FLock);
     FMessages.push_back({text, kind});

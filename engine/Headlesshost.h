@@ -12,7 +12,7 @@
 
 // A host without a window: it records what the engine shows so a front end
 // on a terminal (or a test) can print or inspect it. The page is whatever
-// SetActivePage chose; a logon is remembered when it was accepted.
+// SetShownLiveList chose; a logon is remembered when it was accepted.
 // Readers on other threads get copies under the lock.
 class THeadlessHost : public TEngineHost
 {
@@ -29,17 +29,17 @@ public:
     bool IsLoggedOn() const override { return FLoggedOn.load(); }
     void LogonResult(bool accepted) override;
     void LogonCancelled() override { ++FLogonCancels; }
-    int ActivePage() const override { return FPage.load(); }
+    TLiveList ShownLiveList() const override { return FLiveList.load(); }
 
     void ClearSnapshot() override;
     void AddSnapshotLine(const QString &line) override;
     void ShowStatusPanels(const QString &panel0, const QString &panel1) override;
     void AddLogLine(const QString &line) override;
-    void ShowMessage(const QString &text, int kind) override;
+    void ShowMessage(const QString &text, TMessageKind kind) override;
     void ShowSignalLevel(std::uint8_t level) override;
     void RefreshStatusLabels(const TReceivedFlags &flags) override;
 
-    void SetActivePage(int page) { FPage = page; }
+    void SetShownLiveList(TLiveList list) { FLiveList = list; }
     void SetLoggedOn(bool on) { FLoggedOn = on; }
 
     int ConnectedCount() const { return FConnected.load(); }
@@ -67,7 +67,7 @@ public:
 
 private:
     mutable std::mutex FLock;
-    std::atomic<int> FPage{0};
+    std::atomic<TLiveList> FLiveList{LIVE_LIST_NONE};
     std::atomic<bool> FLoggedOn{false};
     std::atomic<int> FConnected{0};
     std::atomic<int> FDisconnected{0};

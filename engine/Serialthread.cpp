@@ -22,13 +22,6 @@ namespace
 const QString kBrandName = QString::fromLatin1(Branding::BrandName);
 const QString kSupportSuffix = QString::fromLatin1(Branding::SupportSuffix);
 
-const char *const kSFStateNames[] = {
-    "SF_IDLE",        "SF_CONNECTING",  "SF_CONNECTING_WITH_SNAPSHOT",
-    "SF_FORCE_SYNC",  "SF_PROCESSING",  "SF_WAITING_UPLOAD",
-    "SF_UPLOADING",   "SF_DOWNLOADING", "SF_WAITING_DOWNLOAD",
-    "SF_LOGGING_OFF", "SF_ERROR",       "SF_UNKNOWN",
-};
-
 // The job chains, in one place: what follows the reply to each job. A
 // chained job keeps the unit connected (request 1); where the chain ends the
 // job is finished and the unit may log off (request 9). A job missing here
@@ -79,13 +72,6 @@ const TChainLink *FindChainLink(int job)
 
 } // namespace
 
-const char *StoreForwardStateName(int state)
-{
-    if (state < 0 || state > SF_UNKNOWN)
-        return "Unknown state";
-    return kSFStateNames[state];
-}
-
 // One call handed to the GUI thread. The worker waits for `Done`; when the
 // engine is being destroyed before the call started, the worker gives up and
 // the call is skipped, so shutting down never waits on the GUI thread.
@@ -124,9 +110,8 @@ void TSerialThread::Init(std::unique_ptr<TZelvoCommsInterface> comms)
     em->SetPanelsHook(
         [host](const QString &p0, const QString &p1) { host->ShowStatusPanels(p0, p1); });
     em->SetMemoHook([host](const QString &line) { host->AddLogLine(line); });
-    em->SetMessageHook([host](const QString &text, TMessageKind kind) {
-        host->ShowMessage(text, static_cast<int>(kind));
-    });
+    em->SetMessageHook(
+        [host](const QString &text, TMessageKind kind) { host->ShowMessage(text, kind); });
 
     ReportStatus(QStringLiteral("Waiting..."));
 
@@ -285,12 +270,12 @@ void TSerialThread::AbandonJob()
     FinishJob();
 }
 
-int TSerialThread::JobCode() const
+TMessageType TSerialThread::JobCode() const
 {
-    return FJobCode.load();
+    return static_cast<TMessageType>(FJobCode.load());
 }
 
-void TSerialThread::PostJob(int code)
+void TSerialThread::PostJob(TMessageType code)
 {
     if (code == MSG_READ_IO_CONFIG)
         FUnit->ClearIOConfig();
@@ -309,6 +294,7 @@ void TSerialThread::PostJob(int code)
 void TSerialThread::StartConnect()
 {
     FCancel = CANCEL_NONE;
+    FConnectOutcome = CONNECT_PENDING;
     SetJob(MSG_READ_BASIC_INFO);
     if (FLinkState.load() == LINK_IDLE) {
         SetLinkState(LINK_OPENING);
@@ -517,10 +503,17 @@ void TSerialThread::ReportStatus(const QString &text)
     }
 }
 
-void TSerialThread::ReportMessage(const QString &text, int kind)
+void TSerialThread::ReportMessage(const QString &text, TMessageKind kind)
 {
     if (TErrorManager *em = ErrorManager())
-        em->QueueMessage(text, static_cast<TMessageKind>(kind));
+        em->QueueMessage(text, kind);
+}
+
+bool TSerialThread::RequestIdle()
+{
+    if (FActive.load() || FStepInProgress.load() || !FComms->IsOpen())
+        return false;
+    return FComms->WriteSFCommand(SF_IDLE);
 }
 
 void TSerialThread::DropConnection()
@@ -587,6 +580,7 @@ void TSerialThread::StepOpening()
         return;
     }
     ReportStatus(QStringLiteral("Error opening comm port"));
+    FConnectOutcome = CONNECT_NO_DEVICE;
     // The installer's line: which device, and why it would not open.
     if (TErrorManager *em = ErrorManager())
         em->AddLog(QString::fromStdString(DiagnoseLinkOpen(*FComms).Line));
@@ -605,16 +599,18 @@ void TSerialThread::StepOpening()
 void TSerialThread::StepChecking()
 {
     switch (FUnit->CheckFirmware()) {
-    case 0:
+    case FIRMWARE_OK:
         SetLinkState(LINK_READ_TYPE);
         break;
-    case 2:
+    case FIRMWARE_TOO_OLD:
+        FConnectOutcome = CONNECT_FIRMWARE_OLD;
         ReportMessage(QStringLiteral("Firmware is not compatible. An upgrade is needed.") +
                           kSupportSuffix,
                       MK_INFORMATION);
         SetLinkState(LINK_CLOSING);
         break;
     default:
+        FConnectOutcome = CONNECT_NO_ANSWER;
         SetLinkState(LINK_CLOSING);
         ReportStatus(QStringLiteral("Error communicating with ") + kBrandName);
         break;
@@ -629,6 +625,7 @@ void TSerialThread::StepReadType()
     if (ok) {
         SetLinkState(LINK_READ_SETTINGS);
     } else {
+        FConnectOutcome = CONNECT_NO_ANSWER;
         SetLinkState(LINK_ERROR);
         ReportStatus(QStringLiteral("Error communicating with ") + kBrandName);
     }
@@ -642,8 +639,10 @@ void TSerialThread::StepReadSettings()
         FCycleWatched = false;
         FReloadAfterWrite = false;
         SetLinkState(LINK_JOB);
+        FConnectOutcome = CONNECT_OPENED;
         FConnectionEvent = CONN_EVENT_CONNECTED;
     } else {
+        FConnectOutcome = CONNECT_NO_ANSWER;
         SetLinkState(LINK_ERROR);
         ReportStatus(QStringLiteral("Error communicating with ") + kBrandName);
     }
@@ -1005,13 +1004,13 @@ void TSerialThread::LiveTickBody()
     FLiveTimer->setInterval(FPacing.LiveTimer);
     if (FLinkState.load() != LINK_LIVE)
         return;
-    switch (FHost->ActivePage()) {
-    case 3:
+    switch (FHost->ShownLiveList()) {
+    case LIVE_LIST_EXTERNAL_IO:
         ReportStatus(QStringLiteral("Reading External IO..."));
         FUnit->PollExternalIO();
         FLiveTimer->start();
         break;
-    case 2:
+    case LIVE_LIST_OWN_IO:
         ReportStatus(QStringLiteral("Reading Internal IO..."));
         if (FUnit->PollLiveValues())
             FLiveTimer->start();

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "common/Errormanager.h"
 #include "link/Pacing.h"
+#include "protocol/Commands.h"
+#include "protocol/Storeforward.h"
 
 #include <QThread>
 
@@ -38,23 +41,6 @@ enum TLinkState : std::int8_t {
     LINK_ERROR = 10,
 };
 
-// The unit's store-and-forward state, as read with ReadSFState, and the
-// states the tool asks for with WriteSFCommand.
-enum TSFState : std::int8_t {
-    SF_IDLE = 0,
-    SF_CONNECTING = 1,
-    SF_CONNECTING_WITH_SNAPSHOT = 2,
-    SF_FORCE_SYNC = 3,
-    SF_PROCESSING = 4,
-    SF_WAITING_UPLOAD = 5,
-    SF_UPLOADING = 6,
-    SF_DOWNLOADING = 7,
-    SF_WAITING_DOWNLOAD = 8,
-    SF_LOGGING_OFF = 9,
-    SF_ERROR = 10,
-    SF_UNKNOWN = 11,
-};
-
 // Connection events carried to the window by Poll().
 enum TConnectionEvent : std::uint8_t {
     CONN_EVENT_NONE = 0,
@@ -79,6 +65,16 @@ enum TUploadPrepare : std::int8_t {
                         // a further upload
 };
 
+// How the last connect ended (TSerialThread::ConnectOutcome).
+enum TConnectOutcome : std::int8_t {
+    CONNECT_NONE = 0,         // no connect asked for yet
+    CONNECT_PENDING = 1,      // asked: the connection sequence runs
+    CONNECT_OPENED = 2,       // the unit answered, its type and settings are read
+    CONNECT_NO_DEVICE = 3,    // the port or bridge would not open
+    CONNECT_FIRMWARE_OLD = 4, // the unit answered with firmware too old to use
+    CONNECT_NO_ANSWER = 5,    // the port opened but the unit did not answer (or broke off)
+};
+
 // Where a cancel of the running job stands (TSerialThread::RequestCancel).
 enum TCancelOutcome : std::int8_t {
     CANCEL_NONE = 0,     // no cancel asked for the job that runs now
@@ -88,10 +84,6 @@ enum TCancelOutcome : std::int8_t {
     CANCEL_TOO_LATE = 4, // a write whose message is with the server: it runs to its outcome
     CANCEL_SAVING = 5,   // connection settings are being written: the save runs to its end
 };
-
-// Name of a store-and-forward state for status bar panel 1
-// ("SF_DOWNLOADING", or "Unknown state" for a value outside 0..11).
-const char *StoreForwardStateName(int state);
 
 // The job engine: a worker thread that owns everything that talks to the
 // unit and advances one link state machine by one step per pacing period.
@@ -126,7 +118,7 @@ public:
     TSerialThread &operator=(const TSerialThread &) = delete;
 
     void SetActive(bool active);
-    void PostJob(int code);
+    void PostJob(TMessageType code);
     void StartConnect();
     void SetJobPayload(const std::uint8_t *bytes, int length);
     TUploadPrepare PrepareIOConfigUpload();
@@ -153,7 +145,7 @@ public:
     bool IsStepInProgress() const { return FStepInProgress.load(); }
     // Set to SAVE_IN_PROGRESS by SaveConnectionSettings, to the result by
     // the save step.
-    int SaveOutcome() const { return FSaveOutcome.load(); }
+    TSaveOutcome SaveOutcome() const { return static_cast<TSaveOutcome>(FSaveOutcome.load()); }
     // The version text the unit reported at its last firmware check.
     std::string FirmwareVersion() const;
 
@@ -178,9 +170,18 @@ public:
     void Synchronize(const std::function<void()> &fn);
 
     // State for front ends and tests.
-    int LinkState() const { return FLinkState.load(); }
-    int StoreForwardState() const { return FSFState.load(); }
-    int JobCode() const;
+    TLinkState LinkState() const { return static_cast<TLinkState>(FLinkState.load()); }
+    TSFState StoreForwardState() const { return static_cast<TSFState>(FSFState.load()); }
+    TMessageType JobCode() const;
+    // How the last StartConnect ended; CONNECT_PENDING while it runs.
+    TConnectOutcome ConnectOutcome() const
+    {
+        return static_cast<TConnectOutcome>(FConnectOutcome.load());
+    }
+    // Asks the unit to go idle (SF_IDLE) on the way out: GUI thread, only
+    // while the worker is held (SetActive(false)) and no step is under way,
+    // and only with the link open. False when it could not be asked.
+    bool RequestIdle();
     bool IsActive() const { return FActive.load(); }
     bool IsLiveTimerActive() const;
     bool IsSignalTimerActive() const;
@@ -236,7 +237,7 @@ private:
     void SignalTickBody();
 
     void ReportStatus(const QString &text);
-    void ReportMessage(const QString &text, int kind);
+    void ReportMessage(const QString &text, TMessageKind kind);
     void SetLinkState(int state) { FLinkState = static_cast<std::int8_t>(state); }
     void SetJob(int code);
     void FinishJob();
@@ -279,6 +280,7 @@ private:
     // DONE by the worker, PENDING -> TOO_LATE by either (whichever sees the
     // upload first), TOO_LATE -> NONE by the worker when a read follows.
     std::atomic<std::int8_t> FCancel{CANCEL_NONE};
+    std::atomic<std::int8_t> FConnectOutcome{CONNECT_NONE};
     // The current job changes the unit's or the server's state and its
     // message has been uploaded. Raised by the worker; lowered whenever a
     // job is set or finished.

@@ -3,6 +3,7 @@
 #include "common/Errormanager.h"
 #include "engine/Serialthread.h"
 #include "engine/Signalstrengthrefresh.h"
+#include "frontend/Session.h"
 #include "protocol/Commands.h"
 #include "unit/Zelvo.h"
 
@@ -91,15 +92,12 @@ void TReportGatherer::Enter(Phase phase, ms limit)
     FExternalLeft = false;
 }
 
-void TReportGatherer::PostJob(int code)
+void TReportGatherer::PostJob(TMessageType code)
 {
-    if (FSources.PostJob) {
+    if (FSources.PostJob)
         FSources.PostJob(code);
-    } else {
-        FEngine.SetActive(false);
-        FEngine.PostJob(code);
-        FEngine.SetActive(true);
-    }
+    else
+        TSession(FEngine).PostJob(code);
     FJobPosted = true;
 }
 

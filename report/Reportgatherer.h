@@ -6,6 +6,7 @@
 // Runs on the GUI thread, driven by the event loop; both front ends use it.
 
 #include "link/Pacing.h"
+#include "protocol/Commands.h"
 #include "report/Report.h"
 #include "unit/Connectionsettings.h"
 
@@ -39,9 +40,9 @@ struct TReportRequest {
 
 // What only the front end knows. Every member may be left empty.
 struct TReportSources {
-    // Posts a job as the front end's own buttons do; by default the engine's
-    // SetActive(false) / PostJob / SetActive(true) bracket.
-    std::function<void(int code)> PostJob;
+    // Posts a job as the front end's own buttons do; by default the
+    // session's PostJob over the engine.
+    std::function<void(TMessageType code)> PostJob;
     // The settings the unit reported when it connected; by default the unit
     // object's copy.
     std::function<std::optional<TConnectionSettings>()> Settings;
@@ -92,7 +93,7 @@ private:
     bool Resting() const;
     bool Disconnected() const;
     bool TimedOut() const { return Clock::now() >= FDeadline; }
-    void PostJob(int code);
+    void PostJob(TMessageType code);
     // Moves to the next phase that is asked for.
     void NextPhase();
     void Finish();

@@ -1,11 +1,11 @@
 #include "ui/Developertour.h"
 
-#include "protocol/Commands.h"
-#include "ui/Fm_main.h"
-#include "ui/Fm_report.h"
 #include "engine/Serialthread.h"
 #include "model/Serversideio.h"
 #include "model/Serversideios.h"
+#include "protocol/Commands.h"
+#include "ui/Fm_main.h"
+#include "ui/Fm_report.h"
 #include "unit/Zelvo.h"
 
 #include <QAbstractButton>
@@ -163,11 +163,7 @@ TDeveloperTour::TDeveloperTour(TForm1 &form, const QString &model, const QString
         QStringLiteral("logon"),
         [this] {
             // The simulated server's account.
-            std::vector<std::uint8_t> payload;
-            BuildLogonPayload("installer@zelvo.example", "commission", payload);
-            const QByteArray bytes(reinterpret_cast<const char *>(payload.data()),
-                                   static_cast<qsizetype>(payload.size()));
-            FForm.RequestLogon(bytes.left(128), bytes.mid(128, 16));
+            FForm.RequestLogon("installer@zelvo.example", "commission");
         },
         [this] { return FForm.IsLoggedOn() && Settled(); });
     Add(

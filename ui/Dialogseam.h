@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class QWidget;
 class TSerialThread;
@@ -21,8 +22,9 @@ public:
     virtual ~TMainWindowSeam() = default;
     virtual QWidget *MainWidget() = 0;
     virtual TSerialThread *Engine() = 0;
-    // email: the 128-byte e-mail field; digest: the 16-byte password digest.
-    virtual void RequestLogon(const QByteArray &email, const QByteArray &digest) = 0;
+    // Posts the logon job: `email` one byte per character, `password` as
+    // typed. False (nothing posted) for an address the message cannot hold.
+    virtual bool RequestLogon(const std::string &email, const std::string &password) = 0;
     // Asks the job engine to cancel the running job; returns where that stands.
     virtual TCancelOutcome CancelJob() = 0;
 };

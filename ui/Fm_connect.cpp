@@ -2,6 +2,7 @@
 
 #include "common/Branding.h"
 #include "engine/Serialthread.h"
+#include "frontend/Session.h"
 #include "link/Portmap.h"
 #include "link/Zelvocommsinterface.h"
 #include "ui/Dialoggeometry.h"
@@ -244,15 +245,10 @@ void TfmConnect::btnConnectClick()
 {
     // The ports a find holds are let go before the link opens one.
     FindPanel->Cancel();
-    TSerialThread *engine = FMain.Engine();
-    if (engine != nullptr)
-        engine->SetActive(false);
     btnConnect->setText(QStringLiteral("Connecting..."));
     rgZelvoType->setEnabled(false);
     cbCommPort->setEnabled(false);
     lblCommPort->setEnabled(false);
-    if (engine != nullptr) {
-        engine->StartConnect();
-        engine->SetActive(true);
-    }
+    if (TSerialThread *engine = FMain.Engine())
+        TSession(*engine).StartConnect();
 }

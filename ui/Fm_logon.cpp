@@ -1,6 +1,6 @@
 #include "ui/Fm_logon.h"
 
-#include "protocol/Passworddigest.h"
+#include "protocol/Commands.h"
 #include "ui/Dialoggeometry.h"
 #include "ui/Dialogseam.h"
 
@@ -87,30 +87,6 @@ TfmLogon::TfmLogon(TMainWindowSeam &main, QWidget *parent) : QDialog(parent), FM
     connect(btnLogin, &QPushButton::clicked, this, [this] { btnLoginClick(); });
 }
 
-bool TfmLogon::BuildEmailField(const QString &email, QByteArray &field)
-{
-    // One byte per character; characters outside Latin-1 become '?'.
-    const QByteArray bytes = email.toLatin1();
-    if (bytes.size() > EmailFieldSize)
-        return false;
-    QByteArray out(EmailFieldSize, '\0');
-    std::copy(bytes.begin(), bytes.end(), out.begin());
-    field = out;
-    return true;
-}
-
-QByteArray TfmLogon::BuildDigest(const QString &password)
-{
-    QByteArray latin = password.toLatin1();
-    std::string text(latin.constData(), static_cast<std::size_t>(latin.size()));
-    const auto digest = PasswordDigest(text);
-    // Leave no copy of the password behind in these buffers.
-    std::fill(text.begin(), text.end(), '\0');
-    latin.fill('\0');
-    return QByteArray(reinterpret_cast<const char *>(digest.data()),
-                      static_cast<qsizetype>(digest.size()));
-}
-
 void TfmLogon::showEvent(QShowEvent *event)
 {
     Image1->setVisible(false);
@@ -135,15 +111,20 @@ bool TfmLogon::eventFilter(QObject *watched, QEvent *event)
 
 void TfmLogon::btnLoginClick()
 {
-    QByteArray field;
-    if (!BuildEmailField(edEmailAddress->text(), field)) {
-        lblUserMessage->setText(
-            QStringLiteral("The e-mail address is longer than %1 characters.").arg(EmailFieldSize));
+    // One byte per character; characters outside Latin-1 become '?'.
+    const QByteArray email = edEmailAddress->text().toLatin1();
+    if (static_cast<std::size_t>(email.size()) > kMaxEmailLength) {
+        lblUserMessage->setText(QStringLiteral("The e-mail address is longer than %1 characters.")
+                                    .arg(kMaxEmailLength));
         return;
     }
     lblUserMessage->clear();
-    const QByteArray digest = BuildDigest(edPassword->text());
-    FMain.RequestLogon(field, digest);
+    QByteArray latin = edPassword->text().toLatin1();
+    std::string password(latin.constData(), static_cast<std::size_t>(latin.size()));
+    FMain.RequestLogon(email.toStdString(), password);
+    // Leave no copy of the password behind in these buffers.
+    std::fill(password.begin(), password.end(), '\0');
+    latin.fill('\0');
     btnLogin->setEnabled(false);
     btnLogin->setText(QStringLiteral("Logging in..."));
 }

@@ -9,23 +9,13 @@ class QPushButton;
 class TMainWindowSeam;
 
 // Takes the e-mail address and password with which the unit logs on to its
-// server, and hands the logon job's e-mail field and password digest to the
-// main window. The password itself never leaves this dialog.
+// server, and hands them to the main window's logon job, whose message carries
+// only the password's digest. The dialog's own copies are wiped after use.
 class TfmLogon : public QDialog
 {
     Q_OBJECT
 public:
-    static constexpr int EmailFieldSize = 128;
-    static constexpr int DigestSize = 16;
-
     explicit TfmLogon(TMainWindowSeam &main, QWidget *parent = nullptr);
-
-    // The 128-byte e-mail field (one byte per character, zero padded, no
-    // terminator when the address fills it); false when the address does not
-    // fit, `field` unchanged.
-    static bool BuildEmailField(const QString &email, QByteArray &field);
-    // The 16-byte password digest.
-    static QByteArray BuildDigest(const QString &password);
 
     void btnLoginClick();
     // The logon job's outcome, through the main window.

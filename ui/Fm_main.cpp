@@ -6,6 +6,7 @@
 #include "common/Errormanager.h"
 #include "engine/Serialthread.h"
 #include "frontend/Datapaths.h"
+#include "frontend/Session.h"
 #include "model/Serversideios.h"
 #include "network/Ipaddress.h"
 #include "network/Networksettings.h"
@@ -762,17 +763,9 @@ void TForm1::SetLoggedOn(bool value)
             logon->setEnabled(false);
 }
 
-void TForm1::RequestLogon(const QByteArray &email, const QByteArray &digest)
+bool TForm1::RequestLogon(const std::string &email, const std::string &password)
 {
-    // The 128-byte e-mail field and the 16-byte digest, each padded with
-    // zeros (or cut) to its size.
-    QByteArray payload = email.left(128).leftJustified(128, '\0');
-    payload += digest.left(16).leftJustified(16, '\0');
-    FEngine->SetActive(false);
-    FEngine->SetJobPayload(reinterpret_cast<const std::uint8_t *>(payload.constData()),
-                           static_cast<int>(payload.size()));
-    FEngine->PostJob(MSG_LOGON);
-    FEngine->SetActive(true);
+    return TSession(*FEngine).PostLogon(email, password);
 }
 
 void TForm1::LogonResult(bool success)
@@ -798,9 +791,14 @@ TCancelOutcome TForm1::CancelJob()
     return FEngine->RequestCancel();
 }
 
-int TForm1::ActivePage() const
+TLiveList TForm1::ShownLiveList() const
 {
-    return PageControl1->currentIndex();
+    QWidget *page = PageControl1->currentWidget();
+    if (page == tabLiveReadings)
+        return LIVE_LIST_OWN_IO;
+    if (page == tabExternalDevices)
+        return LIVE_LIST_EXTERNAL_IO;
+    return LIVE_LIST_NONE;
 }
 
 void TForm1::ClearSnapshot()
@@ -824,7 +822,7 @@ void TForm1::AddLogLine(const QString &line)
     ErrorLogMemo->appendPlainText(line);
 }
 
-void TForm1::ShowMessage(const QString &text, int kind)
+void TForm1::ShowMessage(const QString &text, TMessageKind kind)
 {
     FMessageSink(text, kind);
 }
@@ -864,13 +862,12 @@ void TForm1::RefreshStatusLabels(const TReceivedFlags &flags)
 
 // ---- job-posting handlers ----
 
-void TForm1::PostJobFromButton(int code, bool disableTabs)
+void TForm1::PostJobFromButton(TMessageType code, bool disableTabs)
 {
-    FEngine->SetActive(false);
-    if (disableTabs)
-        SetTabsEnabled(false);
-    FEngine->PostJob(code);
-    FEngine->SetActive(true);
+    TSession(*FEngine).PostJob(code, {}, [this, disableTabs] {
+        if (disableTabs)
+            SetTabsEnabled(false);
+    });
 }
 
 void TForm1::btnGetSnapshotClick()
@@ -890,23 +887,21 @@ void TForm1::btnActivateIOConfigurationClick()
 
 void TForm1::btnUploadIOConfigurationClick()
 {
-    FEngine->SetActive(false);
-    SetTabsEnabled(false);
-    switch (FEngine->PrepareIOConfigUpload()) {
-    case UPLOAD_READY:
-        FEngine->PostJob(MSG_WRITE_IO_CONFIG);
-        break;
-    case UPLOAD_PARTIAL:
-        ShowMessage(QString::fromLatin1(kPartialUpload), MK_INFORMATION);
-        FEngine->PostJob(MSG_WRITE_IO_CONFIG);
-        break;
-    case UPLOAD_NOTHING:
-    default:
-        SetTabsEnabled(true);
-        ShowMessage(QString::fromLatin1(kNoChanges), MK_INFORMATION);
-        break;
-    }
-    FEngine->SetActive(true);
+    TSession(*FEngine).PostIOConfigUpload([this](TUploadPrepare found) {
+        switch (found) {
+        case UPLOAD_READY:
+            SetTabsEnabled(false);
+            break;
+        case UPLOAD_PARTIAL:
+            SetTabsEnabled(false);
+            ShowMessage(QString::fromLatin1(kPartialUpload), MK_INFORMATION);
+            break;
+        case UPLOAD_NOTHING:
+        default:
+            ShowMessage(QString::fromLatin1(kNoChanges), MK_INFORMATION);
+            break;
+        }
+    });
 }
 
 void TForm1::btnSetOutputClick()
@@ -916,11 +911,7 @@ void TForm1::btnSetOutputClick()
     const int state = cbOutputState->currentIndex();
     if (output < 0 || output >= static_cast<int>(kOutputNames.size()) || state < 0)
         return;
-    const std::vector<std::uint8_t> payload = BuildWriteOutputPayload(output, state);
-    FEngine->SetActive(false);
-    FEngine->SetJobPayload(payload.data(), static_cast<int>(payload.size()));
-    FEngine->PostJob(MSG_WRITE_OUTPUT);
-    FEngine->SetActive(true);
+    TSession(*FEngine).PostJob(MSG_WRITE_OUTPUT, BuildWriteOutputPayload(output, state));
 }
 
 // ---- signal checking and page changes ----

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "ui/Accessibility.h"
-#include "ui/Dialogseam.h"
 #include "engine/Enginehost.h"
 #include "link/Pacing.h"
+#include "protocol/Commands.h"
+#include "ui/Accessibility.h"
+#include "ui/Dialogseam.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -58,7 +59,7 @@ public:
     // ---- TMainWindowSeam ----
     QWidget *MainWidget() override { return this; }
     TSerialThread *Engine() override { return FEngine.get(); }
-    void RequestLogon(const QByteArray &email, const QByteArray &digest) override;
+    bool RequestLogon(const std::string &email, const std::string &password) override;
     TCancelOutcome CancelJob() override;
 
     // ---- TEngineHost ----
@@ -69,12 +70,12 @@ public:
     bool IsLoggedOn() const override { return FLoggedOn; }
     void LogonResult(bool success) override;
     void LogonCancelled() override;
-    int ActivePage() const override;
+    TLiveList ShownLiveList() const override;
     void ClearSnapshot() override;
     void AddSnapshotLine(const QString &line) override;
     void ShowStatusPanels(const QString &panel0, const QString &panel1) override;
     void AddLogLine(const QString &line) override;
-    void ShowMessage(const QString &text, int kind) override;
+    void ShowMessage(const QString &text, TMessageKind kind) override;
     void ShowSignalLevel(std::uint8_t level) override;
     void RefreshStatusLabels(const TReceivedFlags &flags) override;
     // The signal meter's accessible text: "Signal level n of 31, <band>".
@@ -210,7 +211,7 @@ private:
     void ShowEthernetFields(bool show);
     QMenu *FindBrandMenu() const;
     // The job-posting bracket: hold the worker, post, release.
-    void PostJobFromButton(int code, bool disableTabs);
+    void PostJobFromButton(TMessageType code, bool disableTabs);
     void ResetSignalButton();
     void WidenListColumns();
     void SetWindowInputEnabled(bool enabled);

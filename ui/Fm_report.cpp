@@ -2,6 +2,7 @@
 #include "common/Version.h"
 
 #include "engine/Serialthread.h"
+#include "frontend/Session.h"
 #include "report/Reportwriter.h"
 #include "ui/Fm_main.h"
 
@@ -188,12 +189,9 @@ void SaveCommissioningReport(TForm1 &form)
     const QMetaObject::Connection watch = QObject::connect(
         form.memoSnapshot, &QPlainTextEdit::textChanged, [&snapshotChanges] { ++snapshotChanges; });
     TReportSources sources;
-    sources.PostJob = [&form, engine](int code) {
+    sources.PostJob = [&form, engine](TMessageType code) {
         // As the page buttons post their jobs.
-        engine->SetActive(false);
-        form.SetTabsEnabled(false);
-        engine->PostJob(code);
-        engine->SetActive(true);
+        TSession(*engine).PostJob(code, {}, [&form] { form.SetTabsEnabled(false); });
     };
     sources.SnapshotReplies = [&snapshotChanges] { return snapshotChanges; };
     sources.SnapshotLines = [&form] {

@@ -191,7 +191,7 @@ protected:
         engine->SetActive(false);
         if (!payload.empty())
             engine->SetJobPayload(payload.data(), static_cast<int>(payload.size()));
-        engine->PostJob(code);
+        engine->PostJob(static_cast<TMessageType>(code));
         engine->SetActive(true);
         ASSERT_TRUE(Until([&] { return engine->IsBusy(); })) << Diagnostics();
         ASSERT_TRUE(Until([&] { return Settled(); })) << Diagnostics();
@@ -433,7 +433,7 @@ TEST_P(EngineE2E, LiveTick_Page2ReadsLive_Page3ReadsExternal_OtherPagesNothing)
 {
     StartSim();
     MakeEngine();
-    host.SetActivePage(1);
+    host.SetShownLiveList(LIVE_LIST_NONE);
     Connect();
     RunJob(MSG_READ_IO_CONFIG);
 
@@ -442,12 +442,12 @@ TEST_P(EngineE2E, LiveTick_Page2ReadsLive_Page3ReadsExternal_OtherPagesNothing)
     EXPECT_FALSE(WaitFor([&] { return sim->FramesReceived() != frames; }, 6 * pacing.LiveTimer));
     EXPECT_TRUE(engine->IsLiveTimerActive());
 
-    host.SetActivePage(2);
+    host.SetShownLiveList(LIVE_LIST_OWN_IO);
     ASSERT_TRUE(Until([&] { return !sim->LastLiveValues().empty(); }));
     EXPECT_EQ(ErrorManager()->StatusText(), "Reading Internal IO...");
     EXPECT_EQ(sim->LastLiveValues().size(), Ostra() ? 186u : 164u);
 
-    host.SetActivePage(3);
+    host.SetShownLiveList(LIVE_LIST_EXTERNAL_IO);
     ASSERT_TRUE(Until([&] { return !sim->LastExternalStream().empty(); }));
     EXPECT_TRUE(Until([&] { return ErrorManager()->StatusText() == "Reading External IO..."; }));
     EXPECT_EQ(engine->LinkState(), LINK_LIVE);
@@ -457,7 +457,7 @@ TEST_P(EngineE2E, LiveReads_FiveFailures_DropTheConnection)
 {
     StartSim({"nack=0x0A"});
     MakeEngine();
-    host.SetActivePage(2);
+    host.SetShownLiveList(LIVE_LIST_OWN_IO);
     Connect();
     ASSERT_TRUE(Until([&] { return host.DisconnectedCount() == 1; }));
     EXPECT_EQ(engine->LinkState(), LINK_IDLE);
@@ -914,7 +914,7 @@ TEST_P(EngineE2E, Cancel_UnitStuckBeforeUpload_JobEndsWithinTwoSteps_NothingSent
         const std::size_t shown = host.Messages().size();
         engine->SetActive(false);
         engine->SetJobPayload(row.payload.data(), static_cast<int>(row.payload.size()));
-        engine->PostJob(row.job);
+        engine->PostJob(static_cast<TMessageType>(row.job));
         engine->SetActive(true);
         ASSERT_TRUE(Until([&] {
             return engine->IsBusy() && engine->StoreForwardState() == SF_CONNECTING;

@@ -3,12 +3,12 @@
 #include "engine/Headlesshost.h"
 #include "engine/Signalstrengthrefresh.h"
 
+#include "TestUtil.h"
+#include "common/Errormanager.h"
+#include "model/Serversideios.h"
 #include "protocol/Commands.h"
 #include "unit/Commissioningdataparser.h"
 #include "unit/Connectionsettings.h"
-#include "common/Errormanager.h"
-#include "model/Serversideios.h"
-#include "TestUtil.h"
 #include "unit/Zelvo.h"
 
 #include <gtest/gtest.h>
@@ -82,7 +82,7 @@ protected:
     {
         Connect();
         SF(SF_IDLE);
-        engine->PostJob(code);
+        engine->PostJob(static_cast<TMessageType>(code));
         ASSERT_EQ(engine->LinkState(), LINK_JOB);
     }
 
@@ -226,7 +226,7 @@ TEST_F(SerialThreadTest, IdlePoll_StartRequestDependsOnJob)
             ConnectedWithJob(row.job);
         else {
             SF(SF_IDLE);
-            engine->PostJob(row.job);
+            engine->PostJob(static_cast<TMessageType>(row.job));
         }
         engine->StepOnce();
         EXPECT_EQ(comms->SFCommands().back(), row.request) << row.job;
@@ -238,7 +238,7 @@ TEST_F(SerialThreadTest, IdlePoll_NoJob_EndsCycleIntoLiveAndBusyClearsNextStep)
     Connect();
     engine->SetActive(true);
     SF(SF_IDLE);
-    engine->PostJob(0);
+    engine->PostJob(MSG_NONE);
     engine->StepOnce();
     EXPECT_TRUE(engine->IsBusy());
     EXPECT_EQ(engine->LinkState(), LINK_LIVE);
@@ -268,7 +268,7 @@ TEST_F(SerialThreadTest, WaitingUpload_SendsMessageThenUploadingRequest_NoJobLog
     SF(SF_ERROR); // drop the job
     engine->StepOnce();
     SF(SF_WAITING_UPLOAD);
-    engine->PostJob(0);
+    engine->PostJob(MSG_NONE);
     engine->StepOnce();
     EXPECT_EQ(comms->SFCommands().back(), SF_LOGGING_OFF);
 }
@@ -379,7 +379,7 @@ TEST_F(SerialThreadTest, ForceSync_AfterOutputWrite_SentAtNextIdleEvenWithoutJob
     engine->StepOnce();
     ASSERT_EQ(engine->LinkState(), LINK_LIVE);
 
-    engine->PostJob(0);
+    engine->PostJob(MSG_NONE);
     SF(SF_IDLE);
     engine->StepOnce();
     EXPECT_EQ(comms->SFCommands().back(), SF_FORCE_SYNC);
@@ -456,8 +456,8 @@ TEST_F(SerialThreadTest, LiveTick_ByPage_ReadsLiveExternalOrNothing)
 {
     Connect();
     SF(SF_IDLE);
-    engine->PostJob(0);
-    host.SetActivePage(0);
+    engine->PostJob(MSG_NONE);
+    host.SetShownLiveList(LIVE_LIST_NONE);
     engine->StepOnce();
     ASSERT_EQ(engine->LinkState(), LINK_LIVE);
     comms->ClearSent();
@@ -466,13 +466,13 @@ TEST_F(SerialThreadTest, LiveTick_ByPage_ReadsLiveExternalOrNothing)
     EXPECT_TRUE(comms->Sent().empty());
     EXPECT_TRUE(engine->IsLiveTimerActive());
 
-    host.SetActivePage(3);
+    host.SetShownLiveList(LIVE_LIST_EXTERNAL_IO);
     engine->LiveTickNow();
     EXPECT_EQ(ErrorManager()->StatusText(), "Reading External IO...");
     EXPECT_TRUE(engine->IsLiveTimerActive());
 
     // Page 2: five failed live reads drop the connection; the timer stays off.
-    host.SetActivePage(2);
+    host.SetShownLiveList(LIVE_LIST_OWN_IO);
     for (int i = 0; i < 4; ++i) {
         engine->LiveTickNow();
         EXPECT_EQ(ErrorManager()->StatusText(), "Reading Internal IO...");
@@ -678,7 +678,7 @@ TEST_F(SerialThreadTest, Cancel_WriteBeforeUpload_NothingUploaded_UnitAskedIdle)
             ConnectedWithJob(row.job);
         else {
             SF(SF_IDLE);
-            engine->PostJob(row.job);
+            engine->PostJob(static_cast<TMessageType>(row.job));
         }
         engine->StepOnce(); // idle: asks to connect
         ASSERT_EQ(engine->JobCode(), row.job);
@@ -775,7 +775,7 @@ TEST_F(SerialThreadTest, RequestCancel_NoJobOrSettingsSave_NothingIsBrokenOff)
     EXPECT_EQ(engine->RequestCancel(), CANCEL_NOTHING); // not connected
     Connect();
     SF(SF_IDLE);
-    engine->PostJob(0);
+    engine->PostJob(MSG_NONE);
     engine->StepOnce();
     ASSERT_EQ(engine->LinkState(), LINK_LIVE);
     EXPECT_EQ(engine->RequestCancel(), CANCEL_NOTHING);

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "ui/Dialogseam.h"
 #include "engine/Serialthread.h"
+#include "protocol/Commands.h"
+#include "ui/Dialogseam.h"
 
 #include <QByteArray>
 #include <QWidget>
@@ -25,9 +26,17 @@ public:
 
     QWidget *MainWidget() override { return &FWidget; }
     TSerialThread *Engine() override { return FEngine; }
-    void RequestLogon(const QByteArray &email, const QByteArray &digest) override
+    // The request as the logon message carries it: the 128-byte e-mail field
+    // and the 16-byte digest.
+    bool RequestLogon(const std::string &email, const std::string &password) override
     {
-        Requests.push_back({email, digest});
+        std::vector<std::uint8_t> payload;
+        if (!BuildLogonPayload(email, password, payload))
+            return false;
+        const QByteArray bytes(reinterpret_cast<const char *>(payload.data()),
+                               static_cast<qsizetype>(payload.size()));
+        Requests.push_back({bytes.left(128), bytes.mid(128)});
+        return true;
     }
 
     // The engine's answer, or CancelAnswer without an engine.

@@ -12,6 +12,7 @@
 #include "common/Errormanager.h"
 #include "engine/Enginehost.h"
 #include "engine/Serialthread.h"
+#include "frontend/Session.h"
 #include "link/Portmap.h"
 #include "link/Zelvocommsinterface.h"
 #include "model/Serversideio.h"
@@ -99,14 +100,9 @@ public:
     // TMainWindowSeam
     QWidget *MainWidget() override { return &widget; }
     TSerialThread *Engine() override { return engine.get(); }
-    void RequestLogon(const QByteArray &email, const QByteArray &digest) override
+    bool RequestLogon(const std::string &email, const std::string &password) override
     {
-        const QByteArray payload = email + digest;
-        engine->SetActive(false);
-        engine->SetJobPayload(reinterpret_cast<const std::uint8_t *>(payload.constData()),
-                              static_cast<int>(payload.size()));
-        engine->PostJob(MSG_LOGON);
-        engine->SetActive(true);
+        return TSession(*engine).PostLogon(email, password);
     }
     TCancelOutcome CancelJob() override { return engine->RequestCancel(); }
 
@@ -132,7 +128,7 @@ public:
         else
             dialogs->LogonFailed();
     }
-    int ActivePage() const override { return 0; }
+    TLiveList ShownLiveList() const override { return LIVE_LIST_NONE; }
 
     QWidget widget;
     QTreeWidget *lvIOs;
@@ -233,12 +229,10 @@ protected:
         return e->LinkState() == LINK_LIVE && e->JobCode() == 0 && !e->IsBusy();
     }
 
-    void RunJob(int code)
+    void RunJob(TMessageType code)
     {
         TSerialThread *e = window->engine.get();
-        e->SetActive(false);
-        e->PostJob(code);
-        e->SetActive(true);
+        TSession(*e).PostJob(code);
         ASSERT_TRUE(WaitFor([&] { return e->IsBusy(); }, 20s));
         ASSERT_TRUE(WaitFor([&] { return Settled(); }, 60s));
         // The window's next poll closes the progress dialog.

@@ -472,11 +472,7 @@ TEST_F(MainWindow, Logon_OutcomeReachesDialogAndMenu_DoubleClickOpensLogonOrEdit
     ShowAndConnect(zsim::Model::Vello);
     TSerialThread *engine = form->Engine();
     const auto logon = [&](const char *password) {
-        std::vector<std::uint8_t> payload;
-        ASSERT_TRUE(BuildLogonPayload("installer@zelvo.example", password, payload));
-        const QByteArray bytes(reinterpret_cast<const char *>(payload.data()),
-                               static_cast<qsizetype>(payload.size()));
-        form->RequestLogon(bytes.left(128), bytes.mid(128));
+        ASSERT_TRUE(form->RequestLogon("installer@zelvo.example", password));
         EXPECT_EQ(engine->JobCode(), MSG_LOGON);
     };
 
