@@ -15,6 +15,7 @@
 #include "link/Zelvocommsinterface.h"
 #include "model/Availableinputtype.h"
 #include "model/Availableinputtypes.h"
+#include "model/Editiorules.h"
 #include "model/Io.h"
 #include "model/Ios.h"
 #include "model/Serversideio.h"
@@ -112,34 +113,11 @@ int TCliRunner::IOConfigList()
 namespace
 {
 
-std::vector<TIORecordView> RecordViews(TServerSideIOs &list)
+std::vector<editio::TRecord> Records(TServerSideIOs &list)
 {
-    std::vector<TIORecordView> out;
-    for (int i = 0; i < list.Count(); ++i) {
-        const TServerSideIO *io = list.Item(i);
-        out.push_back(
-            {io->Tag(), io->FriendlyName(), io->InputTypeID(), io->UOMID(), io->LoggingMode()});
-    }
-    return out;
-}
-
-std::vector<TInputTypeView> TypeViews(TAvailableInputTypes &types)
-{
-    std::vector<TInputTypeView> out;
-    for (int i = 0; i < types.Count(); ++i) {
-        const TAvailableInputType *t = types.At(i);
-        out.push_back({t->InputTypeID, t->Name, t->Selectable, t->UOMCategory});
-    }
-    return out;
-}
-
-std::vector<TUomView> UomViews(TUOMDescriptions &uoms)
-{
-    std::vector<TUomView> out;
-    for (int i = 0; i < uoms.Count(); ++i) {
-        const TUOMDescription *u = uoms.At(i);
-        out.push_back({u->GetUOMID(), u->GetName(), u->GetCategory()});
-    }
+    std::vector<editio::TRecord> out;
+    for (int i = 0; i < list.Count(); ++i)
+        out.push_back(editio::RecordOf(*list.Item(i)));
     return out;
 }
 
@@ -223,8 +201,8 @@ int TCliRunner::IOConfigExport()
     }
     TZelvo *unit = FEngine->Unit();
     const QByteArray bytes =
-        WriteTemplate(ModelName(unit->GetUnitType()), RecordViews(unit->ServerSideIOs()),
-                      TypeViews(unit->AvailableInputTypes()), UomViews(unit->UOMDescriptions()));
+        WriteTemplate(ModelName(unit->GetUnitType()), Records(unit->ServerSideIOs()),
+                      unit->AvailableInputTypes(), unit->UOMDescriptions());
     QSaveFile file(O.TemplatePath);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         return Failed(
@@ -252,9 +230,8 @@ int TCliRunner::IOConfigApply()
     }
     TZelvo *unit = FEngine->Unit();
     TServerSideIOs &list = unit->ServerSideIOs();
-    const std::vector<TInputTypeView> types = TypeViews(unit->AvailableInputTypes());
-    const std::vector<TUomView> uoms = UomViews(unit->UOMDescriptions());
-    const TTemplatePlan plan = PlanTemplate(RecordViews(list), types, uoms, FTemplate);
+    const TTemplatePlan plan = PlanTemplate(Records(list), unit->AvailableInputTypes(),
+                                            unit->UOMDescriptions(), FTemplate);
 
     QJsonArray changes;
     QString text;
@@ -295,14 +272,8 @@ int TCliRunner::IOConfigApply()
 
     // The dialog's edits, then the window's Save: every changed record is
     // marked and uploaded through the write chain.
-    for (const TTemplateChange &c : plan.Changes) {
-        TServerSideIO *io = list.Item(c.Index);
-        io->SetFriendlyName(c.Target.Name);
-        io->SetInputTypeID(static_cast<std::uint8_t>(c.Target.InputTypeId));
-        io->SetUOMID(c.Target.UomId);
-        io->SetLoggingMode(c.Target.Logging);
-        io->SetChanged(true);
-    }
+    for (const TTemplateChange &c : plan.Changes)
+        editio::ApplyEdit(*list.Item(c.Index), c.Target);
     if (FEngine->PrepareIOConfigUpload() != UPLOAD_READY) {
         for (int i = 0; i < list.Count(); ++i)
             list.Item(i)->SetChanged(false);

@@ -1,5 +1,11 @@
 #include "cli/Clitemplate.h"
 
+#include "model/Availableinputtype.h"
+#include "model/Availableinputtypes.h"
+#include "model/Serversideio.h"
+#include "model/Uomdescription.h"
+#include "model/Uomdescriptions.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,11 +17,6 @@ namespace
 
 const char *const kFormat = "zelvo-io-config";
 constexpr int kFormatVersion = 1;
-// The UOM id a record gets when its input type's category offers fewer than
-// two UOMs (the dialog's disabled UOM list).
-constexpr int kSingleUomId = 5;
-
-const char *const kLoggingTexts[4] = {"No Log", "Display Only", "Log & Display", "Log Only"};
 
 QString Key(QString tag)
 {
@@ -25,26 +26,21 @@ QString Key(QString tag)
     return tag.trimmed().toUpper();
 }
 
-const TInputTypeView *TypeById(const std::vector<TInputTypeView> &types, int id)
+const TAvailableInputType *TypeById(const TAvailableInputTypes &types, int id)
 {
-    for (const auto &t : types)
-        if (t.Id == id)
-            return &t;
-    return nullptr;
+    return id >= 0 && id <= 255 ? types.Find(static_cast<uint8_t>(id)) : nullptr;
 }
 
-QString TypeText(const std::vector<TInputTypeView> &types, int id)
+QString TypeText(const TAvailableInputTypes &types, int id)
 {
-    const TInputTypeView *t = TypeById(types, id);
+    const TAvailableInputType *t = TypeById(types, id);
     return t ? t->Name : QString::number(id);
 }
 
-QString UomText(const std::vector<TUomView> &uoms, int id)
+QString UomText(const TUOMDescriptions &uoms, int id)
 {
-    for (const auto &u : uoms)
-        if (u.Id == id)
-            return u.Name;
-    return QString::number(id);
+    const TUOMDescription *u = uoms.Find(id);
+    return u ? u->Name : QString::number(id);
 }
 
 std::optional<int> Number(const QString &text)
@@ -54,39 +50,11 @@ std::optional<int> Number(const QString &text)
     return ok ? std::optional<int>(n) : std::nullopt;
 }
 
-const TInputTypeView *ResolveType(const std::vector<TInputTypeView> &types, const QString &text)
-{
-    if (const auto id = Number(text))
-        return TypeById(types, *id);
-    for (const auto &t : types)
-        if (t.Name.trimmed().compare(text.trimmed(), Qt::CaseInsensitive) == 0)
-            return &t;
-    return nullptr;
-}
-
-// A UOM of the category, by id or name.
-const TUomView *ResolveUom(const std::vector<const TUomView *> &list, const QString &text)
-{
-    const auto id = Number(text);
-    for (const TUomView *u : list)
-        if (id ? u->Id == *id : u->Name.trimmed().compare(text.trimmed(), Qt::CaseInsensitive) == 0)
-            return u;
-    return nullptr;
-}
-
 // A JSON string literal.
 QByteArray Encoded(const QString &text)
 {
     const QByteArray a = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
     return a.mid(1, a.size() - 2);
-}
-
-bool IsLatin1(const QString &text)
-{
-    for (QChar c : text)
-        if (c.unicode() > 0xFF || c.unicode() == 0)
-            return false;
-    return true;
 }
 
 // A JSON field as text: strings as they are, numbers as whole numbers.
@@ -107,23 +75,22 @@ std::optional<QString> FieldText(const QJsonObject &o, const char *name, bool &b
 
 QString LoggingText(int mode)
 {
-    return mode >= 0 && mode <= 3 ? QString::fromLatin1(kLoggingTexts[mode])
-                                  : QString::number(mode);
+    const QString text = TServerSideIO::LoggingModeText(mode);
+    return text.isEmpty() ? QString::number(mode) : text;
 }
 
 std::optional<int> ParseLoggingMode(const QString &text)
 {
     if (const auto n = Number(text))
-        return *n >= 0 && *n <= 3 ? n : std::nullopt;
-    for (int i = 0; i < 4; ++i)
-        if (text.trimmed().compare(QLatin1String(kLoggingTexts[i]), Qt::CaseInsensitive) == 0)
-            return i;
+        return *n >= LOG_NONE && *n <= LOG_LOG_ONLY ? n : std::nullopt;
+    for (int mode = LOG_NONE; mode <= LOG_LOG_ONLY; ++mode)
+        if (text.trimmed().compare(TServerSideIO::LoggingModeText(mode), Qt::CaseInsensitive) == 0)
+            return mode;
     return std::nullopt;
 }
 
-QByteArray WriteTemplate(const QString &model, const std::vector<TIORecordView> &records,
-                         const std::vector<TInputTypeView> &types,
-                         const std::vector<TUomView> &uoms)
+QByteArray WriteTemplate(const QString &model, const std::vector<editio::TRecord> &records,
+                         const TAvailableInputTypes &types, const TUOMDescriptions &uoms)
 {
     // Written by hand rather than through QJsonDocument, so every entry
     // reads in the same order: tag, name, input type, UOM, logging.
@@ -134,18 +101,21 @@ QByteArray WriteTemplate(const QString &model, const std::vector<TIORecordView> 
     out += "    \"io\": [";
     bool first = true;
     for (const auto &r : records) {
-        const TInputTypeView *t = TypeById(types, r.InputTypeId);
+        const TAvailableInputType *t = TypeById(types, r.InputTypeId);
+        const auto inCategory = [t](const TUOMDescription *u) {
+            return !t || u->Category == t->UOMCategory;
+        };
         // A UOM name is unique only within a category: the id is written
         // when the name would not find the same UOM again.
-        const TUomView *byId = nullptr;
+        const TUOMDescription *byId = nullptr;
         int sameName = 0;
-        for (const auto &u : uoms)
-            if (u.Id == r.UomId && (!t || u.Category == t->Category))
-                byId = &u;
+        for (int i = 0; i < uoms.Count(); ++i)
+            if (uoms.At(i)->UOMID == r.UomId && inCategory(uoms.At(i)))
+                byId = uoms.At(i);
         if (byId)
-            for (const auto &u : uoms)
-                sameName += (!t || u.Category == t->Category) &&
-                                    u.Name.compare(byId->Name, Qt::CaseInsensitive) == 0
+            for (int i = 0; i < uoms.Count(); ++i)
+                sameName += inCategory(uoms.At(i)) &&
+                                    uoms.At(i)->Name.compare(byId->Name, Qt::CaseInsensitive) == 0
                                 ? 1
                                 : 0;
         // With the input type unknown, the category is too: the id is written.
@@ -233,9 +203,8 @@ bool ParseTemplate(const QByteArray &bytes, std::vector<TTemplateEntry> &entries
     return true;
 }
 
-TTemplatePlan PlanTemplate(const std::vector<TIORecordView> &records,
-                           const std::vector<TInputTypeView> &types,
-                           const std::vector<TUomView> &uoms,
+TTemplatePlan PlanTemplate(const std::vector<editio::TRecord> &records,
+                           const TAvailableInputTypes &types, const TUOMDescriptions &uoms,
                            const std::vector<TTemplateEntry> &entries)
 {
     TTemplatePlan plan;
@@ -255,120 +224,16 @@ TTemplatePlan PlanTemplate(const std::vector<TIORecordView> &records,
             plan.Refusals << QStringLiteral("%1: the unit has no I/O with this tag").arg(tag);
             continue;
         }
-        const TIORecordView &now = records[static_cast<std::size_t>(index)];
-        TIORecordView target = now;
-        QStringList refusals;
-
-        // The name the unit holds already is no change, even when it is longer
-        // than a new name may be: it goes back as it is, never cut.
-        if (e.Name && *e.Name != now.Name) {
-            if (e.Name->size() > kMaxFriendlyName)
-                refusals << QStringLiteral("%1: the name is longer than %2 characters")
-                                .arg(tag)
-                                .arg(kMaxFriendlyName);
-            else if (!IsLatin1(*e.Name))
-                refusals << QStringLiteral("%1: the name holds characters the unit cannot store")
-                                .arg(tag);
-            else
-                target.Name = *e.Name;
-        }
-        if (e.Logging)
-            target.Logging = *e.Logging;
-
-        const TInputTypeView *current = TypeById(types, now.InputTypeId);
-        bool typeChanged = false;
-        if (e.InputType) {
-            const TInputTypeView *wanted = ResolveType(types, *e.InputType);
-            if (!wanted && Number(*e.InputType) == now.InputTypeId) {
-                // The record's own type, unknown to the unit's list: no change.
-            } else if (!wanted) {
-                refusals << QStringLiteral("%1: the unit offers no input type \"%2\"")
-                                .arg(tag, *e.InputType);
-            } else if (wanted->Id != now.InputTypeId) {
-                if (!now.Tag.contains(QLatin1String("IN")))
-                    refusals
-                        << QStringLiteral("%1: only inputs can change their input type").arg(tag);
-                else if (!current)
-                    refusals << QStringLiteral("%1: its input type %2 is not among the unit's "
-                                               "input types")
-                                    .arg(tag)
-                                    .arg(now.InputTypeId);
-                else if (!current->Selectable)
-                    refusals << QStringLiteral("%1: its input type \"%2\" cannot be changed")
-                                    .arg(tag, current->Name);
-                else if (!wanted->Selectable)
-                    refusals << QStringLiteral("%1: the input type \"%2\" cannot be selected")
-                                    .arg(tag, wanted->Name);
-                else {
-                    target.InputTypeId = wanted->Id;
-                    typeChanged = true;
-                }
-            }
-        }
-
-        const TInputTypeView *type = TypeById(types, target.InputTypeId);
-        std::vector<const TUomView *> list;
-        if (type)
-            for (const auto &u : uoms)
-                if (u.Category == type->Category)
-                    list.push_back(&u);
-        const TUomView *wantedUom = e.Uom ? ResolveUom(list, *e.Uom) : nullptr;
-        const bool uomGivenAsCurrent = e.Uom && !wantedUom && Number(*e.Uom) == target.UomId;
-        if (typeChanged) {
-            if (list.size() < 2) {
-                target.UomId = kSingleUomId;
-                if (e.Uom && !(Number(*e.Uom) == kSingleUomId ||
-                               (wantedUom && wantedUom->Id == kSingleUomId) ||
-                               (list.size() == 1 && wantedUom == list[0])))
-                    refusals << QStringLiteral("%1: the input type \"%2\" has a single UOM; the "
-                                               "UOM is set to id %3, not \"%4\"")
-                                    .arg(tag, type->Name)
-                                    .arg(kSingleUomId)
-                                    .arg(*e.Uom);
-            } else if (e.Uom && !wantedUom) {
-                refusals << QStringLiteral("%1: the UOM \"%2\" is not offered for the input type "
-                                           "\"%3\"")
-                                .arg(tag, *e.Uom, type->Name);
-            } else {
-                target.UomId = wantedUom ? wantedUom->Id : list.front()->Id;
-            }
-        } else if (e.Uom && !uomGivenAsCurrent && !(wantedUom && wantedUom->Id == now.UomId)) {
-            if (!type)
-                refusals << QStringLiteral("%1: its input type %2 is not among the unit's input "
-                                           "types")
-                                .arg(tag)
-                                .arg(now.InputTypeId);
-            else if (!wantedUom)
-                refusals << QStringLiteral("%1: the UOM \"%2\" is not offered for the input type "
-                                           "\"%3\"")
-                                .arg(tag, *e.Uom, type->Name);
-            else if (list.size() < 2)
-                refusals << QStringLiteral("%1: the UOM of the input type \"%2\" cannot be changed")
-                                .arg(tag, type->Name);
-            else
-                target.UomId = wantedUom->Id;
-        }
-        // A record the dialog cannot open is not edited at all.
-        const bool edits = target.Name != now.Name || target.Logging != now.Logging ||
-                           target.InputTypeId != now.InputTypeId || target.UomId != now.UomId;
-        if (edits && !current && refusals.isEmpty())
-            refusals << QStringLiteral("%1: its input type %2 is not among the unit's input types; "
-                                       "the record cannot be edited")
-                            .arg(tag)
-                            .arg(now.InputTypeId);
-        // The unit's logging flags read "Display Only" (0x04) and "Log Only"
-        // (0x01) back as "No Log": uploading such a record would change it.
-        if (edits && refusals.isEmpty() && (target.Logging == 1 || target.Logging == 3))
-            refusals << QStringLiteral("%1: logging \"%2\" does not survive an upload (the unit "
-                                       "reads it back as \"No Log\"); choose No Log or Log & "
-                                       "Display")
-                            .arg(tag, LoggingText(target.Logging));
-        if (!refusals.isEmpty()) {
-            plan.Refusals << refusals;
+        const editio::TRecord &now = records[static_cast<std::size_t>(index)];
+        const editio::TPlan edit = editio::PlanEdit(now, e, types, uoms);
+        if (!edit.Ok()) {
+            for (const editio::TRefusal &r : edit.Refusals)
+                plan.Refusals << tag + QStringLiteral(": ") + r.Text;
             continue;
         }
-        if (!edits)
+        if (!editio::Changes(now, edit.Target))
             continue;
+        const editio::TRecord &target = edit.Target;
         TTemplateChange c;
         c.Index = index;
         c.Target = target;

@@ -2,8 +2,10 @@
 
 // Configuration templates: the unit's I/O configuration as a human-editable
 // JSON file, and the plan that applies one to a unit with the Edit I/O
-// dialog's rules. Free of the engine: the caller hands over plain views of
-// the records, the input types and the UOM list it read.
+// rules (model/Editiorules.h). Free of the engine: the caller hands over the
+// records as values, and the input types and the UOM list it read.
+
+#include "model/Editiorules.h"
 
 #include <QByteArray>
 #include <QString>
@@ -12,40 +14,18 @@
 #include <optional>
 #include <vector>
 
-struct TIORecordView {
-    QString Tag;
-    QString Name;
-    int InputTypeId = 0;
-    int UomId = 0;
-    int Logging = 0;
-};
-
-struct TInputTypeView {
-    int Id = 0;
-    QString Name;
-    bool Selectable = false;
-    int Category = 0;
-};
-
-struct TUomView {
-    int Id = 0;
-    QString Name;
-    int Category = 0;
-};
+class TAvailableInputTypes;
+class TUOMDescriptions;
 
 // One entry of a template; a field left out keeps the unit's value. Input
 // type and UOM are given by id (a number) or by name.
-struct TTemplateEntry {
+struct TTemplateEntry : editio::TRequest {
     QString Tag;
-    std::optional<QString> Name;
-    std::optional<QString> InputType;
-    std::optional<QString> Uom;
-    std::optional<int> Logging;
 };
 
 struct TTemplateChange {
     int Index = -1;          // of the record in the list handed to the plan
-    TIORecordView Target;    // the record as it is to be
+    editio::TRecord Target;  // the record as it is to be
     QStringList Differences; // "name: old -> new", one per changed field
 };
 
@@ -55,8 +35,8 @@ struct TTemplatePlan {
     QStringList Refusals;
 };
 
-// Longest friendly name the unit keeps.
-constexpr int kMaxFriendlyName = 64;
+// Longest friendly name an edit may give (the option parser's name for it).
+constexpr int kMaxFriendlyName = editio::MaxNameLength;
 
 // The logging mode's text ("No Log", "Display Only", "Log & Display",
 // "Log Only"), and a mode from its text or its number 0..3 (nullopt when
@@ -65,19 +45,16 @@ QString LoggingText(int mode);
 std::optional<int> ParseLoggingMode(const QString &text);
 
 // Writes the records as a template file.
-QByteArray WriteTemplate(const QString &model, const std::vector<TIORecordView> &records,
-                         const std::vector<TInputTypeView> &types,
-                         const std::vector<TUomView> &uoms);
+QByteArray WriteTemplate(const QString &model, const std::vector<editio::TRecord> &records,
+                         const TAvailableInputTypes &types, const TUOMDescriptions &uoms);
 
 // Reads a template file; false with `error` (which names the entry) when it
 // is not one.
 bool ParseTemplate(const QByteArray &bytes, std::vector<TTemplateEntry> &entries, QString &error);
 
-// Plans the edits: per record the dialog's rules (only inputs change type,
-// only selectable types, the UOM from the type's category, a category with
-// fewer than two UOMs gives UOM id 5, logging 0..3, names up to 64
-// characters). Entries that change nothing produce no change.
-TTemplatePlan PlanTemplate(const std::vector<TIORecordView> &records,
-                           const std::vector<TInputTypeView> &types,
-                           const std::vector<TUomView> &uoms,
+// Plans the edits: each entry names its record by tag (any case, brackets
+// and padding ignored) and goes through the Edit I/O rules; an entry that
+// changes nothing produces no change. Refusals start with the entry's tag.
+TTemplatePlan PlanTemplate(const std::vector<editio::TRecord> &records,
+                           const TAvailableInputTypes &types, const TUOMDescriptions &uoms,
                            const std::vector<TTemplateEntry> &entries);

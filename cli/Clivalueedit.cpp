@@ -86,26 +86,21 @@ TValueEdit EditIOValue(TIO &io, const QString &text)
         return e;
     }
 
-    // The I/O's own edit asks an input box; answer it with the text and keep
-    // any complaint about it instead of queuing it for a message box.
+    // The I/O's own edit, its question answered with the text; a complaint
+    // about the text is kept instead of being queued for a message box.
     QString complaint;
-    const auto oldQuery =
-        TIO::SetInputQuery([&text](const QString &, const QString &, QString &answer) {
-            answer = text.trimmed();
-            return true;
-        });
-    const auto oldInvalid =
-        TIO::SetInvalidEntryHandler([&complaint](const QString &message) { complaint = message; });
+    const auto answer = [&text](const QString &, const QString &, QString &value) {
+        value = text.trimmed();
+        return true;
+    };
+    const auto keep = [&complaint](const QString &message) { complaint = message; };
 
     // The edit works on a row of the list; a detached one stands in for it.
     auto row = std::make_unique<QTreeWidgetItem>();
     QTreeWidgetItem *const oldItem = io.ListItem;
     io.ListItem = row.get();
-    const bool changed = io.EditValue();
+    const bool changed = io.EditValue(answer, keep);
     io.ListItem = oldItem;
-
-    TIO::SetInputQuery(oldQuery);
-    TIO::SetInvalidEntryHandler(oldInvalid);
 
     if (!changed)
         return Refuse(complaint.isEmpty()

@@ -25,6 +25,7 @@ bool ParseDigitalState(const QString &text, long double current, const QString &
                        const QString &offText, std::int32_t &state);
 
 // Applies the rule of the I/O's type to `text`. Numbers go through the I/O's
-// own edit (the window's input box answered with `text`), so the scaling and
-// limits are exactly the window's. On success the I/O holds the new value.
+// own edit (its question, the window's input box, answered with `text`), so
+// the scaling and limits are exactly the window's. On success the I/O holds
+// the new value.
 TValueEdit EditIOValue(TIO &io, const QString &text);

@@ -4,8 +4,6 @@
 #include "model/Blockreader.h"
 #include "model/Modelexceptions.h"
 
-#include <QComboBox>
-
 #include <exception>
 
 bool TAvailableInputTypes::PopulateAvailableInputTypes(const uint8_t *data, std::size_t length)
@@ -29,52 +27,18 @@ bool TAvailableInputTypes::PopulateAvailableInputTypes(const uint8_t *data, std:
 
 TAvailableInputType *TAvailableInputTypes::GetAvailableInputType(uint8_t id) const
 {
-    for (const auto &record : Records)
-        if (record->InputTypeID == id)
-            return record.get();
+    if (TAvailableInputType *record = Find(id))
+        return record;
     throw EItemNotFound(
         QStringLiteral("GetAvailableInputType: Could not find InputType %1").arg(id));
 }
 
-void TAvailableInputTypes::FillInputTypeCombo(uint8_t currentId, QComboBox *combo) const
+TAvailableInputType *TAvailableInputTypes::Find(uint8_t id) const
 {
-    if (combo == nullptr)
-        return;
-    auto addEntry = [combo](TAvailableInputType *record) {
-        combo->addItem(record->Name, QVariant::fromValue(static_cast<void *>(record)));
-    };
-
-    combo->clear();
-    TAvailableInputType *current = nullptr;
-    for (const auto &record : Records) {
-        if (record->InputTypeID != currentId)
-            continue;
-        addEntry(record.get());
-        if (record->Selectable) {
-            current = record.get();
-            break;
-        }
-    }
-    combo->setCurrentIndex(0);
-
-    // A selectable present type may be switched to any selectable type.
-    if (current != nullptr) {
-        combo->clear();
-        for (const auto &record : Records) {
-            if (!record->Selectable)
-                continue;
-            addEntry(record.get());
-            if (record.get() == current)
-                combo->setCurrentIndex(combo->count() - 1);
-        }
-    }
-}
-
-TAvailableInputType *TAvailableInputTypes::FromComboData(const QComboBox *combo, int index)
-{
-    if (combo == nullptr || index < 0 || index >= combo->count())
-        return nullptr;
-    return static_cast<TAvailableInputType *>(combo->itemData(index).value<void *>());
+    for (const auto &record : Records)
+        if (record->InputTypeID == id)
+            return record.get();
+    return nullptr;
 }
 
 void TAvailableInputTypes::Add(std::unique_ptr<TAvailableInputType> record)

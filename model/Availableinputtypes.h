@@ -9,8 +9,6 @@
 #include <memory>
 #include <vector>
 
-class QComboBox;
-
 // The input types offered in the edit dialog, owned by the unit object.
 class TAvailableInputTypes
 {
@@ -32,13 +30,8 @@ public:
 
     // The first record with that id; raises EItemNotFound when none has it.
     TAvailableInputType *GetAvailableInputType(uint8_t id) const;
-
-    // Fills the combo for an input whose type is currentId: only that type
-    // when it is not selectable, else every selectable type with the current
-    // one selected. Each entry carries its record as item data.
-    void FillInputTypeCombo(uint8_t currentId, QComboBox *combo) const;
-    // The record a combo entry carries, or null.
-    static TAvailableInputType *FromComboData(const QComboBox *combo, int index);
+    // The first record with that id, or null.
+    TAvailableInputType *Find(uint8_t id) const;
 
     void Clear() { Records.clear(); }
     int Count() const { return static_cast<int>(Records.size()); }

@@ -2,7 +2,6 @@
 
 #include "common/Errormanager.h"
 
-#include <QInputDialog>
 #include <QLocale>
 #include <QTreeWidgetItem>
 
@@ -10,7 +9,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <limits>
-#include <utility>
 #include <vector>
 
 namespace
@@ -20,34 +18,16 @@ namespace
 constexpr int kColumnType = 2;
 constexpr int kColumnValue = 3;
 
-TIO::TInputQuery &InputQuery()
+bool AskValue(const TIO::TInputQuery &ask, const QString &caption, const QString &prompt,
+              QString &text)
 {
-    static TIO::TInputQuery query;
-    return query;
+    return ask && ask(caption, prompt, text);
 }
 
-TIO::TInvalidEntry &InvalidEntry()
+void ReportInvalid(const TIO::TInvalidEntry &invalid, const QString &message)
 {
-    static TIO::TInvalidEntry handler;
-    return handler;
-}
-
-bool AskValue(const QString &caption, const QString &prompt, QString &text)
-{
-    if (InputQuery())
-        return InputQuery()(caption, prompt, text);
-    bool ok = false;
-    const QString answer =
-        QInputDialog::getText(nullptr, caption, prompt, QLineEdit::Normal, text, &ok);
-    if (ok)
-        text = answer;
-    return ok;
-}
-
-void ReportInvalid(const QString &message)
-{
-    if (InvalidEntry()) {
-        InvalidEntry()(message);
+    if (invalid) {
+        invalid(message);
         return;
     }
     if (TErrorManager *manager = ErrorManager())
@@ -249,7 +229,7 @@ TIO *TIO::FromItem(const QTreeWidgetItem *row)
     return static_cast<TIO *>(row->data(0, Qt::UserRole).value<void *>());
 }
 
-bool TIO::EditValue()
+bool TIO::EditValue(const TInputQuery &ask, const TInvalidEntry &invalid)
 {
     if (ListItem == nullptr)
         return false;
@@ -269,11 +249,11 @@ bool TIO::EditValue()
     case 11:
     case 14: {
         QString text = QString::number(TruncSaturated<int64_t>(Value));
-        if (!AskValue(caption, Name, text))
+        if (!AskValue(ask, caption, Name, text))
             return false;
         int32_t n = 0;
         if (!ReadInt32(text, n)) {
-            ReportInvalid(QStringLiteral("'%1' is not a valid integer value").arg(text));
+            ReportInvalid(invalid, QStringLiteral("'%1' is not a valid integer value").arg(text));
             return false;
         }
         if (IOType == 11) {
@@ -294,11 +274,12 @@ bool TIO::EditValue()
     }
     case 4: {
         QString text = Format("%0.4f", static_cast<double>(ToSingle(Value)));
-        if (!AskValue(caption, Name, text))
+        if (!AskValue(ask, caption, Name, text))
             return false;
         double typed = 0;
         if (!ReadFloat(text, typed)) {
-            ReportInvalid(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+            ReportInvalid(invalid,
+                          QStringLiteral("'%1' is not a valid floating point value").arg(text));
             return false;
         }
         // 0..10 V maps to the 12-bit output range, rounded to nearest.
@@ -316,14 +297,4 @@ bool TIO::EditValue()
     default:
         return false;
     }
-}
-
-TIO::TInputQuery TIO::SetInputQuery(TInputQuery query)
-{
-    return std::exchange(InputQuery(), std::move(query));
-}
-
-TIO::TInvalidEntry TIO::SetInvalidEntryHandler(TInvalidEntry handler)
-{
-    return std::exchange(InvalidEntry(), std::move(handler));
 }

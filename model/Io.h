@@ -26,27 +26,26 @@ public:
     QTreeWidgetItem *ListItem = nullptr;
     int32_t ConfigurableType = -1; // -1: no configurable sub-type
 
+    // Asks the user for a value (the window's input box): caption, prompt,
+    // text in/out; false on Cancel.
+    using TInputQuery =
+        std::function<bool(const QString &caption, const QString &prompt, QString &text)>;
+    // Told when the typed text is not a number.
+    using TInvalidEntry = std::function<void(const QString &message)>;
+
     QString GetTypeText() const;
     QString GetValueText() const;
     void AttachListItem(QTreeWidgetItem *row);
     void UpdateValueText();
-    // Lets the user change the value (toggle or input box by I/O type);
-    // true when Value was changed.
-    bool EditValue();
+    // Lets the user change the value by I/O type: digital outputs and the
+    // buzzer toggle; the numeric types ask `ask` (without one they stay as
+    // they are) and tell `invalid` about a text that is no number (without
+    // one the message is queued on the error manager). True when Value was
+    // changed.
+    bool EditValue(const TInputQuery &ask, const TInvalidEntry &invalid = {});
 
     // The record a list row carries, or null (the trailing empty row).
     static TIO *FromItem(const QTreeWidgetItem *row);
-
-    // Modal input box: caption, prompt, text in/out; false on Cancel.
-    using TInputQuery =
-        std::function<bool(const QString &caption, const QString &prompt, QString &text)>;
-    // Replaces the input box (tests answer it); returns the previous one.
-    // An empty function restores the standard dialog.
-    static TInputQuery SetInputQuery(TInputQuery query);
-    // Told when the typed text is not a number; by default the message is
-    // queued on the error manager.
-    using TInvalidEntry = std::function<void(const QString &message)>;
-    static TInvalidEntry SetInvalidEntryHandler(TInvalidEntry handler);
 };
 
 // The "IO Type" column text of a configurable sub-type.

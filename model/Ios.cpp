@@ -124,6 +124,6 @@ void TIOs::ListViewDoubleClick()
     TIO *io = TIO::FromItem(row);
     if (io == nullptr)
         return;
-    if (io->EditValue() && OnValueEdited)
+    if (io->EditValue(InputQuery, InvalidEntry) && OnValueEdited)
         OnValueEdited(this, io->Number, TruncToInt32(io->Value));
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 // The unit's own I/O list, shown in the live-values list view. Owns its
@@ -43,6 +44,13 @@ public:
     void SetEditable(bool flag) { Editable = flag; }
     bool IsEditable() const { return Editable; }
 
+    // How a double-click asks for a number (the window opens its input box
+    // here); without one only the outputs that toggle can be edited.
+    void SetInputQuery(TIO::TInputQuery query) { InputQuery = std::move(query); }
+    // Told when the number typed is none; by default the message is queued
+    // on the error manager.
+    void SetInvalidEntryHandler(TIO::TInvalidEntry handler) { InvalidEntry = std::move(handler); }
+
     // The view's double-click handler: edits the selected row's record.
     void ListViewDoubleClick();
 
@@ -57,5 +65,7 @@ private:
     QPointer<QTreeWidget> View;
     QMetaObject::Connection DoubleClickConnection;
     QMetaObject::Connection DestroyedConnection;
+    TIO::TInputQuery InputQuery;
+    TIO::TInvalidEntry InvalidEntry;
     bool Editable = false;
 };

@@ -4,8 +4,6 @@
 #include "model/Blockreader.h"
 #include "model/Modelexceptions.h"
 
-#include <QComboBox>
-
 #include <exception>
 
 bool TUOMDescriptions::PopulateUOMDescriptions(const uint8_t *data, std::size_t length)
@@ -27,31 +25,12 @@ bool TUOMDescriptions::PopulateUOMDescriptions(const uint8_t *data, std::size_t 
     return true;
 }
 
-void TUOMDescriptions::FillUOMCombo(int32_t category, QComboBox *combo, int32_t currentUomId) const
+TUOMDescription *TUOMDescriptions::Find(int32_t id) const
 {
-    if (combo == nullptr)
-        return;
-    combo->clear();
-    int index = -1;
-    int selected = -1;
-    for (const auto &record : Records) {
-        if (record->Category != category)
-            continue;
-        ++index;
-        combo->addItem(record->Name, QVariant::fromValue(static_cast<void *>(record.get())));
-        if (record->UOMID == currentUomId)
-            selected = index;
-    }
-    // The combo would select its first entry by itself; the current id
-    // decides instead, and no match selects nothing.
-    combo->setCurrentIndex(selected);
-}
-
-TUOMDescription *TUOMDescriptions::FromComboData(const QComboBox *combo, int index)
-{
-    if (combo == nullptr || index < 0 || index >= combo->count())
-        return nullptr;
-    return static_cast<TUOMDescription *>(combo->itemData(index).value<void *>());
+    for (const auto &record : Records)
+        if (record->UOMID == id)
+            return record.get();
+    return nullptr;
 }
 
 void TUOMDescriptions::Add(std::unique_ptr<TUOMDescription> record)

@@ -9,8 +9,6 @@
 #include <memory>
 #include <vector>
 
-class QComboBox;
-
 // The server's UOM list, owned by the unit object.
 class TUOMDescriptions
 {
@@ -30,12 +28,8 @@ public:
                                        static_cast<std::size_t>(data.size()));
     }
 
-    // Fills the combo with the descriptions of one category (each entry
-    // carries its record) and selects the one with currentUomId (the last
-    // such entry when several have it; none when none has it).
-    void FillUOMCombo(int32_t category, QComboBox *combo, int32_t currentUomId) const;
-    // The record a combo entry carries, or null.
-    static TUOMDescription *FromComboData(const QComboBox *combo, int index);
+    // The first record with that id, or null.
+    TUOMDescription *Find(int32_t id) const;
 
     void Clear() { Records.clear(); }
     int Count() const { return static_cast<int>(Records.size()); }

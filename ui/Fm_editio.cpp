@@ -1,9 +1,10 @@
 #include "ui/Fm_editio.h"
 
 #include "common/Branding.h"
-#include "model/Availableinputtypes.h"
+#include "model/Availableinputtype.h"
+#include "model/Editiorules.h"
 #include "model/Serversideio.h"
-#include "model/Uomdescriptions.h"
+#include "model/Uomdescription.h"
 #include "ui/Dialoggeometry.h"
 #include "ui/Dialogseam.h"
 #include "unit/Zelvo.h"
@@ -21,8 +22,6 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include <exception>
-
 TfmEditIO::TfmEditIO(TMainWindowSeam &main, QWidget *parent) : QDialog(parent), FMain(main)
 {
     setObjectName(QStringLiteral("fmEditIO"));
@@ -39,7 +38,7 @@ TfmEditIO::TfmEditIO(TMainWindowSeam &main, QWidget *parent) : QDialog(parent), 
     lblTag->setFont(bold);
     edFriendlyName = new QLineEdit(this);
     edFriendlyName->setObjectName(QStringLiteral("edFriendlyName"));
-    edFriendlyName->setMaxLength(MaxFriendlyNameLength);
+    edFriendlyName->setMaxLength(editio::MaxNameLength);
     cbIOType = new QComboBox(this);
     cbIOType->setObjectName(QStringLiteral("cbIOType"));
     cbUOM = new QComboBox(this);
@@ -134,8 +133,7 @@ bool TfmEditIO::OpenEditor(TServerSideIO *record, TZelvo *unit)
         LoggingGroup->button(mode)->setChecked(true);
 
     FillIOTypes();
-    // Only inputs can change their type.
-    cbIOType->setEnabled(record->Tag().contains(QStringLiteral("IN"), Qt::CaseSensitive));
+    cbIOType->setEnabled(editio::MayChangeInputType(record->Tag()));
     return FillUOMs(false);
 }
 
@@ -144,74 +142,68 @@ void TfmEditIO::FillIOTypes()
     if (FRecord == nullptr || FUnit == nullptr)
         return;
     const QSignalBlocker block(cbIOType);
-    FUnit->AvailableInputTypes().FillInputTypeCombo(FRecord->InputTypeID(), cbIOType);
+    const auto choices =
+        editio::InputTypeChoices(FUnit->AvailableInputTypes(), FRecord->InputTypeID());
+    cbIOType->clear();
+    for (const TAvailableInputType *type : choices.Entries)
+        cbIOType->addItem(type->Name, int(type->InputTypeID));
+    cbIOType->setCurrentIndex(choices.Current);
 }
 
 bool TfmEditIO::FillUOMs(bool changeUom)
 {
     if (FRecord == nullptr || FUnit == nullptr)
         return false;
-    int category = 0;
-    try {
-        category =
-            FUnit->AvailableInputTypes().GetAvailableInputType(FRecord->InputTypeID())->UOMCategory;
-    } catch (const std::exception &e) {
+    editio::TChoices<TUOMDescription> choices;
+    QString error;
+    if (!editio::UomChoicesForType(FUnit->AvailableInputTypes(), FUnit->UOMDescriptions(),
+                                   FRecord->InputTypeID(), FRecord->UOMID(), choices, error)) {
         const QSignalBlocker block(cbUOM);
         cbUOM->clear();
         if (FError)
-            FError(QString::fromLocal8Bit(e.what()));
+            FError(error);
         return false;
     }
     {
         const QSignalBlocker block(cbUOM);
-        FUnit->UOMDescriptions().FillUOMCombo(category, cbUOM, FRecord->UOMID());
-        if (changeUom && cbUOM->count() >= 2)
+        cbUOM->clear();
+        for (const TUOMDescription *uom : choices.Entries)
+            cbUOM->addItem(uom->Name, uom->UOMID);
+        // The record's UOM is selected, none when it is not in the list.
+        cbUOM->setCurrentIndex(choices.Current);
+        if (changeUom && editio::UomIsChosen(choices))
             cbUOM->setCurrentIndex(0);
     }
-    cbUOM->setEnabled(cbUOM->count() >= 2);
-    if (changeUom) {
-        if (cbUOM->isEnabled()) {
-            cbUOMChange();
-        } else {
-            FRecord->SetUOMID(SingleUomId);
-        }
-    }
+    cbUOM->setEnabled(editio::UomIsChosen(choices));
+    if (changeUom)
+        FRecord->SetUOMID(editio::UomAfterTypeChange(choices));
     return true;
 }
 
 void TfmEditIO::cbIOTypeChange()
 {
-    if (FRecord == nullptr)
+    if (FRecord == nullptr || cbIOType->currentIndex() < 0)
         return;
-    const TAvailableInputType *type =
-        TAvailableInputTypes::FromComboData(cbIOType, cbIOType->currentIndex());
-    if (type == nullptr)
-        return;
-    FRecord->SetInputTypeID(type->InputTypeID);
+    FRecord->SetInputTypeID(static_cast<uint8_t>(cbIOType->currentData().toInt()));
     FillUOMs(true);
 }
 
 void TfmEditIO::cbUOMChange()
 {
-    if (FRecord == nullptr)
+    if (FRecord == nullptr || cbUOM->currentIndex() < 0)
         return;
-    const TUOMDescription *uom = TUOMDescriptions::FromComboData(cbUOM, cbUOM->currentIndex());
-    if (uom == nullptr)
-        return;
-    FRecord->SetUOMID(uom->UOMID);
+    FRecord->SetUOMID(cbUOM->currentData().toInt());
 }
 
 void TfmEditIO::btnSaveClick()
 {
     if (FRecord != nullptr) {
+        editio::TRecord target = editio::RecordOf(*FRecord);
         const int checked = LoggingGroup->checkedId();
-        FRecord->SetLoggingMode(checked < 0 ? LOG_NONE : checked);
-        // A name longer than the field, left as shown, keeps its whole text: the
-        // field only cut it for display, the user did not.
-        const QString typed = edFriendlyName->text().left(MaxFriendlyNameLength);
-        if (typed != FOriginalName.left(MaxFriendlyNameLength))
-            FRecord->SetFriendlyName(typed);
-        FRecord->SetChanged(true);
+        target.Logging = checked < 0 ? LOG_NONE : checked;
+        if (const auto name = editio::NameFromField(FOriginalName, edFriendlyName->text()))
+            target.Name = *name;
+        editio::ApplyEdit(*FRecord, target);
     }
     accept();
 }

@@ -18,18 +18,15 @@ class TServerSideIO;
 class TZelvo;
 
 // Edits one entry of the I/O configuration as the server holds it: friendly
-// name, input type, unit of measure and logging mode. Type and UOM are
-// written to the record as they are picked and undone by Cancel; name and
-// mode only by Save, which also marks the record changed. Closing the window
-// any other way (close button, Esc) is Cancel.
+// name, input type, unit of measure and logging mode, by the Edit I/O rules
+// (model/Editiorules.h). Type and UOM are written to the record as they are
+// picked and undone by Cancel; name and mode only by Save, which also marks
+// the record changed. Closing the window any other way (close button, Esc)
+// is Cancel.
 class TfmEditIO : public QDialog
 {
     Q_OBJECT
 public:
-    static constexpr int MaxFriendlyNameLength = 64;
-    // UOM id written when the type's category offers a single UOM.
-    static constexpr int32_t SingleUomId = 5;
-
     // Shows an error text; a message box unless a test puts its own.
     using TErrorSink = std::function<void(const QString &)>;
 

@@ -7,6 +7,7 @@
 #include "engine/Serialthread.h"
 #include "frontend/Datapaths.h"
 #include "frontend/Session.h"
+#include "model/Ios.h"
 #include "model/Serversideios.h"
 #include "network/Ipaddress.h"
 #include "network/Networksettings.h"
@@ -26,6 +27,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -554,6 +556,17 @@ void TForm1::FormCreate(const QString &catalogue)
     };
     hooks.Logon = [this] { LogonClick(); };
     FEngine->Unit()->ServerSideIOs().SetEditHooks(std::move(hooks));
+    // A double-clicked live value asks for its number in an input box of its
+    // own, not over the window.
+    FEngine->Unit()->IOs().SetInputQuery(
+        [](const QString &caption, const QString &prompt, QString &text) {
+            bool ok = false;
+            const QString answer =
+                QInputDialog::getText(nullptr, caption, prompt, QLineEdit::Normal, text, &ok);
+            if (ok)
+                text = answer;
+            return ok;
+        });
 
     // 4.
     FLoggedOn = FConnected = FWorkingShown = false;

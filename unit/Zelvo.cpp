@@ -389,11 +389,6 @@ void TZelvo::AttachExternalView(QTreeWidget *view)
     ServerIOs->AttachExternalView(view);
 }
 
-void TZelvo::FillInputTypeCombo(int currentId, QComboBox *combo)
-{
-    InputTypes->FillInputTypeCombo(static_cast<uint8_t>(currentId), combo);
-}
-
 int TZelvo::GetUOMCategory(int inputTypeId) const
 {
     if (inputTypeId < 0 || inputTypeId > 255)
@@ -405,11 +400,6 @@ int TZelvo::GetUOMCategory(int inputTypeId) const
     } catch (const EItemNotFound &) {
         return 0;
     }
-}
-
-void TZelvo::FillUOMCombo(int category, QComboBox *combo, int currentUomId)
-{
-    Descriptions->FillUOMCombo(category, combo, currentUomId);
 }
 
 bool TZelvo::BuildIOConfigUpload(std::vector<uint8_t> &upload)

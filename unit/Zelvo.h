@@ -22,7 +22,6 @@
 #include "protocol/Commands.h"
 #include "unit/Connectionsettings.h"
 
-class QComboBox;
 class QTreeWidget;
 class TAvailableInputTypes;
 class TIOs;
@@ -103,9 +102,7 @@ public:
     void AttachIOListView(QTreeWidget *view);
     void AttachConfigView(QTreeWidget *view);
     void AttachExternalView(QTreeWidget *view);
-    void FillInputTypeCombo(int currentId, QComboBox *combo);
     int GetUOMCategory(int inputTypeId) const;
-    void FillUOMCombo(int category, QComboBox *combo, int currentUomId);
     // The MSG_WRITE_IO_CONFIG payload of the records with unsent changes;
     // false (and empty) when there are none.
     bool BuildIOConfigUpload(std::vector<uint8_t> &upload);

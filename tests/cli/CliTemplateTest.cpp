@@ -3,26 +3,64 @@
 
 #include "cli/Clitemplate.h"
 #include "cli/Clioptions.h"
+#include "model/Availableinputtype.h"
+#include "model/Availableinputtypes.h"
+#include "model/Uomdescription.h"
+#include "model/Uomdescriptions.h"
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace
 {
 
 // Two categories: 1 offers several UOMs, 2 a single one; 3 none.
-const std::vector<TInputTypeView> kTypes = {
-    {1, "4-20 mA", true, 1}, {2, "0-10 V", true, 1},  {3, "Digital", true, 2},
-    {4, "Fixed", false, 1},  {5, "Counter", true, 3},
-};
-const std::vector<TUomView> kUoms = {
-    {200, "Pressure, bar", 1},
-    {201, "Level, %", 1},
-    {100, "Closed / Open", 2},
-    // The same name in another category.
-    {300, "Level, %", 3},
+struct TUnitLists {
+    TAvailableInputTypes types;
+    TUOMDescriptions uoms;
+
+    TUnitLists()
+    {
+        AddType(1, "4-20 mA", true, 1);
+        AddType(2, "0-10 V", true, 1);
+        AddType(3, "Digital", true, 2);
+        AddType(4, "Fixed", false, 1);
+        AddType(5, "Counter", true, 3);
+        AddUom(200, "Pressure, bar", 1);
+        AddUom(201, "Level, %", 1);
+        AddUom(100, "Closed / Open", 2);
+        // The same name in another category.
+        AddUom(300, "Level, %", 3);
+    }
+    void AddType(int id, const char *name, bool selectable, int category)
+    {
+        auto t = std::make_unique<TAvailableInputType>();
+        t->InputTypeID = static_cast<uint8_t>(id);
+        t->Name = QString::fromLatin1(name);
+        t->Selectable = selectable;
+        t->UOMCategory = static_cast<uint8_t>(category);
+        types.Add(std::move(t));
+    }
+    void AddUom(int id, const char *name, int category)
+    {
+        auto u = std::make_unique<TUOMDescription>();
+        u->UOMID = id;
+        u->Name = QString::fromLatin1(name);
+        u->Category = category;
+        uoms.Add(std::move(u));
+    }
 };
 
-std::vector<TIORecordView> Records()
+const TUnitLists &Lists()
+{
+    static const TUnitLists lists;
+    return lists;
+}
+const TAvailableInputTypes &kTypes = Lists().types;
+const TUOMDescriptions &kUoms = Lists().uoms;
+
+std::vector<editio::TRecord> Records()
 {
     return {{"IN01  ", "Inlet", 1, 200, 2}, {"IN02  ", "Tank", 2, 201, 0},
             {"DO01  ", "Pump", 3, 100, 0},  {"IN03  ", "Fixed in", 4, 200, 0},
@@ -60,7 +98,7 @@ TEST(CliTemplate, ANameLongerThanANewOneMayBe_GoesBackUncut)
 {
     // The unit may hold a name longer than the 64 characters a new one may
     // have; exporting and applying the file unchanged must not refuse it.
-    std::vector<TIORecordView> records = Records();
+    std::vector<editio::TRecord> records = Records();
     const QString longName = QString(70, 'n');
     records[0].Name = longName;
     const QByteArray file = WriteTemplate("OSTRA", records, kTypes, kUoms);
@@ -173,11 +211,29 @@ TEST(CliTemplate, WhatTheUnitDoesNotOffer_RefusesTheWholeTemplate)
         ASSERT_EQ(plan.Refusals.size(), 1) << row.why;
         EXPECT_TRUE(plan.Refusals[0].contains(QLatin1String(row.why)))
             << plan.Refusals[0].toStdString();
+        // Each refusal names the entry by the tag it was given.
+        EXPECT_TRUE(plan.Refusals[0].startsWith(row.entry.Tag + QStringLiteral(": ")))
+            << plan.Refusals[0].toStdString();
     }
 
     TTemplateEntry twice = Entry("IN02");
     const TTemplatePlan plan = PlanTemplate(Records(), kTypes, kUoms, {twice, twice});
     EXPECT_EQ(plan.Refusals.size(), 1);
+}
+
+TEST(CliTemplate, LoggingModes_ByTextOrNumber_AndBackToText)
+{
+    const char *const texts[] = {"No Log", "Display Only", "Log & Display", "Log Only"};
+    for (int mode = 0; mode < 4; ++mode) {
+        EXPECT_EQ(LoggingText(mode), texts[mode]);
+        EXPECT_EQ(ParseLoggingMode(texts[mode]), mode);
+        EXPECT_EQ(ParseLoggingMode(QString(texts[mode]).toUpper()), mode);
+        EXPECT_EQ(ParseLoggingMode(QString::number(mode)), mode);
+    }
+    EXPECT_EQ(LoggingText(7), "7");
+    EXPECT_EQ(ParseLoggingMode(" log & display "), 2);
+    for (const char *bad : {"4", "-1", "Log", ""})
+        EXPECT_FALSE(ParseLoggingMode(bad)) << bad;
 }
 
 TEST(CliTemplate, IOConfigCommandLine_ChoosesOneActionAndNeedsALogonToChange)

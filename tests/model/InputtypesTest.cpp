@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QComboBox>
-
 #include <cmath>
 
 namespace
@@ -26,14 +24,6 @@ protected:
     void TearDown() override { DestroyErrorManager(); }
     static QString Log() { return ErrorManager()->PendingLog(); }
 };
-
-QStringList ComboNames(const QComboBox &combo)
-{
-    QStringList names;
-    for (int i = 0; i < combo.count(); ++i)
-        names << combo.itemText(i);
-    return names;
-}
 
 } // namespace
 
@@ -224,42 +214,4 @@ TEST_F(TAvailableInputTypesTest, GetAvailableInputType_Unknown_RaisesWithId)
     } catch (const EItemNotFound &e) {
         EXPECT_STREQ(e.what(), "GetAvailableInputType: Could not find InputType 250");
     }
-}
-
-TEST_F(TAvailableInputTypesTest, FillInputTypeCombo_OffersOnlyWhatTheCurrentTypeAllows)
-{
-    const QByteArray block = TBlockWriter()
-                                 .U8(5)
-                                 .AvailableType(1, 1, 1, 0, "Voltage")
-                                 .AvailableType(0, 2, 1, 0, "Fixed sensor")
-                                 .AvailableType(1, 3, 1, 0, "Current")
-                                 .AvailableType(0, 4, 1, 0, "Legacy")
-                                 .AvailableType(1, 4, 1, 0, "Modern")
-                                 .bytes;
-    TAvailableInputTypes types;
-    ASSERT_TRUE(types.PopulateAvailableInputTypes(block));
-    QComboBox combo;
-    combo.addItem("stale");
-
-    struct Row {
-        uint8_t current;
-        QStringList names;
-        int selected;
-    };
-    const Row rows[] = {
-        {3, {"Voltage", "Current", "Modern"}, 1}, // selectable: every selectable one
-        {2, {"Fixed sensor"}, 0},                 // not selectable: only itself
-        {99, {}, -1},                             // unknown: nothing
-        {4, {"Voltage", "Current", "Modern"}, 2}, // the selectable record of that id
-    };
-    for (const Row &row : rows) {
-        types.FillInputTypeCombo(row.current, &combo);
-        EXPECT_EQ(ComboNames(combo), row.names) << "current " << int(row.current);
-        EXPECT_EQ(combo.currentIndex(), row.selected) << "current " << int(row.current);
-    }
-    types.FillInputTypeCombo(3, &combo);
-    for (int i = 0; i < combo.count(); ++i)
-        EXPECT_EQ(TAvailableInputTypes::FromComboData(&combo, i)->Name, combo.itemText(i));
-    EXPECT_EQ(TAvailableInputTypes::FromComboData(&combo, combo.currentIndex())->InputTypeID, 3);
-    EXPECT_EQ(TAvailableInputTypes::FromComboData(&combo, 17), nullptr);
 }

@@ -22,12 +22,10 @@ struct InputBoxAnswer {
     int asked = 0;
     QString caption, prompt, initial;
     QStringList invalid;
-    TIO::TInputQuery previousQuery;
-    TIO::TInvalidEntry previousInvalid;
 
-    InputBoxAnswer()
+    TIO::TInputQuery Query()
     {
-        previousQuery = TIO::SetInputQuery([this](const QString &c, const QString &p, QString &t) {
+        return [this](const QString &c, const QString &p, QString &t) {
             ++asked;
             caption = c;
             prompt = p;
@@ -36,13 +34,17 @@ struct InputBoxAnswer {
                 return false;
             t = *answer;
             return true;
-        });
-        previousInvalid = TIO::SetInvalidEntryHandler([this](const QString &m) { invalid << m; });
+        };
     }
-    ~InputBoxAnswer()
+    TIO::TInvalidEntry Invalid()
     {
-        TIO::SetInputQuery(previousQuery);
-        TIO::SetInvalidEntryHandler(previousInvalid);
+        return [this](const QString &m) { invalid << m; };
+    }
+    // Asks this box for the list's double-clicked values.
+    void AnswerFor(TIOs &ios)
+    {
+        ios.SetInputQuery(Query());
+        ios.SetInvalidEntryHandler(Invalid());
     }
 };
 
@@ -52,13 +54,13 @@ struct Edit {
 };
 
 // A list with one I/O of the given type, shown in a view, editable, with its
-// edits recorded.
+// edits recorded; `box` answers its questions.
 struct OneIOList {
     QTreeWidget view;
     TIOs ios;
     std::vector<Edit> edits;
 
-    explicit OneIOList(int32_t ioType, long double value = 0)
+    explicit OneIOList(int32_t ioType, long double value = 0, InputBoxAnswer *box = nullptr)
     {
         auto io = std::make_unique<TIO>(7, "Output", "[X]", ioType);
         io->Value = value;
@@ -69,6 +71,8 @@ struct OneIOList {
             EXPECT_EQ(sender, &ios);
             edits.push_back({number, v});
         };
+        if (box != nullptr)
+            box->AnswerFor(ios);
     }
     TIO *io() { return ios.At(0); }
     void DoubleClickRow(int row)
@@ -347,7 +351,7 @@ TEST(TIOs, DoubleClickDigitalOutput_TogglesWithoutDialogAndSendsValue)
 {
     for (int32_t type : {1, 2}) {
         InputBoxAnswer box;
-        OneIOList list(type);
+        OneIOList list(type, 0, &box);
         list.DoubleClickRow(0);
         list.DoubleClickRow(0);
         EXPECT_EQ(box.asked, 0);
@@ -377,7 +381,7 @@ TEST(TIOs, DoubleClick_EmptyLastRowNotEditableOrNoSelection_DoesNothing)
 {
     InputBoxAnswer box;
     box.answer = "5";
-    OneIOList list(5);
+    OneIOList list(5, 0, &box);
     list.DoubleClickRow(1);
     list.ios.SetEditable(false);
     list.DoubleClickRow(0);
@@ -393,9 +397,9 @@ TEST(TIOs, EditValue_CheckBoxRowUnchecked_RefusesEdit)
 {
     OneIOList list(1);
     list.view.topLevelItem(0)->setCheckState(0, Qt::Unchecked);
-    EXPECT_FALSE(list.io()->EditValue());
+    EXPECT_FALSE(list.io()->EditValue({}));
     list.view.topLevelItem(0)->setCheckState(0, Qt::Checked);
-    EXPECT_TRUE(list.io()->EditValue());
+    EXPECT_TRUE(list.io()->EditValue({}));
 }
 
 TEST(TIOs, EditValue_InputBoxEntries_StoreTheUnitsValue)
@@ -420,7 +424,7 @@ TEST(TIOs, EditValue_InputBoxEntries_StoreTheUnitsValue)
     for (const Row &row : rows) {
         InputBoxAnswer box;
         box.answer = QString::fromLatin1(row.typed);
-        OneIOList list(row.type, 3);
+        OneIOList list(row.type, 3, &box);
         list.DoubleClickRow(0);
         EXPECT_EQ(box.caption, "Edit Value");
         EXPECT_EQ(box.prompt, "Output");
@@ -441,7 +445,7 @@ TEST(TIOs, EditValue_InitialTextShowsTheCurrentValue)
     for (const Row &row : {Row{5, 41.9L, "41"}, Row{11, 512, "512"}, Row{14, -7.5L, "-7"},
                            Row{4, 1.25L, "1.2500"}, Row{7, 4294967295.0L, "4294967295"}}) {
         InputBoxAnswer box; // Cancel
-        OneIOList list(row.type, row.value);
+        OneIOList list(row.type, row.value, &box);
         list.DoubleClickRow(0);
         EXPECT_EQ(box.initial, row.initial) << "type " << row.type;
     }
@@ -466,7 +470,7 @@ TEST(TIOs, EditValue_CancelOrNotANumber_LeavesValueAndSendsNothing)
     for (const Row &row : rows) {
         InputBoxAnswer box;
         box.answer = row.typed;
-        OneIOList list(row.type, 3);
+        OneIOList list(row.type, 3, &box);
         list.DoubleClickRow(0);
         EXPECT_EQ(box.asked, 1);
         EXPECT_EQ(list.io()->Value, 3);
@@ -483,16 +487,38 @@ TEST(TIOs, EditValue_ReadOnlyTypes_NeitherAskNorChange)
     for (int32_t type : {0, 3, 8, 9, 10, 12, 13, 15}) {
         InputBoxAnswer box;
         box.answer = "1";
-        OneIOList list(type, 0);
+        OneIOList list(type, 0, &box);
         list.DoubleClickRow(0);
         EXPECT_EQ(box.asked, 0) << "type " << type;
         EXPECT_TRUE(list.edits.empty()) << "type " << type;
     }
 }
 
+TEST(TIOs, EditValue_EachListAsksItsOwnQuestion_NoneLeavesNumbersAlone)
+{
+    InputBoxAnswer box;
+    box.answer = "9";
+    OneIOList asked(5, 3, &box);
+    OneIOList bare(5, 3);
+    // A list given no question cannot ask for a number: nothing changes.
+    bare.DoubleClickRow(0);
+    EXPECT_EQ(bare.io()->Value, 3);
+    EXPECT_TRUE(bare.edits.empty());
+    EXPECT_EQ(box.asked, 0) << "another list's question is not this list's";
+    asked.DoubleClickRow(0);
+    EXPECT_EQ(box.asked, 1);
+    ASSERT_EQ(asked.edits.size(), 1u);
+    EXPECT_EQ(asked.edits[0].value, 9);
+    // Toggles need no question.
+    OneIOList output(1, 0);
+    output.DoubleClickRow(0);
+    ASSERT_EQ(output.edits.size(), 1u);
+    EXPECT_EQ(output.edits[0].value, 1);
+}
+
 TEST(TIOs, EditValue_RecordWithoutRow_RefusesEdit)
 {
     TIO io(1, "n", "t", 1);
-    EXPECT_FALSE(io.EditValue());
+    EXPECT_FALSE(io.EditValue({}));
     EXPECT_EQ(io.Value, 0);
 }

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QComboBox>
-
 namespace
 {
 
@@ -21,14 +19,6 @@ protected:
     void TearDown() override { DestroyErrorManager(); }
     static QString Log() { return ErrorManager()->PendingLog(); }
 };
-
-QStringList ComboNames(const QComboBox &combo)
-{
-    QStringList names;
-    for (int i = 0; i < combo.count(); ++i)
-        names << combo.itemText(i);
-    return names;
-}
 
 } // namespace
 
@@ -75,40 +65,4 @@ TEST_F(TUOMDescriptionsTest, Populate_CountPromisesMore_KeepsCompleteRecordsAndL
         EXPECT_EQ(list.Count(), expected) << "cut " << cut;
     }
     EXPECT_TRUE(Log().startsWith("TUOMDescriptions::PopulateUOMDescriptions Exception - "));
-}
-
-TEST_F(TUOMDescriptionsTest, FillUOMCombo_CategoryAndCurrentIdDecideEntriesAndSelection)
-{
-    const QByteArray block = TBlockWriter()
-                                 .U16(5)
-                                 .Description(10, 1, "bar")
-                                 .Description(11, 2, "degC")
-                                 .Description(12, 1, "psi")
-                                 .Description(12, 1, "psi (again)")
-                                 .Description(13, 1, "kPa")
-                                 .bytes;
-    TUOMDescriptions list;
-    ASSERT_TRUE(list.PopulateUOMDescriptions(block));
-    QComboBox combo;
-
-    struct Row {
-        int32_t category;
-        int32_t current;
-        QStringList names;
-        int selected;
-    };
-    const Row rows[] = {
-        {1, 10, {"bar", "psi", "psi (again)", "kPa"}, 0},
-        {1, 12, {"bar", "psi", "psi (again)", "kPa"}, 2},  // the last match wins
-        {1, 11, {"bar", "psi", "psi (again)", "kPa"}, -1}, // not in the category
-        {2, 11, {"degC"}, 0},
-        {7, 10, {}, -1},
-    };
-    for (const Row &row : rows) {
-        list.FillUOMCombo(row.category, &combo, row.current);
-        EXPECT_EQ(ComboNames(combo), row.names) << row.category << "/" << row.current;
-        EXPECT_EQ(combo.currentIndex(), row.selected) << row.category << "/" << row.current;
-    }
-    list.FillUOMCombo(1, &combo, 13);
-    EXPECT_EQ(TUOMDescriptions::FromComboData(&combo, combo.currentIndex())->GetUOMID(), 13);
 }

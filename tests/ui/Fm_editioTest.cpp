@@ -4,6 +4,7 @@
 #include "link/Zelvocommsinterface.h"
 #include "model/Availableinputtype.h"
 #include "model/Availableinputtypes.h"
+#include "model/Editiorules.h"
 #include "model/Serversideio.h"
 #include "model/Uomdescription.h"
 #include "model/Uomdescriptions.h"
@@ -123,6 +124,41 @@ TEST_F(EditIODialog, Open_ShowsRecordAndItsChoices)
     EXPECT_EQ(dialog.LoggingGroup->checkedId(), LOG_LOG_ONLY);
 }
 
+QStringList Texts(const QComboBox *combo)
+{
+    QStringList texts;
+    for (int i = 0; i < combo->count(); ++i)
+        texts << combo->itemText(i);
+    return texts;
+}
+
+TEST_F(EditIODialog, Reopen_ListsOnlyTheNewRecordsChoices)
+{
+    auto r = Record("AIN01", 2, 12);
+    auto counter = Record("AIN02", 9, 11);
+    const QStringList selectable = {"Digital input", "4-20 mA current", "0-10 V voltage"};
+    ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
+    EXPECT_EQ(Texts(dialog.cbIOType), selectable);
+    EXPECT_EQ(Texts(dialog.cbUOM), QStringList({"Bar", "kPa"}));
+
+    // A type that is not selectable offers only itself, with its category's UOMs.
+    ASSERT_TRUE(dialog.OpenEditor(counter.get(), &unit));
+    EXPECT_EQ(Texts(dialog.cbIOType), QStringList{"Counter"});
+    EXPECT_EQ(dialog.cbIOType->currentIndex(), 0);
+    EXPECT_EQ(dialog.cbUOM->currentText(), "Bar");
+
+    ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
+    EXPECT_EQ(Texts(dialog.cbIOType), selectable);
+    EXPECT_EQ(dialog.cbIOType->currentText(), "4-20 mA current");
+    // Every entry writes its own type, and the first UOM of that type.
+    const int expected[][2] = {{1, editio::SingleUomId}, {2, 11}, {3, 21}};
+    for (int i = 0; i < 3; ++i) {
+        dialog.cbIOType->setCurrentIndex(i);
+        EXPECT_EQ(r->InputTypeID(), expected[i][0]) << i;
+        EXPECT_EQ(r->UOMID(), expected[i][1]) << i;
+    }
+}
+
 TEST_F(EditIODialog, TagWithoutIN_DisablesTypeList)
 {
     auto r = Record("DOUT1", 1, 9);
@@ -140,7 +176,7 @@ TEST_F(EditIODialog, TypeWithSingleUom_GivesUomId5AndDisabledList)
     ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
     PickType("Digital input");
     EXPECT_EQ(r->InputTypeID(), 1);
-    EXPECT_EQ(r->UOMID(), TfmEditIO::SingleUomId);
+    EXPECT_EQ(r->UOMID(), editio::SingleUomId);
     EXPECT_EQ(dialog.cbUOM->count(), 1);
     EXPECT_FALSE(dialog.cbUOM->isEnabled());
 }
