@@ -98,7 +98,9 @@ bool ParseProgramOptions(const QStringList &args, TProgramOptions &options, QStr
 
 QString ProgramUsage()
 {
-    // Without an application object the parser names no program.
-    return TDeclaration().Parser.helpText().replace(QStringLiteral("<executable_name>"),
-                                                    QLatin1String(kProgram));
+    // The parser names the program by the application object's arguments,
+    // or not at all without one: the first line is ours.
+    const QString help = TDeclaration().Parser.helpText();
+    return QStringLiteral("Usage: %1 [options]").arg(QLatin1String(kProgram)) +
+           help.mid(help.indexOf(QLatin1Char('\n')));
 }

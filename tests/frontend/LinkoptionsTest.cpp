@@ -229,9 +229,13 @@ TEST(LinkOptions, Pacing_FromTheEnvironment)
     EXPECT_EQ(p.Pacing.UsbFrameTimeout, TPacing::ms(3000));
 
     for (const char *ignored : {"1", "0", "-4", "fast"}) {
-        p = with(ignored, ignored);
+        p = with(ignored, nullptr);
         EXPECT_EQ(p.Divisor, 1) << ignored;
-        EXPECT_EQ(p.Pacing.UsbFrameTimeout, TPacing::Production().UsbFrameTimeout) << ignored;
+        EXPECT_EQ(p.Pacing.WorkerStep, TPacing::Production().WorkerStep) << ignored;
+    }
+    for (const char *ignored : {"0", "-4", "fast"}) {
+        p = with("10", ignored);
+        EXPECT_EQ(p.Pacing.UsbFrameTimeout, TPacing::ms(300)) << ignored; // the divided one
     }
 
     keptDivisor.isNull() ? qunsetenv("ZELVO_PACING_DIVISOR")
