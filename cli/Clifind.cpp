@@ -116,10 +116,7 @@ std::string UnitsLine(const std::vector<TProbeReport> &units)
 int TCliRunner::Find()
 {
     // The command line's own mappings take part: --com N=PATH, --usb DESC=PATH.
-    for (const auto &[description, path] : O.UsbBridges)
-        Ftd2xx::RegisterVirtualBridge(description.toStdString(), path.toStdString());
-    for (const auto &[number, path] : O.ComPaths)
-        MapComPort(number, path.toStdString());
+    TLinkOptions(O).ApplyMappings();
 
     std::vector<TProbeReport> reports;
     if (!ProbeAll(ProbeTimeout(FrameTimeout()), reports))

@@ -2,12 +2,11 @@
 
 #include "cli/Clitemplate.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace
 {
-
-constexpr int kHighestComPort = 16;
 
 // The settings block's text fields (terminator not counted) and the logon
 // message's e-mail field.
@@ -15,19 +14,13 @@ constexpr int kMaxAPN = 124;
 constexpr int kMaxUserName = 44;
 constexpr int kMaxEmail = 128;
 
-struct TCommandName {
-    TCliCommand Command;
-    const char *Name;
-};
-
-const TCommandName kCommands[] = {
-    {TCliCommand::Info, "info"},          {TCliCommand::Live, "live"},
-    {TCliCommand::External, "external"},  {TCliCommand::IOConfig, "io-config"},
-    {TCliCommand::Snapshot, "snapshot"},  {TCliCommand::Logon, "logon"},
-    {TCliCommand::Signal, "signal"},      {TCliCommand::SaveSettings, "save-settings"},
-    {TCliCommand::SetValue, "set-value"}, {TCliCommand::Networks, "networks"},
-    {TCliCommand::Find, "find"},          {TCliCommand::Report, "report"},
-};
+// The help's lines end before this column.
+constexpr int kHelpWidth = 79;
+// Where the program help's descriptions start.
+constexpr int kProgramHelpColumn = 26;
+// The program help's synopses end before this column, so that a manual
+// page shows each on one line.
+constexpr int kSynopsisWidth = 72;
 
 // Splits "--name=value" into name and value; a bare "--name" has no value.
 struct TToken {
@@ -51,14 +44,64 @@ bool IsLatin1(const QString &text)
     return true;
 }
 
+class TParser;
+// Takes one option (and its value) into the parser's options.
+using TTake = bool (*)(TParser &p, const TToken &t);
+
+// Where an option shows in its command's synopsis.
+enum class TShow {
+    Hidden,   // not at all
+    Required, // "--export FILE"
+    Optional, // "[--count N]"
+    WithNext, // in one bracket with the next: "[--country C --network N]"
+    OrNext,   // one of it and the next: "[--dhcp|--no-dhcp]"
+};
+
+// Where the program help lists a global option.
+enum class TSection { Command, Output, Other };
+
+// One option of zelvo-cli: the command that takes it, its spelling and
+// value, its help line, how the parser takes it and where the synopsis
+// shows it. Both the parser and the help texts are made from this table;
+// the link options come from the front-end layer's own declarations.
+struct TCliOption {
+    TCliCommand Command; // None: taken with every command
+    const char *Name;    // "--count"
+    const char *Alias;   // a short spelling ("-v"), or nullptr
+    const char *Value;   // "N"; nullptr for a flag
+    const char *Help;    // nullptr: left out of the help
+    TTake Take;
+    TSection Section = TSection::Command;
+    unsigned Forms = 0; // the synopsis forms (bits, see kForms) that show it
+    TShow Show = TShow::Hidden;
+};
+
+// One way of calling a command, as its usage line and the program help
+// show it.
+struct TCliForm {
+    TCliCommand Command;
+    unsigned Form;       // the bit options name in TCliOption::Forms
+    const char *Lead;    // words before the options ("set TAG"), or nullptr
+    const char *Summary; // the program help's line; nullptr: the next form's
+};
+
+struct TCliCommandInfo {
+    TCliCommand Command;
+    const char *Name;
+    // What comes before the command in its usage lines.
+    const char *Prefix;
+    // The help's text before the option list and after it (laid out).
+    const char *Description;
+    const char *Notes;
+};
+
 class TParser
 {
 public:
-    explicit TParser(const QStringList &args) : FArgs(args) {}
+    explicit TParser(const QStringList &args) : FArgs(args), FLink(TLinkFlavour::CommandLine) {}
 
     TCliParseResult Run();
 
-private:
     bool Fail(const QString &error)
     {
         if (FError.isEmpty())
@@ -67,23 +110,316 @@ private:
     }
     // The value of an option: inline after "=", or the next argument.
     std::optional<QString> Value(const TToken &t);
-    bool ParseInt(const TToken &t, int lowest, int highest, int &out);
-    bool GlobalOption(const TToken &t, bool &handled);
-    bool CommandOption(const TToken &t);
+    bool Int(const TToken &t, int lowest, int highest, int &out);
+    bool Flag(const TToken &t, bool &field);
+    bool Text(const TToken &t, std::optional<QString> &field);
+    bool Plain(const TToken &t, QString &field);
+    bool Interval(const TToken &t);
+    bool Logging(const TToken &t);
+    bool IOAction(const TToken &t, TCliIOAction action);
+    bool Connection(const TToken &t, TCliConnection connection);
+    bool Dhcp(const TToken &t);
+
+    TCliOptions O;
+
+private:
+    bool Option(const TToken &t);
+    bool LinkOption(const TToken &t);
     bool CheckCommand();
 
     const QStringList &FArgs;
     int FIndex = 0;
     QString FError;
-    TCliOptions O;
     QStringList FPositional;
-    bool FSawUsb = false;
-    bool FSawCom = false;
-    // A --com N without =PATH: a port chosen, not only a mapping.
-    bool FSawComNumber = false;
-    bool FSawSimulate = false;
-    bool FSawLiveInterval = false;
+    TLinkOptionReader FLink;
 };
+
+// clang-format off
+const TCliOption kOptions[] = {
+    // Global.
+    {TCliCommand::None, "--json", nullptr, nullptr,
+     "results on standard output as one JSON document; live/external with --count 0: one JSON "
+     "object per line as readings arrive",
+     [](TParser &p, const TToken &) { return p.O.Json = true; }, TSection::Output},
+    {TCliCommand::None, "--verbose", "-v", nullptr,
+     "also the window's own status texts (tabs switched); status texts and the unit's messages "
+     "go to standard error",
+     [](TParser &p, const TToken &) { return p.O.Verbose = true; }, TSection::Output},
+    {TCliCommand::None, "--help", "-h", nullptr,
+     "show this help; after a command, that command's help",
+     [](TParser &p, const TToken &) { return p.O.Help = true; }, TSection::Other},
+    {TCliCommand::None, "--version", nullptr, nullptr,
+     "the version, and where this run finds its data and writes its log",
+     [](TParser &p, const TToken &) { return p.O.Version = true; }, TSection::Other},
+
+    // live
+    {TCliCommand::Live, "--count", nullptr, "N", "readings to show (default 1; 0 = until Ctrl-C)",
+     [](TParser &p, const TToken &t) { return p.Int(t, 0, 1000000, p.O.Count); },
+     TSection::Command, 1, TShow::Optional},
+    {TCliCommand::Live, "--interval", nullptr, "S",
+     "seconds between readings (default: the live reading period)",
+     [](TParser &p, const TToken &t) { return p.Interval(t); }, TSection::Command, 1,
+     TShow::Optional},
+
+    // external
+    {TCliCommand::External, "--count", nullptr, "N",
+     "complete read cycles to show (default 1; 0 = until Ctrl-C)",
+     [](TParser &p, const TToken &t) { return p.Int(t, 0, 1000000, p.O.Count); },
+     TSection::Command, 1, TShow::Optional},
+
+    // io-config: 1 list, 2 --export, 4 --apply, 8 set
+    {TCliCommand::IOConfig, "--export", nullptr, "FILE",
+     "writes the configuration as a template file (JSON: tag, name, inputType, uom, logging per "
+     "I/O; see README)",
+     [](TParser &p, const TToken &t) { return p.IOAction(t, TCliIOAction::Export); },
+     TSection::Command, 2, TShow::Required},
+    {TCliCommand::IOConfig, "--apply", nullptr, "FILE",
+     "logs on, reads the configuration, shows per tag the differences (old -> new), edits the "
+     "records with the Edit I/O dialog's rules and uploads them; exit 0 only when the "
+     "configuration read back afterwards shows every change",
+     [](TParser &p, const TToken &t) { return p.IOAction(t, TCliIOAction::Apply); },
+     TSection::Command, 4, TShow::Required},
+    {TCliCommand::IOConfig, "--name", nullptr, "N", "friendly name, at most 64 characters",
+     [](TParser &p, const TToken &t) { return p.Text(t, p.O.SetName); }, TSection::Command, 8,
+     TShow::Optional},
+    {TCliCommand::IOConfig, "--type", nullptr, "ID|NAME",
+     "input type, by id or name (inputs only)",
+     [](TParser &p, const TToken &t) { return p.Text(t, p.O.SetType); }, TSection::Command, 8,
+     TShow::Optional},
+    {TCliCommand::IOConfig, "--uom", nullptr, "ID|NAME",
+     "unit of measure, by id or name, among those of the input type's category",
+     [](TParser &p, const TToken &t) { return p.Text(t, p.O.SetUom); }, TSection::Command, 8,
+     TShow::Optional},
+    {TCliCommand::IOConfig, "--logging", nullptr, "MODE",
+     "0 No Log, 1 Display Only, 2 Log & Display, 3 Log Only",
+     [](TParser &p, const TToken &t) { return p.Logging(t); }, TSection::Command, 8,
+     TShow::Optional},
+    {TCliCommand::IOConfig, "--dry-run", nullptr, nullptr,
+     "show the differences only; nothing is sent",
+     [](TParser &p, const TToken &t) { return p.Flag(t, p.O.DryRun); }, TSection::Command, 4 | 8,
+     TShow::Optional},
+    {TCliCommand::IOConfig, "--email", nullptr, "EMAIL",
+     "the logon needed to change the configuration; the password is read as by logon (needed "
+     "unless --dry-run)",
+     [](TParser &p, const TToken &t) { return p.Plain(t, p.O.Email); }, TSection::Command, 4 | 8,
+     TShow::Optional},
+
+    // signal
+    {TCliCommand::Signal, "--seconds", nullptr, "N", "how long to watch (default 10)",
+     [](TParser &p, const TToken &t) { return p.Int(t, 1, 86400, p.O.Seconds); },
+     TSection::Command, 1, TShow::Optional},
+
+    // save-settings: 1 --mobile, 2 --ethernet
+    {TCliCommand::SaveSettings, "--mobile", nullptr, nullptr,
+     "a mobile connection: APN, user and password",
+     [](TParser &p, const TToken &t) { return p.Connection(t, TCliConnection::Mobile); },
+     TSection::Command, 1, TShow::Required},
+    {TCliCommand::SaveSettings, "--country", nullptr, "C",
+     "the catalogue's country of the network (with --network)",
+     [](TParser &p, const TToken &t) { return p.Text(t, p.O.Country); }, TSection::Command, 1,
+     TShow::WithNext},
+    {TCliCommand::SaveSettings, "--network", nullptr, "N",
+     "the catalogue's network whose APN, user and password to save",
+     [](TParser &p, const TToken &t) { return p.Text(t, p.O.Network); }, TSection::Command, 1,
+     TShow::Optional},
+    {TCliCommand::SaveSettings, "--apn", nullptr, "A", "the access point name",
+     [](TParser &p, const TToken &t) { return p.Text(t, p.O.APN); }, TSection::Command, 1,
+     TShow::Optional},
+    {TCliCommand::SaveSettings, "--user", nullptr, "U", "the user name",
+     [](TParser &p, const TToken &t) { return p.Text(t, p.O.UserName); }, TSection::Command, 1,
+     TShow::Optional},
+    {TCliCommand::SaveSettings, "--password-stdin", nullptr, nullptr,
+     "the password, from the first line of standard input",
+     [](TParser &p, const TToken &t) { return p.Flag(t, p.O.PasswordFromStdin); },
+     TSection::Command, 1, TShow::Optional},
+    {TCliCommand::SaveSettings, "--ethernet", nullptr, nullptr,
+     "an Ethernet connection: DHCP or the four addresses",
+     [](TParser &p, const TToken &t) { return p.Connection(t, TCliConnection::Ethernet); },
+     TSection::Command, 2, TShow::Required},
+    {TCliCommand::SaveSettings, "--dhcp", nullptr, nullptr, "the unit takes its addresses by DHCP",
+     [](TParser &p, const TToken &t) { return p.Dhcp(t); }, TSection::Command, 2, TShow::OrNext},
+    {TCliCommand::SaveSettings, "--no-dhcp", nullptr, nullptr, "the unit uses the addresses below",
+     [](TParser &p, const TToken &t) { return p.Dhcp(t); }, TSection::Command, 2, TShow::Optional},
+    {TCliCommand::SaveSettings, "--ip", nullptr, "A", "the unit's IP address",
+     [](TParser &p, const TToken &t) { return p.Text(t, p.O.IPAddress); }, TSection::Command, 2,
+     TShow::Optional},
+    {TCliCommand::SaveSettings, "--mask", nullptr, "M", "the network mask",
+     [](TParser &p, const TToken &t) { return p.Text(t, p.O.NetMask); }, TSection::Command, 2,
+     TShow::Optional},
+    {TCliCommand::SaveSettings, "--gateway", nullptr, "G", "the default gateway",
+     [](TParser &p, const TToken &t) { return p.Text(t, p.O.DefaultGateway); }, TSection::Command,
+     2, TShow::Optional},
+    {TCliCommand::SaveSettings, "--dns", nullptr, "D", "the DNS server",
+     [](TParser &p, const TToken &t) { return p.Text(t, p.O.DNSServer); }, TSection::Command, 2,
+     TShow::Optional},
+    {TCliCommand::SaveSettings, "--catalogue", nullptr, "FILE",
+     "the catalogue --country and --network look in (default networks.xml)",
+     [](TParser &p, const TToken &t) { return p.Plain(t, p.O.CataloguePath); }},
+    // Refused with the way a password is given instead.
+    {TCliCommand::SaveSettings, "--password", nullptr, "P", nullptr,
+     [](TParser &p, const TToken &) {
+         return p.Fail(QStringLiteral("a password is never taken from the command line; use "
+                                      "--password-stdin"));
+     }},
+
+    // set-value has no options.
+
+    // networks
+    {TCliCommand::Networks, "--country", nullptr, "C", "only the networks of country C",
+     [](TParser &p, const TToken &t) { return p.Text(t, p.O.Country); }, TSection::Command, 1,
+     TShow::Optional},
+    {TCliCommand::Networks, "--catalogue", nullptr, "FILE",
+     "the catalogue to list (default networks.xml)",
+     [](TParser &p, const TToken &t) { return p.Plain(t, p.O.CataloguePath); },
+     TSection::Command, 1, TShow::Optional},
+
+    // report
+    {TCliCommand::Report, "--site", nullptr, "S", "site name for the report's header",
+     [](TParser &p, const TToken &t) { return p.Plain(t, p.O.Site); }, TSection::Command, 1,
+     TShow::Optional},
+    {TCliCommand::Report, "--installer", nullptr, "N", "installer name for the report's header",
+     [](TParser &p, const TToken &t) { return p.Plain(t, p.O.Installer); }, TSection::Command, 1,
+     TShow::Optional},
+    {TCliCommand::Report, "--signal-seconds", nullptr, "N",
+     "how long to sample the signal (default 20)",
+     [](TParser &p, const TToken &t) { return p.Int(t, 1, 3600, p.O.SignalSeconds); },
+     TSection::Command, 1, TShow::Optional},
+    {TCliCommand::Report, "--no-io-config", nullptr, nullptr,
+     "do not read the I/O configuration (and so no external I/O)",
+     [](TParser &p, const TToken &t) { return p.Flag(t, p.O.NoIOConfig); }, TSection::Command, 1,
+     TShow::Optional},
+};
+
+const TCliForm kForms[] = {
+    {TCliCommand::Info, 1, nullptr, "firmware, unit type and connection settings"},
+    {TCliCommand::Live, 1, nullptr, "live values of the unit's own I/O"},
+    {TCliCommand::External, 1, nullptr, "external (Modbus) I/O values and error states"},
+    {TCliCommand::IOConfig, 1, nullptr, "the I/O configuration as the server holds it"},
+    {TCliCommand::IOConfig, 2, nullptr, "write it as a template file"},
+    {TCliCommand::IOConfig, 4, nullptr, "apply a template: show the differences, upload them"},
+    {TCliCommand::IOConfig, 8, "set TAG", "change one entry of the I/O configuration"},
+    {TCliCommand::Snapshot, 1, nullptr, "the latest snapshot"},
+    {TCliCommand::Logon, 1, "EMAIL", "log the unit on (password from the terminal or stdin)"},
+    {TCliCommand::Signal, 1, nullptr, "mobile signal levels"},
+    {TCliCommand::SaveSettings, 1, nullptr, nullptr},
+    {TCliCommand::SaveSettings, 2, nullptr, "save the unit's connection settings"},
+    {TCliCommand::SetValue, 1, "TAG VALUE", "set an output or variable of the unit's own I/O"},
+    {TCliCommand::Networks, 1, nullptr, "the mobile networks of the catalogue (networks.xml)"},
+    {TCliCommand::Find, 1, nullptr,
+     "look for units on every COM port, serial device and USB bridge; exit 0 when one was "
+     "found, 3 when none"},
+    {TCliCommand::Report, 1, "FILE", "a commissioning report (.pdf, .html or .json)"},
+};
+
+const TCliCommandInfo kCommands[] = {
+    {TCliCommand::Info, "info", "[LINK] [--json]",
+     "Connects and shows the firmware version text, the unit type and model, and\n"
+     "the connection settings: type, APN, user, whether a password is set (never\n"
+     "the password itself), DHCP and the four addresses.\n",
+     nullptr},
+    {TCliCommand::Live, "live", "[LINK] [--json]",
+     "Reads the UOM information, then shows the unit's own I/O: name, tag, type\n"
+     "and value with its units.\n",
+     nullptr},
+    {TCliCommand::External, "external", "[LINK] [--json]",
+     "Reads the I/O configuration and the Modbus data, then shows the external\n"
+     "I/O: name, tag, logging, value, error state, slave name and slave id.\n",
+     nullptr},
+    {TCliCommand::IOConfig, "io-config", "[LINK] [--json]",
+     "Reads the I/O configuration as the server holds it and shows, per I/O, its\n"
+     "id, tag, friendly name, input type, UOM and logging mode. --export and\n"
+     "--apply work with template files; set TAG does what --apply does for one\n"
+     "entry, from --name, --type, --uom and --logging.\n",
+     "An input type, UOM or name the unit does not offer refuses the whole\n"
+     "template before anything is sent (exit 1).\n"},
+    {TCliCommand::Snapshot, "snapshot", "[LINK] [--json]",
+     "Retrieves the latest snapshot and shows its lines.\n", nullptr},
+    {TCliCommand::Logon, "logon", "[LINK] [--json]",
+     "Logs the unit on to its server. The password is read from the terminal\n"
+     "without echo, or from standard input when that is not a terminal; it is\n"
+     "never taken from the command line. Exit code 1 when the server refuses.\n",
+     nullptr},
+    {TCliCommand::Signal, "signal", "[LINK] [--json]",
+     "Switches the unit's signal monitoring on, shows the level once a second\n"
+     "with its band (Good, OK, Borderline, Poor) and switches it off again.\n",
+     nullptr},
+    {TCliCommand::SaveSettings, "save-settings", "[LINK]",
+     "Saves the unit's connection settings. A field not given keeps the unit's\n"
+     "current value. Addresses are four integers from 0 to 255 separated by full\n"
+     "stops. The APN holds at most 124 characters, the user name 44 and the\n"
+     "password 19. The password is read from standard input (--password-stdin),\n"
+     "never from the command line.\n",
+     "--country C --network N take the APN, user and password of that network\n"
+     "from the catalogue (networks.xml in the working directory, or\n"
+     "--catalogue FILE), as the window's lists do; --apn, --user and\n"
+     "--password-stdin override them. Names match without regard to case.\n"
+     "\n"
+     "When the save succeeds the unit applies its settings and resets; connect\n"
+     "again afterwards. A VELLO unit has no Ethernet connection.\n"},
+    {TCliCommand::SetValue, "set-value", "[LINK]",
+     "Sets an output or variable of the unit's own I/O, with the window's rules:\n"
+     "  digital output, buzzer     on, off, 1, 0 or toggle\n"
+     "  variable, timer, counter   a whole number\n"
+     "  PWM output                 a whole percentage of 1024 (kept within 0..1024)\n"
+     "  analogue output            0 to 10, scaled to 0..4095\n"
+     "  timer in 10 ms steps       a whole number, divided by 10\n"
+     "TAG is the I/O tag as the live list shows it, e.g. DO01 or [DO01].\n",
+     nullptr},
+    {TCliCommand::Networks, "networks", "[--json]",
+     "Lists the countries and mobile networks of the catalogue (networks.xml in\n"
+     "the working directory, or FILE) with their APN and user name; whether a\n"
+     "password is set is shown, never the password. Needs no unit.\n",
+     nullptr},
+    {TCliCommand::Find, "find", "[--com N=PATH]... [--usb DESC=PATH]... [--json]",
+     "Looks for units on COM1 to COM16, every other serial device present\n"
+     "(ttyUSB*, ttyACM*, serial/by-id) and every USB bridge, all at once: each\n"
+     "port is opened (one that another program holds is left alone), asked for\n"
+     "its firmware version and unit type, and closed with its own settings.\n"
+     "Nothing else is sent; nothing connects. One line per port: its name, its\n"
+     "device and what answered: zelvo (model and firmware), no answer, not a\n"
+     "zelvo, busy (and which program holds it) or cannot open (and why).\n"
+     "--json: an array of {port, path, result, model, firmware, firmwareRecent,\n"
+     "reason}. Exit 0 when a unit was found, 3 when none.\n",
+     nullptr},
+    {TCliCommand::Report, "report", "[LINK]",
+     "Writes a commissioning report of the unit: the unit and its firmware, the\n"
+     "connection settings (the password only as set or not set), the signal\n"
+     "strength sampled for a while, the I/O configuration, live values of the\n"
+     "unit's own and external I/O, the latest snapshot and the session's log.\n"
+     "Only reads; nothing is written to the unit. FILE's extension chooses the\n"
+     "format: .pdf (A4), .html (one self-contained file) or .json (keys in\n"
+     "README). The file is replaced only once the new report is complete.\n",
+     "A section that cannot be read is marked \"Not available\" with the reason;\n"
+     "the report is still written and the exit code is 1.\n"},
+};
+
+// The developer switches of zelvo-cli's own (the front-end layer declares
+// those of the pacing and the simulated unit).
+const TEnvironmentSwitch kCliSwitches[] = {
+    {"ZELVO_DEV_ROOT", "DIR", "where find looks for devices instead of /dev (tests)"},
+    {"ZELVO_SYSFS_ROOT", "DIR", "where find and the USB bridge look instead of /sys (tests)"},
+    {"ZELVO_PROBE_TIMEOUT_MS", "N", "find's time-out per exchange (default 1000)"},
+};
+// clang-format on
+
+const TCliOption *FindOption(TCliCommand command, const QString &name)
+{
+    for (const TCliOption &o : kOptions)
+        if (o.Command == command &&
+            (name == QLatin1String(o.Name) || (o.Alias && name == QLatin1String(o.Alias))))
+            return &o;
+    return nullptr;
+}
+
+const TCliCommandInfo *FindCommand(TCliCommand command)
+{
+    for (const TCliCommandInfo &c : kCommands)
+        if (c.Command == command)
+            return &c;
+    return nullptr;
+}
+
+// ---- the parser ----
 
 std::optional<QString> TParser::Value(const TToken &t)
 {
@@ -97,7 +433,7 @@ std::optional<QString> TParser::Value(const TToken &t)
     return std::nullopt;
 }
 
-bool TParser::ParseInt(const TToken &t, int lowest, int highest, int &out)
+bool TParser::Int(const TToken &t, int lowest, int highest, int &out)
 {
     const auto v = Value(t);
     if (!v)
@@ -114,262 +450,113 @@ bool TParser::ParseInt(const TToken &t, int lowest, int highest, int &out)
     return true;
 }
 
-bool TParser::GlobalOption(const TToken &t, bool &handled)
+bool TParser::Flag(const TToken &t, bool &field)
 {
-    handled = true;
-    if (t.Name == "--help" || t.Name == "-h") {
-        O.Help = true;
-        return true;
-    }
-    if (t.Name == "--version") {
-        O.Version = true;
-        return true;
-    }
-    if (t.Name == "--json") {
-        O.Json = true;
-        return true;
-    }
-    if (t.Name == "--trace") {
-        const auto v = Value(t);
-        if (!v)
-            return false;
-        if (v->isEmpty())
-            return Fail(QStringLiteral("--trace needs a file name"));
-        O.TraceFile = *v;
-        return true;
-    }
-    if (t.Name == "--verbose" || t.Name == "-v") {
-        O.Verbose = true;
-        return true;
-    }
-    if (t.Name == "--usb") {
-        FSawUsb = true;
-        O.Link = TCliLink::Usb;
-        // "--usb" alone selects the bridge; "--usb DESC=PATH" also maps one.
-        // A command name never holds "=", so the next argument is a mapping
-        // only when it does.
-        QString map;
-        if (t.Inline == QStringLiteral("auto") ||
-            (!t.Inline && FIndex + 1 < FArgs.size() && FArgs[FIndex + 1] == "auto")) {
-            if (!t.Inline)
-                ++FIndex;
-            O.UsbAuto = true;
-            return true;
-        }
-        if (t.Inline)
-            map = *t.Inline;
-        else if (FIndex + 1 < FArgs.size() && FArgs[FIndex + 1].contains('=') &&
-                 !FArgs[FIndex + 1].startsWith('-'))
-            map = FArgs[++FIndex];
-        if (!map.isEmpty()) {
-            const qsizetype eq = map.indexOf('=');
-            if (eq <= 0 || eq == map.size() - 1)
-                return Fail(QStringLiteral("--usb takes DESCRIPTION=PATH, not \"%1\"").arg(map));
-            O.UsbBridges.emplace_back(map.left(eq), map.mid(eq + 1));
-        }
-        return true;
-    }
-    if (t.Name == "--com") {
-        FSawCom = true;
-        O.Link = TCliLink::Com;
-        const auto v = Value(t);
-        if (!v)
-            return false;
-        if (*v == "auto") {
-            O.ComAuto = true;
-            return true;
-        }
-        const qsizetype eq = v->indexOf('=');
-        FSawComNumber |= eq < 0;
-        const QString number = eq < 0 ? *v : v->left(eq);
-        bool ok = false;
-        const int n = number.toInt(&ok);
-        if (!ok || n < 1 || n > kHighestComPort)
-            return Fail(QStringLiteral("--com takes a port number from 1 to %1 (optionally "
-                                       "N=PATH), not \"%2\"")
-                            .arg(kHighestComPort)
-                            .arg(*v));
-        if (eq >= 0) {
-            const QString path = v->mid(eq + 1);
-            if (path.isEmpty())
-                return Fail(QStringLiteral("--com %1= needs a device path").arg(n));
-            O.ComPaths.emplace_back(n, path);
-        }
-        O.ComPort = n;
-        return true;
-    }
-    if (t.Name == "--simulate") {
-        const auto v = Value(t);
-        if (!v)
-            return false;
-        const QString model = v->toLower();
-        if (model != "ostra" && model != "vello")
-            return Fail(QStringLiteral("--simulate takes ostra or vello, not \"%1\"").arg(*v));
-        FSawSimulate = true;
-        O.Link = TCliLink::Simulate;
-        O.SimulateModel = model;
-        return true;
-    }
-    handled = false;
+    if (t.Inline)
+        return Fail(QStringLiteral("%1 takes no value").arg(t.Name));
+    field = true;
     return true;
 }
 
-bool TParser::CommandOption(const TToken &t)
+bool TParser::Text(const TToken &t, std::optional<QString> &field)
 {
-    const auto unknown = [&] {
-        if (O.Command == TCliCommand::None)
-            return Fail(QStringLiteral("unknown option %1").arg(t.Name));
-        return Fail(QStringLiteral("%1 has no option %2").arg(O.CommandName, t.Name));
-    };
-    const auto flag = [&](bool &field) {
-        if (t.Inline)
-            return Fail(QStringLiteral("%1 takes no value").arg(t.Name));
-        field = true;
-        return true;
-    };
-    const auto text = [&](std::optional<QString> &field) {
-        const auto v = Value(t);
-        if (!v)
-            return false;
-        field = *v;
-        return true;
-    };
-    const auto plain = [&](QString &field) {
-        const auto v = Value(t);
-        if (!v)
-            return false;
-        field = *v;
-        return true;
-    };
-    const auto connection = [&](TCliConnection c) {
-        if (t.Inline)
-            return Fail(QStringLiteral("%1 takes no value").arg(t.Name));
-        if (O.Connection != TCliConnection::Unchanged && O.Connection != c)
-            return Fail(QStringLiteral("choose one of --mobile and --ethernet"));
-        O.Connection = c;
-        return true;
-    };
+    const auto v = Value(t);
+    if (!v)
+        return false;
+    field = *v;
+    return true;
+}
 
-    switch (O.Command) {
-    case TCliCommand::Live:
-        if (t.Name == "--count")
-            return ParseInt(t, 0, 1000000, O.Count);
-        if (t.Name == "--interval") {
-            const auto v = Value(t);
-            if (!v)
-                return false;
-            bool ok = false;
-            const double s = v->toDouble(&ok);
-            if (!ok || !std::isfinite(s) || s < 0.05 || s > 86400)
-                return Fail(QStringLiteral("--interval takes seconds from 0.05 to 86400, not "
-                                           "\"%1\"")
-                                .arg(*v));
-            O.IntervalSeconds = s;
-            return true;
-        }
-        return unknown();
-    case TCliCommand::External:
-        if (t.Name == "--count")
-            return ParseInt(t, 0, 1000000, O.Count);
-        return unknown();
-    case TCliCommand::Networks:
-        if (t.Name == "--country")
-            return text(O.Country);
-        if (t.Name == "--catalogue")
-            return plain(O.CataloguePath);
-        return unknown();
-    case TCliCommand::Signal:
-        if (t.Name == "--seconds")
-            return ParseInt(t, 1, 86400, O.Seconds);
-        return unknown();
-    case TCliCommand::Report:
-        if (t.Name == "--site")
-            return plain(O.Site);
-        if (t.Name == "--installer")
-            return plain(O.Installer);
-        if (t.Name == "--signal-seconds")
-            return ParseInt(t, 1, 3600, O.SignalSeconds);
-        if (t.Name == "--no-io-config")
-            return flag(O.NoIOConfig);
-        return unknown();
-    case TCliCommand::IOConfig: {
-        const auto action = [&](TCliIOAction a) {
-            if (O.IOAction != TCliIOAction::List && O.IOAction != a)
-                return Fail(QStringLiteral("choose one of --export, --apply and set"));
-            O.IOAction = a;
-            const auto v = Value(t);
-            if (!v)
-                return false;
-            if (v->isEmpty())
-                return Fail(QStringLiteral("%1 needs a file name").arg(t.Name));
-            O.TemplatePath = *v;
-            return true;
-        };
-        if (t.Name == "--export")
-            return action(TCliIOAction::Export);
-        if (t.Name == "--apply")
-            return action(TCliIOAction::Apply);
-        if (t.Name == "--dry-run")
-            return flag(O.DryRun);
-        if (t.Name == "--email")
-            return plain(O.Email);
-        if (t.Name == "--name")
-            return text(O.SetName);
-        if (t.Name == "--type")
-            return text(O.SetType);
-        if (t.Name == "--uom")
-            return text(O.SetUom);
-        if (t.Name == "--logging") {
-            const auto v = Value(t);
-            if (!v)
-                return false;
-            O.SetLogging = ParseLoggingMode(*v);
-            if (!O.SetLogging)
-                return Fail(QStringLiteral("--logging takes 0 to 3 or No Log, Display Only, Log & "
-                                           "Display, Log Only, not \"%1\"")
-                                .arg(*v));
-            return true;
-        }
-        return unknown();
-    }
-    case TCliCommand::SaveSettings:
-        if (t.Name == "--mobile")
-            return connection(TCliConnection::Mobile);
-        if (t.Name == "--ethernet")
-            return connection(TCliConnection::Ethernet);
-        if (t.Name == "--apn")
-            return text(O.APN);
-        if (t.Name == "--user")
-            return text(O.UserName);
-        if (t.Name == "--country")
-            return text(O.Country);
-        if (t.Name == "--network")
-            return text(O.Network);
-        if (t.Name == "--catalogue")
-            return plain(O.CataloguePath);
-        if (t.Name == "--password-stdin")
-            return flag(O.PasswordFromStdin);
-        if (t.Name == "--password")
-            return Fail(QStringLiteral("a password is never taken from the command line; use "
-                                       "--password-stdin"));
-        if (t.Name == "--dhcp" || t.Name == "--no-dhcp") {
-            if (t.Inline)
-                return Fail(QStringLiteral("%1 takes no value").arg(t.Name));
-            O.UseDHCP = t.Name == "--dhcp";
-            return true;
-        }
-        if (t.Name == "--ip")
-            return text(O.IPAddress);
-        if (t.Name == "--mask")
-            return text(O.NetMask);
-        if (t.Name == "--gateway")
-            return text(O.DefaultGateway);
-        if (t.Name == "--dns")
-            return text(O.DNSServer);
-        return unknown();
-    default:
-        return unknown();
-    }
+bool TParser::Plain(const TToken &t, QString &field)
+{
+    const auto v = Value(t);
+    if (!v)
+        return false;
+    field = *v;
+    return true;
+}
+
+bool TParser::Interval(const TToken &t)
+{
+    const auto v = Value(t);
+    if (!v)
+        return false;
+    bool ok = false;
+    const double s = v->toDouble(&ok);
+    if (!ok || !std::isfinite(s) || s < 0.05 || s > 86400)
+        return Fail(
+            QStringLiteral("--interval takes seconds from 0.05 to 86400, not \"%1\"").arg(*v));
+    O.IntervalSeconds = s;
+    return true;
+}
+
+bool TParser::Logging(const TToken &t)
+{
+    const auto v = Value(t);
+    if (!v)
+        return false;
+    O.SetLogging = ParseLoggingMode(*v);
+    if (!O.SetLogging)
+        return Fail(QStringLiteral("--logging takes 0 to 3 or No Log, Display Only, Log & "
+                                   "Display, Log Only, not \"%1\"")
+                        .arg(*v));
+    return true;
+}
+
+bool TParser::IOAction(const TToken &t, TCliIOAction action)
+{
+    if (O.IOAction != TCliIOAction::List && O.IOAction != action)
+        return Fail(QStringLiteral("choose one of --export, --apply and set"));
+    O.IOAction = action;
+    const auto v = Value(t);
+    if (!v)
+        return false;
+    if (v->isEmpty())
+        return Fail(QStringLiteral("%1 needs a file name").arg(t.Name));
+    O.TemplatePath = *v;
+    return true;
+}
+
+bool TParser::Connection(const TToken &t, TCliConnection connection)
+{
+    if (t.Inline)
+        return Fail(QStringLiteral("%1 takes no value").arg(t.Name));
+    if (O.Connection != TCliConnection::Unchanged && O.Connection != connection)
+        return Fail(QStringLiteral("choose one of --mobile and --ethernet"));
+    O.Connection = connection;
+    return true;
+}
+
+bool TParser::Dhcp(const TToken &t)
+{
+    if (t.Inline)
+        return Fail(QStringLiteral("%1 takes no value").arg(t.Name));
+    O.UseDHCP = t.Name == "--dhcp";
+    return true;
+}
+
+bool TParser::LinkOption(const TToken &t)
+{
+    const QString name = t.Name.mid(2);
+    std::optional<QString> value = t.Inline;
+    if (!value && FIndex + 1 < FArgs.size() && FLink.TakesNext(name, FArgs[FIndex + 1]))
+        value = FArgs[++FIndex];
+    return FLink.Read(name, value) || Fail(FLink.Error());
+}
+
+bool TParser::Option(const TToken &t)
+{
+    // Global options and the link options go with any command, anywhere.
+    if (const TCliOption *o = FindOption(TCliCommand::None, t.Name))
+        return o->Take(*this, t);
+    if (t.Name.startsWith(QLatin1String("--")) && TLinkOptionReader::Declares(t.Name.mid(2)))
+        return LinkOption(t);
+    if (O.Command != TCliCommand::None)
+        if (const TCliOption *o = FindOption(O.Command, t.Name))
+            return o->Take(*this, t);
+    if (O.Command == TCliCommand::None)
+        return Fail(QStringLiteral("unknown option %1").arg(t.Name));
+    return Fail(QStringLiteral("%1 has no option %2").arg(O.CommandName, t.Name));
 }
 
 bool TParser::CheckCommand()
@@ -510,29 +697,118 @@ TCliParseResult TParser::Run()
             FPositional << arg;
             continue;
         }
-        const TToken t = SplitOption(arg);
-        bool handled = false;
-        if (!GlobalOption(t, handled))
-            break;
-        if (!handled && !CommandOption(t))
+        if (!Option(SplitOption(arg)))
             break;
     }
 
-    TCliParseResult r;
-    // --usb auto may come with --com N=PATH maps: they name ports the find
-    // looks at, not the link.
-    const bool comIsLink = FSawCom && !(O.UsbAuto && !FSawComNumber && !O.ComAuto);
-    if (FError.isEmpty() && int(FSawUsb) + int(comIsLink) + int(FSawSimulate) > 1)
-        Fail(QStringLiteral("choose one link: --usb, --com or --simulate"));
-    if (O.UsbAuto && !comIsLink)
-        O.Link = TCliLink::Usb;
+    if (FError.isEmpty() && !FLink.Finish())
+        Fail(FLink.Error());
+    static_cast<TLinkSettings &>(O) = FLink.Settings();
     // Help and version need no command and forgive the rest of the line.
     if (FError.isEmpty() && !O.Help && !O.Version)
         CheckCommand();
+    TCliParseResult r;
     r.Ok = FError.isEmpty();
     r.Error = FError;
     r.Options = O;
     return r;
+}
+
+// ---- the help texts ----
+
+// Appends `words` joined by spaces after `first`, wrapped before `width`;
+// a continued line starts with `indent` spaces.
+void AppendWrapped(QString &out, const QString &first, const QStringList &words, int indent,
+                   int width = kHelpWidth)
+{
+    QString line = first;
+    bool fresh = true; // nothing after the line's start yet
+    for (const QString &w : words) {
+        if (!fresh && line.size() + 1 + w.size() > width) {
+            out += line + '\n';
+            line = QString(indent, ' ');
+            fresh = true;
+        }
+        if (!fresh || (!line.isEmpty() && !line.endsWith(' ')))
+            line += ' ';
+        line += w;
+        fresh = false;
+    }
+    out += line + '\n';
+}
+
+// A row of a table: the term at two spaces, its text from `column` on. A
+// term that leaves less than two spaces before the column has the text on
+// the next line, or, `besideLongTerm`, two spaces after it, continued under
+// its start. (help2man reads a row by these rules.)
+void AppendRow(QString &out, const QString &term, const QString &text, int column,
+               bool besideLongTerm = false)
+{
+    QString first = QStringLiteral("  ") + term;
+    if (first.size() + 2 <= column) {
+        first = first.leftJustified(column);
+    } else if (besideLongTerm) {
+        first += QStringLiteral("  ");
+        column = int(first.size());
+    } else {
+        out += first + '\n';
+        first = QString(column, ' ');
+    }
+    AppendWrapped(out, first, text.split(' ', Qt::SkipEmptyParts), column);
+}
+
+QString OptionTerm(const TCliOption &o)
+{
+    QString term = QLatin1String(o.Name);
+    if (o.Value)
+        term += ' ' + QLatin1String(o.Value);
+    if (o.Alias)
+        term += QStringLiteral(", ") + QLatin1String(o.Alias);
+    return term;
+}
+
+// The words of a form: the command, its lead, then its options, each
+// bracket group one word so a wrap never splits it.
+QStringList FormWords(const TCliCommandInfo &command, const TCliForm &form)
+{
+    QStringList words{QLatin1String(command.Name)};
+    if (form.Lead)
+        words << QString::fromLatin1(form.Lead).split(' ');
+    QString group;
+    TShow joined = TShow::Hidden; // how the group's last option joins the next
+    for (const TCliOption &o : kOptions) {
+        if (o.Command != form.Command || !(o.Forms & form.Form) || o.Show == TShow::Hidden)
+            continue;
+        QString term = QLatin1String(o.Name);
+        if (o.Value)
+            term += ' ' + QLatin1String(o.Value);
+        if (o.Show == TShow::Required) {
+            words << term;
+            continue;
+        }
+        group += group.isEmpty() ? term : (joined == TShow::OrNext ? "|" : " ") + term;
+        joined = o.Show;
+        if (o.Show == TShow::Optional) {
+            words << '[' + group + ']';
+            group.clear();
+        }
+    }
+    return words;
+}
+
+// The help's option rows of one command.
+QString CommandOptionRows(TCliCommand command)
+{
+    int widest = 0;
+    for (const TCliOption &o : kOptions)
+        if (o.Command == command && o.Help)
+            widest = std::max(widest, int(OptionTerm(o).size()));
+    QString rows;
+    const int column = std::min(2 + widest + 2, kProgramHelpColumn);
+    for (const TCliOption &o : kOptions)
+        if (o.Command == command && o.Help)
+            AppendRow(rows, OptionTerm(o), QLatin1String(o.Help), column);
+    return rows;
 }
 
 } // namespace
@@ -569,71 +845,54 @@ TCliParseResult ParseCommandLine(const QStringList &args)
     return p.Run();
 }
 
-#ifdef _WIN32
-#define ZELVO_HELP_COM "  --com N                 COM port N, 1 to 16 (VELLO)\n"
-#else
-#define ZELVO_HELP_COM                                                                             \
-    "  --com N                 COM port N, 1 to 16 (VELLO); COMn is /dev/ttyS(n-1)\n"
-#endif
-
 QString ProgramHelp()
 {
-    return QStringLiteral(
-        "Usage: zelvo-cli [LINK] [--json] [--verbose] COMMAND [ARGS]\n"
-        "\n"
-        "Commissions a Zelvo telemetry unit from the command line, through the same\n"
-        "job engine as the window.\n"
-        "\n"
-        "Link (default: --usb):\n"
-        "  --usb                   the unit's USB bridge (OSTRA)\n"
-        "  --usb DESC=PATH         also treat the serial device PATH as a bridge with\n"
-        "                          the description DESC (repeatable)\n" ZELVO_HELP_COM
-        "  --com N=PATH            COM port N, reached at the serial device PATH\n"
-        "  --com auto, --usb auto  the one unit a find reports on a COM port (or\n"
-        "                          other serial device) / on a USB bridge; exit 3\n"
-        "                          with the list when there is none or several\n"
-        "  --simulate ostra|vello  a simulated unit inside this program\n"
-        "\n"
-        "Output:\n"
-        "  --json                  results on standard output as one JSON document;\n"
-        "                          live/external with --count 0: one JSON object per\n"
-        "                          line as readings arrive\n"
-        "  --verbose, -v           also the window's own status texts (tabs switched)\n"
-        "  Status texts and the unit's messages go to standard error.\n"
-        "  --trace FILE            write every frame and link event to FILE (for support)\n"
-        "\n"
-        "Commands:\n"
-        "  info                    firmware, unit type and connection settings\n"
-        "  live [--count N] [--interval S]\n"
-        "                          live values of the unit's own I/O\n"
-        "  external [--count N]    external (Modbus) I/O values and error states\n"
-        "  io-config               the I/O configuration as the server holds it\n"
-        "  io-config --export FILE write it as a template file\n"
-        "  io-config --apply FILE [--dry-run] [--email EMAIL]\n"
-        "                          apply a template: show the differences, upload them\n"
-        "  io-config set TAG [--name N] [--type ID|NAME] [--uom ID|NAME] [--logging M]\n"
-        "                [--dry-run] [--email EMAIL]\n"
-        "                          change one entry of the I/O configuration\n"
-        "  snapshot                the latest snapshot\n"
-        "  logon EMAIL             log the unit on (password from the terminal or stdin)\n"
-        "  signal [--seconds N]    mobile signal levels\n"
-        "  save-settings --mobile [--country C --network N] [--apn A] [--user U]\n"
-        "                [--password-stdin]\n"
-        "  save-settings --ethernet [--dhcp|--no-dhcp] [--ip A] [--mask M] [--gateway G]\n"
-        "                [--dns D]\n"
-        "                          save the unit's connection settings\n"
-        "  set-value TAG VALUE     set an output or variable of the unit's own I/O\n"
-        "  networks [--country C]  the mobile networks of the catalogue (networks.xml)\n"
-        "  find                    look for units on every COM port, serial device and\n"
-        "                          USB bridge; exit 0 when one was found, 3 when none\n"
-        "  report FILE [--site S] [--installer N] [--signal-seconds N] [--no-io-config]\n"
-        "                          a commissioning report (.pdf, .html or .json)\n"
-        "\n"
-        "  zelvo-cli COMMAND --help shows the help of one command.\n"
-        "\n"
-        "Exit codes: 0 success, 1 the unit or its server refused or failed,\n"
-        "2 usage error, 3 no unit reachable, 130 interrupted (Ctrl-C; an endless\n"
-        "live or external with --count 0 ends with Ctrl-C and exits 0).\n"
+    const int column = kProgramHelpColumn;
+    QString help = QStringLiteral("Usage: zelvo-cli [LINK] [--json] [--verbose] COMMAND [ARGS]\n"
+                                  "\n"
+                                  "Commissions a Zelvo telemetry unit from the command line, "
+                                  "through the same\n"
+                                  "job engine as the window.\n"
+                                  "\n"
+                                  "Link (default: --usb):\n");
+    for (const TLinkOptionForm &f : LinkOptionForms(TLinkFlavour::CommandLine))
+        AppendRow(help, f.Syntax(), QLatin1String(f.Help), column);
+
+    help += QStringLiteral("\nOutput:\n");
+    for (const TCliOption &o : kOptions)
+        if (o.Section == TSection::Output)
+            AppendRow(help, OptionTerm(o), QLatin1String(o.Help), column);
+
+    help += QStringLiteral("\nCommands:\n");
+    for (const TCliForm &form : kForms) {
+        const TCliCommandInfo *command = FindCommand(form.Command);
+        const QStringList words = FormWords(*command, form);
+        const QString synopsis = words.join(' ');
+        // A synopsis that fills the line goes on under the descriptions.
+        const bool wrapped = 2 + synopsis.size() > kSynopsisWidth;
+        if (wrapped || !form.Summary)
+            AppendWrapped(help, QStringLiteral("  "), words, column, kSynopsisWidth);
+        if (form.Summary)
+            AppendRow(help, wrapped ? QString() : synopsis, QLatin1String(form.Summary), column);
+    }
+    help += QStringLiteral("\nzelvo-cli COMMAND --help shows the help of one command.\n"
+                           "\nOther:\n");
+    for (const TCliOption &o : kOptions)
+        if (o.Section == TSection::Other)
+            AppendRow(help, OptionTerm(o), QLatin1String(o.Help), column);
+
+    help += QStringLiteral("\nExit status:\n");
+    const int codes[] = {EXIT_CLI_OK, EXIT_CLI_FAILED, EXIT_CLI_USAGE, EXIT_CLI_UNREACHABLE,
+                         EXIT_CLI_INTERRUPTED};
+    for (const int code : codes) {
+        QString text = ExitMeaning(code);
+        if (code == EXIT_CLI_INTERRUPTED)
+            text += QStringLiteral(" (Ctrl-C; an endless live or external with --count 0 ends "
+                                   "with Ctrl-C and exits 0)");
+        AppendRow(help, QString::number(code), text, 7);
+    }
+
+    help += QStringLiteral(
         "\n"
         "Files:\n"
         "  Log.txt                 the engine's log lines, appended in the current\n"
@@ -643,171 +902,44 @@ QString ProgramHelp()
         "                          stderr says so once and the run is not logged\n"
         "  networks.xml            the network catalogue, from the current directory,\n"
         "                          else from the installed share/zelvo-marlune\n"
-        "  --version also shows the paths in use.\n"
         "\n"
-        "Developer options (environment):\n"
-        "  ZELVO_PACING_DIVISOR=N  divide every pause and time-out by N (tests)\n"
-        "  ZELVO_FRAME_TIMEOUT_MS=N  frame time-out of both links in ms, after the\n"
-        "                          divisor (tests on a loaded machine)\n"
-        "  ZELVO_SIM_VERSION=V     the simulated unit reports firmware version V\n"
-        "  ZELVO_DEV_ROOT=DIR, ZELVO_SYSFS_ROOT=DIR  where find and the USB bridge\n"
-        "                          look for devices instead of /dev and /sys (tests)\n"
-        "  ZELVO_PROBE_TIMEOUT_MS=N  find's time-out per exchange (default 1000)\n"
-        "  ZELVO_SIM_ACCOUNT=E:P   the simulated server's logon account\n"
-        "  ZELVO_SIM_FAULTS=F;...  fault switches of the simulated unit, e.g. nack=0x15\n");
+        "--version also shows the paths in use.\n"
+        "\n"
+        "Environment:\n");
+    const auto switches = [&](std::span<const TEnvironmentSwitch> list) {
+        for (const TEnvironmentSwitch &s : list)
+            AppendRow(help,
+                      QStringLiteral("%1=%2").arg(QLatin1String(s.Name), QLatin1String(s.Value)),
+                      QLatin1String(s.Help), column, true);
+    };
+    switches(LinkEnvironmentSwitches());
+    switches(kCliSwitches);
+    help += QStringLiteral("\nThese are developer switches, for tests.\n");
+    return help;
 }
 
 QString CommandHelp(TCliCommand command)
 {
-    switch (command) {
-    case TCliCommand::Info:
-        return QStringLiteral(
-            "Usage: zelvo-cli [LINK] [--json] info\n"
-            "\n"
-            "Connects and shows the firmware version text, the unit type and model, and\n"
-            "the connection settings: type, APN, user, whether a password is set (never\n"
-            "the password itself), DHCP and the four addresses.\n");
-    case TCliCommand::Live:
-        return QStringLiteral(
-            "Usage: zelvo-cli [LINK] [--json] live [--count N] [--interval S]\n"
-            "\n"
-            "Reads the UOM information, then shows the unit's own I/O: name, tag, type\n"
-            "and value with its units.\n"
-            "\n"
-            "  --count N      readings to show (default 1; 0 = until Ctrl-C)\n"
-            "  --interval S   seconds between readings (default: the live reading period)\n");
-    case TCliCommand::External:
-        return QStringLiteral(
-            "Usage: zelvo-cli [LINK] [--json] external [--count N]\n"
-            "\n"
-            "Reads the I/O configuration and the Modbus data, then shows the external\n"
-            "I/O: name, tag, logging, value, error state, slave name and slave id.\n"
-            "\n"
-            "  --count N      complete read cycles to show (default 1; 0 = until Ctrl-C)\n");
-    case TCliCommand::IOConfig:
-        return QStringLiteral(
-            "Usage: zelvo-cli [LINK] [--json] io-config\n"
-            "\n"
-            "       zelvo-cli [LINK] [--json] io-config --export FILE\n"
-            "       zelvo-cli [LINK] [--json] io-config --apply FILE [--dry-run]\n"
-            "                 [--email EMAIL]\n"
-            "       zelvo-cli [LINK] [--json] io-config set TAG [--name N] [--type ID|NAME]\n"
-            "                 [--uom ID|NAME] [--logging MODE] [--dry-run] [--email EMAIL]\n"
-            "\n"
-            "Reads the I/O configuration as the server holds it and shows, per I/O, its\n"
-            "id, tag, friendly name, input type, UOM and logging mode.\n"
-            "\n"
-            "  --export FILE  writes the configuration as a template file (JSON: tag,\n"
-            "                 name, inputType, uom, logging per I/O; see README)\n"
-            "  --apply FILE   logs on, reads the configuration, shows per tag the\n"
-            "                 differences (old -> new), edits the records with the Edit\n"
-            "                 I/O dialog's rules and uploads them; exit 0 only when the\n"
-            "                 configuration read back afterwards shows every change\n"
-            "  set TAG        the same for one entry, from the options below\n"
-            "  --name N       friendly name, at most 64 characters\n"
-            "  --type T       input type, by id or name (inputs only)\n"
-            "  --uom U        unit of measure, by id or name, among those of the input\n"
-            "                 type's category\n"
-            "  --logging M    0 No Log, 1 Display Only, 2 Log & Display, 3 Log Only\n"
-            "  --dry-run      show the differences only; nothing is sent\n"
-            "  --email EMAIL  the logon needed to change the configuration; the password\n"
-            "                 is read as by logon (needed unless --dry-run)\n"
-            "\n"
-            "An input type, UOM or name the unit does not offer refuses the whole\n"
-            "template before anything is sent (exit 1).\n");
-    case TCliCommand::Snapshot:
-        return QStringLiteral("Usage: zelvo-cli [LINK] [--json] snapshot\n"
-                              "\n"
-                              "Retrieves the latest snapshot and shows its lines.\n");
-    case TCliCommand::Logon:
-        return QStringLiteral(
-            "Usage: zelvo-cli [LINK] [--json] logon EMAIL\n"
-            "\n"
-            "Logs the unit on to its server. The password is read from the terminal\n"
-            "without echo, or from standard input when that is not a terminal; it is\n"
-            "never taken from the command line. Exit code 1 when the server refuses.\n");
-    case TCliCommand::Signal:
-        return QStringLiteral(
-            "Usage: zelvo-cli [LINK] [--json] signal [--seconds N]\n"
-            "\n"
-            "Switches the unit's signal monitoring on, shows the level once a second\n"
-            "with its band (Good, OK, Borderline, Poor) and switches it off again.\n"
-            "\n"
-            "  --seconds N    how long to watch (default 10)\n");
-    case TCliCommand::SaveSettings:
-        return QStringLiteral(
-            "Usage: zelvo-cli [LINK] save-settings --mobile [--country C --network N]\n"
-            "                                       [--apn A] [--user U] [--password-stdin]\n"
-            "       zelvo-cli [LINK] save-settings --ethernet [--dhcp|--no-dhcp] [--ip A]\n"
-            "                                       [--mask M] [--gateway G] [--dns D]\n"
-            "\n"
-            "Saves the unit's connection settings. A field not given keeps the unit's\n"
-            "current value. Addresses are four integers from 0 to 255 separated by full\n"
-            "stops. The APN holds at most 124 characters, the user name 44 and the\n"
-            "password 19. The password is read from standard input (--password-stdin),\n"
-            "never from the command line.\n"
-            "\n"
-            "--country C --network N take the APN, user and password of that network\n"
-            "from the catalogue (networks.xml in the working directory, or\n"
-            "--catalogue FILE), as the window's lists do; --apn, --user and\n"
-            "--password-stdin override them. Names match without regard to case.\n"
-            "\n"
-            "When the save succeeds the unit applies its settings and resets; connect\n"
-            "again afterwards. A VELLO unit has no Ethernet connection.\n");
-    case TCliCommand::SetValue:
-        return QStringLiteral(
-            "Usage: zelvo-cli [LINK] set-value TAG VALUE\n"
-            "\n"
-            "Sets an output or variable of the unit's own I/O, with the window's rules:\n"
-            "  digital output, buzzer     on, off, 1, 0 or toggle\n"
-            "  variable, timer, counter   a whole number\n"
-            "  PWM output                 a whole percentage of 1024 (kept within 0..1024)\n"
-            "  analogue output            0 to 10, scaled to 0..4095\n"
-            "  timer in 10 ms steps       a whole number, divided by 10\n"
-            "TAG is the I/O tag as the live list shows it, e.g. DO01 or [DO01].\n");
-    case TCliCommand::Networks:
-        return QStringLiteral(
-            "Usage: zelvo-cli [--json] networks [--country C] [--catalogue FILE]\n"
-            "\n"
-            "Lists the countries and mobile networks of the catalogue (networks.xml in\n"
-            "the working directory, or FILE) with their APN and user name; whether a\n"
-            "password is set is shown, never the password. Needs no unit.\n");
-    case TCliCommand::Find:
-        return QStringLiteral(
-            "Usage: zelvo-cli [--com N=PATH]... [--usb DESC=PATH]... [--json] find\n"
-            "\n"
-            "Looks for units on COM1 to COM16, every other serial device present\n"
-            "(ttyUSB*, ttyACM*, serial/by-id) and every USB bridge, all at once: each\n"
-            "port is opened (one that another program holds is left alone), asked for\n"
-            "its firmware version and unit type, and closed with its own settings.\n"
-            "Nothing else is sent; nothing connects. One line per port: its name, its\n"
-            "device and what answered: zelvo (model and firmware), no answer, not a\n"
-            "zelvo, busy (and which program holds it) or cannot open (and why).\n"
-            "--json: an array of {port, path, result, model, firmware, firmwareRecent,\n"
-            "reason}. Exit 0 when a unit was found, 3 when none.\n");
-    case TCliCommand::Report:
-        return QStringLiteral(
-            "Usage: zelvo-cli [LINK] report FILE [--site S] [--installer N]\n"
-            "                                [--signal-seconds N] [--no-io-config]\n"
-            "\n"
-            "Writes a commissioning report of the unit: the unit and its firmware, the\n"
-            "connection settings (the password only as set or not set), the signal\n"
-            "strength sampled for a while, the I/O configuration, live values of the\n"
-            "unit's own and external I/O, the latest snapshot and the session's log.\n"
-            "Only reads; nothing is written to the unit. FILE's extension chooses the\n"
-            "format: .pdf (A4), .html (one self-contained file) or .json (keys in\n"
-            "README). The file is replaced only once the new report is complete.\n"
-            "\n"
-            "  --site S            site name for the report's header\n"
-            "  --installer N       installer name for the report's header\n"
-            "  --signal-seconds N  how long to sample the signal (default 20)\n"
-            "  --no-io-config      do not read the I/O configuration (and so no\n"
-            "                      external I/O)\n"
-            "\n"
-            "A section that cannot be read is marked \"Not available\" with the reason;\n"
-            "the report is still written and the exit code is 1.\n");
-    case TCliCommand::None:
-        break;
+    const TCliCommandInfo *info = FindCommand(command);
+    if (!info)
+        return ProgramHelp();
+    QString help;
+    bool first = true;
+    for (const TCliForm &form : kForms) {
+        if (form.Command != command)
+            continue;
+        const QString start =
+            first ? QStringLiteral("Usage: zelvo-cli ") : QStringLiteral("       zelvo-cli ");
+        QStringList words = QString::fromLatin1(info->Prefix).split(' ');
+        words << FormWords(*info, form);
+        AppendWrapped(help, start.chopped(1), words, int(start.size()));
+        first = false;
     }
-    return ProgramHelp();
+    help += '\n' + QLatin1String(info->Description);
+    const QString rows = CommandOptionRows(command);
+    if (!rows.isEmpty())
+        help += '\n' + rows;
+    if (info->Notes)
+        help += '\n' + QLatin1String(info->Notes);
+    return help;
 }

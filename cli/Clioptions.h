@@ -1,5 +1,7 @@
 #pragma once
 
+#include "frontend/Linkoptions.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -15,8 +17,6 @@ enum TCliExit : int {
     EXIT_CLI_UNREACHABLE = 3, // no unit could be reached
     EXIT_CLI_INTERRUPTED = 130,
 };
-
-enum class TCliLink { Usb, Com, Simulate };
 
 enum class TCliCommand {
     None,
@@ -40,23 +40,11 @@ enum class TCliConnection { Unchanged, Mobile, Ethernet };
 enum class TCliIOAction { List, Export, Apply, Set };
 
 // Everything the command line said, checked for form but not yet against a
-// unit (addresses are parsed later with the window's own rules).
-struct TCliOptions {
-    TCliLink Link = TCliLink::Usb;
-    // --usb DESC=PATH: virtual bridges registered before connecting.
-    std::vector<std::pair<QString, QString>> UsbBridges;
-    // --com N or --com N=PATH: the port to use and any number-to-path maps.
-    int ComPort = 0;
-    std::vector<std::pair<int, QString>> ComPaths;
-    QString SimulateModel; // "ostra" or "vello"
-    // --com auto / --usb auto: the one unit a find reports on a COM port or
-    // serial device / on a USB bridge.
-    bool ComAuto = false;
-    bool UsbAuto = false;
-
+// unit (addresses are parsed later with the window's own rules). The link
+// options (--usb, --com, --simulate, --trace) are read by the front-end
+// layer, as the window reads them.
+struct TCliOptions : TLinkSettings {
     bool Json = false;
-    // --trace FILE: the link trace for support; empty = none.
-    QString TraceFile;
     bool Verbose = false;
     bool Help = false;
     bool Version = false;
@@ -123,7 +111,8 @@ QString ExitMeaning(int code);
 // Parses the arguments after the program name.
 TCliParseResult ParseCommandLine(const QStringList &args);
 
-// The program's help and each command's help.
+// The program's help and each command's help, made from the option table
+// the parser reads.
 QString ProgramHelp();
 QString CommandHelp(TCliCommand command);
 

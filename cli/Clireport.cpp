@@ -48,7 +48,7 @@ int TCliRunner::Report()
     }
 
     TCommissioningReport report = gatherer.Report();
-    if (O.Link == TCliLink::Simulate)
+    if (O.Link == TLinkChoice::Simulate)
         report.Port =
             QStringLiteral("simulated %1 unit, %2").arg(O.SimulateModel.toUpper(), report.Port);
     QString error;

@@ -11,10 +11,8 @@
 #include "frontend/Session.h"
 #include "frontend/Signalreading.h"
 #include "frontend/Simulatedunit.h"
-#include "link/Ftd2xx.h"
 #include "link/Portdiagnosis.h"
 #include "link/Portmap.h"
-#include "link/Trace.h"
 #include "link/Zelvocommsinterface.h"
 #include "model/Availableinputtype.h"
 #include "model/Availableinputtypes.h"
@@ -68,16 +66,10 @@ bool TCliRunner::InterruptRequested()
     return gInterruptRequested != 0;
 }
 
-TCliRunner::TCliRunner(const TCliOptions &options, int pacingDivisor, int frameTimeoutMs)
-    : O(options),
-      FPacing(pacingDivisor > 1 ? TPacing::Shrunk(pacingDivisor) : TPacing::Production()),
-      FDivisor(std::max(1, pacingDivisor))
+TCliRunner::TCliRunner(const TCliOptions &options, const TLinkPacing &pacing)
+    : O(options), FPacing(pacing.Pacing), FDivisor(std::max(1, pacing.Divisor))
 {
     FHost.SetVerbose(O.Verbose);
-    if (frameTimeoutMs > 0) {
-        FPacing.ComFrameTimeout = ms(frameTimeoutMs);
-        FPacing.UsbFrameTimeout = ms(frameTimeoutMs);
-    }
     FInterruptWake = std::make_unique<TInterruptWake>();
     // An interrupt that came before the wake existed still wakes the pump.
     if (gInterruptRequested)
@@ -126,6 +118,16 @@ int TCliRunner::Failed(const QString &why)
 {
     FHost.Note(why);
     return EXIT_CLI_FAILED;
+}
+
+int TCliRunner::Failed(const TLinkResult &result)
+{
+    // The front-end layer's texts follow a program name; here they stand alone.
+    QString why = result.Error;
+    if (!why.isEmpty())
+        why[0] = why[0].toUpper();
+    FHost.Note(why);
+    return result.ExitCode;
 }
 
 int TCliRunner::Interrupted()
@@ -290,36 +292,22 @@ int TCliRunner::Prepare()
 
 int TCliRunner::OpenLink()
 {
-    if (!O.TraceFile.isEmpty()) {
-        std::string error;
-        if (!linktrace::Install(O.TraceFile.toStdString(), &error)) {
-            FHost.Note(QStringLiteral("The trace file could not be written: %1")
-                           .arg(QString::fromStdString(error)));
-            return EXIT_CLI_USAGE;
-        }
-    }
-    for (const auto &[description, path] : O.UsbBridges)
-        Ftd2xx::RegisterVirtualBridge(description.toStdString(), path.toStdString());
-    for (const auto &[number, path] : O.ComPaths)
-        MapComPort(number, path.toStdString());
+    const TLinkOptions link(O);
+    if (const TLinkResult r = link.InstallTrace(); !r.Ok)
+        return Failed(r);
+    link.ApplyMappings();
 
-    bool useUsb = O.Link == TCliLink::Usb;
-    int comPort = O.Link == TCliLink::Com ? O.ComPort : 1;
+    bool useUsb = O.Link == TLinkChoice::Usb;
+    int comPort = O.Link == TLinkChoice::Com ? O.ComPort : 1;
     if (O.ComAuto || O.UsbAuto)
         if (const int r = AutoSelect(useUsb, comPort); r != EXIT_CLI_OK)
             return r;
 
-    if (O.Link == TCliLink::Simulate) {
-        TSimulatedLink simulated;
-        std::string error;
-        if (!StartSimulatedUnit(O.SimulateModel.toStdString(), FDivisor, simulated, error)) {
-            FHost.Note(QStringLiteral("The simulated unit could not be started: %1")
-                           .arg(QString::fromStdString(error)));
-            return EXIT_CLI_UNREACHABLE;
-        }
-        FSim = std::move(simulated);
-        useUsb = simulated.UseUsb;
-        comPort = simulated.ComPort;
+    if (O.Link == TLinkChoice::Simulate) {
+        if (const TLinkResult r = link.StartSimulation(FDivisor, FSim); !r.Ok)
+            return Failed(r);
+        useUsb = FSim.UseUsb;
+        comPort = FSim.ComPort;
     }
 
     FEngine = std::make_unique<TSerialThread>(&FHost, FPacing);

@@ -3,6 +3,7 @@
 #include "cli/Clihost.h"
 #include "cli/Clioptions.h"
 #include "cli/Clitemplate.h"
+#include "frontend/Linkoptions.h"
 #include "frontend/Simulatedunit.h"
 #include "link/Pacing.h"
 #include "protocol/Commands.h"
@@ -28,9 +29,8 @@ class TSerialThread;
 class TCliRunner
 {
 public:
-    // `pacingDivisor` above 1 shrinks every pause and time-out (tests);
-    // `frameTimeoutMs` above 0 then sets both links' frame time-out.
-    TCliRunner(const TCliOptions &options, int pacingDivisor, int frameTimeoutMs = 0);
+    // `pacing`: production, or shrunk by the developer switches (tests).
+    TCliRunner(const TCliOptions &options, const TLinkPacing &pacing);
     ~TCliRunner();
 
     TCliRunner(const TCliRunner &) = delete;
@@ -99,6 +99,8 @@ private:
     // showed meant something failed.
     int Outcome(int code) const;
     int Failed(const QString &why);
+    // A link option that could not be applied: its text and exit code.
+    int Failed(const TLinkResult &result);
     int Interrupted();
 
     void Print(const QString &text);

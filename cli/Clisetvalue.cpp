@@ -34,11 +34,12 @@ int TCliRunner::CheckUsageOffline()
 {
     // COM ports reach the VELLO, the USB bridge the OSTRA.
     std::uint8_t model = UNIT_TYPE_OSTRA;
-    if (O.Link == TCliLink::Com || (O.Link == TCliLink::Simulate && O.SimulateModel == "vello"))
+    if (O.Link == TLinkChoice::Com ||
+        (O.Link == TLinkChoice::Simulate && O.SimulateModel == "vello"))
         model = UNIT_TYPE_VELLO;
-    const QString via = O.Link == TCliLink::Com   ? QStringLiteral("a COM port")
-                        : O.Link == TCliLink::Usb ? QStringLiteral("the USB bridge")
-                                                  : QStringLiteral("--simulate");
+    const QString via = O.Link == TLinkChoice::Com   ? QStringLiteral("a COM port")
+                        : O.Link == TLinkChoice::Usb ? QStringLiteral("the USB bridge")
+                                                     : QStringLiteral("--simulate");
 
     if (O.Command == TCliCommand::SaveSettings && O.Connection == TCliConnection::Ethernet &&
         model == UNIT_TYPE_VELLO) {

@@ -6,6 +6,7 @@
 #include "common/Errormanager.h"
 #include "common/Version.h"
 #include "frontend/Datapaths.h"
+#include "frontend/Linkoptions.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -17,26 +18,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-
-namespace
-{
-
-int PacingDivisor()
-{
-    bool ok = false;
-    const int d = qEnvironmentVariableIntValue("ZELVO_PACING_DIVISOR", &ok);
-    return ok && d > 1 ? d : 1;
-}
-
-// A frame time-out for both links, or 0 to keep the pacing's.
-int FrameTimeoutMs()
-{
-    bool ok = false;
-    const int t = qEnvironmentVariableIntValue("ZELVO_FRAME_TIMEOUT_MS", &ok);
-    return ok && t > 0 ? t : 0;
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -87,7 +68,7 @@ int main(int argc, char **argv)
     CreateErrorManager(LogFilePath());
     int code = EXIT_CLI_OK;
     {
-        TCliRunner runner(o, PacingDivisor(), FrameTimeoutMs());
+        TCliRunner runner(o, PacingFromEnvironment());
         code = runner.Run();
     }
     // The last log entries wait for a flush in the window; here the run is

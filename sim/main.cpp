@@ -13,7 +13,12 @@ namespace
 {
 
 const char kUsage[] =
-    "usage: zelvo-unit-sim [options]\n"
+    "Usage: zelvo-unit-sim [options]\n"
+    "\n"
+    "Plays a Zelvo unit and its server on a pseudo-terminal until interrupted,\n"
+    "and prints the pseudo-terminal's path.\n"
+    "\n"
+    "Options:\n"
     "  --model ostra|vello        unit model (default vello)\n"
     "  --version N                firmware version number (default 2.61)\n"
     "  --version-text TEXT        whole version reply text\n"
@@ -29,7 +34,8 @@ const char kUsage[] =
     "                             drop-read-block=K sf-error[=STATE] sf-stuck=STATE old-firmware\n"
     "                             line-speed server-refuses[=MSG] server-bad-checksum[=MSG]\n"
     "                             late-reply=MS\n"
-    "  --trace                    print each request and reply in hex\n";
+    "  --trace                    print each request and reply in hex\n"
+    "  --help, -h                 show this help\n";
 
 int ToInt(const std::string &s, bool *ok)
 {

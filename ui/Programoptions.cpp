@@ -1,84 +1,94 @@
 #include "ui/Programoptions.h"
 
-#include "link/Portmap.h"
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 
-#include <string>
+#include <vector>
+
+namespace
+{
+
+constexpr char kProgram[] = "zelvo-marlune";
+
+#ifdef _WIN32
+constexpr char kDescription[] =
+    "The commissioning window. networks.xml and Images\\ are taken from the working\n"
+    "directory, else from the program's own folder. Log.txt is appended in the\n"
+    "working directory, or in %LOCALAPPDATA%\\zelvo-marlune when that is not\n"
+    "writable; the Advanced page shows which.";
+#else
+constexpr char kDescription[] =
+    "The commissioning window. networks.xml and Images/ are taken from the working\n"
+    "directory, else from the installed share/zelvo-marlune. Log.txt is appended in\n"
+    "the working directory, or in ~/.local/share/zelvo-marlune when that is not\n"
+    "writable; the Advanced page shows which.";
+#endif
+
+// Every option of the program, declared to a parser.
+struct TDeclaration {
+    TDeclaration()
+    {
+        Parser.setApplicationDescription(QString::fromLatin1(kDescription));
+        for (const TLinkOptionForm &f : LinkOptionForms(TLinkFlavour::Window)) {
+            Parser.addOption(QCommandLineOption(QString::fromLatin1(f.Name),
+                                                QString::fromLatin1(f.Help),
+                                                QString::fromLatin1(f.Value)));
+            LinkNames.push_back(QString::fromLatin1(f.Name));
+        }
+        QCommandLineOption tour(QStringLiteral("screenshot-tour"),
+                                QStringLiteral("grab every page into DIR, then quit"),
+                                QStringLiteral("DIR"));
+        QCommandLineOption measure(QStringLiteral("measure"),
+                                   QStringLiteral("print start-up time and resident size, quit"));
+        tour.setFlags(QCommandLineOption::HiddenFromHelp);
+        measure.setFlags(QCommandLineOption::HiddenFromHelp);
+        Parser.addOption(tour);
+        Parser.addOption(measure);
+        Parser.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")},
+                                            QStringLiteral("show this help")));
+        Parser.addOption(
+            QCommandLineOption(QStringLiteral("version"), QStringLiteral("the program's version")));
+    }
+
+    QCommandLineParser Parser;
+    std::vector<QString> LinkNames;
+};
+
+} // namespace
 
 bool ParseProgramOptions(const QStringList &args, TProgramOptions &options, QString &error)
 {
+    TDeclaration d;
+    QCommandLineParser &p = d.Parser;
+    if (!p.parse(QStringList{QLatin1String(kProgram)} + args)) {
+        error = p.errorText();
+        return false;
+    }
+    if (!p.positionalArguments().isEmpty()) {
+        error = QStringLiteral("unknown argument \"%1\"").arg(p.positionalArguments().first());
+        return false;
+    }
+    TLinkOptionReader link(TLinkFlavour::Window);
+    for (const QString &name : d.LinkNames)
+        for (const QString &value : p.values(name))
+            if (!link.Read(name, value)) {
+                error = link.Error();
+                return false;
+            }
+    if (!link.Finish()) {
+        error = link.Error();
+        return false;
+    }
+
     TProgramOptions o;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args.at(i);
-        // "--name VALUE" or "--name=VALUE".
-        const auto value = [&](const QString &name, QString &out) {
-            if (a == name) {
-                if (i + 1 >= args.size()) {
-                    error = name + QStringLiteral(" needs a value");
-                    return false;
-                }
-                out = args.at(++i);
-                return true;
-            }
-            out = a.mid(name.size() + 1);
-            return true;
-        };
-        const auto is = [&](const QString &name) {
-            return a == name || a.startsWith(name + QLatin1Char('='));
-        };
-        QString v;
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            o.Help = true;
-        } else if (a == QLatin1String("--version")) {
-            o.Version = true;
-        } else if (is(QStringLiteral("--simulate"))) {
-            if (!value(QStringLiteral("--simulate"), v))
-                return false;
-            v = v.toLower();
-            if (v != QLatin1String("ostra") && v != QLatin1String("vello")) {
-                error = QStringLiteral("--simulate takes ostra or vello, not \"%1\"").arg(v);
-                return false;
-            }
-            o.Simulate = v;
-        } else if (is(QStringLiteral("--com"))) {
-            if (!value(QStringLiteral("--com"), v))
-                return false;
-            int number = 0;
-            std::string path;
-            if (!ParsePortOption(v.toStdString(), number, path)) {
-                error = QStringLiteral("--com takes N=PATH, not \"%1\"").arg(v);
-                return false;
-            }
-            o.ComPaths.emplace_back(number, QString::fromStdString(path));
-        } else if (is(QStringLiteral("--usb"))) {
-            if (!value(QStringLiteral("--usb"), v))
-                return false;
-            std::string description, path;
-            if (!ParseUsbOption(v.toStdString(), description, path)) {
-                error = QStringLiteral("--usb takes DESC=PATH, not \"%1\"").arg(v);
-                return false;
-            }
-            o.UsbBridges.emplace_back(QString::fromStdString(description),
-                                      QString::fromStdString(path));
-        } else if (is(QStringLiteral("--screenshot-tour"))) {
-            if (!value(QStringLiteral("--screenshot-tour"), v))
-                return false;
-            if (v.isEmpty()) {
-                error = QStringLiteral("--screenshot-tour needs a directory");
-                return false;
-            }
-            o.ScreenshotDir = v;
-        } else if (is(QStringLiteral("--trace"))) {
-            if (!value(QStringLiteral("--trace"), v))
-                return false;
-            if (v.isEmpty()) {
-                error = QStringLiteral("--trace needs a file");
-                return false;
-            }
-            o.TraceFile = v;
-        } else if (a == QLatin1String("--measure")) {
-            o.Measure = true;
-        } else {
-            error = QStringLiteral("unknown argument \"%1\"").arg(a);
+    o.Link = link.Settings();
+    o.Help = p.isSet(QStringLiteral("help"));
+    o.Version = p.isSet(QStringLiteral("version"));
+    o.Measure = p.isSet(QStringLiteral("measure"));
+    if (p.isSet(QStringLiteral("screenshot-tour"))) {
+        o.ScreenshotDir = p.value(QStringLiteral("screenshot-tour"));
+        if (o.ScreenshotDir.isEmpty()) {
+            error = QStringLiteral("--screenshot-tour needs a directory");
             return false;
         }
     }
@@ -86,41 +96,11 @@ bool ParseProgramOptions(const QStringList &args, TProgramOptions &options, QStr
     return true;
 }
 
-#ifdef _WIN32
-#define ZELVO_HELP_PATHS                                                                           \
-    "The commissioning window. networks.xml and Images\\ are taken from the working\n"             \
-    "directory, else from the program's own folder. Log.txt is appended in the\n"                  \
-    "working directory, or in %LOCALAPPDATA%\\zelvo-marlune when that is not\n"                    \
-    "writable; the Advanced page shows which.\n"
-#else
-#define ZELVO_HELP_PATHS                                                                           \
-    "The commissioning window. networks.xml and Images/ are taken from the working\n"              \
-    "directory, else from the installed share/zelvo-marlune. Log.txt is appended in\n"             \
-    "the working directory, or in ~/.local/share/zelvo-marlune when that is not\n"                 \
-    "writable; the Advanced page shows which.\n"
-#endif
-#ifdef _WIN32
-#define ZELVO_HELP_COM                                                                             \
-    "  --com N=PATH      COM port N is the device PATH (COMn is \\\\.\\COMn\n"                     \
-    "                    otherwise); repeatable\n"
-#else
-#define ZELVO_HELP_COM                                                                             \
-    "  --com N=PATH      COM port N is the device PATH (COMn is /dev/ttyS(n-1)\n"                  \
-    "                    otherwise); repeatable\n"
-#endif
-
 QString ProgramUsage()
 {
-    return QStringLiteral(
-        "Usage: zelvo-marlune [--simulate ostra|vello] [--com N=PATH]... [--usb DESC=PATH]...\n"
-        "                     [--trace FILE]\n"
-        "\n" ZELVO_HELP_PATHS "\n"
-        "  --simulate MODEL  a simulated OSTRA (USB bridge) or VELLO (COM 1) unit\n"
-        "                    inside the program, for trying the tool without "
-        "hardware\n" ZELVO_HELP_COM
-        "  --usb DESC=PATH   a USB bridge with description DESC on PATH; repeatable\n"
-        "  --trace FILE      every frame to and from the unit and every link event,\n"
-        "                    time-stamped, into FILE (replaced), for support\n"
-        "  --version         the program's version\n"
-        "  --help            this text\n");
+    // The parser names the program by the application object's arguments,
+    // or not at all without one: the first line is ours.
+    const QString help = TDeclaration().Parser.helpText();
+    return QStringLiteral("Usage: %1 [options]").arg(QLatin1String(kProgram)) +
+           help.mid(help.indexOf(QLatin1Char('\n')));
 }

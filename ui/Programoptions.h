@@ -1,30 +1,28 @@
 #pragma once
 
+#include "frontend/Linkoptions.h"
+
 #include <QString>
 #include <QStringList>
 
-#include <utility>
-#include <vector>
-
-// The command line of zelvo-marlune:
-//   zelvo-marlune [--simulate ostra|vello] [--com N=PATH]... [--usb DESC=PATH]...
-//                 [--trace FILE]
-// plus --help and --version (both answered before any display is needed), and two hidden developer
-// switches: --screenshot-tour DIR (connect, load, grab every page into DIR, quit) and --measure
-// (print the time to the window shown and the resident size after connecting and loading, quit).
+// The command line of zelvo-marlune: the link options of the front-end layer
+// (--usb DESC=PATH, --com N=PATH, --simulate ostra|vello, --trace FILE),
+// --help and --version (both answered before any display is needed), and two
+// developer switches left out of the help: --screenshot-tour DIR (connect,
+// load, grab every page into DIR, quit) and --measure (print the time to the
+// window shown and the resident size after connecting and loading, quit).
 struct TProgramOptions {
-    QString Simulate; // "", "ostra" or "vello"
-    std::vector<std::pair<int, QString>> ComPaths;
-    std::vector<std::pair<QString, QString>> UsbBridges;
-    QString TraceFile; // the link trace for support; empty: none
+    TLinkSettings Link;
     bool Help = false;
     bool Version = false;
     QString ScreenshotDir;
     bool Measure = false;
 };
 
-// Reads the arguments after the program name. False with the reason in
-// `error` for an unknown switch or a malformed value.
+// Reads the arguments after the program name with QCommandLineParser; needs
+// no application object. False with the reason in `error` for an unknown
+// option, a missing or malformed value or a stray argument; `options` is then
+// left as it was.
 bool ParseProgramOptions(const QStringList &args, TProgramOptions &options, QString &error);
 
 // The usage text of --help.

@@ -3,10 +3,7 @@
 #include "common/Branding.h"
 #include "common/Version.h"
 #include "frontend/Datapaths.h"
-#include "frontend/Simulatedunit.h"
-#include "link/Ftd2xx.h"
-#include "link/Pacing.h"
-#include "link/Portmap.h"
+#include "frontend/Linkoptions.h"
 #include "link/Trace.h"
 #include "ui/Developertour.h"
 #include "ui/Dialogseam.h"
@@ -19,19 +16,6 @@
 
 #include <cstdio>
 #include <memory>
-
-namespace
-{
-
-// Developer switch, as zelvo-cli has it: every pause and period divided.
-int PacingDivisor()
-{
-    bool ok = false;
-    const int d = qEnvironmentVariableIntValue("ZELVO_PACING_DIVISOR", &ok);
-    return ok && d > 1 ? d : 1;
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -63,31 +47,12 @@ int main(int argc, char **argv)
                                      QStringLiteral(" Marlune"));
     QApplication::setApplicationVersion(QStringLiteral(ZELVO_VERSION));
 
-    if (!options.TraceFile.isEmpty()) {
-        std::string traceError;
-        if (!linktrace::Install(options.TraceFile.toStdString(), &traceError)) {
-            std::fprintf(stderr, "zelvo-marlune: the trace file could not be written: %s\n",
-                         traceError.c_str());
-            return 2;
-        }
-    }
-    for (const auto &[number, path] : options.ComPaths)
-        MapComPort(number, path.toStdString());
-    for (const auto &[description, path] : options.UsbBridges)
-        Ftd2xx::RegisterVirtualBridge(description.toStdString(), path.toStdString());
-
-    const int divisor = PacingDivisor();
-    const TPacing pacing = divisor > 1 ? TPacing::Shrunk(divisor) : TPacing::Production();
-
+    const TLinkPacing pacing = PacingFromEnvironment();
     // Declared before the window, so it outlives the engine's link.
     TSimulatedLink simulated;
-    if (!options.Simulate.isEmpty()) {
-        std::string simError;
-        if (!StartSimulatedUnit(options.Simulate.toStdString(), divisor, simulated, simError)) {
-            std::fprintf(stderr, "zelvo-marlune: the simulated unit could not be started: %s\n",
-                         simError.c_str());
-            return 3;
-        }
+    if (const TLinkResult r = TLinkOptions(options.Link).Apply(pacing.Divisor, simulated); !r.Ok) {
+        std::fprintf(stderr, "zelvo-marlune: %s\n", qPrintable(r.Error));
+        return r.ExitCode;
     }
 
     int status = 0;
@@ -98,17 +63,17 @@ int main(int argc, char **argv)
             sink = [](const QString &text, int) {
                 std::fprintf(stderr, "message: %s\n", qPrintable(text));
             };
-        TForm1 form(pacing, DataFilePath(QStringLiteral("networks.xml")), sink);
+        TForm1 form(pacing.Pacing, DataFilePath(QStringLiteral("networks.xml")), sink);
         std::unique_ptr<TDialogSeam> dialogs = CreateDialogs(form);
         form.SetDialogs(dialogs.get());
         // The connect dialog opens on the simulated unit's model and port.
-        if (!options.Simulate.isEmpty())
+        if (!options.Link.SimulateModel.isEmpty())
             dialogs->PreselectConnection(simulated.UseUsb, simulated.ComPort);
 
         TDeveloperTour *developerTour = nullptr;
         if (tour)
-            developerTour = new TDeveloperTour(form, options.Simulate, options.ScreenshotDir,
-                                               options.Measure, sinceStart);
+            developerTour = new TDeveloperTour(form, options.Link.SimulateModel,
+                                               options.ScreenshotDir, options.Measure, sinceStart);
         form.show();
         if (developerTour)
             QTimer::singleShot(0, developerTour, [developerTour] { developerTour->Start(); });

@@ -2,6 +2,8 @@
 #include "cli/Clitable.h"
 #include "frontend/Signalreading.h"
 
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
 
 namespace
@@ -18,7 +20,7 @@ TEST(CliOptions, LinkChoices_AreReadWithTheirMappings)
 {
     auto r = Parse("--com 3=/dev/ttyUSB0 info");
     ASSERT_TRUE(r.Ok) << r.Error.toStdString();
-    EXPECT_EQ(r.Options.Link, TCliLink::Com);
+    EXPECT_EQ(r.Options.Link, TLinkChoice::Com);
     EXPECT_EQ(r.Options.ComPort, 3);
     ASSERT_EQ(r.Options.ComPaths.size(), 1u);
     EXPECT_EQ(r.Options.ComPaths[0].second, "/dev/ttyUSB0");
@@ -26,7 +28,7 @@ TEST(CliOptions, LinkChoices_AreReadWithTheirMappings)
     // "--usb" followed by a command does not take the command as a mapping.
     r = Parse("--usb info");
     ASSERT_TRUE(r.Ok) << r.Error.toStdString();
-    EXPECT_EQ(r.Options.Link, TCliLink::Usb);
+    EXPECT_EQ(r.Options.Link, TLinkChoice::Usb);
     EXPECT_TRUE(r.Options.UsbBridges.empty());
     EXPECT_EQ(r.Options.Command, TCliCommand::Info);
 
@@ -42,7 +44,7 @@ TEST(CliOptions, LinkChoices_AreReadWithTheirMappings)
 
     r = Parse("--simulate OSTRA snapshot");
     ASSERT_TRUE(r.Ok);
-    EXPECT_EQ(r.Options.Link, TCliLink::Simulate);
+    EXPECT_EQ(r.Options.Link, TLinkChoice::Simulate);
     EXPECT_EQ(r.Options.SimulateModel, "ostra");
 }
 
@@ -51,7 +53,7 @@ TEST(CliOptions, Auto_AndFind_AreReadWithTheMapsAFindLooksAt)
     auto r = Parse("--com auto info");
     ASSERT_TRUE(r.Ok) << r.Error.toStdString();
     EXPECT_TRUE(r.Options.ComAuto);
-    EXPECT_EQ(r.Options.Link, TCliLink::Com);
+    EXPECT_EQ(r.Options.Link, TLinkChoice::Com);
     EXPECT_EQ(r.Options.Command, TCliCommand::Info);
 
     // "auto" after --usb is the choice, not the command; COM maps may come
@@ -59,7 +61,7 @@ TEST(CliOptions, Auto_AndFind_AreReadWithTheMapsAFindLooksAt)
     r = Parse("--com 2=/dev/ttyACM0 --usb auto live");
     ASSERT_TRUE(r.Ok) << r.Error.toStdString();
     EXPECT_TRUE(r.Options.UsbAuto);
-    EXPECT_EQ(r.Options.Link, TCliLink::Usb);
+    EXPECT_EQ(r.Options.Link, TLinkChoice::Usb);
     EXPECT_EQ(r.Options.Command, TCliCommand::Live);
     EXPECT_EQ(r.Options.ComPaths.size(), 1u);
     r = Parse("--usb=auto --com 2 info");
@@ -116,6 +118,32 @@ TEST(CliOptions, HelpTexts_KeepOneEntryPerLine)
     for (int c = 0; c <= static_cast<int>(TCliCommand::Networks); ++c)
         for (const QString &line : CommandHelp(static_cast<TCliCommand>(c)).split('\n'))
             EXPECT_LE(line.size(), 80) << line.toStdString();
+}
+
+// The help and the parser are made from one table: every option a command's
+// help names is one the parser takes for that command (or a global one), and
+// the program help lists every command's options in its synopses.
+TEST(CliOptions, HelpTexts_NameOnlyOptionsTheParserTakes)
+{
+    const QRegularExpression option(QStringLiteral("(?<![\\w-])--[a-z][a-z-]*[a-z]"));
+    const QString program = ProgramHelp();
+    for (const char *name : {"info", "live", "external", "io-config", "snapshot", "logon", "signal",
+                             "save-settings", "set-value", "networks", "find", "report"}) {
+        const TCliCommand command = CommandFromName(name);
+        ASSERT_NE(command, TCliCommand::None) << name;
+        auto it = option.globalMatch(CommandHelp(command));
+        while (it.hasNext()) {
+            const QString o = it.next().captured();
+            const TCliParseResult r = ParseCommandLine({name, o, "x"});
+            EXPECT_FALSE(r.Error.contains("has no option") || r.Error.contains("unknown option"))
+                << name << ' ' << o.toStdString() << ": " << r.Error.toStdString();
+            EXPECT_TRUE(program.contains(o)) << o.toStdString();
+        }
+    }
+    // Link options, wherever they are given.
+    for (const char *line : {"--trace t.txt info", "info --trace=t.txt", "live --simulate vello"})
+        EXPECT_TRUE(Parse(line).Ok) << line;
+    EXPECT_EQ(Parse("--trace t.txt info").Options.TraceFile, "t.txt");
 }
 
 TEST(CliOptions, WrongLines_AreRefusedWithAReason)

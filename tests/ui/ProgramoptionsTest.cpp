@@ -13,28 +13,41 @@ TEST(ProgramOptions, LinkChoices_ReadInAnyOrderAndRepeatable)
                                      "--com=4=/tmp/a b", "--usb", "Zelvo A=/dev/pts/9"},
                                     o, error))
         << error.toStdString();
-    EXPECT_EQ(o.Simulate, QStringLiteral("vello"));
-    ASSERT_EQ(o.ComPaths.size(), 2u);
-    EXPECT_EQ(o.ComPaths[0].first, 3);
-    EXPECT_EQ(o.ComPaths[0].second, QStringLiteral("/dev/ttyUSB0"));
-    EXPECT_EQ(o.ComPaths[1].second, QStringLiteral("/tmp/a b"));
-    ASSERT_EQ(o.UsbBridges.size(), 1u);
-    EXPECT_EQ(o.UsbBridges[0].first, QStringLiteral("Zelvo A"));
+    EXPECT_EQ(o.Link.SimulateModel, QStringLiteral("vello"));
+    ASSERT_EQ(o.Link.ComPaths.size(), 2u);
+    EXPECT_EQ(o.Link.ComPaths[0].first, 3);
+    EXPECT_EQ(o.Link.ComPaths[0].second, QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(o.Link.ComPaths[1].second, QStringLiteral("/tmp/a b"));
+    ASSERT_EQ(o.Link.UsbBridges.size(), 1u);
+    EXPECT_EQ(o.Link.UsbBridges[0].first, QStringLiteral("Zelvo A"));
     EXPECT_FALSE(o.Help);
 }
 
 TEST(ProgramOptions, Malformed_RefusedWithReasonAndOptionsUntouched)
 {
-    const QStringList bad[] = {{"--simulate", "other"}, {"--simulate"},   {"--com", "0=/dev/x"},
-                               {"--com", "3"},          {"--usb", "=/x"}, {"--frobnicate"},
-                               {"--screenshot-tour="},  {"--trace"},      {"--trace="}};
-    for (const QStringList &args : bad) {
+    struct Row {
+        QStringList Args;
+        const char *Error;
+    };
+    const Row rows[] = {
+        {{"--simulate", "other"}, "--simulate takes ostra or vello, not \"other\""},
+        {{"--simulate"}, "Missing value after '--simulate'"},
+        {{"--com", "0=/dev/x"}, "--com takes N=PATH, not \"0=/dev/x\""},
+        {{"--com", "3"}, "--com takes N=PATH, not \"3\""},
+        {{"--usb", "=/x"}, "--usb takes DESCRIPTION=PATH"},
+        {{"--frobnicate"}, "Unknown option 'frobnicate'"},
+        {{"stray"}, "unknown argument \"stray\""},
+        {{"--screenshot-tour="}, "--screenshot-tour needs a directory"},
+        {{"--trace"}, "Missing value after '--trace'"},
+        {{"--trace="}, "--trace needs a file name"},
+    };
+    for (const Row &row : rows) {
         TProgramOptions o;
-        o.Simulate = QStringLiteral("kept");
+        o.Link.SimulateModel = QStringLiteral("kept");
         QString error;
-        EXPECT_FALSE(ParseProgramOptions(args, o, error)) << args.join(' ').toStdString();
-        EXPECT_FALSE(error.isEmpty());
-        EXPECT_EQ(o.Simulate, QStringLiteral("kept"));
+        EXPECT_FALSE(ParseProgramOptions(row.Args, o, error)) << row.Args.join(' ').toStdString();
+        EXPECT_TRUE(error.contains(QLatin1String(row.Error))) << error.toStdString();
+        EXPECT_EQ(o.Link.SimulateModel, QStringLiteral("kept"));
     }
 }
 
@@ -47,7 +60,21 @@ TEST(ProgramOptions, HelpAndDeveloperSwitches)
     EXPECT_TRUE(o.Help);
     EXPECT_TRUE(o.Measure);
     EXPECT_EQ(o.ScreenshotDir, QStringLiteral("/tmp/shots"));
-    EXPECT_TRUE(ProgramUsage().contains(QStringLiteral("--simulate ostra|vello")));
+    ASSERT_TRUE(ParseProgramOptions({"-h"}, o, error));
+    EXPECT_TRUE(o.Help);
+    ASSERT_TRUE(ParseProgramOptions({"--version"}, o, error));
+    EXPECT_TRUE(o.Version);
+    EXPECT_FALSE(o.Help);
+
+    // The help names the program, lists every link option with its value and
+    // keeps the developer switches to itself.
+    const QString usage = ProgramUsage();
+    EXPECT_TRUE(usage.startsWith(QLatin1String("Usage: zelvo-marlune "))) << usage.toStdString();
+    for (const char *option : {"--simulate <ostra|vello>", "--com <N=PATH>", "--usb <DESC=PATH>",
+                               "--trace <FILE>", "--help", "--version"})
+        EXPECT_TRUE(usage.contains(QLatin1String(option))) << option;
+    EXPECT_FALSE(usage.contains(QLatin1String("screenshot-tour")));
+    EXPECT_FALSE(usage.contains(QLatin1String("--measure")));
 }
 
 TEST(ProgramOptions, TraceFile_BothSpellingsTheLastOneWins)
@@ -56,13 +83,12 @@ TEST(ProgramOptions, TraceFile_BothSpellingsTheLastOneWins)
     QString error;
     ASSERT_TRUE(
         ParseProgramOptions({"--simulate", "vello", "--trace", "/tmp/a trace.txt"}, o, error));
-    EXPECT_EQ(o.TraceFile, QStringLiteral("/tmp/a trace.txt"));
-    EXPECT_EQ(o.Simulate, QStringLiteral("vello"));
+    EXPECT_EQ(o.Link.TraceFile, QStringLiteral("/tmp/a trace.txt"));
+    EXPECT_EQ(o.Link.SimulateModel, QStringLiteral("vello"));
     ASSERT_TRUE(ParseProgramOptions({"--trace=/tmp/one", "--trace=/tmp/two"}, o, error));
-    EXPECT_EQ(o.TraceFile, QStringLiteral("/tmp/two"));
+    EXPECT_EQ(o.Link.TraceFile, QStringLiteral("/tmp/two"));
     ASSERT_TRUE(ParseProgramOptions({}, o, error));
-    EXPECT_TRUE(o.TraceFile.isEmpty());
-    EXPECT_TRUE(ProgramUsage().contains(QStringLiteral("--trace FILE")));
+    EXPECT_TRUE(o.Link.TraceFile.isEmpty());
 }
 
 } // namespace
