@@ -382,6 +382,8 @@ void TSerialThread::StartSignalChecking()
     // at once.
     if (FSignal->State() == SIG_FAILED)
         FSignal->Restart();
+    else
+        FSignal->ClearStopRequest();
     SetLinkState(LINK_SIGNAL);
     FSignalTimer->start(FPacing.SignalTimer);
 }

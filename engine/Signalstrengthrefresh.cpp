@@ -33,7 +33,11 @@ int TSignalStrengthRefresh::Tick()
 {
     switch (FState.load()) {
     case SIG_START:
-        FStopRequested = false;
+        // Stopped before it began: nothing was switched on, nothing to undo.
+        if (FStopRequested.load()) {
+            FState = SIG_DONE;
+            break;
+        }
         if (SwitchMonitoring(true)) {
             FSwitchedOnAt = FClock();
             FReadFailures = 0;
@@ -64,7 +68,8 @@ int TSignalStrengthRefresh::Tick()
         FState = SwitchMonitoring(false) ? SIG_DONE : SIG_FAILED;
         break;
     case SIG_DONE:
-        FState = SIG_START;
+        if (!FStopRequested.load())
+            FState = SIG_START;
         break;
     case SIG_FAILED:
     default:

@@ -44,7 +44,10 @@ public:
 
     // One step of the state machine; returns the new state.
     int Tick();
+    // A stop asked for before monitoring was switched on ends the poll at its
+    // next tick without switching it on; ClearStopRequest arms it again.
     void RequestStop() { FStopRequested = true; }
+    void ClearStopRequest() { FStopRequested = false; }
     // Starts afresh from SIG_DONE (used when checking starts again after a
     // failure, which would otherwise keep the poll failed for good).
     void Restart();

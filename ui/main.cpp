@@ -5,6 +5,7 @@
 #include "frontend/Datapaths.h"
 #include "frontend/Linkoptions.h"
 #include "link/Trace.h"
+#include "ui/Closerequests.h"
 #include "ui/Developertour.h"
 #include "ui/Dialogseam.h"
 #include "ui/Fm_main.h"
@@ -75,6 +76,7 @@ int main(int argc, char **argv)
             developerTour = new TDeveloperTour(form, options.Link.SimulateModel,
                                                options.ScreenshotDir, options.Measure, sinceStart);
         form.show();
+        HonourCloseRequestsOutsideWindows(&form);
         if (developerTour)
             QTimer::singleShot(0, developerTour, [developerTour] { developerTour->Start(); });
 

@@ -189,3 +189,29 @@ TEST_F(SignalStrengthRefreshTest, Restart_AfterFailure_StartsAfreshWithStaleStop
 }
 
 } // namespace
+
+namespace
+{
+
+// A stop asked for before the first tick (checking switched on and off again
+// within one tick) used to be forgotten at the switch-on, so monitoring ran on.
+TEST_F(SignalStrengthRefreshTest, StopBeforeSwitchOn_EndsDoneWithoutSwitchingOn_ClearArmsAgain)
+{
+    poll->RequestStop();
+    EXPECT_EQ(poll->Tick(), SIG_DONE);
+    EXPECT_EQ(poll->Tick(), SIG_DONE);
+    EXPECT_EQ(comms.CountSent(CMD_SIGNAL_MONITOR, kOn), 0);
+
+    // Stopped between the arming tick and the switch-on.
+    poll->ClearStopRequest();
+    EXPECT_EQ(poll->Tick(), SIG_START);
+    poll->RequestStop();
+    EXPECT_EQ(poll->Tick(), SIG_DONE);
+    EXPECT_EQ(comms.CountSent(CMD_SIGNAL_MONITOR, kOn), 0);
+
+    poll->ClearStopRequest();
+    StartRunning();
+    EXPECT_EQ(comms.CountSent(CMD_SIGNAL_MONITOR, kOn), 1);
+}
+
+} // namespace

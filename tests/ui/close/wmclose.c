@@ -8,6 +8,12 @@
  *                                   prints its id; exit 1 when none came
  *   wmclose close PID NAME          sends the close request to that window;
  *                                   exit 1 when there is none
+ *   wmclose leader PID NAME         sends it to the client leader that window
+ *                                   names (WM_CLIENT_LEADER), as a client that
+ *                                   picks a window by its title alone may;
+ *                                   prints the leader's id and title
+ *   wmclose count NAME              how many windows, mapped or not, of any
+ *                                   client, carry the title NAME
  *
  * Windows are searched through the whole tree, so client windows that a
  * window manager has reparented into its frames are found too. The pid is
@@ -21,7 +27,7 @@
 #include <string.h>
 #include <time.h>
 
-static Atom a_pid, a_name, a_utf8, a_protocols, a_delete;
+static Atom a_pid, a_name, a_utf8, a_protocols, a_delete, a_leader;
 
 static long window_pid(Display *d, Window w)
 {
@@ -139,6 +145,45 @@ static int ignore_errors(Display *d, XErrorEvent *e)
     return 0;
 }
 
+static void send_close(Display *d, Window w)
+{
+    XEvent e;
+    memset(&e, 0, sizeof e);
+    e.xclient.type = ClientMessage;
+    e.xclient.window = w;
+    e.xclient.message_type = a_protocols;
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = (long)a_delete;
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, w, False, NoEventMask, &e);
+    XSync(d, False);
+}
+
+static Window client_leader(Display *d, Window w)
+{
+    Atom type;
+    int format;
+    unsigned long n, after;
+    unsigned char *data = NULL;
+    Window leader = None;
+    if (XGetWindowProperty(d, w, a_leader, 0, 1, False, XA_WINDOW, &type, &format, &n, &after,
+                           &data) == Success &&
+        data != NULL && n == 1 && format == 32)
+        leader = (Window) * (unsigned long *)data;
+    if (data)
+        XFree(data);
+    return leader;
+}
+
+static int count_one(Display *d, Window w, void *ctx)
+{
+    struct query *q = ctx;
+    char name[1024];
+    if (window_name(d, w, name, sizeof name) && strcmp(name, q->name) == 0)
+        q->pid++;
+    return 0;
+}
+
 static void sleep_ms(long ms)
 {
     struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
@@ -148,7 +193,7 @@ static void sleep_ms(long ms)
 int main(int argc, char **argv)
 {
     if (argc < 2) {
-        fprintf(stderr, "usage: wmclose list [PID] | find PID NAME [MS] | close PID NAME\n");
+        fprintf(stderr, "usage: wmclose list [PID] | find PID NAME [MS] | close PID NAME | leader PID NAME | count NAME\n");
         return 2;
     }
     Display *d = XOpenDisplay(NULL);
@@ -162,6 +207,7 @@ int main(int argc, char **argv)
     a_utf8 = XInternAtom(d, "UTF8_STRING", False);
     a_protocols = XInternAtom(d, "WM_PROTOCOLS", False);
     a_delete = XInternAtom(d, "WM_DELETE_WINDOW", False);
+    a_leader = XInternAtom(d, "WM_CLIENT_LEADER", False);
 
     int rc = 2;
     if (strcmp(argv[1], "list") == 0) {
@@ -183,21 +229,30 @@ int main(int argc, char **argv)
     } else if (strcmp(argv[1], "close") == 0 && argc >= 4) {
         const Window w = find(d, atol(argv[2]), argv[3]);
         if (w != None) {
-            XEvent e;
-            memset(&e, 0, sizeof e);
-            e.xclient.type = ClientMessage;
-            e.xclient.window = w;
-            e.xclient.message_type = a_protocols;
-            e.xclient.format = 32;
-            e.xclient.data.l[0] = (long)a_delete;
-            e.xclient.data.l[1] = CurrentTime;
-            XSendEvent(d, w, False, NoEventMask, &e);
-            XSync(d, False);
+            send_close(d, w);
             printf("0x%lx\n", (unsigned long)w);
             rc = 0;
         } else {
             rc = 1;
         }
+    } else if (strcmp(argv[1], "leader") == 0 && argc >= 4) {
+        const Window w = find(d, atol(argv[2]), argv[3]);
+        const Window leader = w != None ? client_leader(d, w) : None;
+        if (leader != None) {
+            char name[1024];
+            if (!window_name(d, leader, name, sizeof name))
+                name[0] = 0;
+            send_close(d, leader);
+            printf("0x%lx \"%s\"\n", (unsigned long)leader, name);
+            rc = 0;
+        } else {
+            rc = 1;
+        }
+    } else if (strcmp(argv[1], "count") == 0 && argc >= 3) {
+        struct query q = {0, argv[2], None};
+        walk(d, DefaultRootWindow(d), count_one, &q);
+        printf("%ld\n", q.pid);
+        rc = 0;
     } else {
         fprintf(stderr, "wmclose: unknown command\n");
     }
