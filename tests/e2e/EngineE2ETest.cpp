@@ -3,7 +3,7 @@
 #include "engine/Signalstrengthrefresh.h"
 #include "frontend/Simulatedunit.h"
 
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 #include "common/Bytepipe.h"
 #include "common/Errormanager.h"
 #include "link/Ftd2xx.h"

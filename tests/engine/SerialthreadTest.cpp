@@ -8,7 +8,7 @@
 #include "unit/Connectionsettings.h"
 #include "common/Errormanager.h"
 #include "model/Serversideios.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 #include "unit/Zelvo.h"
 
 #include <gtest/gtest.h>

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "PtyPeer.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 #include "link/Ftd2xx.h"
 #include "link/Linkabort.h"
 #include "link/Portmap.h"

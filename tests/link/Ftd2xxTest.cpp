@@ -9,7 +9,7 @@
 #include <termios.h>
 
 #include "PtyPeer.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 #include "link/Ftd2xx.h"
 #include "link/Ftdipacket.h"
 #include "link/Usbserialinterface.h"

@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 #include "PtyPeer.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 #include "link/Ftd2xx.h"
 #include "link/Linkabort.h"
 #include "link/Portdiagnosis.h"

@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "PtyPeer.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 #include "link/Portmap.h"
 #include "link/Serialport.h"
 #include "link/Usbserialinterface.h"

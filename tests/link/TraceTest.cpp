@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 #include "link/Framing.h"
 #include "link/Portresult.h"
 #include "link/Trace.h"

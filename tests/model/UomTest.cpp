@@ -1,7 +1,9 @@
 #include "model/Uom.h"
 #include "model/Modelexceptions.h"
 
-#include "ScalingTestSupport.h"
+#include "common/Errormanager.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 
 #include <cmath>
 #include <limits>
@@ -166,10 +168,10 @@ class TUOMDataTest : public zelvo::test::TWithErrorLog
 
 TEST_F(TUOMDataTest, PopulateUOMData_WholeTable_ReadsFloatPairs)
 {
-    zelvo::test::TBytes b;
+    zelvo::test::TWireRecord b;
     b.U8(2).F32(0).F32(0).F32(10).F32(100).U8(0xEE); // one byte past the table
     TUOM uom;
-    EXPECT_EQ(uom.PopulateUOMData(b.Data.data(), b.Data.size()), 17);
+    EXPECT_EQ(uom.PopulateUOMData(b.Bytes().data(), b.Bytes().size()), 17);
     ASSERT_EQ(uom.PointCount(), 2);
     EXPECT_EQ(uom.XValue(1), 10.0L);
     EXPECT_EQ(uom.YValue(1), 100.0L);
@@ -178,10 +180,10 @@ TEST_F(TUOMDataTest, PopulateUOMData_WholeTable_ReadsFloatPairs)
 
 TEST_F(TUOMDataTest, PopulateUOMData_CutInsidePair_KeepsWholePairsAndLogs)
 {
-    zelvo::test::TBytes b;
+    zelvo::test::TWireRecord b;
     b.U8(3).F32(0).F32(0).F32(10).F32(100).F32(20); // third pair lacks its Y
     TUOM uom;
-    EXPECT_EQ(uom.PopulateUOMData(b.Data.data(), b.Data.size()), 21);
+    EXPECT_EQ(uom.PopulateUOMData(b.Bytes().data(), b.Bytes().size()), 21);
     EXPECT_EQ(uom.PointCount(), 2);
     EXPECT_TRUE(Log().startsWith("TUOM::PopulateUOMData Exception - "));
 }

@@ -1,6 +1,6 @@
 #include "model/Uomdescriptions.h"
-#include "CoreBlocks.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 #include "common/Errormanager.h"
 
 #include <gtest/gtest.h>
@@ -10,17 +10,8 @@
 namespace
 {
 
-class TUOMDescriptionsTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        DestroyErrorManager();
-        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir()) + "/Log.txt");
-    }
-    void TearDown() override { DestroyErrorManager(); }
-    static QString Log() { return ErrorManager()->PendingLog(); }
-};
+using zelvo::test::TWireRecord;
+using TUOMDescriptionsTest = zelvo::test::TWithErrorLog;
 
 QStringList ComboNames(const QComboBox &combo)
 {
@@ -35,7 +26,7 @@ QStringList ComboNames(const QComboBox &combo)
 TEST_F(TUOMDescriptionsTest, Populate_ZeroCount_YieldsEmptyList)
 {
     TUOMDescriptions list;
-    list.PopulateUOMDescriptions(TBlockWriter().U16(1).Description(1, 1, "x").bytes);
+    list.PopulateUOMDescriptions(TWireRecord().U16(1).UOMDescription(1, 1, "x").Q());
     ASSERT_EQ(list.Count(), 1);
     EXPECT_TRUE(list.PopulateUOMDescriptions(QByteArray(2, '\0')));
     EXPECT_EQ(list.Count(), 0);
@@ -43,12 +34,12 @@ TEST_F(TUOMDescriptionsTest, Populate_ZeroCount_YieldsEmptyList)
 
 TEST_F(TUOMDescriptionsTest, Populate_RecordsOfVaryingLength_IncludingEmptyName)
 {
-    const QByteArray block = TBlockWriter()
+    const QByteArray block = TWireRecord()
                                  .U16(3)
-                                 .Description(1001, 2, "bar")
-                                 .Description(-1, 255, "") // takes 6 bytes
-                                 .Description(0x01020304, 0, QByteArray("m\xB3/h"))
-                                 .bytes;
+                                 .UOMDescription(1001, 2, "bar")
+                                 .UOMDescription(-1, 255, "") // takes 6 bytes
+                                 .UOMDescription(0x01020304, 0, "m\xB3/h")
+                                 .Q();
     ASSERT_EQ(block.size(), 2 + 9 + 6 + 10);
     TUOMDescriptions list;
     ASSERT_TRUE(list.PopulateUOMDescriptions(block));
@@ -67,7 +58,7 @@ TEST_F(TUOMDescriptionsTest, Populate_RecordsOfVaryingLength_IncludingEmptyName)
 TEST_F(TUOMDescriptionsTest, Populate_CountPromisesMore_KeepsCompleteRecordsAndLogs)
 {
     const QByteArray full =
-        TBlockWriter().U16(3).Description(1, 1, "one").Description(2, 1, "two").bytes;
+        TWireRecord().U16(3).UOMDescription(1, 1, "one").UOMDescription(2, 1, "two").Q();
     for (int cut = 0; cut <= full.size(); ++cut) {
         TUOMDescriptions list;
         EXPECT_FALSE(list.PopulateUOMDescriptions(full.left(cut)));
@@ -79,14 +70,14 @@ TEST_F(TUOMDescriptionsTest, Populate_CountPromisesMore_KeepsCompleteRecordsAndL
 
 TEST_F(TUOMDescriptionsTest, FillUOMCombo_CategoryAndCurrentIdDecideEntriesAndSelection)
 {
-    const QByteArray block = TBlockWriter()
+    const QByteArray block = TWireRecord()
                                  .U16(5)
-                                 .Description(10, 1, "bar")
-                                 .Description(11, 2, "degC")
-                                 .Description(12, 1, "psi")
-                                 .Description(12, 1, "psi (again)")
-                                 .Description(13, 1, "kPa")
-                                 .bytes;
+                                 .UOMDescription(10, 1, "bar")
+                                 .UOMDescription(11, 2, "degC")
+                                 .UOMDescription(12, 1, "psi")
+                                 .UOMDescription(12, 1, "psi (again)")
+                                 .UOMDescription(13, 1, "kPa")
+                                 .Q();
     TUOMDescriptions list;
     ASSERT_TRUE(list.PopulateUOMDescriptions(block));
     QComboBox combo;

@@ -1,5 +1,5 @@
 #include "network/Networksettings.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 #include "network/Settingslimits.h"
 #include "network/Xmlutil.h"
 

@@ -5,7 +5,7 @@
 #include "ui/Fm_report.h"
 
 #include "ReportTestUtil.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 #include "common/Branding.h"
 #include "common/Errormanager.h"
 #include "engine/Serialthread.h"

@@ -3,7 +3,7 @@
 
 #include "report/Reportwriter.h"
 #include "ReportTestUtil.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 #include "report/Report.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 // unit type, live values, external I/O and signal monitoring.
 
 #include "SimClient.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 
 #include <gtest/gtest.h>
 

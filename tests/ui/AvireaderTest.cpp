@@ -1,6 +1,6 @@
 #include "ui/Avireader.h"
 
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 
 #include <QBuffer>
 #include <QFile>

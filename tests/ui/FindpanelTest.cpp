@@ -4,7 +4,7 @@
 
 #include "ui/Findpanel.h"
 #include "FakeMainWindow.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 #include "common/Errormanager.h"
 #include "engine/Headlesshost.h"
 #include "engine/Serialthread.h"

@@ -1,7 +1,7 @@
 #include "ui/Fm_connect.h"
 
 #include "FakeMainWindow.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 #include "common/Errormanager.h"
 #include "engine/Headlesshost.h"
 #include "engine/Serialthread.h"

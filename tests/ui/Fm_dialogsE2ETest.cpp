@@ -8,7 +8,7 @@
 #include "ui/Fm_logon.h"
 #include "ui/Fm_working.h"
 
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 #include "common/Errormanager.h"
 #include "engine/Enginehost.h"
 #include "engine/Serialthread.h"

@@ -4,7 +4,7 @@
 #include "ui/Fm_logon.h"
 
 #include "FakeMainWindow.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>

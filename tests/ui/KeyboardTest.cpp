@@ -15,7 +15,7 @@
 #include "ui/Fm_logon.h"
 #include "ui/Fm_report.h"
 #include "model/Serversideio.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 #include "UiInspect.h"
 #include "model/Uomdescription.h"
 #include "model/Uomdescriptions.h"

@@ -13,7 +13,7 @@
 #include "ui/Fm_editio.h"
 #include "ui/Fm_logon.h"
 #include "ui/Fm_report.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 #include "UiInspect.h"
 
 #include <QAbstractButton>

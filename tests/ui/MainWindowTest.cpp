@@ -4,7 +4,7 @@
 
 #include "ui/Fm_main.h"
 
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 #include "common/Branding.h"
 #include "common/Errormanager.h"
 #include "engine/Serialthread.h"

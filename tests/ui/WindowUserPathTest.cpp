@@ -18,7 +18,7 @@
 #include "engine/Serialthread.h"
 #include "model/Serversideio.h"
 #include "model/Serversideios.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 #include "sim/UnitSimulator.h"
 #include "unit/Zelvo.h"
 

@@ -10,7 +10,7 @@
 #include <memory>
 #include <thread>
 
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 #include "common/Errormanager.h"
 #include "link/Ftd2xx.h"
 #include "link/Portmap.h"
@@ -98,8 +98,7 @@ class UnitE2E : public ::testing::TestWithParam<zsim::Model>
 protected:
     void SetUp() override
     {
-        DestroyErrorManager();
-        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
+        zelvo::test::FreshErrorLog();
         zsim::Options o;
         o.model = GetParam();
         o.sfStepMs = 5;

@@ -1,4 +1,4 @@
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <memory>
 #include <vector>
+
+#include "common/Errormanager.h"
 
 namespace zelvo::test {
 
@@ -33,6 +35,24 @@ std::string TempDir()
     static std::vector<std::unique_ptr<QTemporaryDir>> dirs;
     dirs.push_back(std::make_unique<QTemporaryDir>());
     return dirs.back()->path().toStdString();
+}
+
+QString FreshErrorLog()
+{
+    const QString path = QString::fromStdString(TempDir() + "/Log.txt");
+    DestroyErrorManager();
+    CreateErrorManager(path);
+    return path;
+}
+
+void TWithErrorLog::TearDown()
+{
+    DestroyErrorManager();
+}
+
+QString TWithErrorLog::Log()
+{
+    return ErrorManager()->PendingLog();
 }
 
 } // namespace zelvo::test
