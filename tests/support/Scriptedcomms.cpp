@@ -24,15 +24,15 @@ int32_t TScriptedPort::ReadBytes(uint8_t *buffer, uint32_t count, uint32_t)
 }
 
 TScriptedComms::TScriptedComms(bool usb, TUnscriptedSend unscriptedSend, const TPacing &pacing)
-    : TZelvoCommsInterface(pacing), UnscriptedSend(unscriptedSend), FUsb(usb)
+    : TZelvoCommsInterface(pacing), UnscriptedSend(unscriptedSend)
 {
     SelectPort(usb, 1, kDefaultBaudRate);
 }
 
 TScriptedComms::TScriptedComms(const uint8_t *stream, std::size_t size, bool usb,
                                const TPacing &pacing)
-    : TZelvoCommsInterface(pacing), UnscriptedSend(TUnscriptedSend::NoAnswer), FUsb(usb),
-      FStream(true), FPort(stream, size)
+    : TZelvoCommsInterface(pacing), UnscriptedSend(TUnscriptedSend::NoAnswer), FStream(true),
+      FPort(stream, size)
 {
     SelectPort(usb, 1, kDefaultBaudRate);
 }
@@ -252,9 +252,10 @@ bool TScriptedComms::Query(uint8_t command, uint8_t *reply, int32_t &replyLength
 {
     if (!Begin(command, nullptr, 0, false))
         return false;
-    if (FUsb)
+    const bool usb = IsUsbMode();
+    if (usb)
         replyLength = 0;
-    return framing::Exchange(FPort, 0, command, nullptr, 0, reply, replyLength, FUsb);
+    return framing::Exchange(FPort, 0, command, nullptr, 0, reply, replyLength, usb);
 }
 
 bool TScriptedComms::QueryWithPayload(uint8_t command, const uint8_t *payload,

@@ -78,9 +78,9 @@ enum class TUnscriptedSend { NoAnswer, Ack };
 class TScriptedComms : public TZelvoCommsInterface
 {
 public:
-    // `usb` picks the framer whose behaviour the exchanges have (the USB
-    // one clears the length first and fails a query whose request could
-    // not be written); the interface's pacing is `pacing`.
+    // `usb` selects the port kind, whose framer's behaviour the exchanges
+    // have (the USB one clears the length first and fails a query whose
+    // request could not be written); the interface's pacing is `pacing`.
     explicit TScriptedComms(bool usb = true, TUnscriptedSend unscriptedSend = TUnscriptedSend::NoAnswer,
                             const TPacing &pacing = TPacing::Shrunk(1000));
     // A unit whose wire carries exactly these bytes, read in order whatever
@@ -164,7 +164,6 @@ private:
     TReply Scripted(const TRequest &request, bool isSend);
     bool Hit(TFaultKind kind, int command);
 
-    bool FUsb;
     bool FStream = false;
     TScriptedPort FPort;
     std::map<uint8_t, std::deque<TReply>> FQueued;
