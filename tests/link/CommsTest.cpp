@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "PtyPeer.h"
+#include "tests/support/Wirerecord.h"
 #include "tests/support/TestUtil.h"
 #include "link/Portmap.h"
 #include "link/Zelvocommsinterface.h"
@@ -31,11 +32,6 @@ Bytes Pattern(std::size_t n, uint8_t seed)
     for (std::size_t i = 0; i < n; ++i)
         b[i] = static_cast<uint8_t>(seed + i * 13);
     return b;
-}
-
-Bytes Le16(uint16_t v)
-{
-    return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
 }
 
 class Comms : public testing::Test
@@ -86,7 +82,7 @@ class CommsWrite : public Comms, public testing::WithParamInterface<WriteRow>
 TEST_P(CommsWrite, Message_IsSplitIntoBlocksAndReassemblesExactly)
 {
     const WriteRow row = GetParam();
-    peer.Start([](const TRequest &) { return AckReply(); });
+    peer.Start([](const TRequest &) { return AckFrame(); });
     const Bytes message = Pattern(row.Length, 3);
     EXPECT_TRUE(row.IOConfig ? comms.WriteIOConfigMessage(message.data(), message.size())
                              : comms.WriteMessage(message.data(), message.size()));
@@ -117,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, CommsWrite,
 
 TEST_F(Comms, WriteMessage_RefusedFrame_EndsTransferAtOnce)
 {
-    peer.Start([n = 0](const TRequest &) mutable { return ++n == 2 ? NackReply() : AckReply(); });
+    peer.Start([n = 0](const TRequest &) mutable { return ++n == 2 ? NackFrame() : AckFrame(); });
     const Bytes message = Pattern(800, 1);
     EXPECT_FALSE(comms.WriteMessage(message.data(), message.size()));
     EXPECT_EQ(peer.CountOf(0x17), 2u);
@@ -125,7 +121,7 @@ TEST_F(Comms, WriteMessage_RefusedFrame_EndsTransferAtOnce)
 
 TEST_F(Comms, WriteMessage_MoreBlocksThanNumbersCanCount_IsRefusedUnsent)
 {
-    peer.Start([](const TRequest &) { return AckReply(); });
+    peer.Start([](const TRequest &) { return AckFrame(); });
     const Bytes message(256 * 254 + 1, 0x11);
     EXPECT_FALSE(comms.WriteMessage(message.data(), message.size()));
     EXPECT_EQ(peer.CountOf(0x17), 0u);
@@ -142,10 +138,10 @@ struct TReplyUnit {
     {
         return [unit = *this](const TRequest &r) -> Bytes {
             if (r.Command == 0x18)
-                return DataReply(0x18, Le16(unit.Total));
+                return ReplyFrame(0x18, TWireRecord().U16(unit.Total).Bytes());
             if (r.Command == 0x19 && r.Payload.size() == 1 && r.Payload[0] < unit.Blocks.size())
-                return DataReply(0x19, unit.Blocks[r.Payload[0]]);
-            return NackReply();
+                return ReplyFrame(0x19, unit.Blocks[r.Payload[0]]);
+            return NackFrame();
         };
     }
 };
@@ -197,19 +193,19 @@ TEST_P(CommsBadTotal, ReadMessage_TotalNotUsable_RetriesTenTimesThenFails)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, CommsBadTotal,
-                         testing::Values(BadTotalRow{"TotalOfZero", DataReply(0x18, {0, 0})},
-                                         BadTotalRow{"ThreeBytes", DataReply(0x18, {5, 0, 0})},
-                                         BadTotalRow{"OneByte", DataReply(0x18, {5})},
-                                         BadTotalRow{"Nack", NackReply()},
-                                         BadTotalRow{"AckWithoutData", AckReply()}),
+                         testing::Values(BadTotalRow{"TotalOfZero", ReplyFrame(0x18, {0, 0})},
+                                         BadTotalRow{"ThreeBytes", ReplyFrame(0x18, {5, 0, 0})},
+                                         BadTotalRow{"OneByte", ReplyFrame(0x18, {5})},
+                                         BadTotalRow{"Nack", NackFrame()},
+                                         BadTotalRow{"AckWithoutData", AckFrame()}),
                          [](const auto &info) { return std::string(info.param.Name); });
 
 TEST_F(Comms, ReadMessage_TotalAcceptedAfterFailures_StopsAsking)
 {
     peer.Start([n = 0](const TRequest &r) mutable -> Bytes {
         if (r.Command == 0x18)
-            return ++n < 4 ? DataReply(0x18, {0, 0}) : DataReply(0x18, Le16(3));
-        return DataReply(0x19, {0, 0xAB, 0xCD});
+            return ++n < 4 ? ReplyFrame(0x18, {0, 0}) : ReplyFrame(0x18, TWireRecord().U16(3).Bytes());
+        return ReplyFrame(0x19, {0, 0xAB, 0xCD});
     });
     Bytes buffer(10, 0);
     uint16_t length = 0;
@@ -227,10 +223,10 @@ TEST_F(Comms, ReadMessage_FiftyFailedBlocksOverWholeTransfer_Fails)
     std::atomic<int> block0Asks{0};
     peer.Start([&](const TRequest &r) -> Bytes {
         if (r.Command == 0x18)
-            return DataReply(0x18, Le16(400));
+            return ReplyFrame(0x18, TWireRecord().U16(400).Bytes());
         if (r.Payload[0] == 0 && ++block0Asks > 30)
-            return DataReply(0x19, Block(0, Pattern(254, 0)));
-        return NackReply();
+            return ReplyFrame(0x19, Block(0, Pattern(254, 0)));
+        return NackFrame();
     });
     Bytes buffer(8000);
     uint16_t length = 0;
@@ -242,8 +238,8 @@ TEST_F(Comms, ReadMessage_BlockAckedWithoutData_CountsAsFailedBlock)
 {
     peer.Start([](const TRequest &r) -> Bytes {
         if (r.Command == 0x18)
-            return DataReply(0x18, Le16(10));
-        return AckReply();
+            return ReplyFrame(0x18, TWireRecord().U16(10).Bytes());
+        return AckFrame();
     });
     Bytes buffer(8000, 0x5C);
     uint16_t length = 0;
@@ -279,12 +275,12 @@ TEST_F(Comms, ReadMessage_ShortBlockBeforeTheLast_IsAskedForAgain)
     std::atomic<int> block0Asks{0};
     peer.Start([&](const TRequest &r) -> Bytes {
         if (r.Command == 0x18)
-            return DataReply(0x18, Le16(302));
+            return ReplyFrame(0x18, TWireRecord().U16(302).Bytes());
         if (r.Payload[0] == 0)
             return ++block0Asks == 1
-                       ? DataReply(0x19, Block(0, Bytes(message.begin(), message.begin() + 100)))
-                       : DataReply(0x19, Block(0, Bytes(message.begin(), message.begin() + 254)));
-        return DataReply(0x19, Block(1, Bytes(message.begin() + 254, message.end())));
+                       ? ReplyFrame(0x19, Block(0, Bytes(message.begin(), message.begin() + 100)))
+                       : ReplyFrame(0x19, Block(0, Bytes(message.begin(), message.begin() + 254)));
+        return ReplyFrame(0x19, Block(1, Bytes(message.begin() + 254, message.end())));
     });
     Bytes buffer(8000);
     uint16_t length = 0;
@@ -301,8 +297,8 @@ TEST_F(Comms, ReadSettingsBlock_TwoExactParts_GiveTheWholeBlock)
     const Bytes block = Pattern(313, 21);
     peer.Start([&](const TRequest &r) -> Bytes {
         if (r.Command == 0x00)
-            return DataReply(0, Bytes(block.begin(), block.begin() + 255));
-        return DataReply(1, Bytes(block.begin() + 255, block.end()));
+            return ReplyFrame(0, Bytes(block.begin(), block.begin() + 255));
+        return ReplyFrame(1, Bytes(block.begin() + 255, block.end()));
     });
     std::array<uint8_t, kSettingsBlockSize> out{};
     ASSERT_TRUE(comms.ReadSettingsBlock(out));
@@ -314,8 +310,8 @@ TEST_F(Comms, ReadSettingsBlock_WrongPartSize_FailsAndLeavesBlockUntouched)
     for (int wrongPart : {0, 1}) {
         peer.Start([wrongPart](const TRequest &r) -> Bytes {
             if (r.Command == 0x00)
-                return DataReply(0, Bytes(wrongPart == 0 ? 254 : 255, 0x33));
-            return DataReply(1, Bytes(wrongPart == 1 ? 59 : 58, 0x44));
+                return ReplyFrame(0, Bytes(wrongPart == 0 ? 254 : 255, 0x33));
+            return ReplyFrame(1, Bytes(wrongPart == 1 ? 59 : 58, 0x44));
         });
         std::array<uint8_t, kSettingsBlockSize> out;
         out.fill(0xEE);
@@ -336,7 +332,7 @@ TEST_F(Comms, WriteSettingsBlock_SendsBothPartsOnlyAfterFirstAccepted)
     const Bytes block = Pattern(313, 8);
     std::array<uint8_t, kSettingsBlockSize> in{};
     std::copy(block.begin(), block.end(), in.begin());
-    peer.Start([](const TRequest &) { return AckReply(); });
+    peer.Start([](const TRequest &) { return AckFrame(); });
     ASSERT_TRUE(comms.WriteSettingsBlock(in));
     auto requests = peer.Requests();
     ASSERT_EQ(requests.size(), 2u);
@@ -345,7 +341,7 @@ TEST_F(Comms, WriteSettingsBlock_SendsBothPartsOnlyAfterFirstAccepted)
     EXPECT_EQ(requests[1].Command, 0x03);
     EXPECT_EQ(requests[1].Payload, Bytes(block.begin() + 255, block.end()));
 
-    peer.Start([](const TRequest &) { return NackReply(); });
+    peer.Start([](const TRequest &) { return NackFrame(); });
     EXPECT_FALSE(comms.WriteSettingsBlock(in));
     EXPECT_EQ(peer.CountOf(0x03), 1u);
 }
@@ -356,8 +352,8 @@ TEST_F(Comms, StateAndTypeReads_ReplyWithoutData_LeaveCallerByte)
 {
     peer.Start([](const TRequest &r) -> Bytes {
         if (r.Command == 0x15)
-            return DataReply(0x15, {0x05});
-        return AckReply();
+            return ReplyFrame(0x15, {0x05});
+        return AckFrame();
     });
     uint8_t state = 0;
     ASSERT_TRUE(comms.ReadSFState(state));
@@ -388,7 +384,7 @@ TEST_P(CommsFirmware, CheckFirmware_ComparesVersionNumberWith257)
 {
     const std::string text = GetParam().Reply;
     peer.Start(
-        [text](const TRequest &) { return DataReply(0xDF, Bytes(text.begin(), text.end())); });
+        [text](const TRequest &) { return ReplyFrame(0xDF, Bytes(text.begin(), text.end())); });
     std::string version = "old";
     EXPECT_EQ(comms.CheckFirmware(version), GetParam().Result);
     EXPECT_EQ(version, GetParam().Text);
@@ -420,7 +416,7 @@ TEST_F(Comms, CheckFirmware_LongestReplyWithoutTerminator_IsBounded)
         text[0] = 'V';
         text[1] = '3';
         text[2] = '?';
-        return DataReply(0xDF, text);
+        return ReplyFrame(0xDF, text);
     });
     std::string version;
     EXPECT_EQ(comms.CheckFirmware(version), 0);

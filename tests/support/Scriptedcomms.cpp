@@ -29,9 +29,20 @@ TScriptedComms::TScriptedComms(bool usb, TUnscriptedSend unscriptedSend, const T
     SelectPort(usb, 1, kDefaultBaudRate);
 }
 
-TScriptedComms::TScriptedComms(const uint8_t *stream, std::size_t size, bool usb,
-                               const TPacing &pacing)
-    : TZelvoCommsInterface(pacing), UnscriptedSend(TUnscriptedSend::NoAnswer), FStream(true),
+namespace
+{
+
+TPacing NoPauses()
+{
+    TPacing p = TPacing::Shrunk(1000);
+    p.RetryPause = std::chrono::milliseconds(0);
+    return p;
+}
+
+} // namespace
+
+TScriptedComms::TScriptedComms(const uint8_t *stream, std::size_t size, bool usb)
+    : TZelvoCommsInterface(NoPauses()), UnscriptedSend(TUnscriptedSend::NoAnswer), FStream(true),
       FPort(stream, size)
 {
     SelectPort(usb, 1, kDefaultBaudRate);
@@ -185,8 +196,11 @@ void TScriptedComms::Close()
 bool TScriptedComms::Begin(uint8_t command, const uint8_t *payload, uint32_t payloadLength,
                            bool isSend)
 {
-    FRequests.push_back(
-        {command, payload ? TBytes(payload, payload + payloadLength) : TBytes{}, isSend});
+    FLast.Command = command;
+    FLast.Payload.assign(payload, payload ? payload + payloadLength : payload);
+    FLast.IsSend = isSend;
+    if (KeepRequests)
+        FRequests.push_back(FLast);
     if (OnRequest)
         OnRequest(command);
     // As the link: nothing goes out on an aborted link, nor a payload
@@ -194,11 +208,11 @@ bool TScriptedComms::Begin(uint8_t command, const uint8_t *payload, uint32_t pay
     if (IsAborted() || payloadLength > framing::kMaxPayload)
         return false;
     if (!FStream)
-        FPort.Load(Answer(isSend));
+        FPort.Load(Answer());
     return true;
 }
 
-TReply TScriptedComms::Scripted(const TRequest &request, bool isSend)
+TReply TScriptedComms::Scripted(const TRequest &request)
 {
     if (auto it = FQueued.find(request.Command); it != FQueued.end() && !it->second.empty()) {
         TReply r = std::move(it->second.front());
@@ -213,20 +227,19 @@ TReply TScriptedComms::Scripted(const TRequest &request, bool isSend)
             return *r;
     if (auto it = FStanding.find(request.Command); it != FStanding.end())
         return it->second;
-    return isSend && UnscriptedSend == TUnscriptedSend::Ack ? TReply::Ack() : TReply::Silent();
+    return request.IsSend && UnscriptedSend == TUnscriptedSend::Ack ? TReply::Ack() : TReply::Silent();
 }
 
 // In the order the simulator applies its switches to a request frame.
-TBytes TScriptedComms::Answer(bool isSend)
+TBytes TScriptedComms::Answer()
 {
     ++FOnWire;
-    const TRequest &request = FRequests.back();
-    const uint8_t command = request.Command;
+    const uint8_t command = FLast.Command;
     if (Hit(TFaultKind::Silent, -1))
         return {};
     if (Hit(TFaultKind::Nack, command))
         return NackFrame();
-    const TReply reply = Scripted(request, isSend);
+    const TReply reply = Scripted(FLast);
     switch (reply.Kind()) {
     case TReply::TKind::Silent:
         return {};

@@ -84,8 +84,9 @@ public:
     explicit TScriptedComms(bool usb = true, TUnscriptedSend unscriptedSend = TUnscriptedSend::NoAnswer,
                             const TPacing &pacing = TPacing::Shrunk(1000));
     // A unit whose wire carries exactly these bytes, read in order whatever
-    // is asked (a fuzz input); no scripts or faults apply.
-    TScriptedComms(const uint8_t *stream, std::size_t size, bool usb, const TPacing &pacing);
+    // is asked (a fuzz input); no scripts or faults apply, and retries follow
+    // each other without a pause.
+    TScriptedComms(const uint8_t *stream, std::size_t size, bool usb);
 
     struct TRequest {
         uint8_t Command = 0;
@@ -121,7 +122,9 @@ public:
     void Fault(const std::string &spec);
     void ClearFaults() { FFaults.clear(); }
 
-    // Every request made, in order, whether or not it reached the wire.
+    // Every request made, in order, whether or not it reached the wire
+    // (none kept while KeepRequests is off, as in a timing loop).
+    bool KeepRequests = true;
     const std::vector<TRequest> &Requests() const { return FRequests; }
     void ClearRequests() { FRequests.clear(); }
     std::vector<TRequest> Sends() const;
@@ -160,8 +163,8 @@ private:
     // Records the request; false when it cannot reach the wire.
     bool Begin(uint8_t command, const uint8_t *payload, uint32_t payloadLength, bool isSend);
     // The bytes the unit answers the last request with.
-    TBytes Answer(bool isSend);
-    TReply Scripted(const TRequest &request, bool isSend);
+    TBytes Answer();
+    TReply Scripted(const TRequest &request);
     bool Hit(TFaultKind kind, int command);
 
     bool FStream = false;
@@ -172,6 +175,7 @@ private:
     std::vector<TBytes> FMessageBlocks;
     std::vector<TFault> FFaults;
     std::vector<TRequest> FRequests;
+    TRequest FLast;
     long FOnWire = 0;
 };
 

@@ -190,7 +190,7 @@ TEST(TScriptedComms, StreamMode_ReadsTheBytesInOrderWhateverIsAsked)
     TBytes stream = ReplyFrame(0x15, {5});
     const TBytes second = ReplyFrame(0x0D, {2});
     stream.insert(stream.end(), second.begin(), second.end());
-    TScriptedComms comms(stream.data(), stream.size(), false, TPacing::Shrunk(1000));
+    TScriptedComms comms(stream.data(), stream.size(), false);
     EXPECT_EQ(Ask(comms, CMD_READ_VERSION).Data, TBytes{5});
     EXPECT_EQ(Ask(comms, CMD_READ_SIGNAL).Data, TBytes{2});
     EXPECT_TRUE(comms.Port().Exhausted());

@@ -67,9 +67,9 @@ TWireRecord &TWireRecord::Append(const TBytes &bytes)
 }
 
 TWireRecord &TWireRecord::IOConfig(int32_t id, std::string_view tag, int inputType,
-                                   uint32_t uomId, int flags, std::string_view name)
+                                   uint32_t uomId, int flags, std::string_view name, char tagPad)
 {
-    return I32(id).Fixed(tag, 6).U8(inputType).U32(uomId).U8(flags).Counted(name);
+    return I32(id).Fixed(tag, 6, tagPad).U8(inputType).U32(uomId).U8(flags).Counted(name);
 }
 
 TWireRecord &TWireRecord::IOUpload(int32_t id, int inputType, uint32_t uomId, int flags,
@@ -192,9 +192,9 @@ TBytes RequestFrame(uint8_t command, const TBytes &payload)
     return Framed(0x0A, command, payload);
 }
 
-TBytes ReplyFrame(uint8_t code, const TBytes &data)
+TBytes ReplyFrame(uint8_t code, const TBytes &data, uint8_t status)
 {
-    return Framed(0x03, code, data);
+    return Framed(status, code, data);
 }
 
 TBytes AckFrame()

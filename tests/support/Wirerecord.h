@@ -44,10 +44,10 @@ public:
     TWireRecord &Append(const TWireRecord &other) { return Append(other.FBytes); }
 
     // The records of the server's replies.
-    // I/O configuration: id, 6-byte tag, input type, UOM id, logging flags,
-    // counted name (17 bytes and the name).
+    // I/O configuration: id, 6-byte tag (padded with `tagPad`), input type,
+    // UOM id, logging flags, counted name (17 bytes and the name).
     TWireRecord &IOConfig(int32_t id, std::string_view tag, int inputType, uint32_t uomId,
-                          int flags, std::string_view name);
+                          int flags, std::string_view name, char tagPad = '\0');
     // The same record as the tool uploads it: without the tag (11 bytes and
     // the name).
     TWireRecord &IOUpload(int32_t id, int inputType, uint32_t uomId, int flags,
@@ -106,7 +106,9 @@ uint16_t MessageTotal(const TBytes &reply);
 // bare status (ACK 0x01, refusal 0x00) or a reply with data (status 0x03,
 // length, reply code, data, XOR of everything before).
 TBytes RequestFrame(uint8_t command, const TBytes &payload = {});
-TBytes ReplyFrame(uint8_t code, const TBytes &data);
+// `status` other than 0x03 makes a frame the unit never sends but the framer
+// reads the same way when it has both low bits set.
+TBytes ReplyFrame(uint8_t code, const TBytes &data, uint8_t status = 0x03);
 TBytes AckFrame();
 TBytes NackFrame();
 // A server reply as the unit hands it out: the frame of its total (reply

@@ -1,6 +1,7 @@
 #include "ui/Fm_editio.h"
 
 #include "FakeMainWindow.h"
+#include "tests/support/Wirerecord.h"
 #include "link/Zelvocommsinterface.h"
 #include "model/Availableinputtype.h"
 #include "model/Availableinputtypes.h"
@@ -67,24 +68,10 @@ protected:
     static std::unique_ptr<TServerSideIO> Record(const char *tag, int type, int uom,
                                                  const char *name = "Outlet pressure")
     {
-        QByteArray raw;
-        auto u32 = [&raw](uint32_t v) {
-            for (int i = 0; i < 4; ++i)
-                raw.append(static_cast<char>((v >> (8 * i)) & 0xFF));
-        };
-        u32(42);
-        QByteArray t(tag);
-        t.append(QByteArray(6 - t.size(), ' '));
-        raw.append(t);
-        raw.append(static_cast<char>(type));
-        u32(static_cast<uint32_t>(uom));
-        raw.append('\0');
-        raw.append(static_cast<char>(qstrlen(name)));
-        raw.append(name);
+        const zelvo::test::TWireRecord raw = zelvo::test::TWireRecord().IOConfig(
+            42, tag, type, static_cast<uint32_t>(uom), 0, name, ' ');
         auto r = std::make_unique<TServerSideIO>();
-        EXPECT_EQ(r->Populate(reinterpret_cast<const uint8_t *>(raw.constData()),
-                              static_cast<std::size_t>(raw.size())),
-                  static_cast<std::size_t>(raw.size()));
+        EXPECT_EQ(r->Populate(raw.Data(), raw.Size()), raw.Size());
         return r;
     }
 
