@@ -85,11 +85,12 @@ std::vector<TSeed> Seeds()
     TWireRecord io;
     io.U8(1).IOConfig(1, "EXT001", 1, 9, 5, "Pump").IOConfig(2, "IN01  ", 1, 9, 5, "Level");
     samples.emplace_back("io_config", io);
-    samples.emplace_back("uom_list",
-                         TWireRecord().U16(2).UOMDescription(9, 1, "Litre").UOMDescription(8, 2, "On"));
     samples.emplace_back(
-        "available_input_types",
-        TWireRecord().U8(2).AvailableType(1, 1, 1, 0, "4-20 mA").AvailableType(1, 2, 1, 0, "Pulse"));
+        "uom_list", TWireRecord().U16(2).UOMDescription(9, 1, "Litre").UOMDescription(8, 2, "On"));
+    samples.emplace_back("available_input_types", TWireRecord()
+                                                      .U8(2)
+                                                      .AvailableType(1, 1, 1, 0, "4-20 mA")
+                                                      .AvailableType(1, 2, 1, 0, "Pulse"));
     TWireRecord modbus;
     modbus.U8(1).U8(3).Fill(50, 's').U8(2);
     for (uint32_t i : {1u, 2u})
@@ -132,7 +133,9 @@ std::vector<TSeed> Seeds()
     sevens.U32(7).U32(7);
     put("unit_decoders", "mode06", decoders(0x06, Repeat(ReplyFrame(0x0A, live), 3)));
     put("unit_decoders", "mode0e",
-        decoders(0x0E, Join({ReplyFrame(0x1D, fives), {1}, ReplyFrame(0x1D, sevens),
+        decoders(0x0E, Join({ReplyFrame(0x1D, fives),
+                             {1},
+                             ReplyFrame(0x1D, sevens),
                              ReplyFrame(0x1E, TBytes(32, 0))})));
     put("unit_decoders", "mode16",
         decoders(0x16, Join({ReplyFrame(0x00, Ramp(255)), ReplyFrame(0x01, Ramp(58)), {1, 1, 1}})));
@@ -145,7 +148,7 @@ std::vector<TSeed> Seeds()
               "apn=\"internet\" username=\"\" password=\"\"/><network country=\"2\" "
               "name=\"Ost\" apn=\"web.ost\" username=\"u\" password=\"p\"/></networks></root>"));
     put("network_catalogue", "empty", Chars("<root><countries/><networks/></root>"));
-    const char *addresses[] = {"10.1.2.3", "255.255.255.0", "0.0.0.0", "+1.-0.2.3",
+    const char *addresses[] = {"10.1.2.3", "255.255.255.0", "0.0.0.0",  "+1.-0.2.3",
                                "1.2.3",    "1.2.3.4.5",     "300.1.1.1"};
     for (int i = 0; i < 7; ++i)
         put("ip_address", "a" + std::to_string(i), Chars(addresses[i]));
@@ -159,7 +162,9 @@ std::vector<TSeed> Seeds()
                     RequestFrame(0x18), RequestFrame(0x19, {0})});
     put("sim_request", "session", session);
     put("sim_request", "settings",
-        Join({{1}, RequestFrame(0x02, Ramp(255)), RequestFrame(0x03, TBytes(58, 0)),
+        Join({{1},
+              RequestFrame(0x02, Ramp(255)),
+              RequestFrame(0x03, TBytes(58, 0)),
               RequestFrame(0x14)}));
     put("sim_request", "faults",
         Chars("#nack=0x15,once\nsilent-after=40\ndrop-block=2,from=7\nCMD_READ_SF_STATE\n"

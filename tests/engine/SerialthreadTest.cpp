@@ -590,7 +590,7 @@ TEST_F(TSerialThreadTest, FirmwareVersion_KeptFromTheConnectionCheck)
 TEST_F(TSerialThreadTest, Cancel_ReadBetweenConfigParts_EndsAtNextStep_IdleAsked_LinkStaysOpen)
 {
     ConnectedWithJob(MSG_READ_IO_CONFIG);
-    engine->StepOnce();                   // idle: asks to connect
+    engine->StepOnce();     // idle: asks to connect
     TWireRecord part{0x01}; // more to follow
     part.IOConfig(100, "EXT001", 0, 5, 0, "Pump");
     SF(SF_WAITING_DOWNLOAD);

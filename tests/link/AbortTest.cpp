@@ -8,12 +8,12 @@
 #include <gtest/gtest.h>
 
 #include "PtyPeer.h"
-#include "tests/support/Wirerecord.h"
-#include "tests/support/TestUtil.h"
 #include "link/Ftd2xx.h"
 #include "link/Linkabort.h"
 #include "link/Portmap.h"
 #include "link/Zelvocommsinterface.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 
 using namespace zelvo::test;
 using namespace std::chrono_literals;

@@ -8,10 +8,10 @@
 #include <gtest/gtest.h>
 
 #include "PtyPeer.h"
-#include "tests/support/Wirerecord.h"
-#include "tests/support/TestUtil.h"
 #include "link/Portmap.h"
 #include "link/Zelvocommsinterface.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 
 using namespace zelvo::test;
 using Bytes = std::vector<uint8_t>;
@@ -34,7 +34,7 @@ Bytes Pattern(std::size_t n, uint8_t seed)
     return b;
 }
 
-class Comms : public testing::Test
+class TZelvoCommsInterfaceTest : public testing::Test
 {
 protected:
     void SetUp() override
@@ -75,11 +75,12 @@ struct WriteRow {
     std::vector<std::size_t> Frames;
 };
 
-class CommsWrite : public Comms, public testing::WithParamInterface<WriteRow>
+class TZelvoCommsInterfaceWriteTest : public TZelvoCommsInterfaceTest,
+                                      public testing::WithParamInterface<WriteRow>
 {
 };
 
-TEST_P(CommsWrite, Message_IsSplitIntoBlocksAndReassemblesExactly)
+TEST_P(TZelvoCommsInterfaceWriteTest, Message_IsSplitIntoBlocksAndReassemblesExactly)
 {
     const WriteRow row = GetParam();
     peer.Start([](const TRequest &) { return AckFrame(); });
@@ -103,7 +104,7 @@ TEST_P(CommsWrite, Message_IsSplitIntoBlocksAndReassemblesExactly)
     EXPECT_EQ(joined, message);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, CommsWrite,
+INSTANTIATE_TEST_SUITE_P(Rows, TZelvoCommsInterfaceWriteTest,
                          testing::Values(WriteRow{600, false, {255, 255, 93}},
                                          WriteRow{600, true, {255, 254, 92}},
                                          WriteRow{254, false, {255}},
@@ -111,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, CommsWrite,
                                          WriteRow{0, true, {}}, WriteRow{254, true, {255}},
                                          WriteRow{255, true, {255, 1}}));
 
-TEST_F(Comms, WriteMessage_RefusedFrame_EndsTransferAtOnce)
+TEST_F(TZelvoCommsInterfaceTest, WriteMessage_RefusedFrame_EndsTransferAtOnce)
 {
     peer.Start([n = 0](const TRequest &) mutable { return ++n == 2 ? NackFrame() : AckFrame(); });
     const Bytes message = Pattern(800, 1);
@@ -119,7 +120,7 @@ TEST_F(Comms, WriteMessage_RefusedFrame_EndsTransferAtOnce)
     EXPECT_EQ(peer.CountOf(0x17), 2u);
 }
 
-TEST_F(Comms, WriteMessage_MoreBlocksThanNumbersCanCount_IsRefusedUnsent)
+TEST_F(TZelvoCommsInterfaceTest, WriteMessage_MoreBlocksThanNumbersCanCount_IsRefusedUnsent)
 {
     peer.Start([](const TRequest &) { return AckFrame(); });
     const Bytes message(256 * 254 + 1, 0x11);
@@ -153,7 +154,7 @@ Bytes Block(uint8_t header, const Bytes &data)
     return b;
 }
 
-TEST_F(Comms, ReadMessage_TotalOf302_GivesThreeHundredByteMessage)
+TEST_F(TZelvoCommsInterfaceTest, ReadMessage_TotalOf302_GivesThreeHundredByteMessage)
 {
     const Bytes message = Pattern(300, 9);
     TReplyUnit unit{302,
@@ -176,11 +177,12 @@ struct BadTotalRow {
     Bytes Reply;
 };
 
-class CommsBadTotal : public Comms, public testing::WithParamInterface<BadTotalRow>
+class TZelvoCommsInterfaceBadTotalTest : public TZelvoCommsInterfaceTest,
+                                         public testing::WithParamInterface<BadTotalRow>
 {
 };
 
-TEST_P(CommsBadTotal, ReadMessage_TotalNotUsable_RetriesTenTimesThenFails)
+TEST_P(TZelvoCommsInterfaceBadTotalTest, ReadMessage_TotalNotUsable_RetriesTenTimesThenFails)
 {
     const Bytes reply = GetParam().Reply;
     peer.Start([reply](const TRequest &) { return reply; });
@@ -192,7 +194,7 @@ TEST_P(CommsBadTotal, ReadMessage_TotalNotUsable_RetriesTenTimesThenFails)
     EXPECT_EQ(length, 4321);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, CommsBadTotal,
+INSTANTIATE_TEST_SUITE_P(Rows, TZelvoCommsInterfaceBadTotalTest,
                          testing::Values(BadTotalRow{"TotalOfZero", ReplyFrame(0x18, {0, 0})},
                                          BadTotalRow{"ThreeBytes", ReplyFrame(0x18, {5, 0, 0})},
                                          BadTotalRow{"OneByte", ReplyFrame(0x18, {5})},
@@ -200,11 +202,12 @@ INSTANTIATE_TEST_SUITE_P(Rows, CommsBadTotal,
                                          BadTotalRow{"AckWithoutData", AckFrame()}),
                          [](const auto &info) { return std::string(info.param.Name); });
 
-TEST_F(Comms, ReadMessage_TotalAcceptedAfterFailures_StopsAsking)
+TEST_F(TZelvoCommsInterfaceTest, ReadMessage_TotalAcceptedAfterFailures_StopsAsking)
 {
     peer.Start([n = 0](const TRequest &r) mutable -> Bytes {
         if (r.Command == 0x18)
-            return ++n < 4 ? ReplyFrame(0x18, {0, 0}) : ReplyFrame(0x18, TWireRecord().U16(3).Bytes());
+            return ++n < 4 ? ReplyFrame(0x18, {0, 0})
+                           : ReplyFrame(0x18, TWireRecord().U16(3).Bytes());
         return ReplyFrame(0x19, {0, 0xAB, 0xCD});
     });
     Bytes buffer(10, 0);
@@ -216,7 +219,7 @@ TEST_F(Comms, ReadMessage_TotalAcceptedAfterFailures_StopsAsking)
     EXPECT_EQ(buffer[1], 0xCD);
 }
 
-TEST_F(Comms, ReadMessage_FiftyFailedBlocksOverWholeTransfer_Fails)
+TEST_F(TZelvoCommsInterfaceTest, ReadMessage_FiftyFailedBlocksOverWholeTransfer_Fails)
 {
     // Block 0 fails 30 times before it comes, block 1 fails every time: the
     // count is over the whole transfer, not consecutive.
@@ -234,7 +237,7 @@ TEST_F(Comms, ReadMessage_FiftyFailedBlocksOverWholeTransfer_Fails)
     EXPECT_EQ(peer.CountOf(0x19), 51u); // 30 + 1 good + 20 failures of block 1
 }
 
-TEST_F(Comms, ReadMessage_BlockAckedWithoutData_CountsAsFailedBlock)
+TEST_F(TZelvoCommsInterfaceTest, ReadMessage_BlockAckedWithoutData_CountsAsFailedBlock)
 {
     peer.Start([](const TRequest &r) -> Bytes {
         if (r.Command == 0x18)
@@ -248,7 +251,7 @@ TEST_F(Comms, ReadMessage_BlockAckedWithoutData_CountsAsFailedBlock)
     EXPECT_EQ(buffer[0], 0x5C);
 }
 
-TEST_F(Comms, ReadMessage_TotalLargerThanDestination_FailsWithoutReadingBlocks)
+TEST_F(TZelvoCommsInterfaceTest, ReadMessage_TotalLargerThanDestination_FailsWithoutReadingBlocks)
 {
     peer.Start(TReplyUnit{9000, {}}.Script());
     Bytes buffer(8010, 0x5C);
@@ -258,7 +261,7 @@ TEST_F(Comms, ReadMessage_TotalLargerThanDestination_FailsWithoutReadingBlocks)
     EXPECT_EQ(buffer, Bytes(8010, 0x5C));
 }
 
-TEST_F(Comms, ReadMessage_BlockBeyondDestination_FailsAndWritesNothingPastIt)
+TEST_F(TZelvoCommsInterfaceTest, ReadMessage_BlockBeyondDestination_FailsAndWritesNothingPastIt)
 {
     // The total promises 300 bytes, but the unit sends longer blocks.
     TReplyUnit unit{302, {Block(0, Pattern(254, 1)), Block(1, Pattern(254, 2))}};
@@ -269,7 +272,7 @@ TEST_F(Comms, ReadMessage_BlockBeyondDestination_FailsAndWritesNothingPastIt)
     EXPECT_EQ(Bytes(buffer.begin() + 300, buffer.end()), Bytes(100, 0x5C));
 }
 
-TEST_F(Comms, ReadMessage_ShortBlockBeforeTheLast_IsAskedForAgain)
+TEST_F(TZelvoCommsInterfaceTest, ReadMessage_ShortBlockBeforeTheLast_IsAskedForAgain)
 {
     const Bytes message = Pattern(300, 4);
     std::atomic<int> block0Asks{0};
@@ -292,7 +295,7 @@ TEST_F(Comms, ReadMessage_ShortBlockBeforeTheLast_IsAskedForAgain)
 
 // ---- settings block ----
 
-TEST_F(Comms, ReadSettingsBlock_TwoExactParts_GiveTheWholeBlock)
+TEST_F(TZelvoCommsInterfaceTest, ReadSettingsBlock_TwoExactParts_GiveTheWholeBlock)
 {
     const Bytes block = Pattern(313, 21);
     peer.Start([&](const TRequest &r) -> Bytes {
@@ -305,7 +308,7 @@ TEST_F(Comms, ReadSettingsBlock_TwoExactParts_GiveTheWholeBlock)
     EXPECT_EQ(Bytes(out.begin(), out.end()), block);
 }
 
-TEST_F(Comms, ReadSettingsBlock_WrongPartSize_FailsAndLeavesBlockUntouched)
+TEST_F(TZelvoCommsInterfaceTest, ReadSettingsBlock_WrongPartSize_FailsAndLeavesBlockUntouched)
 {
     for (int wrongPart : {0, 1}) {
         peer.Start([wrongPart](const TRequest &r) -> Bytes {
@@ -327,7 +330,7 @@ TEST_F(Comms, ReadSettingsBlock_WrongPartSize_FailsAndLeavesBlockUntouched)
     EXPECT_EQ(requests[2].Command, 0x01);
 }
 
-TEST_F(Comms, WriteSettingsBlock_SendsBothPartsOnlyAfterFirstAccepted)
+TEST_F(TZelvoCommsInterfaceTest, WriteSettingsBlock_SendsBothPartsOnlyAfterFirstAccepted)
 {
     const Bytes block = Pattern(313, 8);
     std::array<uint8_t, kSettingsBlockSize> in{};
@@ -348,7 +351,7 @@ TEST_F(Comms, WriteSettingsBlock_SendsBothPartsOnlyAfterFirstAccepted)
 
 // ---- single-frame operations ----
 
-TEST_F(Comms, StateAndTypeReads_ReplyWithoutData_LeaveCallerByte)
+TEST_F(TZelvoCommsInterfaceTest, StateAndTypeReads_ReplyWithoutData_LeaveCallerByte)
 {
     peer.Start([](const TRequest &r) -> Bytes {
         if (r.Command == 0x15)
@@ -376,11 +379,12 @@ struct FirmwareRow {
     const char *Text;
 };
 
-class CommsFirmware : public Comms, public testing::WithParamInterface<FirmwareRow>
+class TZelvoCommsInterfaceFirmwareTest : public TZelvoCommsInterfaceTest,
+                                         public testing::WithParamInterface<FirmwareRow>
 {
 };
 
-TEST_P(CommsFirmware, CheckFirmware_ComparesVersionNumberWith257)
+TEST_P(TZelvoCommsInterfaceFirmwareTest, CheckFirmware_ComparesVersionNumberWith257)
 {
     const std::string text = GetParam().Reply;
     peer.Start(
@@ -391,7 +395,7 @@ TEST_P(CommsFirmware, CheckFirmware_ComparesVersionNumberWith257)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, CommsFirmware,
+    Rows, TZelvoCommsInterfaceFirmwareTest,
     testing::Values(FirmwareRow{"Zelvo V2.57?", 0, "Zelvo V2.57?"},
                     FirmwareRow{"V2.56?", 2, "V2.56?"},
                     FirmwareRow{"V3.1?build 7", 0, "V3.1?build 7"},
@@ -400,7 +404,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FirmwareRow{"?V2.9", 2, "?V2.9"},
                     FirmwareRow{std::string("V2.57?\0trailing", 15), 0, "V2.57?"}));
 
-TEST_F(Comms, CheckFirmware_SilentUnit_ReturnsNoAnswerAndKeepsText)
+TEST_F(TZelvoCommsInterfaceTest, CheckFirmware_SilentUnit_ReturnsNoAnswerAndKeepsText)
 {
     comms.SetPacing(TPacing::Shrunk(50));
     peer.Start([](const TRequest &) { return Bytes{}; });
@@ -409,7 +413,7 @@ TEST_F(Comms, CheckFirmware_SilentUnit_ReturnsNoAnswerAndKeepsText)
     EXPECT_EQ(version, "kept");
 }
 
-TEST_F(Comms, CheckFirmware_LongestReplyWithoutTerminator_IsBounded)
+TEST_F(TZelvoCommsInterfaceTest, CheckFirmware_LongestReplyWithoutTerminator_IsBounded)
 {
     peer.Start([](const TRequest &) {
         Bytes text(255, 'x');

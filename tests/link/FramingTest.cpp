@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include "PtyPeer.h"
-#include "tests/support/Wirerecord.h"
-#include "tests/support/TestUtil.h"
 #include "link/Ftd2xx.h"
 #include "link/Portmap.h"
 #include "link/Usbserialinterface.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 
 using namespace zelvo::test;
 using Bytes = std::vector<uint8_t>;

@@ -17,14 +17,14 @@
 #include <unistd.h>
 
 #include "PtyPeer.h"
-#include "tests/support/Wirerecord.h"
-#include "tests/support/TestUtil.h"
 #include "link/Ftd2xx.h"
 #include "link/Linkabort.h"
 #include "link/Portdiagnosis.h"
 #include "link/Portmap.h"
 #include "link/Portprobe.h"
 #include "sim/UnitSimulator.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 
 using namespace zelvo::test;
 namespace fs = std::filesystem;

@@ -1,9 +1,9 @@
 #include "model/Inputtypes.h"
-#include "tests/support/TestUtil.h"
-#include "tests/support/Wirerecord.h"
 #include "common/Errormanager.h"
 #include "model/Availableinputtypes.h"
 #include "model/Modelexceptions.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,7 @@ QStringList ComboNames(const QComboBox &combo)
 using TInputTypeTest = zelvo::test::TWithErrorLog;
 using TAvailableInputTypesTest = zelvo::test::TWithErrorLog;
 
-TEST(TInputType, Convert_EachKindWithTheUnitsGroupings)
+TEST_F(TInputTypeTest, Convert_EachKindWithTheUnitsGroupings)
 {
     struct Row {
         int kind;
@@ -58,7 +58,7 @@ TEST(TInputType, Convert_EachKindWithTheUnitsGroupings)
     }
 }
 
-TEST(TInputType, Convert_ZeroDenominators_GiveFloatingPointResultsNotACrash)
+TEST_F(TInputTypeTest, Convert_ZeroDenominators_GiveFloatingPointResultsNotACrash)
 {
     TInputType t;
     t.Multiplier = 1;
@@ -186,7 +186,8 @@ TEST_F(TAvailableInputTypesTest, Populate_ReadsFieldsAndNameUpToNul)
 TEST_F(TAvailableInputTypesTest, Populate_NameWithoutNul_IsFiftyCharactersOfItsField)
 {
     const QByteArray name(60, 'N');
-    const QByteArray block = TWireRecord().U8(1).AvailableType(1, 1, 1, 0, name.constData(), kNoise).Q();
+    const QByteArray block =
+        TWireRecord().U8(1).AvailableType(1, 1, 1, 0, name.constData(), kNoise).Q();
     TAvailableInputTypes types;
     ASSERT_TRUE(types.PopulateAvailableInputTypes(block));
     EXPECT_EQ(types.At(0)->Name, QString(50, 'N'));

@@ -13,7 +13,7 @@ namespace
 using zelvo::test::TWireRecord;
 
 TWireRecord ConfigRecord(int32_t id, const std::string &tag, int type, int32_t uom, int flags,
-                    const std::string &name)
+                         const std::string &name)
 {
     return TWireRecord().IOConfig(id, tag, type, static_cast<uint32_t>(uom), flags, name);
 }
@@ -79,7 +79,7 @@ TEST_F(TServerSideIOTest, Populate_Tags_ExternalOnlyWithNumber)
     }
 }
 
-TEST(TServerSideIOCodingTest, LoggingFlags_DecodedAndEncodedAsTheServerUsesThem)
+TEST_F(TServerSideIOTest, LoggingFlags_DecodedAndEncodedAsTheServerUsesThem)
 {
     const std::pair<uint8_t, int32_t> received[] = {{0x05, LOG_LOG_AND_DISPLAY},
                                                     {0x07, LOG_LOG_AND_DISPLAY},
@@ -99,7 +99,7 @@ TEST(TServerSideIOCodingTest, LoggingFlags_DecodedAndEncodedAsTheServerUsesThem)
         EXPECT_EQ(TServerSideIO::EncodeLoggingFlags(mode), flags) << mode;
 }
 
-TEST(TServerSideIOCodingTest, BuildUploadRecord_Tank_Writes15Bytes)
+TEST_F(TServerSideIOTest, BuildUploadRecord_Tank_Writes15Bytes)
 {
     TServerSideIO io;
     const TWireRecord b = ConfigRecord(7, "IN01  ", 3, 12, 0x00, "Tank");
@@ -125,7 +125,7 @@ TEST(TServerSideIOCodingTest, BuildUploadRecord_Tank_Writes15Bytes)
     EXPECT_EQ(small[0], 0xAA);
 }
 
-TEST(TServerSideIOCodingTest, BuildUploadRecord_NameOver255_CutTo255NotWrapped)
+TEST_F(TServerSideIOTest, BuildUploadRecord_NameOver255_CutTo255NotWrapped)
 {
     TServerSideIO io;
     io.SetFriendlyName(QString(300, QChar('x')));
@@ -138,7 +138,7 @@ TEST(TServerSideIOCodingTest, BuildUploadRecord_NameOver255_CutTo255NotWrapped)
     EXPECT_EQ(dst[11 + 254], 'x');
 }
 
-TEST(TServerSideIORowTest, SetErrorBit_Sequence_ShowsCombinedState)
+TEST_F(TServerSideIOTest, SetErrorBit_Sequence_ShowsCombinedState)
 {
     QTreeWidget view;
     TServerSideIO io;
@@ -163,7 +163,7 @@ TEST(TServerSideIORowTest, SetErrorBit_Sequence_ShowsCombinedState)
     EXPECT_EQ(io.ErrorState(), 0);
 }
 
-TEST(TServerSideIORowTest, Setters_RewriteBothRows)
+TEST_F(TServerSideIOTest, Setters_RewriteBothRows)
 {
     QTreeWidget config, external;
     TServerSideIO io;

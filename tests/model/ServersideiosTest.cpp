@@ -15,7 +15,8 @@ namespace
 
 using zelvo::test::TWireRecord;
 
-TWireRecord ConfigRecord(int32_t id, const std::string &tag, const std::string &name, int flags = 0x05)
+TWireRecord ConfigRecord(int32_t id, const std::string &tag, const std::string &name,
+                         int flags = 0x05)
 {
     return TWireRecord().IOConfig(id, tag, 1, static_cast<uint32_t>(100 + id), flags, name);
 }

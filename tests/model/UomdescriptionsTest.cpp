@@ -1,7 +1,7 @@
 #include "model/Uomdescriptions.h"
+#include "common/Errormanager.h"
 #include "tests/support/TestUtil.h"
 #include "tests/support/Wirerecord.h"
-#include "common/Errormanager.h"
 
 #include <gtest/gtest.h>
 

@@ -30,7 +30,7 @@ TWireRecord AnalogueUom(int32_t id, const std::string &units, int rule,
 
 // Input types, then the digital and the analogue UOMs, as one block.
 TWireRecord Block(const std::vector<TWireRecord> &types, const std::vector<TWireRecord> &digital,
-             const std::vector<TWireRecord> &analogue)
+                  const std::vector<TWireRecord> &analogue)
 {
     TWireRecord b;
     b.U8(static_cast<int>(types.size()));
@@ -58,7 +58,7 @@ protected:
 TEST_F(TUOMManagerTest, PopulateUOMInformation_OneDigitalOneAnalogue_Reads77ByteBlock)
 {
     const TWireRecord block = Block({}, {DigitalUom(3, "Closed", "Open")},
-                               {AnalogueUom(9, "bar", oorClamp, {{0, 0}, {10, 100}})});
+                                    {AnalogueUom(9, "bar", oorClamp, {{0, 0}, {10, 100}})});
     ASSERT_EQ(block.Bytes().size(), 77u);
     Load(block);
     TUOMs &uoms = *Manager.UOMs();
@@ -122,7 +122,8 @@ TEST_F(TUOMManagerTest, PopulateUOMInformation_EveryCut_KeepsCompleteRecordsOnly
     for (std::size_t cut = 0; cut <= block.Bytes().size(); ++cut) {
         SCOPED_TRACE(cut);
         // Exactly `cut` bytes on the heap, so any read past them is caught.
-        std::vector<uint8_t> bytes(block.Bytes().begin(), block.Bytes().begin() + static_cast<long>(cut));
+        std::vector<uint8_t> bytes(block.Bytes().begin(),
+                                   block.Bytes().begin() + static_cast<long>(cut));
         ErrorManager()->FlushLog();
         // The log drops a line equal to the one before: mark each round.
         ErrorManager()->AddLog(QStringLiteral("cut %1").arg(cut));
@@ -147,7 +148,7 @@ TEST_F(TUOMManagerTest, PopulateUOMInformation_EveryCut_KeepsCompleteRecordsOnly
 
 // Conversion: input type 1 doubles, UOM 10 scales x10 over 0..100 and rejects
 // values outside, UOM 11 has an unknown rule.
-class TConvertValueTest : public TUOMManagerTest
+class TUOMManagerConvertTest : public TUOMManagerTest
 {
 protected:
     void SetUp() override
@@ -159,34 +160,34 @@ protected:
     }
 };
 
-TEST_F(TConvertValueTest, ConvertValue_KnownTypeAndUom_AppliesBoth)
+TEST_F(TUOMManagerConvertTest, ConvertValue_KnownTypeAndUom_AppliesBoth)
 {
     EXPECT_NEAR(static_cast<double>(Manager.ConvertValue(1, 10, 30)), 600.0, 1e-9);
 }
 
-TEST_F(TConvertValueTest, ConvertValue_UnknownInputType_ScalesRawValue)
+TEST_F(TUOMManagerConvertTest, ConvertValue_UnknownInputType_ScalesRawValue)
 {
     EXPECT_NEAR(static_cast<double>(Manager.ConvertValue(77, 10, 30)), 300.0, 1e-9);
 }
 
-TEST_F(TConvertValueTest, ConvertValue_UnknownUom_ReturnsInputTypeResult)
+TEST_F(TUOMManagerConvertTest, ConvertValue_UnknownUom_ReturnsInputTypeResult)
 {
     EXPECT_NEAR(static_cast<double>(Manager.ConvertValue(1, 77, 30)), 60.0, 1e-9);
 }
 
-TEST_F(TConvertValueTest, ConvertValue_RejectedOrUnknownRule_ReturnsRawValue)
+TEST_F(TUOMManagerConvertTest, ConvertValue_RejectedOrUnknownRule_ReturnsRawValue)
 {
     // 60 doubles to 120, outside the table.
     EXPECT_EQ(Manager.ConvertValue(1, 10, 60), 60.0L);
     EXPECT_EQ(Manager.ConvertValue(1, 11, 60), 60.0L);
 }
 
-TEST_F(TConvertValueTest, ConvertValue_HighestRawValue_ReadUnsigned)
+TEST_F(TUOMManagerConvertTest, ConvertValue_HighestRawValue_ReadUnsigned)
 {
     EXPECT_EQ(Manager.ConvertValue(77, 20, 0xFFFFFFFFu), 4294967295.0L);
 }
 
-TEST_F(TConvertValueTest, GetUOMDisplay_ByKindOfUom)
+TEST_F(TUOMManagerConvertTest, GetUOMDisplay_ByKindOfUom)
 {
     bool digital = false;
     QString units = "keep", on = "keep", off = "keep";

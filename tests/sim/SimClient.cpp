@@ -202,7 +202,6 @@ zsim::Options FastOptions(zsim::Model m)
     return o;
 }
 
-
 bool SumIsZero(const Bytes &reply)
 {
     uint8_t s = 0;

@@ -227,7 +227,8 @@ TReply TScriptedComms::Scripted(const TRequest &request)
             return *r;
     if (auto it = FStanding.find(request.Command); it != FStanding.end())
         return it->second;
-    return request.IsSend && UnscriptedSend == TUnscriptedSend::Ack ? TReply::Ack() : TReply::Silent();
+    return request.IsSend && UnscriptedSend == TUnscriptedSend::Ack ? TReply::Ack()
+                                                                    : TReply::Silent();
 }
 
 // In the order the simulator applies its switches to a request frame.
@@ -272,13 +273,11 @@ bool TScriptedComms::Query(uint8_t command, uint8_t *reply, int32_t &replyLength
 }
 
 bool TScriptedComms::QueryWithPayload(uint8_t command, const uint8_t *payload,
-                                      uint32_t payloadLength, uint8_t *reply,
-                                      int32_t &replyLength)
+                                      uint32_t payloadLength, uint8_t *reply, int32_t &replyLength)
 {
     if (!Begin(command, payload, payloadLength, false))
         return false;
-    return framing::Exchange(FPort, 0, command, payload, payloadLength, reply, replyLength,
-                             false);
+    return framing::Exchange(FPort, 0, command, payload, payloadLength, reply, replyLength, false);
 }
 
 bool TScriptedComms::Send(uint8_t command, const uint8_t *payload, uint32_t payloadLength)

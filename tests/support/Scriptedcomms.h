@@ -28,10 +28,10 @@ class TReply
 public:
     enum class TKind { Ack, Data, Refused, Silent };
 
-    static TReply Ack() { return TReply(TKind::Ack, {}); }             // accepted, no data
+    static TReply Ack() { return TReply(TKind::Ack, {}); } // accepted, no data
     static TReply Data(TBytes data) { return TReply(TKind::Data, std::move(data)); }
-    static TReply Refused() { return TReply(TKind::Refused, {}); }     // NACK
-    static TReply Silent() { return TReply(TKind::Silent, {}); }       // no answer at all
+    static TReply Refused() { return TReply(TKind::Refused, {}); } // NACK
+    static TReply Silent() { return TReply(TKind::Silent, {}); }   // no answer at all
     // Data bytes stand for a reply with data.
     TReply(TBytes data) : TReply(TKind::Data, std::move(data)) {}
     TReply(const TWireRecord &record) : TReply(TKind::Data, record.Bytes()) {}
@@ -81,7 +81,8 @@ public:
     // `usb` selects the port kind, whose framer's behaviour the exchanges
     // have (the USB one clears the length first and fails a query whose
     // request could not be written); the interface's pacing is `pacing`.
-    explicit TScriptedComms(bool usb = true, TUnscriptedSend unscriptedSend = TUnscriptedSend::NoAnswer,
+    explicit TScriptedComms(bool usb = true,
+                            TUnscriptedSend unscriptedSend = TUnscriptedSend::NoAnswer,
                             const TPacing &pacing = TPacing::Shrunk(1000));
     // A unit whose wire carries exactly these bytes, read in order whatever
     // is asked (a fuzz input); no scripts or faults apply, and retries follow
@@ -155,7 +156,7 @@ private:
         TFaultKind Kind;
         int Command = -1; // -1: any
         bool Once = false;
-        long From = 1;     // armed from this request on, counted from the switch on
+        long From = 1;       // armed from this request on, counted from the switch on
         long SwitchedAt = 0; // requests on the wire before the switch on
         bool Spent = false;
     };

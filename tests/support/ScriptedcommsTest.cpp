@@ -124,8 +124,8 @@ TEST(TScriptedComms, From_ArmsASwitchAtTheNthRequest)
 TEST(TScriptedComms, Fault_UnknownOrMalformedSwitch_Throws)
 {
     TScriptedComms comms;
-    for (const char *spec : {"cut-reply", "silent-after", "silent=3", "nack=CMD_NONE",
-                             "nack,twice", "short-reply,from=0", ""})
+    for (const char *spec : {"cut-reply", "silent-after", "silent=3", "nack=CMD_NONE", "nack,twice",
+                             "short-reply,from=0", ""})
         EXPECT_THROW(comms.Fault(spec), std::invalid_argument) << spec;
 }
 
@@ -226,8 +226,8 @@ TEST(TWireRecord, Fields_LittleEndianTextsCutAndPadded)
                          .Fixed("x", 3, ' ')
                          .Counted("ok")
                          .Bytes();
-    EXPECT_EQ(b, (TBytes{0x34, 0x12, 0xFE, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x80, 0x3F, 'a', 'b',
-                         'x', ' ', ' ', 2, 'o', 'k'}));
+    EXPECT_EQ(b, (TBytes{0x34, 0x12, 0xFE, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x80, 0x3F, 'a', 'b', 'x',
+                         ' ', ' ', 2, 'o', 'k'}));
     EXPECT_EQ(TWireRecord().IOConfig(1, "EXT001", 2, 3, 5, "P").Size(), 18u);
     EXPECT_EQ(TWireRecord().IOUpload(1, 2, 3, 5, "P").Size(), 12u);
     EXPECT_EQ(TWireRecord().AvailableType(1, 2, 3, 0, "n").Size(), 72u);

@@ -10,7 +10,8 @@
 
 #include "common/Errormanager.h"
 
-namespace zelvo::test {
+namespace zelvo::test
+{
 
 bool WaitFor(const std::function<bool()> &cond, std::chrono::milliseconds deadline)
 {

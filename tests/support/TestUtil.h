@@ -8,7 +8,8 @@
 #include <functional>
 #include <string>
 
-namespace zelvo::test {
+namespace zelvo::test
+{
 
 // Waits until cond() holds or the deadline passes, processing Qt events
 // meanwhile so queued and blocking-queued calls from other threads run.

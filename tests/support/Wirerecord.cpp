@@ -66,8 +66,8 @@ TWireRecord &TWireRecord::Append(const TBytes &bytes)
     return *this;
 }
 
-TWireRecord &TWireRecord::IOConfig(int32_t id, std::string_view tag, int inputType,
-                                   uint32_t uomId, int flags, std::string_view name, char tagPad)
+TWireRecord &TWireRecord::IOConfig(int32_t id, std::string_view tag, int inputType, uint32_t uomId,
+                                   int flags, std::string_view name, char tagPad)
 {
     return I32(id).Fixed(tag, 6, tagPad).U8(inputType).U32(uomId).U8(flags).Counted(name);
 }
@@ -83,8 +83,8 @@ TWireRecord &TWireRecord::IOUOM(uint32_t uomId, int inputType)
     return U32(uomId).U8(inputType);
 }
 
-TWireRecord &TWireRecord::InputType(int id, float multiplier, float divisor, float offset,
-                                    int kind, int flag)
+TWireRecord &TWireRecord::InputType(int id, float multiplier, float divisor, float offset, int kind,
+                                    int flag)
 {
     return U8(id).F32(multiplier).F32(divisor).F32(offset).U8(kind).U8(flag);
 }

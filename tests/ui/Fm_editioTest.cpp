@@ -1,13 +1,13 @@
 #include "ui/Fm_editio.h"
 
 #include "FakeMainWindow.h"
-#include "tests/support/Wirerecord.h"
 #include "link/Zelvocommsinterface.h"
 #include "model/Availableinputtype.h"
 #include "model/Availableinputtypes.h"
 #include "model/Serversideio.h"
 #include "model/Uomdescription.h"
 #include "model/Uomdescriptions.h"
+#include "tests/support/Wirerecord.h"
 #include "ui/Dialogs.h"
 #include "unit/Zelvo.h"
 
@@ -29,7 +29,7 @@ namespace
 
 // Input types: 1 digital (category 1, one UOM), 2 current and 3 voltage
 // (categories 2 and 3, several UOMs); 9 is not selectable.
-class EditIODialog : public ::testing::Test
+class TfmEditIOTest : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -94,7 +94,7 @@ protected:
     QStringList errors;
 };
 
-TEST_F(EditIODialog, Open_ShowsRecordAndItsChoices)
+TEST_F(TfmEditIOTest, Open_ShowsRecordAndItsChoices)
 {
     auto r = Record("AIN01", 2, 12);
     r->SetLoggingMode(LOG_LOG_ONLY);
@@ -110,7 +110,7 @@ TEST_F(EditIODialog, Open_ShowsRecordAndItsChoices)
     EXPECT_EQ(dialog.LoggingGroup->checkedId(), LOG_LOG_ONLY);
 }
 
-TEST_F(EditIODialog, TagWithoutIN_DisablesTypeList)
+TEST_F(TfmEditIOTest, TagWithoutIN_DisablesTypeList)
 {
     auto r = Record("DOUT1", 1, 9);
     ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
@@ -121,7 +121,7 @@ TEST_F(EditIODialog, TagWithoutIN_DisablesTypeList)
     EXPECT_FALSE(dialog.cbIOType->isEnabled());
 }
 
-TEST_F(EditIODialog, TypeWithSingleUom_GivesUomId5AndDisabledList)
+TEST_F(TfmEditIOTest, TypeWithSingleUom_GivesUomId5AndDisabledList)
 {
     auto r = Record("AIN01", 2, 12);
     ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
@@ -132,7 +132,7 @@ TEST_F(EditIODialog, TypeWithSingleUom_GivesUomId5AndDisabledList)
     EXPECT_FALSE(dialog.cbUOM->isEnabled());
 }
 
-TEST_F(EditIODialog, TypeWithSeveralUoms_SelectsAndWritesTheFirst)
+TEST_F(TfmEditIOTest, TypeWithSeveralUoms_SelectsAndWritesTheFirst)
 {
     auto r = Record("AIN01", 1, 5);
     ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
@@ -150,7 +150,7 @@ TEST_F(EditIODialog, TypeWithSeveralUoms_SelectsAndWritesTheFirst)
     EXPECT_FALSE(r->Changed());
 }
 
-TEST_F(EditIODialog, CancelAndCloseButton_RestoreTypeAndUom_RecordUnmarked)
+TEST_F(TfmEditIOTest, CancelAndCloseButton_RestoreTypeAndUom_RecordUnmarked)
 {
     auto r = Record("AIN01", 2, 12);
     r->SetLoggingMode(LOG_DISPLAY_ONLY);
@@ -180,7 +180,7 @@ TEST_F(EditIODialog, CancelAndCloseButton_RestoreTypeAndUom_RecordUnmarked)
     EXPECT_FALSE(r->Changed());
 }
 
-TEST_F(EditIODialog, SaveWithLogAndDisplay_WritesMode2NameAndMarksRecord)
+TEST_F(TfmEditIOTest, SaveWithLogAndDisplay_WritesMode2NameAndMarksRecord)
 {
     auto r = Record("AIN01", 2, 12);
     ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
@@ -198,7 +198,7 @@ TEST_F(EditIODialog, SaveWithLogAndDisplay_WritesMode2NameAndMarksRecord)
     EXPECT_TRUE(r->Changed());
 }
 
-TEST_F(EditIODialog, FriendlyName_HoldsAtMost64Characters)
+TEST_F(TfmEditIOTest, FriendlyName_HoldsAtMost64Characters)
 {
     auto r = Record("AIN01", 2, 12);
     ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
@@ -210,7 +210,7 @@ TEST_F(EditIODialog, FriendlyName_HoldsAtMost64Characters)
     EXPECT_EQ(r->FriendlyName(), QString(64, 'n'));
 }
 
-TEST_F(EditIODialog, NameLongerThanTheField_KeptWholeUnlessTheUserEditsIt)
+TEST_F(TfmEditIOTest, NameLongerThanTheField_KeptWholeUnlessTheUserEditsIt)
 {
     const QByteArray longName(70, 'w');
     auto r = Record("AIN01", 2, 12, longName.constData());
@@ -231,7 +231,7 @@ TEST_F(EditIODialog, NameLongerThanTheField_KeptWholeUnlessTheUserEditsIt)
     EXPECT_EQ(r->FriendlyName(), QStringLiteral("Tank"));
 }
 
-TEST_F(EditIODialog, UnknownInputType_ShowsMessage_DialogNotShown)
+TEST_F(TfmEditIOTest, UnknownInputType_ShowsMessage_DialogNotShown)
 {
     auto r = Record("AIN01", 77, 12);
     EXPECT_FALSE(dialog.OpenEditor(r.get(), &unit));
@@ -248,7 +248,7 @@ TEST_F(EditIODialog, UnknownInputType_ShowsMessage_DialogNotShown)
     EXPECT_FALSE(r->Changed());
 }
 
-TEST_F(EditIODialog, OpeningIsNoPick_ASelectionWithoutTheMouseIs_FieldsNamedByLabels)
+TEST_F(TfmEditIOTest, OpeningIsNoPick_ASelectionWithoutTheMouseIs_FieldsNamedByLabels)
 {
     EXPECT_EQ(dialog.edFriendlyName->accessibleName(), "Friendly Name");
     EXPECT_EQ(dialog.cbIOType->accessibleName(), "I/O Type");

@@ -4,24 +4,24 @@
 
 #include "ui/Fm_main.h"
 
+#include "FakeMainWindow.h"
+#include "UiInspect.h"
+#include "common/Errormanager.h"
+#include "link/Zelvocommsinterface.h"
 #include "model/Availableinputtype.h"
 #include "model/Availableinputtypes.h"
-#include "common/Errormanager.h"
-#include "FakeMainWindow.h"
+#include "model/Serversideio.h"
+#include "model/Uomdescription.h"
+#include "model/Uomdescriptions.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 #include "ui/Findpanel.h"
 #include "ui/Fm_about.h"
 #include "ui/Fm_connect.h"
 #include "ui/Fm_editio.h"
 #include "ui/Fm_logon.h"
 #include "ui/Fm_report.h"
-#include "model/Serversideio.h"
-#include "tests/support/TestUtil.h"
-#include "tests/support/Wirerecord.h"
-#include "UiInspect.h"
-#include "model/Uomdescription.h"
-#include "model/Uomdescriptions.h"
 #include "unit/Zelvo.h"
-#include "link/Zelvocommsinterface.h"
 
 #include <QAction>
 #include <QButtonGroup>

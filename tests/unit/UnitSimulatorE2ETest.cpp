@@ -10,7 +10,6 @@
 #include <memory>
 #include <thread>
 
-#include "tests/support/TestUtil.h"
 #include "common/Errormanager.h"
 #include "link/Ftd2xx.h"
 #include "link/Portmap.h"
@@ -20,6 +19,7 @@
 #include "model/Serversideio.h"
 #include "protocol/Commands.h"
 #include "sim/UnitSimulator.h"
+#include "tests/support/TestUtil.h"
 #include "unit/Commissioningdataparser.h"
 #include "unit/Zelvo.h"
 
