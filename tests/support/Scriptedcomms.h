@@ -153,7 +153,7 @@ public:
 private:
     enum class TFaultKind { Nack, BadChecksum, ShortReply, Silent };
     struct TFault {
-        TFaultKind Kind;
+        TFaultKind Kind = TFaultKind::Nack;
         int Command = -1; // -1: any
         bool Once = false;
         long From = 1;       // armed from this request on, counted from the switch on
