@@ -1,7 +1,8 @@
 // Timings of the reply decoders and the frame exchange on full-size inputs.
 //
-// Every reply is built here in the unit's wire format (little-endian fields,
-// a closing checksum that makes the reply add up to 0 modulo 256), and every
+// Every reply is built here in the unit's wire format with the tests' record
+// builder (little-endian fields, a closing checksum that makes the reply add
+// up to 0 modulo 256), and every
 // set-up checks that the decoder really took it in (record counts, a scaled
 // value), so a timing can never come from a parse that gave up early. A
 // failed check ends the program with status 1 before anything is timed.
@@ -34,11 +35,19 @@
 #include "model/Uommanager.h"
 #include "model/Uoms.h"
 #include "protocol/Commands.h"
+#include "tests/support/Scriptedcomms.h"
+#include "tests/support/Wirerecord.h"
 #include "unit/Commissioningdataparser.h"
 #include "unit/Zelvo.h"
 
 namespace
 {
+
+using zelvo::test::TBytes;
+using zelvo::test::TReply;
+using zelvo::test::TScriptedComms;
+using zelvo::test::TScriptedPort;
+using zelvo::test::TWireRecord;
 
 // The job engine's reply buffer, and so the largest server reply.
 constexpr std::size_t kReplySize = 8000;
@@ -54,63 +63,12 @@ void Check(bool ok, const char *what)
 // ---------------------------------------------------------------------------
 // Reply bytes
 
-class TBytes
+// The reply padded with zeros to total - 1 bytes, and its checksum.
+std::vector<uint8_t> Reply(TWireRecord b, std::size_t total)
 {
-public:
-    void U8(uint8_t x) { V.push_back(x); }
-    void U16(uint16_t x)
-    {
-        U8(static_cast<uint8_t>(x));
-        U8(static_cast<uint8_t>(x >> 8));
-    }
-    void U32(uint32_t x)
-    {
-        for (int i = 0; i < 4; ++i)
-            U8(static_cast<uint8_t>(x >> (8 * i)));
-    }
-    void F32(float f)
-    {
-        uint32_t bits;
-        std::memcpy(&bits, &f, sizeof bits);
-        U32(bits);
-    }
-    // A text field of `width` bytes, zero padded.
-    void Fixed(const std::string &text, std::size_t width)
-    {
-        for (std::size_t i = 0; i < width; ++i)
-            U8(i < text.size() ? static_cast<uint8_t>(text[i]) : 0);
-    }
-    void Text(const std::string &text) { V.insert(V.end(), text.begin(), text.end()); }
-    std::size_t Size() const { return V.size(); }
-
-    // Pads with zeros to total - 1 bytes and appends the checksum.
-    std::vector<uint8_t> Reply(std::size_t total)
-    {
-        Check(V.size() + 1 <= total, "reply content fits its size");
-        std::vector<uint8_t> r = V;
-        r.resize(total - 1, 0);
-        uint8_t sum = 0;
-        for (auto b : r)
-            sum = static_cast<uint8_t>(sum + b);
-        r.push_back(static_cast<uint8_t>(-sum));
-        return r;
-    }
-
-    std::vector<uint8_t> V;
-};
-
-// I/O-configuration records: 17 bytes (id, 6-byte tag, input type, UOM id,
-// logging flags, name length) and the name.
-void IOConfigRecord(TBytes &b, int32_t id, const std::string &tag, uint8_t inputType,
-                    uint32_t uomId, uint8_t flags, const std::string &name)
-{
-    b.U32(static_cast<uint32_t>(id));
-    b.Fixed(tag, TServerSideIO::TagSize);
-    b.U8(inputType);
-    b.U32(uomId);
-    b.U8(flags);
-    b.U8(static_cast<uint8_t>(name.size()));
-    b.Text(name);
+    Check(b.Size() + 1 <= total, "reply content fits its size");
+    b.Fill(total - 1 - b.Size(), 0);
+    return b.Sealed();
 }
 
 struct TIOConfigReply {
@@ -126,7 +84,7 @@ struct TIOConfigReply {
 TIOConfigReply BuildIOConfigReply(bool moreToFollow, int firstId, int firstExternal)
 {
     TIOConfigReply out;
-    TBytes b;
+    TWireRecord b;
     b.U8(moreToFollow ? 1 : 0);
     const std::size_t room = kReplySize - 1; // the checksum
     for (int i = 0;; ++i) {
@@ -142,8 +100,7 @@ TIOConfigReply BuildIOConfigReply(bool moreToFollow, int firstId, int firstExter
         }
         if (b.Size() + TServerSideIO::RecordHeaderSize + name.size() > room)
             break;
-        IOConfigRecord(b, firstId + i, tag, static_cast<uint8_t>(1 + i % 4),
-                       static_cast<uint32_t>(100 + i % 50), 0x05, name);
+        b.IOConfig(firstId + i, tag, 1 + i % 4, static_cast<uint32_t>(100 + i % 50), 0x05, name);
         ++out.Records;
         out.Externals += external ? 1 : 0;
     }
@@ -151,11 +108,11 @@ TIOConfigReply BuildIOConfigReply(bool moreToFollow, int firstId, int firstExter
     // last record whose name takes exactly the bytes left.
     const std::size_t left = room - b.Size();
     if (left >= TServerSideIO::RecordHeaderSize) {
-        IOConfigRecord(b, firstId + out.Records, "IN99", 1, 100, 0x05,
-                       std::string(left - TServerSideIO::RecordHeaderSize, 'x'));
+        b.IOConfig(firstId + out.Records, "IN99", 1, 100, 0x05,
+                   std::string(left - TServerSideIO::RecordHeaderSize, 'x'));
         ++out.Records;
     }
-    out.Bytes = b.Reply(kReplySize);
+    out.Bytes = Reply(b, kReplySize);
     return out;
 }
 
@@ -178,19 +135,17 @@ TSnapshotReply BuildSnapshotReply()
         size += item;
         types.push_back(type);
     }
-    TBytes b;
-    b.U16(static_cast<uint16_t>(types.size()));
-    for (std::size_t i = 0; i < types.size(); ++i) {
-        b.U8(static_cast<uint8_t>(types[i]));
-        b.U16(static_cast<uint16_t>(1 + i % 64));
-    }
+    TWireRecord b;
+    b.U16(static_cast<int>(types.size()));
+    for (std::size_t i = 0; i < types.size(); ++i)
+        b.U8(types[i]).U16(static_cast<int>(1 + i % 64));
     for (std::size_t i = 0; i < types.size(); ++i) {
         if (TCommissioningDataParser::SnapshotValueSize(types[i]) == 4)
             b.F32(static_cast<float>(i) * 0.25f);
         else
-            b.U8(static_cast<uint8_t>(i));
+            b.U8(static_cast<int>(i));
     }
-    return {b.Reply(kReplySize), static_cast<int>(types.size())};
+    return {Reply(b, kReplySize), static_cast<int>(types.size())};
 }
 
 // UOM information laid out so that I/O 8 checks the whole conversion: input
@@ -216,51 +171,35 @@ TUOMInfoReply BuildUOMInfoReply()
     constexpr int kDigital = 20;
     constexpr int kAnalogue = 50;
     constexpr int kPoints = 10;
-    TBytes b;
+    TWireRecord b;
     b.U8(kRecords);
     for (int k = 0; k < kRecords; ++k) {
         // Even records analogue (UOM 100..149), odd ones digital (200..219);
         // record 8 is the checked one.
-        if (k == 8) {
-            b.U32(100);
-            b.U8(1);
-            continue;
-        }
-        b.U32(k % 2 == 0 ? static_cast<uint32_t>(100 + k % kAnalogue)
-                         : static_cast<uint32_t>(200 + k % kDigital));
-        b.U8(static_cast<uint8_t>(1 + k % kInputTypes));
+        if (k == 8)
+            b.IOUOM(100, 1);
+        else
+            b.IOUOM(k % 2 == 0 ? static_cast<uint32_t>(100 + k % kAnalogue)
+                               : static_cast<uint32_t>(200 + k % kDigital),
+                    1 + k % kInputTypes);
     }
     b.U8(kInputTypes);
-    for (int t = 0; t < kInputTypes; ++t) {
-        b.U8(static_cast<uint8_t>(1 + t));
-        b.F32(1.0f);                            // multiplier
-        b.F32(t == 0 ? 2.0f : 1.0f + t * 0.5f); // divisor
-        b.F32(0.0f);                            // offset
-        b.U8(0);                                // linear
-        b.U8(0);
-    }
+    for (int t = 0; t < kInputTypes; ++t) // linear; the first halves
+        b.InputType(1 + t, 1.0f, t == 0 ? 2.0f : 1.0f + t * 0.5f, 0.0f, 0);
     b.U8(kDigital);
-    for (int d = 0; d < kDigital; ++d) {
-        b.U32(static_cast<uint32_t>(200 + d));
-        b.Fixed("Closed", TUOMs::TextFieldSize);
-        b.Fixed("Open", TUOMs::TextFieldSize);
-    }
+    for (int d = 0; d < kDigital; ++d)
+        b.DigitalUOM(200 + d, "Closed", "Open");
     b.U8(kAnalogue);
-    for (int a = 0; a < kAnalogue; ++a) {
-        b.U32(static_cast<uint32_t>(100 + a));
-        b.Fixed(a % 2 ? "m3/h" : "bar", TUOMs::TextFieldSize);
-        b.U8(2); // clamp outside the table
-        b.U8(kPoints);
-        for (int p = 0; p < kPoints; ++p) {
-            b.F32(100.0f * p);
-            b.F32(10.0f * p);
-        }
-    }
+    std::vector<std::pair<float, float>> table;
+    for (int p = 0; p < kPoints; ++p)
+        table.emplace_back(100.0f * p, 10.0f * p);
+    for (int a = 0; a < kAnalogue; ++a) // clamped outside the table
+        b.AnalogueUOM(100 + a, a % 2 ? "m3/h" : "bar", 2, table);
     TUOMInfoReply out;
     out.Records = kRecords;
     out.InputTypes = kInputTypes;
     out.UOMs = kDigital + kAnalogue;
-    out.Bytes = b.Reply(b.Size() + 1);
+    out.Bytes = b.Sealed();
     Check(out.Bytes.size() <= kReplySize, "UOM information fits the reply buffer");
     return out;
 }
@@ -270,39 +209,27 @@ std::vector<uint8_t> BuildInputTypesReply(int &count)
 {
     count = static_cast<int>((kReplySize - 2) / TAvailableInputType::RecordSize);
     count = std::min(count, 255);
-    TBytes b;
-    b.U8(static_cast<uint8_t>(count));
-    for (int i = 0; i < count; ++i) {
-        b.U8(i % 3 != 0); // selectable
-        b.U8(static_cast<uint8_t>(1 + i));
-        b.U8(static_cast<uint8_t>(i % 6));
-        b.U8(0);
-        b.U32(0);
-        b.Fixed("Input type " + std::to_string(i), TAvailableInputType::NameSize);
-        for (int j = 8 + TAvailableInputType::NameSize; j < TAvailableInputType::RecordSize; ++j)
-            b.U8(0);
-    }
-    return b.Reply(kReplySize);
+    Check(TAvailableInputType::RecordSize == 72 && TAvailableInputType::NameSize == 50,
+          "available input types have the builder's layout");
+    TWireRecord b;
+    b.U8(count);
+    for (int i = 0; i < count; ++i) // every third one not selectable
+        b.AvailableType(i % 3 != 0, 1 + i, i % 6, 0, "Input type " + std::to_string(i));
+    return Reply(b, kReplySize);
 }
 
 // UOM list reply: u16 count, then (id, category, name length, name) records.
 std::vector<uint8_t> BuildUOMListReply(int &count)
 {
-    TBytes b;
-    b.U16(0);
+    TWireRecord records;
     count = 0;
     for (;; ++count) {
         const std::string name = "Unit of measure " + std::to_string(count);
-        if (b.Size() + 6 + name.size() > kReplySize - 1)
+        if (2 + records.Size() + 6 + name.size() > kReplySize - 1)
             break;
-        b.U32(static_cast<uint32_t>(100 + count));
-        b.U8(static_cast<uint8_t>(count % 6));
-        b.U8(static_cast<uint8_t>(name.size()));
-        b.Text(name);
+        records.UOMDescription(100 + count, count % 6, name);
     }
-    b.V[0] = static_cast<uint8_t>(count);
-    b.V[1] = static_cast<uint8_t>(count >> 8);
-    return b.Reply(kReplySize);
+    return Reply(TWireRecord().U16(count).Append(records), kReplySize);
 }
 
 // Modbus data reply: 100 slaves of 51 bytes, then 255 mappings of 6 bytes
@@ -311,107 +238,65 @@ std::vector<uint8_t> BuildModbusReply(int &mappings)
 {
     constexpr int kSlaves = 100;
     mappings = 255;
-    TBytes b;
+    TWireRecord b;
     b.U8(kSlaves);
-    for (int s = 0; s < kSlaves; ++s) {
-        b.U8(static_cast<uint8_t>(1 + s));
-        b.Fixed("Slave " + std::to_string(1 + s), 50);
-    }
-    b.U8(static_cast<uint8_t>(mappings));
-    for (int m = 0; m < mappings; ++m) {
-        b.U32(static_cast<uint32_t>(m));
-        b.U8(static_cast<uint8_t>(3 + m % 7));
-        b.U8(static_cast<uint8_t>(1 + m % kSlaves));
-    }
-    return b.Reply(b.Size() + 1);
+    for (int s = 0; s < kSlaves; ++s)
+        b.U8(1 + s).Fixed("Slave " + std::to_string(1 + s), 50);
+    b.U8(mappings);
+    for (int m = 0; m < mappings; ++m)
+        b.U32(static_cast<uint32_t>(m)).U8(3 + m % 7).U8(1 + m % kSlaves);
+    return b.Sealed();
 }
 
 // ---------------------------------------------------------------------------
 // A unit in memory
 
-// Answers the unit's commands from memory: the unit type, one live-value
-// reply, a server reply in numbered blocks, and an external value stream in
-// frame-sized pieces that ends with a failed read, as the unit's does.
-class TMemoryComms : public TZelvoCommsInterface
-{
-public:
-    TMemoryComms(bool usb, uint8_t unitType) : UnitType(unitType) { SelectPort(usb, 1, 19200); }
-
-    uint8_t UnitType;
-    std::vector<uint8_t> LiveReply;
-    std::vector<uint8_t> Message;
-    std::vector<uint8_t> ExternalStream;
-    std::size_t ExternalAt = 0;
-
-    bool Query(uint8_t command, uint8_t *reply, int32_t &replyLength) override
+// The scripted unit answering at once: the unit type, one live-value reply,
+// a server reply in numbered blocks, and an external value stream in
+// frame-sized pieces that ends with a failed read, as the unit's does. Every
+// exchange runs through the link's frame exchange; nothing waits on a line.
+struct TMemoryUnit {
+    TMemoryUnit(bool usb, uint8_t unitType) : Comms(usb, zelvo::test::TUnscriptedSend::Ack)
     {
-        switch (command) {
-        case CMD_READ_UNIT_TYPE:
-            reply[0] = UnitType;
-            replyLength = 1;
-            return true;
-        case CMD_READ_LIVE_VALUES:
-            return Serve(LiveReply.data(), LiveReply.size(), reply, replyLength);
-        case CMD_READ_MESSAGE_LENGTH: {
-            // One header byte per block of 254 message bytes.
-            const std::size_t blocks =
-                (Message.size() + kMessageBlockBytes - 1) / kMessageBlockBytes;
-            const std::size_t total = Message.size() + blocks;
-            reply[0] = static_cast<uint8_t>(total);
-            reply[1] = static_cast<uint8_t>(total >> 8);
-            replyLength = 2;
-            return true;
-        }
-        case CMD_EXT_READ_VALUES: {
+        Comms.KeepRequests = false;
+        Comms.Always(CMD_READ_UNIT_TYPE, TBytes{unitType});
+        TBytes flags(32, 0);
+        flags[0] = 0x01;
+        flags[1] = 0x80;
+        Comms.Always(CMD_EXT_READ_ERRORS, flags);
+        Comms.Always(CMD_EXT_WRITE_ERRORS, flags);
+        Comms.AnswerWith([this](const TScriptedComms::TRequest &r) -> std::optional<TReply> {
+            if (r.Command != CMD_EXT_READ_VALUES)
+                return std::nullopt;
             if (ExternalAt >= ExternalStream.size()) {
                 ExternalAt = 0;
-                return false;
+                return TReply::Refused();
             }
             const std::size_t take = std::min<std::size_t>(252, ExternalStream.size() - ExternalAt);
-            Serve(ExternalStream.data() + ExternalAt, take, reply, replyLength);
+            TBytes piece(ExternalStream.begin() + static_cast<long>(ExternalAt),
+                         ExternalStream.begin() + static_cast<long>(ExternalAt + take));
             ExternalAt += take;
-            return true;
-        }
-        case CMD_EXT_READ_ERRORS:
-        case CMD_EXT_WRITE_ERRORS: {
-            static const uint8_t flags[32] = {0x01, 0x80};
-            return Serve(flags, sizeof flags, reply, replyLength);
-        }
-        default:
-            return false;
-        }
+            return piece;
+        });
     }
-
-    bool QueryWithPayload(uint8_t command, const uint8_t *payload, uint32_t payloadLength,
-                          uint8_t *reply, int32_t &replyLength) override
+    void SetLiveReply(const TBytes &reply) { Comms.Always(CMD_READ_LIVE_VALUES, reply); }
+    // Held for every download.
+    void SetMessage(const TBytes &message)
     {
-        if (command != CMD_READ_MESSAGE_BLOCK || payloadLength != 1)
-            return Query(command, reply, replyLength);
-        const std::size_t at = std::size_t{payload[0]} * kMessageBlockBytes;
-        if (at >= Message.size())
-            return false;
-        const std::size_t take = std::min(kMessageBlockBytes, Message.size() - at);
-        reply[0] = payload[0];
-        std::memcpy(reply + 1, Message.data() + at, take);
-        replyLength = static_cast<int32_t>(take + 1);
-        return true;
+        Comms.QueueMessage(message);
+        Comms.Always(CMD_READ_MESSAGE_LENGTH,
+                     TWireRecord().U16(zelvo::test::MessageTotal(message)));
     }
 
-    bool Send(uint8_t, const uint8_t *, uint32_t) override { return true; }
-
-private:
-    static bool Serve(const uint8_t *data, std::size_t n, uint8_t *reply, int32_t &replyLength)
-    {
-        std::memcpy(reply, data, n);
-        replyLength = static_cast<int32_t>(n);
-        return true;
-    }
+    TScriptedComms Comms;
+    TBytes ExternalStream;
+    std::size_t ExternalAt = 0;
 };
 
 // A unit object of the given model with its type read.
 struct TUnitRig {
     explicit TUnitRig(uint8_t unitType)
-        : Comms(unitType == UNIT_TYPE_OSTRA, unitType), Unit(Comms, TPacing::Shrunk(1000))
+        : Memory(unitType == UNIT_TYPE_OSTRA, unitType), Unit(Memory.Comms, TPacing::Shrunk(1000))
     {
         Check(Unit.ReadUnitType(), "unit type read");
         Check(Unit.GetUnitType() == unitType, "unit type taken");
@@ -438,7 +323,7 @@ struct TUnitRig {
         Check(Unit.UOMManager().UOMs()->Count() == info.UOMs, "every UOM kept");
     }
 
-    TMemoryComms Comms;
+    TMemoryUnit Memory;
     TZelvo Unit;
     TCommissioningDataParser Parser;
     QTreeWidget LiveView;
@@ -592,15 +477,19 @@ void BM_ParseReply_ModbusData(benchmark::State &state)
 BENCHMARK(BM_ParseReply_ModbusData)->Unit(benchmark::kMicrosecond);
 
 // The whole block transfer of an 8000-byte reply (32 block frames) from a
-// unit that answers at once: the assembly cost without the line time.
+// unit that answers at once: the framing and assembly cost without the line
+// time.
 void BM_ReadMessage(benchmark::State &state)
 {
-    TMemoryComms comms(false, UNIT_TYPE_VELLO);
-    comms.Message = BuildIOConfigReply(false, 1, 1).Bytes;
+    TMemoryUnit unit(false, UNIT_TYPE_VELLO);
+    const std::vector<uint8_t> message = BuildIOConfigReply(false, 1, 1).Bytes;
+    unit.SetMessage(message);
+    TScriptedComms &comms = unit.Comms;
     std::vector<uint8_t> buffer(kReplySize);
     uint16_t length = 0;
     Check(comms.ReadMessage(buffer.data(), buffer.size(), length), "message read");
-    Check(length == kReplySize && buffer == comms.Message, "message read whole and unchanged");
+    Check(comms.ReadMessage(buffer.data(), buffer.size(), length), "message read again");
+    Check(length == kReplySize && buffer == message, "message read whole and unchanged");
     for (auto _ : state) {
         comms.ReadMessage(buffer.data(), buffer.size(), length);
         benchmark::DoNotOptimize(buffer.data());
@@ -614,7 +503,7 @@ BENCHMARK(BM_ReadMessage)->Unit(benchmark::kMicrosecond);
 
 std::vector<uint8_t> BuildLiveReply(uint8_t unitType)
 {
-    TBytes b;
+    TWireRecord b;
     int first = 0;
     int count = TZelvo::kVelloOwnIOCount;
     if (unitType == UNIT_TYPE_OSTRA) {
@@ -624,7 +513,7 @@ std::vector<uint8_t> BuildLiveReply(uint8_t unitType)
     }
     for (int n = first; n < count; ++n)
         b.U32(n == 8 ? kCheckRaw : static_cast<uint32_t>(37 * n % 1800));
-    return b.V;
+    return b.Bytes();
 }
 
 // One live-value reply of each model, decoded and scaled into the live list;
@@ -663,7 +552,7 @@ void BM_PollLiveValues(benchmark::State &state)
 {
     TUnitRig rig(UNIT_TYPE_OSTRA);
     rig.LoadUOMInformation();
-    rig.Comms.LiveReply = BuildLiveReply(UNIT_TYPE_OSTRA);
+    rig.Memory.SetLiveReply(BuildLiveReply(UNIT_TYPE_OSTRA));
     Check(rig.Unit.PollLiveValues() && rig.Unit.LiveFailureCount() == 0, "live poll succeeds");
     for (auto _ : state)
         rig.Unit.PollLiveValues();
@@ -680,10 +569,10 @@ void BM_ExternalCycle(benchmark::State &state)
     Check(rig.Parse(MSG_READ_IO_CONFIG, config.Bytes), "I/O configuration accepted");
     const int externals = rig.Unit.ServerSideIOs().ExternalCount();
     Check(externals == config.Externals && externals > 0, "externals counted");
-    TBytes stream;
+    TWireRecord stream;
     for (int i = 0; i < externals; ++i)
         stream.U32(static_cast<uint32_t>(10 * (i + 1)));
-    rig.Comms.ExternalStream = stream.V;
+    rig.Memory.ExternalStream = stream.Bytes();
     auto cycle = [&] {
         // Phase 0 starts, phase 1 reads until the stream ends, then 2 and 3.
         do
@@ -735,50 +624,22 @@ BENCHMARK(BM_ConvertValue_Unknown);
 // ---------------------------------------------------------------------------
 // Frames
 
-// Plays a unit's reply bytes to the frame exchange; writes go nowhere.
-class TMemoryPort
-{
-public:
-    std::vector<uint8_t> Reply;
-    std::size_t At = 0;
-
-    int32_t DiscardInput() { return 0; }
-    int32_t WriteBytes(const uint8_t *, uint32_t, uint32_t) { return 0; }
-    int32_t ReadBytes(uint8_t *buffer, uint32_t count, uint32_t)
-    {
-        if (At + count > Reply.size())
-            return 1;
-        std::memcpy(buffer, Reply.data() + At, count);
-        At += count;
-        return 0;
-    }
-};
-
-// A full frame: status (accepted, data follows), length 255, reply code,
-// 255 data bytes and the XOR checksum of everything before it.
-std::vector<uint8_t> BuildFullReplyFrame()
-{
-    std::vector<uint8_t> f = {framing::kStatusAck | framing::kStatusData, 255, 0x19};
-    for (int i = 0; i < 255; ++i)
-        f.push_back(static_cast<uint8_t>(i * 7));
-    uint8_t x = 0;
-    for (auto b : f)
-        x ^= b;
-    f.push_back(x);
-    return f;
-}
-
 void BM_FrameExchange(benchmark::State &state)
 {
-    TMemoryPort port;
-    port.Reply = BuildFullReplyFrame();
+    // A full frame: status (accepted, data follows), length 255, reply code,
+    // 255 data bytes and the XOR checksum of everything before it.
+    TBytes data;
+    for (int i = 0; i < 255; ++i)
+        data.push_back(static_cast<uint8_t>(i * 7));
+    TScriptedPort port;
+    port.Load(zelvo::test::ReplyFrame(0x19, data));
     const uint8_t block = 3;
     uint8_t reply[256];
     int32_t length = 0;
     Check(framing::Exchange(port, 5000, 0x19, &block, 1, reply, length, true) && length == 255,
           "full reply frame accepted");
     for (auto _ : state) {
-        port.At = 0;
+        port.Rewind();
         benchmark::DoNotOptimize(
             framing::Exchange(port, 5000, 0x19, &block, 1, reply, length, true));
     }

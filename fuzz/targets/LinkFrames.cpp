@@ -4,14 +4,15 @@
 #include <cstdlib>
 #include <vector>
 
-#include "FuzzSupport.h"
+#include "link/Framing.h"
+#include "tests/support/Scriptedcomms.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {
     if (size < 1)
         return 0;
     const uint8_t shape = data[0];
-    zfuzz::TScriptedPort port(data + 1, size - 1);
+    zelvo::test::TScriptedPort port(data + 1, size - 1);
     // The framers promise to write at most 255 reply bytes.
     std::vector<uint8_t> reply(framing::kMaxPayload);
     const uint8_t payload[3] = {0x00, 0x01, 0x02};

@@ -10,7 +10,8 @@
 #include <memory>
 #include <vector>
 
-#include "FuzzSupport.h"
+#include "tests/support/Scriptedcomms.h"
+#include "tests/support/Wirerecord.h"
 
 namespace
 {
@@ -26,20 +27,16 @@ std::vector<uint8_t> SealReplies(const uint8_t *data, std::size_t size)
     std::size_t at = 0;
     while (at < size) {
         const uint8_t status = data[at++];
-        wire.push_back(status);
-        if ((status & 3) != 3)
+        if ((status & 3) != 3) {
+            wire.push_back(status);
             continue;
-        const std::size_t n = at < size ? data[at++] : 0;
-        uint8_t sum = status ^ static_cast<uint8_t>(n);
-        wire.push_back(static_cast<uint8_t>(n));
-        wire.push_back(0x19);
-        sum ^= 0x19;
-        for (std::size_t i = 0; i < n; ++i) {
-            const uint8_t b = at < size ? data[at++] : 0;
-            wire.push_back(b);
-            sum ^= b;
         }
-        wire.push_back(sum);
+        const std::size_t n = at < size ? data[at++] : 0;
+        std::vector<uint8_t> reply(n, 0);
+        for (std::size_t i = 0; i < n && at < size; ++i)
+            reply[i] = data[at++];
+        const std::vector<uint8_t> frame = zelvo::test::ReplyFrame(0x19, reply, status);
+        wire.insert(wire.end(), frame.begin(), frame.end());
     }
     return wire;
 }
@@ -54,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     std::vector<uint8_t> wire(data + 1, data + size);
     if (mode & 0x08)
         wire = SealReplies(data + 1, size - 1);
-    zfuzz::TScriptedComms comms(wire.data(), wire.size(), (mode & 0x80) != 0);
+    zelvo::test::TScriptedComms comms(wire.data(), wire.size(), (mode & 0x80) != 0);
     switch ((mode >> 4) & 7) {
     case 0:
     case 1:

@@ -4,8 +4,9 @@
 
 #include <vector>
 
-#include "FuzzSupport.h"
 #include "protocol/Commands.h"
+#include "tests/support/Scriptedcomms.h"
+#include "tests/support/Wirerecord.h"
 #include "unit/Commissioningdataparser.h"
 #include "unit/Zelvo.h"
 
@@ -17,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {
     if (size < 1)
         return 0;
-    zfuzz::TScriptedComms comms(nullptr, 0, false);
+    zelvo::test::TScriptedComms comms(nullptr, 0, false);
     TZelvo unit(comms);
     unit.BuildIOList((data[0] & 1) ? UNIT_TYPE_OSTRA : UNIT_TYPE_VELLO);
     TCommissioningDataParser parser;
@@ -25,11 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     parser.SetSnapshotSink([&lines] { lines = 0; }, [&lines](const QString &) { ++lines; });
     parser.SetType(FUZZ_MESSAGE_TYPE);
 
-    std::vector<uint8_t> reply(data + 1, data + size);
-    uint8_t sum = 0;
-    for (uint8_t b : reply)
-        sum = static_cast<uint8_t>(sum + b);
-    reply.push_back(static_cast<uint8_t>(-sum));
+    std::vector<uint8_t> reply = zelvo::test::WithChecksum({data + 1, data + size});
     reply.shrink_to_fit();
     parser.ParseReply(reply.data(), static_cast<int>(reply.size()), &unit);
     // What the window does next with a decoded reply.

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "FuzzSupport.h"
 #include "protocol/Commands.h"
+#include "tests/support/Scriptedcomms.h"
 #include "unit/Commissioningdataparser.h"
 #include "unit/Zelvo.h"
 
@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     if (size < 1)
         return 0;
     const uint8_t mode = data[0];
-    zfuzz::TScriptedComms comms(data + 1, size - 1, (mode & 0x80) != 0);
+    zelvo::test::TScriptedComms comms(data + 1, size - 1, (mode & 0x80) != 0);
     TZelvo unit(comms);
     TCommissioningDataParser parser;
     int lines = 0;

@@ -9,8 +9,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "FuzzSupport.h"
 #include "protocol/Commands.h"
+#include "tests/support/Scriptedcomms.h"
+#include "tests/support/Wirerecord.h"
 #include "unit/Commissioningdataparser.h"
 #include "unit/Connectionsettings.h"
 #include "unit/Zelvo.h"
@@ -35,12 +36,9 @@ std::vector<uint8_t> TakePart(const uint8_t *&data, std::size_t &size)
 }
 
 void Parse(TCommissioningDataParser &parser, TZelvo &unit, int16_t type,
-           std::vector<uint8_t> content)
+           const std::vector<uint8_t> &part)
 {
-    uint8_t sum = 0;
-    for (uint8_t b : content)
-        sum = static_cast<uint8_t>(sum + b);
-    content.push_back(static_cast<uint8_t>(-sum));
+    const std::vector<uint8_t> content = zelvo::test::WithChecksum(part);
     parser.SetType(type);
     parser.ParseReply(content.data(), static_cast<int>(content.size()), &unit);
 }
@@ -57,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     const std::vector<uint8_t> ioConfig = TakePart(data, size);
     const std::vector<uint8_t> uomInfo = TakePart(data, size);
 
-    zfuzz::TScriptedComms comms(data, size, (mode & 0x80) != 0);
+    zelvo::test::TScriptedComms comms(data, size, (mode & 0x80) != 0);
     TZelvo unit(comms);
     unit.BuildIOList((mode & 1) ? UNIT_TYPE_OSTRA : UNIT_TYPE_VELLO);
     TCommissioningDataParser parser;
@@ -66,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     if (mode & 4)
         Parse(parser, unit, MSG_READ_UOM_INFO, uomInfo);
 
-    for (int round = 0; round < 32 && !comms.Port.Exhausted(); ++round) {
+    for (int round = 0; round < 32 && !comms.Port().Exhausted(); ++round) {
         switch ((mode >> 3) & 3) {
         case 0:
             unit.PollLiveValues();

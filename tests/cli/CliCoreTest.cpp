@@ -232,7 +232,7 @@ TEST(CliSignal, Levels_FallInTheMetersBands)
 
 // ---- output ----
 
-TEST(CliTable, Columns_AreAlignedToTheirWidestCell)
+TEST(TCliTable, Columns_AreAlignedToTheirWidestCell)
 {
     TCliTable t({"IO Name", "Tag", "Value"});
     t.AddRow({"Digital Output 1", "[DO01]", "On"});

@@ -1,7 +1,7 @@
 // Runs the built zelvo-cli as a process against its simulated unit and
 // checks what it prints and how it exits.
 
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

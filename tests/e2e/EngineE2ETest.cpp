@@ -3,7 +3,6 @@
 #include "engine/Signalstrengthrefresh.h"
 #include "frontend/Simulatedunit.h"
 
-#include "TestUtil.h"
 #include "common/Bytepipe.h"
 #include "common/Errormanager.h"
 #include "link/Ftd2xx.h"
@@ -15,6 +14,7 @@
 #include "protocol/Commands.h"
 #include "sim/Pipetransport.h"
 #include "sim/UnitSimulator.h"
+#include "tests/support/TestUtil.h"
 #include "unit/Connectionsettings.h"
 #include "unit/Zelvo.h"
 

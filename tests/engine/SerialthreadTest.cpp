@@ -1,12 +1,13 @@
 #include "engine/Serialthread.h"
-#include "FakeComms.h"
 #include "engine/Headlesshost.h"
 #include "engine/Signalstrengthrefresh.h"
 
-#include "TestUtil.h"
 #include "common/Errormanager.h"
 #include "model/Serversideios.h"
 #include "protocol/Commands.h"
+#include "tests/support/Scriptedcomms.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 #include "unit/Commissioningdataparser.h"
 #include "unit/Connectionsettings.h"
 #include "unit/Zelvo.h"
@@ -15,28 +16,28 @@
 
 #include <chrono>
 
-#include <numeric>
-
 namespace
 {
 
+using namespace zelvo::test;
+
 // The engine over a scripted link, stepped on the test thread.
-class SerialThreadTest : public ::testing::Test
+class TSerialThreadTest : public ::testing::Test
 {
 protected:
-    SerialThreadTest()
+    TSerialThreadTest()
     {
         CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
-        auto owned = std::make_unique<TFakeComms>();
+        auto owned = std::make_unique<TScriptedComms>();
         comms = owned.get();
         TPacing pacing = TPacing::Shrunk(1000);
         // Scripted steps follow no clock: a slow machine must not make a
         // state look stuck.
         pacing.StoreForwardStall = std::chrono::hours(1);
         engine = std::make_unique<TSerialThread>(&host, pacing, std::move(owned));
-        comms->Always(CMD_WRITE_SF_COMMAND, {});
+        comms->Always(CMD_WRITE_SF_COMMAND, TReply::Ack());
     }
-    ~SerialThreadTest() override
+    ~TSerialThreadTest() override
     {
         engine.reset();
         DestroyErrorManager();
@@ -45,10 +46,10 @@ protected:
     void ScriptConnect(std::uint8_t unitType = UNIT_TYPE_VELLO, const char *version = "V2.60?")
     {
         const std::string v = std::string("Zelvo ") + version;
-        comms->Script(CMD_READ_VERSION, {true, std::vector<std::uint8_t>(v.begin(), v.end())});
-        comms->Script(CMD_READ_UNIT_TYPE, {true, {unitType}});
-        comms->Script(CMD_READ_SETTINGS_1, {true, std::vector<std::uint8_t>(255, 0)});
-        comms->Script(CMD_READ_SETTINGS_2, {true, std::vector<std::uint8_t>(58, 0)});
+        comms->Queue(CMD_READ_VERSION, TWireRecord().Text(v));
+        comms->Queue(CMD_READ_UNIT_TYPE, TBytes{unitType});
+        comms->Queue(CMD_READ_SETTINGS_1, TBytes(255, 0));
+        comms->Queue(CMD_READ_SETTINGS_2, TBytes(58, 0));
     }
 
     // Steps from StartConnect to LINK_JOB with job 1 set.
@@ -61,20 +62,10 @@ protected:
         ASSERT_EQ(engine->LinkState(), LINK_JOB);
     }
 
-    void SF(int state) { comms->Script(CMD_READ_SF_STATE, {true, {std::uint8_t(state)}}); }
+    void SF(int state) { comms->Queue(CMD_READ_SF_STATE, TBytes{std::uint8_t(state)}); }
 
-    // A server reply of `body` plus the checksum that makes it add up to 0,
-    // carried in one message block.
-    void ScriptReply(std::vector<std::uint8_t> body)
-    {
-        const int sum = std::accumulate(body.begin(), body.end(), 0);
-        body.push_back(std::uint8_t(-sum));
-        const std::size_t total = body.size() + 1;
-        comms->Script(CMD_READ_MESSAGE_LENGTH,
-                      {true, {std::uint8_t(total & 0xFF), std::uint8_t(total >> 8)}});
-        body.insert(body.begin(), 0x00);
-        comms->Script(CMD_READ_MESSAGE_BLOCK, {true, body});
-    }
+    // A server reply of `body` plus the checksum that makes it add up to 0.
+    void ScriptReply(const TBytes &body) { comms->QueueMessage(WithChecksum(body)); }
 
     // Connects and brings the unit through its idle check with job `code`
     // set: the next SF poll acts for the job.
@@ -107,11 +98,11 @@ protected:
     }
 
     THeadlessHost host;
-    TFakeComms *comms = nullptr;
+    TScriptedComms *comms = nullptr;
     std::unique_ptr<TSerialThread> engine;
 };
 
-TEST_F(SerialThreadTest, Construct_ReportsWaiting_IdleWithUnknownSFState)
+TEST_F(TSerialThreadTest, Construct_ReportsWaiting_IdleWithUnknownSFState)
 {
     EXPECT_EQ(ErrorManager()->StatusText(), "Waiting...");
     EXPECT_EQ(engine->LinkState(), LINK_IDLE);
@@ -120,7 +111,7 @@ TEST_F(SerialThreadTest, Construct_ReportsWaiting_IdleWithUnknownSFState)
     EXPECT_EQ(engine->JobCode(), 0);
 }
 
-TEST_F(SerialThreadTest, ConnectSequence_StepsThroughStatesToJob_ThenConnectedEvent)
+TEST_F(TSerialThreadTest, ConnectSequence_StepsThroughStatesToJob_ThenConnectedEvent)
 {
     ScriptConnect(UNIT_TYPE_VELLO);
     engine->StartConnect();
@@ -143,7 +134,7 @@ TEST_F(SerialThreadTest, ConnectSequence_StepsThroughStatesToJob_ThenConnectedEv
     EXPECT_EQ(host.ConnectedCount(), 1);
 }
 
-TEST_F(SerialThreadTest, PostJob_FromIdleOpensFirst_FromLiveGoesStraightToJob)
+TEST_F(TSerialThreadTest, PostJob_FromIdleOpensFirst_FromLiveGoesStraightToJob)
 {
     engine->PostJob(MSG_READ_IO_CONFIG);
     EXPECT_EQ(engine->LinkState(), LINK_OPENING);
@@ -165,7 +156,7 @@ TEST_F(SerialThreadTest, PostJob_FromIdleOpensFirst_FromLiveGoesStraightToJob)
     EXPECT_EQ(engine->JobCode(), MSG_READ_BASIC_INFO);
 }
 
-TEST_F(SerialThreadTest, ConnectSteps_SilentUnit_EndDisconnectedWithCommunicationError)
+TEST_F(TSerialThreadTest, ConnectSteps_SilentUnit_EndDisconnectedWithCommunicationError)
 {
     // Silent at checking: straight to closing. Silent at type or settings:
     // through the error state.
@@ -180,9 +171,9 @@ TEST_F(SerialThreadTest, ConnectSteps_SilentUnit_EndDisconnectedWithCommunicatio
     };
     for (const auto &row : rows) {
         if (row.silentFrom > 0)
-            comms->Script(CMD_READ_VERSION, {true, {'V', '3', '?'}});
+            comms->Queue(CMD_READ_VERSION, TBytes{'V', '3', '?'});
         if (row.silentFrom > 1)
-            comms->Script(CMD_READ_UNIT_TYPE, {true, {UNIT_TYPE_OSTRA}});
+            comms->Queue(CMD_READ_UNIT_TYPE, TBytes{UNIT_TYPE_OSTRA});
         const int disconnects = host.DisconnectedCount();
         engine->StartConnect();
         // Polled after every step, as the window may: one disconnection only.
@@ -198,7 +189,7 @@ TEST_F(SerialThreadTest, ConnectSteps_SilentUnit_EndDisconnectedWithCommunicatio
     }
 }
 
-TEST_F(SerialThreadTest, IdleCheck_UnitProcessing_AskedToIdleBeforeAnyJob)
+TEST_F(TSerialThreadTest, IdleCheck_UnitProcessing_AskedToIdleBeforeAnyJob)
 {
     Connect();
     SF(SF_PROCESSING);
@@ -212,7 +203,7 @@ TEST_F(SerialThreadTest, IdleCheck_UnitProcessing_AskedToIdleBeforeAnyJob)
     EXPECT_EQ(ErrorManager()->StatusText(), "Zelvo idle.");
 }
 
-TEST_F(SerialThreadTest, IdlePoll_StartRequestDependsOnJob)
+TEST_F(TSerialThreadTest, IdlePoll_StartRequestDependsOnJob)
 {
     struct Row {
         int job;
@@ -221,7 +212,7 @@ TEST_F(SerialThreadTest, IdlePoll_StartRequestDependsOnJob)
                 {MSG_LOGON, SF_CONNECTING},
                 {MSG_READ_UOM_INFO, SF_CONNECTING}};
     for (const auto &row : rows) {
-        comms->ClearSent();
+        comms->ClearRequests();
         if (engine->LinkState() == LINK_IDLE)
             ConnectedWithJob(row.job);
         else {
@@ -233,7 +224,7 @@ TEST_F(SerialThreadTest, IdlePoll_StartRequestDependsOnJob)
     }
 }
 
-TEST_F(SerialThreadTest, IdlePoll_NoJob_EndsCycleIntoLiveAndBusyClearsNextStep)
+TEST_F(TSerialThreadTest, IdlePoll_NoJob_EndsCycleIntoLiveAndBusyClearsNextStep)
 {
     Connect();
     engine->SetActive(true);
@@ -249,18 +240,18 @@ TEST_F(SerialThreadTest, IdlePoll_NoJob_EndsCycleIntoLiveAndBusyClearsNextStep)
     EXPECT_FALSE(engine->IsBusy());
 }
 
-TEST_F(SerialThreadTest, WaitingUpload_SendsMessageThenUploadingRequest_NoJobLogsOff)
+TEST_F(TSerialThreadTest, WaitingUpload_SendsMessageThenUploadingRequest_NoJobLogsOff)
 {
     ConnectedWithJob(MSG_READ_UOM_INFO);
     engine->StepOnce(); // idle: asks to connect
-    comms->Always(CMD_WRITE_MESSAGE_BLOCK, {});
+    comms->Always(CMD_WRITE_MESSAGE_BLOCK, TReply::Ack());
     SF(SF_WAITING_UPLOAD);
     engine->StepOnce();
     EXPECT_EQ(comms->Count(CMD_WRITE_MESSAGE_BLOCK), 1);
     EXPECT_EQ(comms->SFCommands().back(), SF_UPLOADING);
 
     // A refused upload still asks for SF_UPLOADING.
-    comms->Always(CMD_WRITE_MESSAGE_BLOCK, {false, {}});
+    comms->Always(CMD_WRITE_MESSAGE_BLOCK, TReply::Refused());
     SF(SF_WAITING_UPLOAD);
     engine->StepOnce();
     EXPECT_EQ(comms->SFCommands().back(), SF_UPLOADING);
@@ -273,7 +264,7 @@ TEST_F(SerialThreadTest, WaitingUpload_SendsMessageThenUploadingRequest_NoJobLog
     EXPECT_EQ(comms->SFCommands().back(), SF_LOGGING_OFF);
 }
 
-TEST_F(SerialThreadTest, Download_IOConfigMoreToFollow_RepeatsJob9ThenJob11)
+TEST_F(TSerialThreadTest, Download_IOConfigMoreToFollow_RepeatsJob9ThenJob11)
 {
     ConnectedWithJob(MSG_READ_IO_CONFIG);
     engine->StepOnce();
@@ -294,14 +285,14 @@ TEST_F(SerialThreadTest, Download_IOConfigMoreToFollow_RepeatsJob9ThenJob11)
     EXPECT_TRUE(engine->HasIOConfiguration());
 }
 
-TEST_F(SerialThreadTest, Download_ReplyLongerThanBuffer_FailsLikeABadReply)
+TEST_F(TSerialThreadTest, Download_ReplyLongerThanBuffer_FailsLikeABadReply)
 {
     ConnectedWithJob(MSG_READ_IO_CONFIG);
     engine->StepOnce();
     SF(SF_WAITING_DOWNLOAD);
     // A total of 8100 bytes cannot fit the 8000-byte reply buffer.
-    comms->Script(CMD_READ_MESSAGE_LENGTH, {true, {0xA4, 0x1F}});
-    comms->Always(CMD_READ_MESSAGE_BLOCK, {true, std::vector<std::uint8_t>(255, 0)});
+    comms->Queue(CMD_READ_MESSAGE_LENGTH, TWireRecord().U16(8100));
+    comms->Always(CMD_READ_MESSAGE_BLOCK, TBytes(255, 0));
     engine->StepOnce();
     EXPECT_TRUE(Log().contains("IOConfig read error"));
     EXPECT_EQ(engine->JobCode(), 0);
@@ -311,11 +302,11 @@ TEST_F(SerialThreadTest, Download_ReplyLongerThanBuffer_FailsLikeABadReply)
     EXPECT_EQ(host.TabsEnabledCount(), 1);
 }
 
-TEST_F(SerialThreadTest, Download_BasicInfoFailed_AsksRestartAndSendsIdleThenLogOff)
+TEST_F(TSerialThreadTest, Download_BasicInfoFailed_AsksRestartAndSendsIdleThenLogOff)
 {
     ConnectedWithJob(MSG_READ_BASIC_INFO);
     engine->StepOnce();
-    comms->ClearSent();
+    comms->ClearRequests();
     // Every length query is refused: the download fails.
     SF(SF_WAITING_DOWNLOAD);
     engine->StepOnce();
@@ -327,7 +318,7 @@ TEST_F(SerialThreadTest, Download_BasicInfoFailed_AsksRestartAndSendsIdleThenLog
               "software");
 }
 
-TEST_F(SerialThreadTest, Download_BasicInfoGood_ChainsUOMInfoAndStaysConnected)
+TEST_F(TSerialThreadTest, Download_BasicInfoGood_ChainsUOMInfoAndStaysConnected)
 {
     ConnectedWithJob(MSG_READ_BASIC_INFO);
     engine->StepOnce();
@@ -340,7 +331,7 @@ TEST_F(SerialThreadTest, Download_BasicInfoGood_ChainsUOMInfoAndStaysConnected)
     EXPECT_EQ(ErrorManager()->StatusText(), "Start reading the UOM information.");
 }
 
-TEST_F(SerialThreadTest, Download_Logon_OutcomeReachesHost)
+TEST_F(TSerialThreadTest, Download_Logon_OutcomeReachesHost)
 {
     for (bool accepted : {true, false}) {
         if (engine->LinkState() == LINK_IDLE)
@@ -355,8 +346,7 @@ TEST_F(SerialThreadTest, Download_Logon_OutcomeReachesHost)
             ScriptReply({0x01});
         } else {
             // The server's one-byte refusal.
-            comms->Script(CMD_READ_MESSAGE_LENGTH, {true, {0x02, 0x00}});
-            comms->Script(CMD_READ_MESSAGE_BLOCK, {true, {0x00, 0x07}});
+            comms->QueueMessage({0x07});
         }
         engine->StepOnce();
         EXPECT_EQ(host.IsLoggedOn(), accepted);
@@ -365,7 +355,7 @@ TEST_F(SerialThreadTest, Download_Logon_OutcomeReachesHost)
     EXPECT_EQ(host.LogonResults(), 2);
 }
 
-TEST_F(SerialThreadTest, ForceSync_AfterOutputWrite_SentAtNextIdleEvenWithoutJob)
+TEST_F(TSerialThreadTest, ForceSync_AfterOutputWrite_SentAtNextIdleEvenWithoutJob)
 {
     ConnectedWithJob(MSG_WRITE_OUTPUT);
     engine->StepOnce();
@@ -390,7 +380,7 @@ TEST_F(SerialThreadTest, ForceSync_AfterOutputWrite_SentAtNextIdleEvenWithoutJob
     EXPECT_EQ(ErrorManager()->StatusText(), "Forcing sync with server");
 }
 
-TEST_F(SerialThreadTest, SFUnknownAndError_DropJobAskIdle_OnlyErrorEndsCycle)
+TEST_F(TSerialThreadTest, SFUnknownAndError_DropJobAskIdle_OnlyErrorEndsCycle)
 {
     struct Row {
         int state;
@@ -417,7 +407,7 @@ TEST_F(SerialThreadTest, SFUnknownAndError_DropJobAskIdle_OnlyErrorEndsCycle)
     EXPECT_EQ(host.TabsEnabledCount(), 2);
 }
 
-TEST_F(SerialThreadTest, SFReads_UnitSilent_GivesUpAfterLimitAndDisconnects)
+TEST_F(TSerialThreadTest, SFReads_UnitSilent_GivesUpAfterLimitAndDisconnects)
 {
     ConnectedWithJob(MSG_READ_UOM_INFO);
     engine->StepOnce();
@@ -439,7 +429,7 @@ TEST_F(SerialThreadTest, SFReads_UnitSilent_GivesUpAfterLimitAndDisconnects)
     EXPECT_TRUE(host.Messages().back().Text.contains("stopped answering"));
 }
 
-TEST_F(SerialThreadTest, SFReads_OccasionalFailures_DoNotCountOnceAReadSucceeds)
+TEST_F(TSerialThreadTest, SFReads_OccasionalFailures_DoNotCountOnceAReadSucceeds)
 {
     ConnectedWithJob(MSG_READ_UOM_INFO);
     for (int round = 0; round < 3; ++round) {
@@ -452,7 +442,7 @@ TEST_F(SerialThreadTest, SFReads_OccasionalFailures_DoNotCountOnceAReadSucceeds)
     EXPECT_EQ(engine->JobCode(), MSG_READ_UOM_INFO);
 }
 
-TEST_F(SerialThreadTest, LiveTick_ByPage_ReadsLiveExternalOrNothing)
+TEST_F(TSerialThreadTest, LiveTick_ByPage_ReadsLiveExternalOrNothing)
 {
     Connect();
     SF(SF_IDLE);
@@ -460,10 +450,10 @@ TEST_F(SerialThreadTest, LiveTick_ByPage_ReadsLiveExternalOrNothing)
     host.SetShownLiveList(LIVE_LIST_NONE);
     engine->StepOnce();
     ASSERT_EQ(engine->LinkState(), LINK_LIVE);
-    comms->ClearSent();
+    comms->ClearRequests();
 
     engine->LiveTickNow();
-    EXPECT_TRUE(comms->Sent().empty());
+    EXPECT_TRUE(comms->Requests().empty());
     EXPECT_TRUE(engine->IsLiveTimerActive());
 
     host.SetShownLiveList(LIVE_LIST_EXTERNAL_IO);
@@ -485,13 +475,13 @@ TEST_F(SerialThreadTest, LiveTick_ByPage_ReadsLiveExternalOrNothing)
     EXPECT_EQ(ErrorManager()->StatusText(), "Disconnected. Waiting...");
 
     // Not live any more: a tick reads nothing and leaves the timer off.
-    comms->ClearSent();
+    comms->ClearRequests();
     engine->LiveTickNow();
-    EXPECT_TRUE(comms->Sent().empty());
+    EXPECT_TRUE(comms->Requests().empty());
     EXPECT_FALSE(engine->IsLiveTimerActive());
 }
 
-TEST_F(SerialThreadTest, SignalChecking_FailsThenRestartsAfresh_StopReturnsThroughJob)
+TEST_F(TSerialThreadTest, SignalChecking_FailsThenRestartsAfresh_StopReturnsThroughJob)
 {
     Connect();
     engine->StartSignalChecking();
@@ -513,8 +503,8 @@ TEST_F(SerialThreadTest, SignalChecking_FailsThenRestartsAfresh_StopReturnsThrou
 
     // Checking again starts from the beginning instead of failing at once.
     Connect();
-    comms->Always(CMD_SIGNAL_MONITOR, {});
-    comms->Always(CMD_READ_SIGNAL, {true, {14}});
+    comms->Always(CMD_SIGNAL_MONITOR, TReply::Ack());
+    comms->Always(CMD_READ_SIGNAL, TBytes{14});
     engine->StartSignalChecking();
     engine->SignalTickNow();
     engine->SignalTickNow();
@@ -532,7 +522,7 @@ TEST_F(SerialThreadTest, SignalChecking_FailsThenRestartsAfresh_StopReturnsThrou
     EXPECT_FALSE(engine->IsSignalTimerActive());
 }
 
-TEST_F(SerialThreadTest, Poll_RefreshesLabelsOnlyWhenSomethingHappened)
+TEST_F(TSerialThreadTest, Poll_RefreshesLabelsOnlyWhenSomethingHappened)
 {
     engine->Poll(); // takes the "Waiting..." status
     host.RefreshStatusLabels(TReceivedFlags{true, true, true, true, true, true, true});
@@ -552,7 +542,7 @@ TEST_F(SerialThreadTest, Poll_RefreshesLabelsOnlyWhenSomethingHappened)
     EXPECT_EQ(host.DisconnectedCount(), 1);
 }
 
-TEST_F(SerialThreadTest, SaveOutcome_InProgressUntilTheSaveStep_ThenItsResult)
+TEST_F(TSerialThreadTest, SaveOutcome_InProgressUntilTheSaveStep_ThenItsResult)
 {
     struct Row {
         const char *name;
@@ -565,16 +555,16 @@ TEST_F(SerialThreadTest, SaveOutcome_InProgressUntilTheSaveStep_ThenItsResult)
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        auto owned = std::make_unique<TFakeComms>();
-        TFakeComms *link = owned.get();
+        auto owned = std::make_unique<TScriptedComms>();
+        TScriptedComms *link = owned.get();
         TSerialThread saver(&host, TPacing::Shrunk(1000), std::move(owned));
         EXPECT_EQ(saver.SaveOutcome(), SAVE_NONE);
         if (row.unitAnswers) {
-            link->Script(CMD_READ_SETTINGS_1, {true, std::vector<std::uint8_t>(255, 0)});
-            link->Script(CMD_READ_SETTINGS_2, {true, std::vector<std::uint8_t>(58, 0)});
-            link->Always(CMD_WRITE_SETTINGS_1, {});
-            link->Always(CMD_WRITE_SETTINGS_2, {});
-            link->Always(CMD_APPLY_SETTINGS, {});
+            link->Queue(CMD_READ_SETTINGS_1, TBytes(255, 0));
+            link->Queue(CMD_READ_SETTINGS_2, TBytes(58, 0));
+            link->Always(CMD_WRITE_SETTINGS_1, TReply::Ack());
+            link->Always(CMD_WRITE_SETTINGS_2, TReply::Ack());
+            link->Always(CMD_APPLY_SETTINGS, TReply::Ack());
         }
         TConnectionSettings s;
         s.ConnectionType = kConnectionTypeMobile;
@@ -588,7 +578,7 @@ TEST_F(SerialThreadTest, SaveOutcome_InProgressUntilTheSaveStep_ThenItsResult)
     }
 }
 
-TEST_F(SerialThreadTest, FirmwareVersion_KeptFromTheConnectionCheck)
+TEST_F(TSerialThreadTest, FirmwareVersion_KeptFromTheConnectionCheck)
 {
     EXPECT_EQ(engine->FirmwareVersion(), "");
     Connect();
@@ -597,26 +587,12 @@ TEST_F(SerialThreadTest, FirmwareVersion_KeptFromTheConnectionCheck)
     EXPECT_EQ(comms->Count(CMD_READ_VERSION), 1);
 }
 
-// One I/O configuration record as the server sends it.
-void AppendRecord(std::vector<std::uint8_t> &v, std::uint32_t id, const char (&tag)[7],
-                  const std::string &name)
-{
-    for (int i = 0; i < 4; ++i)
-        v.push_back(std::uint8_t(id >> (8 * i)));
-    v.insert(v.end(), tag, tag + 6);
-    v.push_back(0);                  // input type
-    v.insert(v.end(), {5, 0, 0, 0}); // UOM id
-    v.push_back(0);                  // logging flags
-    v.push_back(std::uint8_t(name.size()));
-    v.insert(v.end(), name.begin(), name.end());
-}
-
-TEST_F(SerialThreadTest, Cancel_ReadBetweenConfigParts_EndsAtNextStep_IdleAsked_LinkStaysOpen)
+TEST_F(TSerialThreadTest, Cancel_ReadBetweenConfigParts_EndsAtNextStep_IdleAsked_LinkStaysOpen)
 {
     ConnectedWithJob(MSG_READ_IO_CONFIG);
-    engine->StepOnce();                   // idle: asks to connect
-    std::vector<std::uint8_t> part{0x01}; // more to follow
-    AppendRecord(part, 100, "EXT001", "Pump");
+    engine->StepOnce();     // idle: asks to connect
+    TWireRecord part{0x01}; // more to follow
+    part.IOConfig(100, "EXT001", 0, 5, 0, "Pump");
     SF(SF_WAITING_DOWNLOAD);
     ScriptReply(part);
     engine->StepOnce();
@@ -626,7 +602,7 @@ TEST_F(SerialThreadTest, Cancel_ReadBetweenConfigParts_EndsAtNextStep_IdleAsked_
     EXPECT_EQ(engine->RequestCancel(), CANCEL_PENDING);
     // Asked again: where the first request stands.
     EXPECT_EQ(engine->RequestCancel(), CANCEL_PENDING);
-    comms->ClearSent();
+    comms->ClearRequests();
     engine->StepOnce();
     EXPECT_EQ(engine->CancelState(), CANCEL_DONE);
     // The step does not wait for the unit's state: it asks for idle at once.
@@ -659,7 +635,7 @@ TEST_F(SerialThreadTest, Cancel_ReadBetweenConfigParts_EndsAtNextStep_IdleAsked_
     EXPECT_EQ(comms->SFCommands().back(), SF_IDLE);
 }
 
-TEST_F(SerialThreadTest, Cancel_WriteBeforeUpload_NothingUploaded_UnitAskedIdle)
+TEST_F(TSerialThreadTest, Cancel_WriteBeforeUpload_NothingUploaded_UnitAskedIdle)
 {
     struct Row {
         const char *name;
@@ -671,7 +647,7 @@ TEST_F(SerialThreadTest, Cancel_WriteBeforeUpload_NothingUploaded_UnitAskedIdle)
         {"configuration, asked just before the upload", MSG_WRITE_IO_CONFIG, true},
         {"logon, asked just before the upload", MSG_LOGON, true},
     };
-    comms->Always(CMD_WRITE_MESSAGE_BLOCK, {});
+    comms->Always(CMD_WRITE_MESSAGE_BLOCK, TReply::Ack());
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         if (engine->LinkState() == LINK_IDLE)
@@ -682,11 +658,11 @@ TEST_F(SerialThreadTest, Cancel_WriteBeforeUpload_NothingUploaded_UnitAskedIdle)
         }
         engine->StepOnce(); // idle: asks to connect
         ASSERT_EQ(engine->JobCode(), row.job);
-        comms->ClearSent();
+        comms->ClearRequests();
         TCancelOutcome outcome = CANCEL_NONE;
         if (row.duringStep) {
             SF(SF_WAITING_UPLOAD);
-            comms->OnExchange = [&](std::uint8_t command) {
+            comms->OnRequest = [&](std::uint8_t command) {
                 if (command == CMD_READ_SF_STATE)
                     outcome = engine->RequestCancel();
             };
@@ -694,7 +670,7 @@ TEST_F(SerialThreadTest, Cancel_WriteBeforeUpload_NothingUploaded_UnitAskedIdle)
             outcome = engine->RequestCancel();
         }
         engine->StepOnce();
-        comms->OnExchange = nullptr;
+        comms->OnRequest = nullptr;
         EXPECT_EQ(outcome, CANCEL_PENDING);
         EXPECT_EQ(engine->CancelState(), CANCEL_DONE);
         EXPECT_EQ(comms->Count(CMD_WRITE_MESSAGE_BLOCK), 0);
@@ -713,11 +689,11 @@ TEST_F(SerialThreadTest, Cancel_WriteBeforeUpload_NothingUploaded_UnitAskedIdle)
     EXPECT_EQ(host.DisconnectedCount(), 0);
 }
 
-TEST_F(SerialThreadTest, Cancel_WriteAfterUpload_Refused_RunsToOutcome_ReloadThenCancellable)
+TEST_F(TSerialThreadTest, Cancel_WriteAfterUpload_Refused_RunsToOutcome_ReloadThenCancellable)
 {
     ConnectedWithJob(MSG_WRITE_IO_CONFIG);
     engine->StepOnce();
-    comms->Always(CMD_WRITE_MESSAGE_BLOCK, {});
+    comms->Always(CMD_WRITE_MESSAGE_BLOCK, TReply::Ack());
     SF(SF_WAITING_UPLOAD);
     engine->StepOnce();
     ASSERT_GT(comms->Count(CMD_WRITE_MESSAGE_BLOCK), 0);
@@ -739,7 +715,7 @@ TEST_F(SerialThreadTest, Cancel_WriteAfterUpload_Refused_RunsToOutcome_ReloadThe
     EXPECT_TRUE(engine->ReloadAfterWrite());
     EXPECT_EQ(engine->CancelState(), CANCEL_NONE);
     EXPECT_EQ(engine->RequestCancel(), CANCEL_PENDING);
-    comms->ClearSent();
+    comms->ClearRequests();
     engine->StepOnce();
     EXPECT_EQ(engine->CancelState(), CANCEL_DONE);
     EXPECT_EQ(engine->LinkState(), LINK_LIVE);
@@ -750,11 +726,11 @@ TEST_F(SerialThreadTest, Cancel_WriteAfterUpload_Refused_RunsToOutcome_ReloadThe
     EXPECT_TRUE(engine->ForceSyncPending());
 }
 
-TEST_F(SerialThreadTest, Cancel_WriteAfterUpload_Refused_FailedOutcomeStillShown)
+TEST_F(TSerialThreadTest, Cancel_WriteAfterUpload_Refused_FailedOutcomeStillShown)
 {
     ConnectedWithJob(MSG_WRITE_IO_CONFIG);
     engine->StepOnce();
-    comms->Always(CMD_WRITE_MESSAGE_BLOCK, {});
+    comms->Always(CMD_WRITE_MESSAGE_BLOCK, TReply::Ack());
     SF(SF_WAITING_UPLOAD);
     engine->StepOnce();
     EXPECT_EQ(engine->RequestCancel(), CANCEL_TOO_LATE);
@@ -770,7 +746,7 @@ TEST_F(SerialThreadTest, Cancel_WriteAfterUpload_Refused_FailedOutcomeStillShown
     EXPECT_FALSE(Log().contains("Job cancelled: Zelvo asked to go idle"));
 }
 
-TEST_F(SerialThreadTest, RequestCancel_NoJobOrSettingsSave_NothingIsBrokenOff)
+TEST_F(TSerialThreadTest, RequestCancel_NoJobOrSettingsSave_NothingIsBrokenOff)
 {
     EXPECT_EQ(engine->RequestCancel(), CANCEL_NOTHING); // not connected
     Connect();
@@ -790,7 +766,7 @@ TEST_F(SerialThreadTest, RequestCancel_NoJobOrSettingsSave_NothingIsBrokenOff)
     EXPECT_NE(engine->LinkState(), LINK_SAVE_SETTINGS);
 }
 
-TEST(StoreForwardStateNameTest, NamesForPanelOne_OutsideRangeIsUnknownState)
+TEST(StoreForwardStateName, NamesForPanelOne_OutsideRangeIsUnknownState)
 {
     struct Row {
         int state;

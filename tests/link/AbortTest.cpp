@@ -8,11 +8,12 @@
 #include <gtest/gtest.h>
 
 #include "PtyPeer.h"
-#include "TestUtil.h"
 #include "link/Ftd2xx.h"
 #include "link/Linkabort.h"
 #include "link/Portmap.h"
 #include "link/Zelvocommsinterface.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 
 using namespace zelvo::test;
 using namespace std::chrono_literals;
@@ -90,7 +91,7 @@ TEST_P(LinkAbort, BlockedExchange_ReturnsAtOnceAsFailed_ThenLinkWorksAfterClear)
 {
     // Silent to the version request, answers anything else.
     peer.Start([](const TRequest &r) {
-        return r.Command == kReadVersion ? Bytes{} : DataReply(r.Command, {0});
+        return r.Command == kReadVersion ? Bytes{} : ReplyFrame(r.Command, {0});
     });
     auto query = std::async(std::launch::async, [this] {
         uint8_t reply[256];
@@ -119,7 +120,7 @@ TEST_P(LinkAbort, BlockedExchange_ReturnsAtOnceAsFailed_ThenLinkWorksAfterClear)
 TEST_P(LinkAbort, ReadMessage_AbortDuringRetries_EndsWithoutTheRemainingAttempts)
 {
     // The total is never usable: ten attempts a pause apart would follow.
-    peer.Start([](const TRequest &r) { return DataReply(r.Command, {0, 0}); });
+    peer.Start([](const TRequest &r) { return ReplyFrame(r.Command, {0, 0}); });
     TPacing p = TPacing::Production();
     p.RetryPause = 2s;
     comms.SetPacing(p);

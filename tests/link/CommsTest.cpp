@@ -8,9 +8,10 @@
 #include <gtest/gtest.h>
 
 #include "PtyPeer.h"
-#include "TestUtil.h"
 #include "link/Portmap.h"
 #include "link/Zelvocommsinterface.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 
 using namespace zelvo::test;
 using Bytes = std::vector<uint8_t>;
@@ -33,12 +34,7 @@ Bytes Pattern(std::size_t n, uint8_t seed)
     return b;
 }
 
-Bytes Le16(uint16_t v)
-{
-    return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
-}
-
-class Comms : public testing::Test
+class TZelvoCommsInterfaceTest : public testing::Test
 {
 protected:
     void SetUp() override
@@ -79,14 +75,15 @@ struct WriteRow {
     std::vector<std::size_t> Frames;
 };
 
-class CommsWrite : public Comms, public testing::WithParamInterface<WriteRow>
+class TZelvoCommsInterfaceWriteTest : public TZelvoCommsInterfaceTest,
+                                      public testing::WithParamInterface<WriteRow>
 {
 };
 
-TEST_P(CommsWrite, Message_IsSplitIntoBlocksAndReassemblesExactly)
+TEST_P(TZelvoCommsInterfaceWriteTest, Message_IsSplitIntoBlocksAndReassemblesExactly)
 {
     const WriteRow row = GetParam();
-    peer.Start([](const TRequest &) { return AckReply(); });
+    peer.Start([](const TRequest &) { return AckFrame(); });
     const Bytes message = Pattern(row.Length, 3);
     EXPECT_TRUE(row.IOConfig ? comms.WriteIOConfigMessage(message.data(), message.size())
                              : comms.WriteMessage(message.data(), message.size()));
@@ -107,7 +104,7 @@ TEST_P(CommsWrite, Message_IsSplitIntoBlocksAndReassemblesExactly)
     EXPECT_EQ(joined, message);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, CommsWrite,
+INSTANTIATE_TEST_SUITE_P(Rows, TZelvoCommsInterfaceWriteTest,
                          testing::Values(WriteRow{600, false, {255, 255, 93}},
                                          WriteRow{600, true, {255, 254, 92}},
                                          WriteRow{254, false, {255}},
@@ -115,17 +112,17 @@ INSTANTIATE_TEST_SUITE_P(Rows, CommsWrite,
                                          WriteRow{0, true, {}}, WriteRow{254, true, {255}},
                                          WriteRow{255, true, {255, 1}}));
 
-TEST_F(Comms, WriteMessage_RefusedFrame_EndsTransferAtOnce)
+TEST_F(TZelvoCommsInterfaceTest, WriteMessage_RefusedFrame_EndsTransferAtOnce)
 {
-    peer.Start([n = 0](const TRequest &) mutable { return ++n == 2 ? NackReply() : AckReply(); });
+    peer.Start([n = 0](const TRequest &) mutable { return ++n == 2 ? NackFrame() : AckFrame(); });
     const Bytes message = Pattern(800, 1);
     EXPECT_FALSE(comms.WriteMessage(message.data(), message.size()));
     EXPECT_EQ(peer.CountOf(0x17), 2u);
 }
 
-TEST_F(Comms, WriteMessage_MoreBlocksThanNumbersCanCount_IsRefusedUnsent)
+TEST_F(TZelvoCommsInterfaceTest, WriteMessage_MoreBlocksThanNumbersCanCount_IsRefusedUnsent)
 {
-    peer.Start([](const TRequest &) { return AckReply(); });
+    peer.Start([](const TRequest &) { return AckFrame(); });
     const Bytes message(256 * 254 + 1, 0x11);
     EXPECT_FALSE(comms.WriteMessage(message.data(), message.size()));
     EXPECT_EQ(peer.CountOf(0x17), 0u);
@@ -142,10 +139,10 @@ struct TReplyUnit {
     {
         return [unit = *this](const TRequest &r) -> Bytes {
             if (r.Command == 0x18)
-                return DataReply(0x18, Le16(unit.Total));
+                return ReplyFrame(0x18, TWireRecord().U16(unit.Total).Bytes());
             if (r.Command == 0x19 && r.Payload.size() == 1 && r.Payload[0] < unit.Blocks.size())
-                return DataReply(0x19, unit.Blocks[r.Payload[0]]);
-            return NackReply();
+                return ReplyFrame(0x19, unit.Blocks[r.Payload[0]]);
+            return NackFrame();
         };
     }
 };
@@ -157,7 +154,7 @@ Bytes Block(uint8_t header, const Bytes &data)
     return b;
 }
 
-TEST_F(Comms, ReadMessage_TotalOf302_GivesThreeHundredByteMessage)
+TEST_F(TZelvoCommsInterfaceTest, ReadMessage_TotalOf302_GivesThreeHundredByteMessage)
 {
     const Bytes message = Pattern(300, 9);
     TReplyUnit unit{302,
@@ -180,11 +177,12 @@ struct BadTotalRow {
     Bytes Reply;
 };
 
-class CommsBadTotal : public Comms, public testing::WithParamInterface<BadTotalRow>
+class TZelvoCommsInterfaceBadTotalTest : public TZelvoCommsInterfaceTest,
+                                         public testing::WithParamInterface<BadTotalRow>
 {
 };
 
-TEST_P(CommsBadTotal, ReadMessage_TotalNotUsable_RetriesTenTimesThenFails)
+TEST_P(TZelvoCommsInterfaceBadTotalTest, ReadMessage_TotalNotUsable_RetriesTenTimesThenFails)
 {
     const Bytes reply = GetParam().Reply;
     peer.Start([reply](const TRequest &) { return reply; });
@@ -196,20 +194,21 @@ TEST_P(CommsBadTotal, ReadMessage_TotalNotUsable_RetriesTenTimesThenFails)
     EXPECT_EQ(length, 4321);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, CommsBadTotal,
-                         testing::Values(BadTotalRow{"TotalOfZero", DataReply(0x18, {0, 0})},
-                                         BadTotalRow{"ThreeBytes", DataReply(0x18, {5, 0, 0})},
-                                         BadTotalRow{"OneByte", DataReply(0x18, {5})},
-                                         BadTotalRow{"Nack", NackReply()},
-                                         BadTotalRow{"AckWithoutData", AckReply()}),
+INSTANTIATE_TEST_SUITE_P(Rows, TZelvoCommsInterfaceBadTotalTest,
+                         testing::Values(BadTotalRow{"TotalOfZero", ReplyFrame(0x18, {0, 0})},
+                                         BadTotalRow{"ThreeBytes", ReplyFrame(0x18, {5, 0, 0})},
+                                         BadTotalRow{"OneByte", ReplyFrame(0x18, {5})},
+                                         BadTotalRow{"Nack", NackFrame()},
+                                         BadTotalRow{"AckWithoutData", AckFrame()}),
                          [](const auto &info) { return std::string(info.param.Name); });
 
-TEST_F(Comms, ReadMessage_TotalAcceptedAfterFailures_StopsAsking)
+TEST_F(TZelvoCommsInterfaceTest, ReadMessage_TotalAcceptedAfterFailures_StopsAsking)
 {
     peer.Start([n = 0](const TRequest &r) mutable -> Bytes {
         if (r.Command == 0x18)
-            return ++n < 4 ? DataReply(0x18, {0, 0}) : DataReply(0x18, Le16(3));
-        return DataReply(0x19, {0, 0xAB, 0xCD});
+            return ++n < 4 ? ReplyFrame(0x18, {0, 0})
+                           : ReplyFrame(0x18, TWireRecord().U16(3).Bytes());
+        return ReplyFrame(0x19, {0, 0xAB, 0xCD});
     });
     Bytes buffer(10, 0);
     uint16_t length = 0;
@@ -220,17 +219,17 @@ TEST_F(Comms, ReadMessage_TotalAcceptedAfterFailures_StopsAsking)
     EXPECT_EQ(buffer[1], 0xCD);
 }
 
-TEST_F(Comms, ReadMessage_FiftyFailedBlocksOverWholeTransfer_Fails)
+TEST_F(TZelvoCommsInterfaceTest, ReadMessage_FiftyFailedBlocksOverWholeTransfer_Fails)
 {
     // Block 0 fails 30 times before it comes, block 1 fails every time: the
     // count is over the whole transfer, not consecutive.
     std::atomic<int> block0Asks{0};
     peer.Start([&](const TRequest &r) -> Bytes {
         if (r.Command == 0x18)
-            return DataReply(0x18, Le16(400));
+            return ReplyFrame(0x18, TWireRecord().U16(400).Bytes());
         if (r.Payload[0] == 0 && ++block0Asks > 30)
-            return DataReply(0x19, Block(0, Pattern(254, 0)));
-        return NackReply();
+            return ReplyFrame(0x19, Block(0, Pattern(254, 0)));
+        return NackFrame();
     });
     Bytes buffer(8000);
     uint16_t length = 0;
@@ -238,12 +237,12 @@ TEST_F(Comms, ReadMessage_FiftyFailedBlocksOverWholeTransfer_Fails)
     EXPECT_EQ(peer.CountOf(0x19), 51u); // 30 + 1 good + 20 failures of block 1
 }
 
-TEST_F(Comms, ReadMessage_BlockAckedWithoutData_CountsAsFailedBlock)
+TEST_F(TZelvoCommsInterfaceTest, ReadMessage_BlockAckedWithoutData_CountsAsFailedBlock)
 {
     peer.Start([](const TRequest &r) -> Bytes {
         if (r.Command == 0x18)
-            return DataReply(0x18, Le16(10));
-        return AckReply();
+            return ReplyFrame(0x18, TWireRecord().U16(10).Bytes());
+        return AckFrame();
     });
     Bytes buffer(8000, 0x5C);
     uint16_t length = 0;
@@ -252,7 +251,7 @@ TEST_F(Comms, ReadMessage_BlockAckedWithoutData_CountsAsFailedBlock)
     EXPECT_EQ(buffer[0], 0x5C);
 }
 
-TEST_F(Comms, ReadMessage_TotalLargerThanDestination_FailsWithoutReadingBlocks)
+TEST_F(TZelvoCommsInterfaceTest, ReadMessage_TotalLargerThanDestination_FailsWithoutReadingBlocks)
 {
     peer.Start(TReplyUnit{9000, {}}.Script());
     Bytes buffer(8010, 0x5C);
@@ -262,7 +261,7 @@ TEST_F(Comms, ReadMessage_TotalLargerThanDestination_FailsWithoutReadingBlocks)
     EXPECT_EQ(buffer, Bytes(8010, 0x5C));
 }
 
-TEST_F(Comms, ReadMessage_BlockBeyondDestination_FailsAndWritesNothingPastIt)
+TEST_F(TZelvoCommsInterfaceTest, ReadMessage_BlockBeyondDestination_FailsAndWritesNothingPastIt)
 {
     // The total promises 300 bytes, but the unit sends longer blocks.
     TReplyUnit unit{302, {Block(0, Pattern(254, 1)), Block(1, Pattern(254, 2))}};
@@ -273,18 +272,18 @@ TEST_F(Comms, ReadMessage_BlockBeyondDestination_FailsAndWritesNothingPastIt)
     EXPECT_EQ(Bytes(buffer.begin() + 300, buffer.end()), Bytes(100, 0x5C));
 }
 
-TEST_F(Comms, ReadMessage_ShortBlockBeforeTheLast_IsAskedForAgain)
+TEST_F(TZelvoCommsInterfaceTest, ReadMessage_ShortBlockBeforeTheLast_IsAskedForAgain)
 {
     const Bytes message = Pattern(300, 4);
     std::atomic<int> block0Asks{0};
     peer.Start([&](const TRequest &r) -> Bytes {
         if (r.Command == 0x18)
-            return DataReply(0x18, Le16(302));
+            return ReplyFrame(0x18, TWireRecord().U16(302).Bytes());
         if (r.Payload[0] == 0)
             return ++block0Asks == 1
-                       ? DataReply(0x19, Block(0, Bytes(message.begin(), message.begin() + 100)))
-                       : DataReply(0x19, Block(0, Bytes(message.begin(), message.begin() + 254)));
-        return DataReply(0x19, Block(1, Bytes(message.begin() + 254, message.end())));
+                       ? ReplyFrame(0x19, Block(0, Bytes(message.begin(), message.begin() + 100)))
+                       : ReplyFrame(0x19, Block(0, Bytes(message.begin(), message.begin() + 254)));
+        return ReplyFrame(0x19, Block(1, Bytes(message.begin() + 254, message.end())));
     });
     Bytes buffer(8000);
     uint16_t length = 0;
@@ -296,26 +295,26 @@ TEST_F(Comms, ReadMessage_ShortBlockBeforeTheLast_IsAskedForAgain)
 
 // ---- settings block ----
 
-TEST_F(Comms, ReadSettingsBlock_TwoExactParts_GiveTheWholeBlock)
+TEST_F(TZelvoCommsInterfaceTest, ReadSettingsBlock_TwoExactParts_GiveTheWholeBlock)
 {
     const Bytes block = Pattern(313, 21);
     peer.Start([&](const TRequest &r) -> Bytes {
         if (r.Command == 0x00)
-            return DataReply(0, Bytes(block.begin(), block.begin() + 255));
-        return DataReply(1, Bytes(block.begin() + 255, block.end()));
+            return ReplyFrame(0, Bytes(block.begin(), block.begin() + 255));
+        return ReplyFrame(1, Bytes(block.begin() + 255, block.end()));
     });
     std::array<uint8_t, kSettingsBlockSize> out{};
     ASSERT_TRUE(comms.ReadSettingsBlock(out));
     EXPECT_EQ(Bytes(out.begin(), out.end()), block);
 }
 
-TEST_F(Comms, ReadSettingsBlock_WrongPartSize_FailsAndLeavesBlockUntouched)
+TEST_F(TZelvoCommsInterfaceTest, ReadSettingsBlock_WrongPartSize_FailsAndLeavesBlockUntouched)
 {
     for (int wrongPart : {0, 1}) {
         peer.Start([wrongPart](const TRequest &r) -> Bytes {
             if (r.Command == 0x00)
-                return DataReply(0, Bytes(wrongPart == 0 ? 254 : 255, 0x33));
-            return DataReply(1, Bytes(wrongPart == 1 ? 59 : 58, 0x44));
+                return ReplyFrame(0, Bytes(wrongPart == 0 ? 254 : 255, 0x33));
+            return ReplyFrame(1, Bytes(wrongPart == 1 ? 59 : 58, 0x44));
         });
         std::array<uint8_t, kSettingsBlockSize> out;
         out.fill(0xEE);
@@ -331,12 +330,12 @@ TEST_F(Comms, ReadSettingsBlock_WrongPartSize_FailsAndLeavesBlockUntouched)
     EXPECT_EQ(requests[2].Command, 0x01);
 }
 
-TEST_F(Comms, WriteSettingsBlock_SendsBothPartsOnlyAfterFirstAccepted)
+TEST_F(TZelvoCommsInterfaceTest, WriteSettingsBlock_SendsBothPartsOnlyAfterFirstAccepted)
 {
     const Bytes block = Pattern(313, 8);
     std::array<uint8_t, kSettingsBlockSize> in{};
     std::copy(block.begin(), block.end(), in.begin());
-    peer.Start([](const TRequest &) { return AckReply(); });
+    peer.Start([](const TRequest &) { return AckFrame(); });
     ASSERT_TRUE(comms.WriteSettingsBlock(in));
     auto requests = peer.Requests();
     ASSERT_EQ(requests.size(), 2u);
@@ -345,19 +344,19 @@ TEST_F(Comms, WriteSettingsBlock_SendsBothPartsOnlyAfterFirstAccepted)
     EXPECT_EQ(requests[1].Command, 0x03);
     EXPECT_EQ(requests[1].Payload, Bytes(block.begin() + 255, block.end()));
 
-    peer.Start([](const TRequest &) { return NackReply(); });
+    peer.Start([](const TRequest &) { return NackFrame(); });
     EXPECT_FALSE(comms.WriteSettingsBlock(in));
     EXPECT_EQ(peer.CountOf(0x03), 1u);
 }
 
 // ---- single-frame operations ----
 
-TEST_F(Comms, StateAndTypeReads_ReplyWithoutData_LeaveCallerByte)
+TEST_F(TZelvoCommsInterfaceTest, StateAndTypeReads_ReplyWithoutData_LeaveCallerByte)
 {
     peer.Start([](const TRequest &r) -> Bytes {
         if (r.Command == 0x15)
-            return DataReply(0x15, {0x05});
-        return AckReply();
+            return ReplyFrame(0x15, {0x05});
+        return AckFrame();
     });
     uint8_t state = 0;
     ASSERT_TRUE(comms.ReadSFState(state));
@@ -380,22 +379,23 @@ struct FirmwareRow {
     const char *Text;
 };
 
-class CommsFirmware : public Comms, public testing::WithParamInterface<FirmwareRow>
+class TZelvoCommsInterfaceFirmwareTest : public TZelvoCommsInterfaceTest,
+                                         public testing::WithParamInterface<FirmwareRow>
 {
 };
 
-TEST_P(CommsFirmware, CheckFirmware_ComparesVersionNumberWith257)
+TEST_P(TZelvoCommsInterfaceFirmwareTest, CheckFirmware_ComparesVersionNumberWith257)
 {
     const std::string text = GetParam().Reply;
     peer.Start(
-        [text](const TRequest &) { return DataReply(0xDF, Bytes(text.begin(), text.end())); });
+        [text](const TRequest &) { return ReplyFrame(0xDF, Bytes(text.begin(), text.end())); });
     std::string version = "old";
     EXPECT_EQ(comms.CheckFirmware(version), GetParam().Result);
     EXPECT_EQ(version, GetParam().Text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, CommsFirmware,
+    Rows, TZelvoCommsInterfaceFirmwareTest,
     testing::Values(FirmwareRow{"Zelvo V2.57?", 0, "Zelvo V2.57?"},
                     FirmwareRow{"V2.56?", 2, "V2.56?"},
                     FirmwareRow{"V3.1?build 7", 0, "V3.1?build 7"},
@@ -404,7 +404,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FirmwareRow{"?V2.9", 2, "?V2.9"},
                     FirmwareRow{std::string("V2.57?\0trailing", 15), 0, "V2.57?"}));
 
-TEST_F(Comms, CheckFirmware_SilentUnit_ReturnsNoAnswerAndKeepsText)
+TEST_F(TZelvoCommsInterfaceTest, CheckFirmware_SilentUnit_ReturnsNoAnswerAndKeepsText)
 {
     comms.SetPacing(TPacing::Shrunk(50));
     peer.Start([](const TRequest &) { return Bytes{}; });
@@ -413,14 +413,14 @@ TEST_F(Comms, CheckFirmware_SilentUnit_ReturnsNoAnswerAndKeepsText)
     EXPECT_EQ(version, "kept");
 }
 
-TEST_F(Comms, CheckFirmware_LongestReplyWithoutTerminator_IsBounded)
+TEST_F(TZelvoCommsInterfaceTest, CheckFirmware_LongestReplyWithoutTerminator_IsBounded)
 {
     peer.Start([](const TRequest &) {
         Bytes text(255, 'x');
         text[0] = 'V';
         text[1] = '3';
         text[2] = '?';
-        return DataReply(0xDF, text);
+        return ReplyFrame(0xDF, text);
     });
     std::string version;
     EXPECT_EQ(comms.CheckFirmware(version), 0);

@@ -6,10 +6,11 @@
 #include <gtest/gtest.h>
 
 #include "PtyPeer.h"
-#include "TestUtil.h"
 #include "link/Ftd2xx.h"
 #include "link/Portmap.h"
 #include "link/Usbserialinterface.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 
 using namespace zelvo::test;
 using Bytes = std::vector<uint8_t>;
@@ -100,7 +101,7 @@ protected:
 
 TEST_P(Framing, Requests_AreBuiltByteForByte)
 {
-    AnswerWith(AckReply());
+    AnswerWith(AckFrame());
     const uint8_t one = 0x01, zero = 0x00;
     link.Query(0x15, reply, replyLength);
     link.Send(0x16, &one, 1);
@@ -125,7 +126,7 @@ TEST_P(Framing, Query_ReplyWithOneDataByte_HandsOverData)
 
 TEST_P(Framing, Query_BareAck_SucceedsWithoutData)
 {
-    AnswerWith(AckReply());
+    AnswerWith(AckFrame());
     replyLength = 77;
     ASSERT_TRUE(link.Query(0x15, reply, replyLength));
     // The COM framer leaves the caller's length alone; the USB framer zeroes it.
@@ -165,7 +166,7 @@ TEST_P(Framing, Query_ChecksumMismatch_FailsButHandsOverData)
 
 TEST_P(Framing, Send_ReplyCarryingData_FailsAndLeavesRestUnread)
 {
-    AnswerWith(DataReply(0x16, {0x42}));
+    AnswerWith(ReplyFrame(0x16, {0x42}));
     const uint8_t payload = 0x01;
     EXPECT_FALSE(link.Send(0x16, &payload, 1));
     peer.Stop();
@@ -176,7 +177,7 @@ TEST_P(Framing, BytesWaitingBeforeARequest_AreDiscardedAndCounted_EveryShape)
 {
     // The first reply is followed by the bytes of a late one; the next
     // exchange, of each shape, must read its own reply and not those.
-    const Bytes stale = DataReply(0x15, {0x07});
+    const Bytes stale = ReplyFrame(0x15, {0x07});
     uint64_t expected = link.DiscardedInputBytes();
     int served = 0;
     for (int shape = 0; shape < 3; ++shape) {
@@ -184,7 +185,7 @@ TEST_P(Framing, BytesWaitingBeforeARequest_AreDiscardedAndCounted_EveryShape)
         peer.Stop();
         served = 0;
         peer.Start([&](const TRequest &r) {
-            Bytes out = r.Command == 0x16 ? AckReply() : DataReply(r.Command, {0x05});
+            Bytes out = r.Command == 0x16 ? AckFrame() : ReplyFrame(r.Command, {0x05});
             if (served++ == 0)
                 out.insert(out.end(), stale.begin(), stale.end());
             return out;
@@ -224,7 +225,7 @@ TEST_P(Framing, LargestFrames_FitAndPayloadsBeyondOneByteLengthAreRefused)
     Bytes data(255);
     for (std::size_t i = 0; i < data.size(); ++i)
         data[i] = static_cast<uint8_t>(i * 7);
-    peer.Start([&](const TRequest &) { return DataReply(0x19, data); });
+    peer.Start([&](const TRequest &) { return ReplyFrame(0x19, data); });
     Bytes payload(255, 0x5A);
     ASSERT_TRUE(link.QueryWithPayload(0x19, payload.data(), 255, reply, replyLength));
     EXPECT_EQ(replyLength, 255);
@@ -239,7 +240,7 @@ TEST_P(Framing, LargestFrames_FitAndPayloadsBeyondOneByteLengthAreRefused)
 
 TEST_P(Framing, Disconnected_ExchangesFailAndReconnectWorks)
 {
-    AnswerWith(AckReply());
+    AnswerWith(AckFrame());
     link.Close();
     EXPECT_FALSE(link.IsOpen());
     EXPECT_FALSE(link.Send(0x14, nullptr, 0));

@@ -9,10 +9,10 @@
 #include <termios.h>
 
 #include "PtyPeer.h"
-#include "TestUtil.h"
 #include "link/Ftd2xx.h"
 #include "link/Ftdipacket.h"
 #include "link/Usbserialinterface.h"
+#include "tests/support/TestUtil.h"
 
 using namespace zelvo::test;
 namespace fs = std::filesystem;

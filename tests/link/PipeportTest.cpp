@@ -76,7 +76,7 @@ private:
     std::thread FThread;
 };
 
-class PipePort : public testing::Test
+class TPipePortTest : public testing::Test
 {
 protected:
     void SetUp() override
@@ -96,7 +96,7 @@ protected:
     std::shared_ptr<TBytePipeEnd> toolEnd, unitEnd;
 };
 
-TEST_F(PipePort, ComNumber_OpensThePipe_ExchangesAFrame_AndIsExclusive)
+TEST_F(TPipePortTest, ComNumber_OpensThePipe_ExchangesAFrame_AndIsExclusive)
 {
     TPipeUnit unit(unitEnd);
     TSerialPacket com;
@@ -127,7 +127,7 @@ TEST_F(PipePort, ComNumber_OpensThePipe_ExchangesAFrame_AndIsExclusive)
     EXPECT_FALSE(other.IsOpen());
 }
 
-TEST_F(PipePort, LineParameters_OutOfRangeRefused_SavedSettingsBackAfterClose)
+TEST_F(TPipePortTest, LineParameters_OutOfRangeRefused_SavedSettingsBackAfterClose)
 {
     TSerialPort port;
     ASSERT_EQ(port.Open("COM1"), PortOK);
@@ -144,7 +144,7 @@ TEST_F(PipePort, LineParameters_OutOfRangeRefused_SavedSettingsBackAfterClose)
     EXPECT_EQ(port.ReadBytes(nullptr, 1, 0), PortErrorNotOpen);
 }
 
-TEST_F(PipePort, ShortRead_ReturnsShortTransferAfterTheTimeOut_LateBytesDiscarded)
+TEST_F(TPipePortTest, ShortRead_ReturnsShortTransferAfterTheTimeOut_LateBytesDiscarded)
 {
     TSerialPort port;
     ASSERT_EQ(port.Open("COM1"), PortOK);
@@ -164,7 +164,7 @@ TEST_F(PipePort, ShortRead_ReturnsShortTransferAfterTheTimeOut_LateBytesDiscarde
     EXPECT_EQ(unitEnd->Available(), 3u);
 }
 
-TEST_F(PipePort, UnitHangsUp_BlockedReadEndsAsFailed_AndTheBridgeIsGone)
+TEST_F(TPipePortTest, UnitHangsUp_BlockedReadEndsAsFailed_AndTheBridgeIsGone)
 {
     TFTDIPort bridge;
     EXPECT_GE(TFTDIPort::DeviceCount(), 1u); // the pipe counts as attached
@@ -182,7 +182,7 @@ TEST_F(PipePort, UnitHangsUp_BlockedReadEndsAsFailed_AndTheBridgeIsGone)
     EXPECT_EQ(DiagnosePipePort("USB bridge", toolEnd).Problem, TPortProblem::Missing);
 }
 
-TEST_F(PipePort, Abort_EndsAnExchangeBlockedOnASilentUnit_OnBothKindsOfLink)
+TEST_F(TPipePortTest, Abort_EndsAnExchangeBlockedOnASilentUnit_OnBothKindsOfLink)
 {
     for (const bool usb : {false, true}) {
         SCOPED_TRACE(usb ? "bridge" : "COM");

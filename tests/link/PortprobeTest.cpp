@@ -17,13 +17,14 @@
 #include <unistd.h>
 
 #include "PtyPeer.h"
-#include "TestUtil.h"
 #include "link/Ftd2xx.h"
 #include "link/Linkabort.h"
 #include "link/Portdiagnosis.h"
 #include "link/Portmap.h"
 #include "link/Portprobe.h"
 #include "sim/UnitSimulator.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 
 using namespace zelvo::test;
 namespace fs = std::filesystem;
@@ -361,15 +362,15 @@ TEST_P(PortProbeNotAUnit, IsNotAZelvo_AndGetsNoMoreThanItEarned)
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, PortProbeNotAUnit,
-    testing::Values(NotAUnit{"Nack", [](const TRequest &) { return NackReply(); }, 1},
+    testing::Values(NotAUnit{"Nack", [](const TRequest &) { return NackFrame(); }, 1},
                     NotAUnit{"BinaryVersion",
                              [](const TRequest &q) {
-                                 return DataReply(q.Command, {0x01, 0xFE, 0x80});
+                                 return ReplyFrame(q.Command, {0x01, 0xFE, 0x80});
                              },
                              1},
                     NotAUnit{"BadChecksum",
                              [](const TRequest &q) {
-                                 auto r = DataReply(q.Command, {'V', '2', '.', '6', '1', '?'});
+                                 auto r = ReplyFrame(q.Command, {'V', '2', '.', '6', '1', '?'});
                                  r.back() ^= 0xFF;
                                  return r;
                              },
@@ -377,20 +378,20 @@ INSTANTIATE_TEST_SUITE_P(
                     NotAUnit{"UnknownUnitType",
                              [](const TRequest &q) {
                                  return q.Command == 0xDF
-                                            ? DataReply(q.Command, {'V', '2', '.', '6', '1', '?'})
-                                            : DataReply(q.Command, {0x07});
+                                            ? ReplyFrame(q.Command, {'V', '2', '.', '6', '1', '?'})
+                                            : ReplyFrame(q.Command, {0x07});
                              },
                              2},
                     NotAUnit{"SilentAfterVersion",
                              [](const TRequest &q) {
                                  return q.Command == 0xDF
-                                            ? DataReply(q.Command, {'V', '2', '.', '6', '1', '?'})
+                                            ? ReplyFrame(q.Command, {'V', '2', '.', '6', '1', '?'})
                                             : std::vector<uint8_t>{};
                              },
                              2},
                     NotAUnit{"KeepsTalkingAfterItsReply",
                              [](const TRequest &q) {
-                                 auto r = DataReply(q.Command, {'V', '2', '.', '6', '1', '?'});
+                                 auto r = ReplyFrame(q.Command, {'V', '2', '.', '6', '1', '?'});
                                  for (int i = 0; i < 40; ++i)
                                      r.push_back(0x55);
                                  return r;

@@ -11,32 +11,6 @@
 namespace zelvo::test
 {
 
-std::vector<uint8_t> AckReply()
-{
-    return {0x01};
-}
-
-std::vector<uint8_t> NackReply()
-{
-    return {0x00};
-}
-
-std::vector<uint8_t> DataReply(uint8_t code, const std::vector<uint8_t> &data)
-{
-    std::vector<uint8_t> r;
-    r.reserve(data.size() + 4);
-    r.push_back(0x03);
-    r.push_back(static_cast<uint8_t>(data.size()));
-    r.push_back(code);
-    uint8_t x = static_cast<uint8_t>(0x03 ^ r[1] ^ code);
-    for (uint8_t b : data) {
-        r.push_back(b);
-        x ^= b;
-    }
-    r.push_back(x);
-    return r;
-}
-
 TPtyPeer::TPtyPeer()
 {
     FMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);

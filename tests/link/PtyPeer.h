@@ -2,7 +2,8 @@
 
 // A pseudo-terminal whose slave end the code under test opens as its device,
 // and a scripted unit on the master end: every request frame it reads is
-// recorded and answered with whatever the script returns.
+// recorded and answered with whatever the script returns (frames from
+// tests/support/Wirerecord.h).
 
 #include <atomic>
 #include <chrono>
@@ -21,11 +22,6 @@ struct TRequest {
     std::vector<uint8_t> Payload;
     std::vector<uint8_t> Raw;
 };
-
-// Reply bytes: a bare status, or a status 0x03 reply with data and checksum.
-std::vector<uint8_t> AckReply();
-std::vector<uint8_t> NackReply();
-std::vector<uint8_t> DataReply(uint8_t code, const std::vector<uint8_t> &data);
 
 class TPtyPeer
 {

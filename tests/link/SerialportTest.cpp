@@ -14,10 +14,10 @@
 #include <unistd.h>
 
 #include "PtyPeer.h"
-#include "TestUtil.h"
 #include "link/Portmap.h"
 #include "link/Serialport.h"
 #include "link/Usbserialinterface.h"
+#include "tests/support/TestUtil.h"
 
 using namespace zelvo::test;
 using namespace std::chrono;

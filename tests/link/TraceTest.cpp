@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "TestUtil.h"
 #include "link/Framing.h"
 #include "link/Portresult.h"
 #include "link/Trace.h"
+#include "tests/support/TestUtil.h"
 
 namespace
 {

@@ -1,12 +1,12 @@
 // The Edit I/O rules on the model's own lists, without a dialog or a unit.
 
 #include "model/Editiorules.h"
-#include "CoreBlocks.h"
 #include "model/Availableinputtype.h"
 #include "model/Availableinputtypes.h"
 #include "model/Serversideio.h"
 #include "model/Uomdescription.h"
 #include "model/Uomdescriptions.h"
+#include "tests/support/Wirerecord.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +15,8 @@
 
 namespace
 {
+
+using zelvo::test::TWireRecord;
 
 template <typename T> QStringList Names(const editio::TChoices<T> &choices)
 {
@@ -34,14 +36,14 @@ TEST(EditIORules, TypeChange_OnlyTagsWithCapitalIN)
 
 TEST(EditIORules, InputTypeChoices_OfferOnlyWhatTheCurrentTypeAllows)
 {
-    const QByteArray block = TBlockWriter()
+    const QByteArray block = TWireRecord()
                                  .U8(5)
                                  .AvailableType(1, 1, 1, 0, "Voltage")
                                  .AvailableType(0, 2, 1, 0, "Fixed sensor")
                                  .AvailableType(1, 3, 1, 0, "Current")
                                  .AvailableType(0, 4, 1, 0, "Legacy")
                                  .AvailableType(1, 4, 1, 0, "Modern")
-                                 .bytes;
+                                 .Q();
     TAvailableInputTypes types;
     ASSERT_TRUE(types.PopulateAvailableInputTypes(block));
 
@@ -71,21 +73,21 @@ class EditIOUoms : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(types.PopulateAvailableInputTypes(TBlockWriter()
+        ASSERT_TRUE(types.PopulateAvailableInputTypes(TWireRecord()
                                                           .U8(4)
                                                           .AvailableType(1, 1, 1, 0, "4-20 mA")
                                                           .AvailableType(1, 2, 2, 0, "Digital")
                                                           .AvailableType(1, 3, 3, 0, "Counter")
                                                           .AvailableType(0, 3, 1, 0, "Shadow")
-                                                          .bytes));
-        ASSERT_TRUE(uoms.PopulateUOMDescriptions(TBlockWriter()
+                                                          .Q()));
+        ASSERT_TRUE(uoms.PopulateUOMDescriptions(TWireRecord()
                                                      .U16(5)
-                                                     .Description(10, 1, "bar")
-                                                     .Description(11, 2, "degC")
-                                                     .Description(12, 1, "psi")
-                                                     .Description(12, 1, "psi (again)")
-                                                     .Description(13, 1, "kPa")
-                                                     .bytes));
+                                                     .UOMDescription(10, 1, "bar")
+                                                     .UOMDescription(11, 2, "degC")
+                                                     .UOMDescription(12, 1, "psi")
+                                                     .UOMDescription(12, 1, "psi (again)")
+                                                     .UOMDescription(13, 1, "kPa")
+                                                     .Q()));
     }
     TAvailableInputTypes types;
     TUOMDescriptions uoms;
@@ -179,21 +181,21 @@ class EditIOPlan : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(types.PopulateAvailableInputTypes(TBlockWriter()
+        ASSERT_TRUE(types.PopulateAvailableInputTypes(TWireRecord()
                                                           .U8(5)
                                                           .AvailableType(1, 1, 1, 0, "4-20 mA")
                                                           .AvailableType(1, 2, 1, 0, "0-10 V")
                                                           .AvailableType(1, 3, 2, 0, "Digital")
                                                           .AvailableType(0, 4, 1, 0, "Fixed")
                                                           .AvailableType(1, 5, 3, 0, "Counter")
-                                                          .bytes));
-        ASSERT_TRUE(uoms.PopulateUOMDescriptions(TBlockWriter()
+                                                          .Q()));
+        ASSERT_TRUE(uoms.PopulateUOMDescriptions(TWireRecord()
                                                      .U16(4)
-                                                     .Description(200, 1, "Pressure, bar")
-                                                     .Description(201, 1, "Level, %")
-                                                     .Description(100, 2, "Closed / Open")
-                                                     .Description(300, 3, "Level, %")
-                                                     .bytes));
+                                                     .UOMDescription(200, 1, "Pressure, bar")
+                                                     .UOMDescription(201, 1, "Level, %")
+                                                     .UOMDescription(100, 2, "Closed / Open")
+                                                     .UOMDescription(300, 3, "Level, %")
+                                                     .Q()));
     }
     editio::TPlan Plan(const editio::TRecord &now, const editio::TRequest &request) const
     {
@@ -354,7 +356,7 @@ TEST_F(EditIOPlan, WhatTheRecordHoldsAlready_IsNoChange)
 TEST(EditIORules, ApplyEdit_WritesEveryFieldAndMarksTheRecord)
 {
     const QByteArray raw =
-        TBlockWriter().I32(42).Fixed("IN01  ", 6).U8(1).I32(200).U8(0).U8(5).Raw("Inlet").bytes;
+        TWireRecord().I32(42).Fixed("IN01  ", 6).U8(1).I32(200).U8(0).U8(5).Text("Inlet").Q();
     TServerSideIO io;
     ASSERT_EQ(io.Populate(reinterpret_cast<const uint8_t *>(raw.constData()),
                           static_cast<std::size_t>(raw.size())),

@@ -1,9 +1,9 @@
 #include "model/Inputtypes.h"
-#include "CoreBlocks.h"
-#include "TestUtil.h"
 #include "common/Errormanager.h"
 #include "model/Availableinputtypes.h"
 #include "model/Modelexceptions.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 
 #include <gtest/gtest.h>
 
@@ -12,25 +12,18 @@
 namespace
 {
 
-// A global error manager for the readers to log into.
-class InputTypesTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        DestroyErrorManager();
-        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir()) + "/Log.txt");
-    }
-    void TearDown() override { DestroyErrorManager(); }
-    static QString Log() { return ErrorManager()->PendingLog(); }
-};
+using zelvo::test::TWireRecord;
+
+// The bytes of an available input type that are not read.
+constexpr char kNoise = '\x5A';
 
 } // namespace
 
-using TInputTypeTest = InputTypesTest;
-using TAvailableInputTypesTest = InputTypesTest;
+// A global error manager for the readers to log into.
+using TInputTypeTest = zelvo::test::TWithErrorLog;
+using TAvailableInputTypesTest = zelvo::test::TWithErrorLog;
 
-TEST(TInputType, Convert_EachKindWithTheUnitsGroupings)
+TEST_F(TInputTypeTest, Convert_EachKindWithTheUnitsGroupings)
 {
     struct Row {
         int kind;
@@ -55,7 +48,7 @@ TEST(TInputType, Convert_EachKindWithTheUnitsGroupings)
     }
 }
 
-TEST(TInputType, Convert_ZeroDenominators_GiveFloatingPointResultsNotACrash)
+TEST_F(TInputTypeTest, Convert_ZeroDenominators_GiveFloatingPointResultsNotACrash)
 {
     TInputType t;
     t.Multiplier = 1;
@@ -78,7 +71,7 @@ TEST_F(TInputTypeTest, Populate_CountZero_IsOneByteAndEmpty)
     TInputTypes types;
     types.Add(std::make_unique<TInputType>());
     std::size_t consumed = 99;
-    const QByteArray block = TBlockWriter().U8(0).U8(7).U8(7).bytes; // UOM part follows
+    const QByteArray block = TWireRecord().U8(0).U8(7).U8(7).Q(); // UOM part follows
     EXPECT_TRUE(types.PopulateInputTypes(block, consumed));
     EXPECT_EQ(consumed, 1u);
     EXPECT_EQ(types.Count(), 0);
@@ -86,12 +79,12 @@ TEST_F(TInputTypeTest, Populate_CountZero_IsOneByteAndEmpty)
 
 TEST_F(TInputTypeTest, Populate_TwoRecords_ReadsFieldsAndStopsAtTheirEnd)
 {
-    const QByteArray block = TBlockWriter()
+    const QByteArray block = TWireRecord()
                                  .U8(2)
                                  .InputType(3, 10.f, 4095.f, -1.25f, ckLinear, 1)
                                  .InputType(200, 1e6f, 1.f, 0.5f, ckReciprocal, 0)
                                  .U8(1) // the digital UOM count that follows
-                                 .bytes;
+                                 .Q();
     TInputTypes types;
     std::size_t consumed = 0;
     ASSERT_TRUE(types.PopulateInputTypes(block, consumed));
@@ -113,12 +106,12 @@ TEST_F(TInputTypeTest, Populate_TwoRecords_ReadsFieldsAndStopsAtTheirEnd)
 
 TEST_F(TInputTypeTest, Populate_CountPromisesMoreThanBlockHolds_KeepsCompleteRecordsAndLogs)
 {
-    const QByteArray full = TBlockWriter()
+    const QByteArray full = TWireRecord()
                                 .U8(3)
                                 .InputType(1, 1, 1, 0, 0)
                                 .InputType(2, 1, 1, 0, 0)
                                 .InputType(3, 1, 1, 0, 0)
-                                .bytes;
+                                .Q();
     // Every cut inside the third record keeps two records.
     for (int cut = 31; cut < full.size(); ++cut) {
         TInputTypes types;
@@ -144,7 +137,7 @@ TEST_F(TInputTypeTest, Populate_EmptyBlock_ConsumesNothingAndLogs)
 TEST_F(TInputTypeTest, GetInputType_UnknownRaisesWithIdAndDuplicatesGiveFirst)
 {
     const QByteArray block =
-        TBlockWriter().U8(2).InputType(4, 1, 1, 0, 0).InputType(4, 2, 1, 0, 0).bytes;
+        TWireRecord().U8(2).InputType(4, 1, 1, 0, 0).InputType(4, 2, 1, 0, 0).Q();
     TInputTypes types;
     std::size_t consumed = 0;
     types.PopulateInputTypes(block, consumed);
@@ -159,11 +152,11 @@ TEST_F(TInputTypeTest, GetInputType_UnknownRaisesWithIdAndDuplicatesGiveFirst)
 
 TEST_F(TAvailableInputTypesTest, Populate_ReadsFieldsAndNameUpToNul)
 {
-    const QByteArray block = TBlockWriter()
+    const QByteArray block = TWireRecord()
                                  .U8(2)
-                                 .AvailableType(1, 10, 3, 0, "4-20mA Pressure")
-                                 .AvailableType(0, 11, 4, 7, "Pulse")
-                                 .bytes;
+                                 .AvailableType(1, 10, 3, 0, "4-20mA Pressure", kNoise)
+                                 .AvailableType(0, 11, 4, 7, "Pulse", kNoise)
+                                 .Q();
     ASSERT_EQ(block.size(), 1 + 2 * 72);
     TAvailableInputTypes types;
     ASSERT_TRUE(types.PopulateAvailableInputTypes(block));
@@ -183,7 +176,8 @@ TEST_F(TAvailableInputTypesTest, Populate_ReadsFieldsAndNameUpToNul)
 TEST_F(TAvailableInputTypesTest, Populate_NameWithoutNul_IsFiftyCharactersOfItsField)
 {
     const QByteArray name(60, 'N');
-    const QByteArray block = TBlockWriter().U8(1).AvailableType(1, 1, 1, 0, name.constData()).bytes;
+    const QByteArray block =
+        TWireRecord().U8(1).AvailableType(1, 1, 1, 0, name.constData(), kNoise).Q();
     TAvailableInputTypes types;
     ASSERT_TRUE(types.PopulateAvailableInputTypes(block));
     EXPECT_EQ(types.At(0)->Name, QString(50, 'N'));
@@ -191,12 +185,12 @@ TEST_F(TAvailableInputTypesTest, Populate_NameWithoutNul_IsFiftyCharactersOfItsF
 
 TEST_F(TAvailableInputTypesTest, Populate_TruncatedOrEmpty_KeepsCompleteRecordsAndLogs)
 {
-    const QByteArray full = TBlockWriter()
+    const QByteArray full = TWireRecord()
                                 .U8(3)
-                                .AvailableType(1, 1, 1, 0, "one")
-                                .AvailableType(1, 2, 1, 0, "two")
-                                .AvailableType(1, 3, 1, 0, "three")
-                                .bytes;
+                                .AvailableType(1, 1, 1, 0, "one", kNoise)
+                                .AvailableType(1, 2, 1, 0, "two", kNoise)
+                                .AvailableType(1, 3, 1, 0, "three", kNoise)
+                                .Q();
     for (int cut : {0, 1, 72, 73, 145, 146, 200, 216}) {
         TAvailableInputTypes types;
         EXPECT_FALSE(types.PopulateAvailableInputTypes(full.left(cut)));

@@ -1,8 +1,8 @@
-#include "TestUtil.h"
 #include "common/Errormanager.h"
 #include "model/Availableinputtypes.h"
 #include "model/Inputtypes.h"
 #include "model/Uomdescriptions.h"
+#include "tests/support/TestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -17,16 +17,9 @@ namespace
 
 constexpr int kRuns = 3000;
 
-class ReadersFuzz : public ::testing::Test
+class ReadersFuzz : public zelvo::test::TWithErrorLog
 {
 protected:
-    void SetUp() override
-    {
-        DestroyErrorManager();
-        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir()) + "/Log.txt");
-    }
-    void TearDown() override { DestroyErrorManager(); }
-
     // A block of random length whose leading count is often small, so both
     // complete and cut records occur. The bytes live in their own heap
     // allocation of exactly that size, so any over-read is caught.

@@ -2,7 +2,9 @@
 #include "model/Uommanager.h"
 #include "model/Uoms.h"
 
-#include "ScalingTestSupport.h"
+#include "common/Errormanager.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 
 #include <QTreeWidget>
 
@@ -11,33 +13,33 @@
 namespace
 {
 
-using zelvo::test::TBytes;
+using zelvo::test::TWireRecord;
 
 // A well-formed UOM-information block to mutate: two input types, two
 // digital and three analogue UOMs.
 std::vector<uint8_t> SeedUomBlock()
 {
-    TBytes b;
+    TWireRecord b;
     b.U8(2);
-    b.U8(1).F32(10).F32(4095).F32(0).U8(0).U8(0);
-    b.U8(2).F32(1000).F32(1).F32(0).U8(1).U8(1);
+    b.InputType(1, 10, 4095, 0, 0, 0);
+    b.InputType(2, 1000, 1, 0, 1, 1);
     b.U8(2);
-    b.I32(1).Text("Off", 16).Text("On", 16);
-    b.I32(2).Text("Shut", 16).Text("Open", 16);
+    b.DigitalUOM(1, "Off", "On");
+    b.DigitalUOM(2, "Shut", "Open");
     b.U8(3);
-    b.I32(3).Text("bar", 16).U8(0).U8(2).F32(0).F32(0).F32(10).F32(100);
-    b.I32(4).Text("m", 16).U8(1).U8(3).F32(20).F32(0).F32(10).F32(5).F32(0).F32(9);
-    b.I32(5).Text("C", 16).U8(2).U8(0);
-    return b.Data;
+    b.AnalogueUOM(3, "bar", 0, {{0, 0}, {10, 100}});
+    b.AnalogueUOM(4, "m", 1, {{20, 0}, {10, 5}, {0, 9}});
+    b.AnalogueUOM(5, "C", 2, {});
+    return b.Bytes();
 }
 
 std::vector<uint8_t> SeedConfigBlock()
 {
-    TBytes b;
-    b.I32(1).Text("IN01  ", 6).U8(1).I32(3).U8(5).U8(5).Raw("Level");
-    b.I32(2).Text("EXT002", 6).U8(2).I32(4).U8(6).U8(4).Raw("Flow");
-    b.I32(3).Text("EXT003", 6).U8(1).I32(9).U8(4).U8(0);
-    return b.Data;
+    TWireRecord b;
+    b.IOConfig(1, "IN01  ", 1, 3, 5, "Level");
+    b.IOConfig(2, "EXT002", 2, 4, 6, "Flow");
+    b.IOConfig(3, "EXT003", 1, 9, 4, "");
+    return b.Bytes();
 }
 
 // Random bytes, or the seed cut short and with a few bytes changed.

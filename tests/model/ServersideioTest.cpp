@@ -1,6 +1,8 @@
 #include "model/Serversideio.h"
 
-#include "ScalingTestSupport.h"
+#include "common/Errormanager.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
@@ -8,14 +10,12 @@
 namespace
 {
 
-using zelvo::test::TBytes;
+using zelvo::test::TWireRecord;
 
-TBytes ConfigRecord(int32_t id, const std::string &tag, int type, int32_t uom, int flags,
-                    const std::string &name)
+TWireRecord ConfigRecord(int32_t id, const std::string &tag, int type, int32_t uom, int flags,
+                         const std::string &name)
 {
-    TBytes b;
-    b.I32(id).Text(tag, 6).U8(type).I32(uom).U8(flags).U8(static_cast<int>(name.size())).Raw(name);
-    return b;
+    return TWireRecord().IOConfig(id, tag, type, static_cast<uint32_t>(uom), flags, name);
 }
 
 class TServerSideIOTest : public zelvo::test::TWithErrorLog
@@ -24,10 +24,10 @@ class TServerSideIOTest : public zelvo::test::TWithErrorLog
 
 TEST_F(TServerSideIOTest, Populate_ExternalRecord_ReadsEveryField)
 {
-    TBytes b = ConfigRecord(7, "EXT012", 3, 12, 0x05, "Tank");
+    TWireRecord b = ConfigRecord(7, "EXT012", 3, 12, 0x05, "Tank");
     b.U8(0x99); // start of the next record
     TServerSideIO io;
-    EXPECT_EQ(io.Populate(b.Data.data(), b.Data.size()), 21u);
+    EXPECT_EQ(io.Populate(b.Bytes().data(), b.Bytes().size()), 21u);
     EXPECT_EQ(io.IOID(), 7);
     EXPECT_EQ(io.Tag(), "EXT012");
     EXPECT_EQ(io.InputTypeID(), 3);
@@ -42,9 +42,9 @@ TEST_F(TServerSideIOTest, Populate_ExternalRecord_ReadsEveryField)
 
 TEST_F(TServerSideIOTest, Populate_EveryCut_ConsumesNothingAndKeepsRecord)
 {
-    const TBytes b = ConfigRecord(7, "EXT012", 3, 12, 0x05, "Tank");
-    for (std::size_t cut = 0; cut < b.Data.size(); ++cut) {
-        std::vector<uint8_t> bytes(b.Data.begin(), b.Data.begin() + static_cast<long>(cut));
+    const TWireRecord b = ConfigRecord(7, "EXT012", 3, 12, 0x05, "Tank");
+    for (std::size_t cut = 0; cut < b.Bytes().size(); ++cut) {
+        std::vector<uint8_t> bytes(b.Bytes().begin(), b.Bytes().begin() + static_cast<long>(cut));
         TServerSideIO io;
         EXPECT_EQ(io.Populate(bytes.data(), bytes.size()), 0u) << cut;
         EXPECT_EQ(io.IOID(), 0) << cut;
@@ -70,16 +70,16 @@ TEST_F(TServerSideIOTest, Populate_Tags_ExternalOnlyWithNumber)
     for (const TTagRow &row : rows) {
         SCOPED_TRACE(row.Tag);
         ErrorManager()->FlushLog();
-        const TBytes b = ConfigRecord(1, row.Tag, 0, 0, 0, "n");
+        const TWireRecord b = ConfigRecord(1, row.Tag, 0, 0, 0, "n");
         TServerSideIO io;
-        ASSERT_EQ(io.Populate(b.Data.data(), b.Data.size()), 18u);
+        ASSERT_EQ(io.Populate(b.Bytes().data(), b.Bytes().size()), 18u);
         EXPECT_EQ(io.IsExternal(), row.External);
         EXPECT_EQ(io.ExternalNumber(), row.Number);
         EXPECT_EQ(Log().contains("TServerSideIO::Populate Exception - "), row.Logged);
     }
 }
 
-TEST(TServerSideIOCodingTest, LoggingFlags_DecodedAndEncodedAsTheServerUsesThem)
+TEST_F(TServerSideIOTest, LoggingFlags_DecodedAndEncodedAsTheServerUsesThem)
 {
     const std::pair<uint8_t, int32_t> received[] = {{0x05, LOG_LOG_AND_DISPLAY},
                                                     {0x07, LOG_LOG_AND_DISPLAY},
@@ -99,11 +99,11 @@ TEST(TServerSideIOCodingTest, LoggingFlags_DecodedAndEncodedAsTheServerUsesThem)
         EXPECT_EQ(TServerSideIO::EncodeLoggingFlags(mode), flags) << mode;
 }
 
-TEST(TServerSideIOCodingTest, BuildUploadRecord_Tank_Writes15Bytes)
+TEST_F(TServerSideIOTest, BuildUploadRecord_Tank_Writes15Bytes)
 {
     TServerSideIO io;
-    const TBytes b = ConfigRecord(7, "IN01  ", 3, 12, 0x00, "Tank");
-    ASSERT_GT(io.Populate(b.Data.data(), b.Data.size()), 0u);
+    const TWireRecord b = ConfigRecord(7, "IN01  ", 3, 12, 0x00, "Tank");
+    ASSERT_GT(io.Populate(b.Bytes().data(), b.Bytes().size()), 0u);
     io.SetLoggingMode(LOG_LOG_AND_DISPLAY);
     std::size_t length = 99;
     uint8_t dst[32] = {};
@@ -125,7 +125,7 @@ TEST(TServerSideIOCodingTest, BuildUploadRecord_Tank_Writes15Bytes)
     EXPECT_EQ(small[0], 0xAA);
 }
 
-TEST(TServerSideIOCodingTest, BuildUploadRecord_NameOver255_CutTo255NotWrapped)
+TEST_F(TServerSideIOTest, BuildUploadRecord_NameOver255_CutTo255NotWrapped)
 {
     TServerSideIO io;
     io.SetFriendlyName(QString(300, QChar('x')));
@@ -138,7 +138,7 @@ TEST(TServerSideIOCodingTest, BuildUploadRecord_NameOver255_CutTo255NotWrapped)
     EXPECT_EQ(dst[11 + 254], 'x');
 }
 
-TEST(TServerSideIORowTest, SetErrorBit_Sequence_ShowsCombinedState)
+TEST_F(TServerSideIOTest, SetErrorBit_Sequence_ShowsCombinedState)
 {
     QTreeWidget view;
     TServerSideIO io;
@@ -163,12 +163,12 @@ TEST(TServerSideIORowTest, SetErrorBit_Sequence_ShowsCombinedState)
     EXPECT_EQ(io.ErrorState(), 0);
 }
 
-TEST(TServerSideIORowTest, Setters_RewriteBothRows)
+TEST_F(TServerSideIOTest, Setters_RewriteBothRows)
 {
     QTreeWidget config, external;
     TServerSideIO io;
-    const TBytes b = ConfigRecord(4, "EXT003", 1, 2, 0x06, "Pump");
-    ASSERT_GT(io.Populate(b.Data.data(), b.Data.size()), 0u);
+    const TWireRecord b = ConfigRecord(4, "EXT003", 1, 2, 0x06, "Pump");
+    ASSERT_GT(io.Populate(b.Bytes().data(), b.Bytes().size()), 0u);
     io.AttachListItem(new QTreeWidgetItem(&config), false);
     io.AttachListItem(new QTreeWidgetItem(&external), true);
     QTreeWidgetItem *c = io.ConfigItem();

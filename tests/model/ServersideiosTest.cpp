@@ -1,6 +1,8 @@
 #include "model/Serversideios.h"
 
-#include "ScalingTestSupport.h"
+#include "common/Errormanager.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 
 #include <QHeaderView>
 #include <QTreeWidget>
@@ -11,19 +13,12 @@
 namespace
 {
 
-using zelvo::test::TBytes;
+using zelvo::test::TWireRecord;
 
-TBytes ConfigRecord(int32_t id, const std::string &tag, const std::string &name, int flags = 0x05)
+TWireRecord ConfigRecord(int32_t id, const std::string &tag, const std::string &name,
+                         int flags = 0x05)
 {
-    TBytes b;
-    b.I32(id)
-        .Text(tag, 6)
-        .U8(1)
-        .I32(100 + id)
-        .U8(flags)
-        .U8(static_cast<int>(name.size()))
-        .Raw(name);
-    return b;
+    return TWireRecord().IOConfig(id, tag, 1, static_cast<uint32_t>(100 + id), flags, name);
 }
 
 TServerSideIO *RecordOf(QTreeWidgetItem *row)
@@ -43,11 +38,11 @@ protected:
     // Records 1 "Level" (IN01), 2 "Flow" (EXT002), 3 "Alarm" (DI01).
     void LoadThree()
     {
-        TBytes b;
+        TWireRecord b;
         b.Append(ConfigRecord(1, "IN01  ", "Level"))
             .Append(ConfigRecord(2, "EXT002", "Flow", 0x06))
             .Append(ConfigRecord(3, "DI01  ", "Alarm", 0x00));
-        ASSERT_EQ(List.PopulateRecords(b.Data.data(), b.Data.size()), b.Data.size());
+        ASSERT_EQ(List.PopulateRecords(b.Bytes().data(), b.Bytes().size()), b.Bytes().size());
     }
     QTreeWidget Config;
     QTreeWidget External;
@@ -100,12 +95,12 @@ TEST_F(TServerSideIOsTest, Refresh_ThreeRecordsOneExternal_RowsInBothViews)
 
 TEST_F(TServerSideIOsTest, PopulateRecords_CutLastRecord_KeepsCompleteOnesAndLogs)
 {
-    TBytes b;
+    TWireRecord b;
     b.Append(ConfigRecord(1, "IN01  ", "Level")).Append(ConfigRecord(2, "EXT002", "Flow"));
-    const std::size_t whole = b.Data.size();
+    const std::size_t whole = b.Bytes().size();
     b.Append(ConfigRecord(3, "EXT003", "Cut short"));
-    b.Data.resize(b.Data.size() - 2);
-    EXPECT_EQ(List.PopulateRecords(b.Data.data(), b.Data.size()), whole);
+    b.Bytes().resize(b.Bytes().size() - 2);
+    EXPECT_EQ(List.PopulateRecords(b.Bytes().data(), b.Bytes().size()), whole);
     EXPECT_EQ(List.Count(), 2);
     EXPECT_TRUE(Log().contains("TServerSideIOs::PopulateRecords Exception - "));
     EXPECT_EQ(Config.topLevelItemCount(), 3);
@@ -254,8 +249,8 @@ TEST_F(TServerSideIOsTest, Destroy_LeavesNoRowPointingAtRecords)
         TServerSideIOs list;
         list.AttachConfigView(&config);
         list.AttachExternalView(&external);
-        const TBytes b = ConfigRecord(2, "EXT002", "Flow");
-        list.PopulateRecords(b.Data.data(), b.Data.size());
+        const TWireRecord b = ConfigRecord(2, "EXT002", "Flow");
+        list.PopulateRecords(b.Bytes().data(), b.Bytes().size());
         ASSERT_EQ(external.topLevelItemCount(), 1);
     }
     EXPECT_EQ(config.topLevelItemCount(), 0);
@@ -269,8 +264,8 @@ TEST_F(TServerSideIOsTest, ViewsDestroyedFirst_LaterUpdatesTouchNoFreedRow)
         QTreeWidget config, external;
         list.AttachConfigView(&config);
         list.AttachExternalView(&external);
-        const TBytes b = ConfigRecord(2, "EXT002", "Flow");
-        list.PopulateRecords(b.Data.data(), b.Data.size());
+        const TWireRecord b = ConfigRecord(2, "EXT002", "Flow");
+        list.PopulateRecords(b.Bytes().data(), b.Bytes().size());
         ASSERT_NE(list.Item(0)->ExternalItem(), nullptr);
     }
     TServerSideIO *record = list.Item(0);
@@ -303,9 +298,9 @@ TEST_F(TServerSideIOsTest, ViewsDestroyedFirst_LaterUpdatesTouchNoFreedRow)
 TEST_F(TServerSideIOsTest, ExternalCount_CountedWithoutViews)
 {
     TServerSideIOs headless;
-    TBytes b;
+    TWireRecord b;
     b.Append(ConfigRecord(2, "EXT002", "A")).Append(ConfigRecord(3, "EXT003", "B"));
-    headless.PopulateRecords(b.Data.data(), b.Data.size());
+    headless.PopulateRecords(b.Bytes().data(), b.Bytes().size());
     EXPECT_EQ(headless.ExternalCount(), 2);
 }
 
@@ -347,8 +342,8 @@ TEST_F(TServerSideIOsTest, DoubleClick_HandsRecordToDialogs)
     QTreeWidget c2, e2;
     list.AttachConfigView(&c2);
     list.AttachExternalView(&e2);
-    const TBytes b = ConfigRecord(9, "IN09  ", "X");
-    list.PopulateRecords(b.Data.data(), b.Data.size());
+    const TWireRecord b = ConfigRecord(9, "IN09  ", "X");
+    list.PopulateRecords(b.Bytes().data(), b.Bytes().size());
     list.SetEditHooks({[] { return true; },
                        [&](TServerSideIO *io, TZelvo *z) { edits.emplace_back(io, z); },
                        {}});
@@ -365,9 +360,9 @@ TEST_F(TServerSideIOsTest, SecondReply_AppendsRowsBelowAndKeepsShownValues)
     LoadThree();
     QTreeWidgetItem *firstRow = Config.topLevelItem(0);
     External.topLevelItem(0)->setText(3, "12.50 ");
-    TBytes b;
+    TWireRecord b;
     b.Append(ConfigRecord(4, "EXT003", "Pressure")).Append(ConfigRecord(5, "DO01  ", "Pump"));
-    ASSERT_EQ(List.PopulateRecords(b.Data.data(), b.Data.size()), b.Data.size());
+    ASSERT_EQ(List.PopulateRecords(b.Bytes().data(), b.Bytes().size()), b.Bytes().size());
 
     ASSERT_EQ(Config.topLevelItemCount(), 6);
     ASSERT_EQ(External.topLevelItemCount(), 2);
@@ -387,9 +382,9 @@ TEST_F(TServerSideIOsTest, ReplyAfterRowsWereRemovedByHand_RebuildsAllRows)
 {
     LoadThree();
     Config.clear();
-    TBytes b;
+    TWireRecord b;
     b.Append(ConfigRecord(4, "IN02  ", "Temp"));
-    List.PopulateRecords(b.Data.data(), b.Data.size());
+    List.PopulateRecords(b.Bytes().data(), b.Bytes().size());
     ASSERT_EQ(Config.topLevelItemCount(), 5);
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(RecordOf(Config.topLevelItem(i)), List.Item(i)) << i;

@@ -1,7 +1,9 @@
 #include "model/Uom.h"
 #include "model/Modelexceptions.h"
 
-#include "ScalingTestSupport.h"
+#include "common/Errormanager.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 
 #include <cmath>
 #include <limits>
@@ -35,6 +37,9 @@ struct TScaleRow {
     long double X;
     std::optional<long double> Expected;
 };
+
+// Readers log into the global error manager.
+using TUOMTest = zelvo::test::TWithErrorLog;
 
 class TUOMScaleTest : public ::testing::TestWithParam<TScaleRow>
 {
@@ -85,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TScaleRow{"OnePoint_Clamp_PassesThrough", {{5, 50}}, oorClamp, -3, -3}),
     [](const ::testing::TestParamInfo<TScaleRow> &info) { return std::string(info.param.Name); });
 
-TEST(TUOMTest, Scale_ThreePoints_WalksBackFromRememberedSegment)
+TEST_F(TUOMTest, Scale_ThreePoints_WalksBackFromRememberedSegment)
 {
     auto uom = MakeTable({{0, 0}, {10, 100}, {20, 0}}, oorDoNotInsert);
     EXPECT_NEAR(static_cast<double>(uom->Scale(15)), 50.0, 1e-9);
@@ -96,7 +101,7 @@ TEST(TUOMTest, Scale_ThreePoints_WalksBackFromRememberedSegment)
     EXPECT_NEAR(static_cast<double>(uom->Scale(19)), 10.0, 1e-9);
 }
 
-TEST(TUOMTest, Scale_FarValue_WalksSeveralPointsFromLastIndex)
+TEST_F(TUOMTest, Scale_FarValue_WalksSeveralPointsFromLastIndex)
 {
     auto uom = MakeTable({{0, 0}, {10, 10}, {20, 40}, {30, 90}, {40, 160}}, oorDoNotInsert);
     EXPECT_NEAR(static_cast<double>(uom->Scale(35)), 125.0, 1e-9);
@@ -107,7 +112,7 @@ TEST(TUOMTest, Scale_FarValue_WalksSeveralPointsFromLastIndex)
 
 // A NaN is out of range: it walks to the far end of an ascending table and
 // to the start of a descending one, and stays NaN under the clamp rule.
-TEST(TUOMTest, Scale_NaN_WalksToTableEndAndStaysNaN)
+TEST_F(TUOMTest, Scale_NaN_WalksToTableEndAndStaysNaN)
 {
     auto up = MakeTable({{0, 0}, {10, 100}, {20, 200}}, oorClamp);
     EXPECT_TRUE(std::isnan(up->Scale(NaN)));
@@ -118,7 +123,7 @@ TEST(TUOMTest, Scale_NaN_WalksToTableEndAndStaysNaN)
     EXPECT_EQ(down->LastIndex(), 0);
 }
 
-TEST(TUOMTest, Scale_UnknownRule_RaisesOnlyOutsideTable)
+TEST_F(TUOMTest, Scale_UnknownRule_RaisesOnlyOutsideTable)
 {
     auto uom = MakeTable(Up, 7);
     EXPECT_NEAR(static_cast<double>(uom->Scale(5)), 50.0, 1e-9);
@@ -132,14 +137,14 @@ TEST(TUOMTest, Scale_UnknownRule_RaisesOnlyOutsideTable)
     }
 }
 
-TEST(TUOMTest, Scale_DigitalUom_PassesValueThrough)
+TEST_F(TUOMTest, Scale_DigitalUom_PassesValueThrough)
 {
     auto uom = MakeTable(Up, oorDoNotInsert);
     uom->SetIsDigital(true);
     EXPECT_EQ(uom->Scale(1234), 1234.0L);
 }
 
-TEST(TUOMTest, Scale_NaNInsideDescendingTable_EndsInsteadOfLooping)
+TEST_F(TUOMTest, Scale_NaNInsideDescendingTable_EndsInsteadOfLooping)
 {
     // The search would turn back and forth between the points around the NaN.
     auto uom = MakeTable({{10, 0}, {5, 50}, {NaN, 60}, {0, 100}}, oorClamp);
@@ -148,7 +153,7 @@ TEST(TUOMTest, Scale_NaNInsideDescendingTable_EndsInsteadOfLooping)
     EXPECT_NEAR(static_cast<double>(uom->Scale(7.5)), 25.0, 1e-9);
 }
 
-TEST(TUOMTest, CreateXYArray_SmallerTable_RestartsSearchInsideIt)
+TEST_F(TUOMTest, CreateXYArray_SmallerTable_RestartsSearchInsideIt)
 {
     auto uom = MakeTable({{0, 0}, {10, 10}, {20, 20}, {30, 30}}, oorClamp);
     uom->Scale(25);
@@ -160,33 +165,29 @@ TEST(TUOMTest, CreateXYArray_SmallerTable_RestartsSearchInsideIt)
     EXPECT_NEAR(static_cast<double>(uom->Scale(5)), 50.0, 1e-9);
 }
 
-class TUOMDataTest : public zelvo::test::TWithErrorLog
+TEST_F(TUOMTest, PopulateUOMData_WholeTable_ReadsFloatPairs)
 {
-};
-
-TEST_F(TUOMDataTest, PopulateUOMData_WholeTable_ReadsFloatPairs)
-{
-    zelvo::test::TBytes b;
+    zelvo::test::TWireRecord b;
     b.U8(2).F32(0).F32(0).F32(10).F32(100).U8(0xEE); // one byte past the table
     TUOM uom;
-    EXPECT_EQ(uom.PopulateUOMData(b.Data.data(), b.Data.size()), 17);
+    EXPECT_EQ(uom.PopulateUOMData(b.Bytes().data(), b.Bytes().size()), 17);
     ASSERT_EQ(uom.PointCount(), 2);
     EXPECT_EQ(uom.XValue(1), 10.0L);
     EXPECT_EQ(uom.YValue(1), 100.0L);
     EXPECT_TRUE(Log().isEmpty());
 }
 
-TEST_F(TUOMDataTest, PopulateUOMData_CutInsidePair_KeepsWholePairsAndLogs)
+TEST_F(TUOMTest, PopulateUOMData_CutInsidePair_KeepsWholePairsAndLogs)
 {
-    zelvo::test::TBytes b;
+    zelvo::test::TWireRecord b;
     b.U8(3).F32(0).F32(0).F32(10).F32(100).F32(20); // third pair lacks its Y
     TUOM uom;
-    EXPECT_EQ(uom.PopulateUOMData(b.Data.data(), b.Data.size()), 21);
+    EXPECT_EQ(uom.PopulateUOMData(b.Bytes().data(), b.Bytes().size()), 21);
     EXPECT_EQ(uom.PointCount(), 2);
     EXPECT_TRUE(Log().startsWith("TUOM::PopulateUOMData Exception - "));
 }
 
-TEST_F(TUOMDataTest, PopulateUOMData_DigitalUom_ReadsNothing)
+TEST_F(TUOMTest, PopulateUOMData_DigitalUom_ReadsNothing)
 {
     const uint8_t block[] = {2, 0, 0, 0, 0};
     TUOM uom;

@@ -1,31 +1,22 @@
 #include "model/Uomdescriptions.h"
-#include "CoreBlocks.h"
-#include "TestUtil.h"
 #include "common/Errormanager.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 
 #include <gtest/gtest.h>
 
 namespace
 {
 
-class TUOMDescriptionsTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        DestroyErrorManager();
-        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir()) + "/Log.txt");
-    }
-    void TearDown() override { DestroyErrorManager(); }
-    static QString Log() { return ErrorManager()->PendingLog(); }
-};
+using zelvo::test::TWireRecord;
+using TUOMDescriptionsTest = zelvo::test::TWithErrorLog;
 
 } // namespace
 
 TEST_F(TUOMDescriptionsTest, Populate_ZeroCount_YieldsEmptyList)
 {
     TUOMDescriptions list;
-    list.PopulateUOMDescriptions(TBlockWriter().U16(1).Description(1, 1, "x").bytes);
+    list.PopulateUOMDescriptions(TWireRecord().U16(1).UOMDescription(1, 1, "x").Q());
     ASSERT_EQ(list.Count(), 1);
     EXPECT_TRUE(list.PopulateUOMDescriptions(QByteArray(2, '\0')));
     EXPECT_EQ(list.Count(), 0);
@@ -33,12 +24,12 @@ TEST_F(TUOMDescriptionsTest, Populate_ZeroCount_YieldsEmptyList)
 
 TEST_F(TUOMDescriptionsTest, Populate_RecordsOfVaryingLength_IncludingEmptyName)
 {
-    const QByteArray block = TBlockWriter()
+    const QByteArray block = TWireRecord()
                                  .U16(3)
-                                 .Description(1001, 2, "bar")
-                                 .Description(-1, 255, "") // takes 6 bytes
-                                 .Description(0x01020304, 0, QByteArray("m\xB3/h"))
-                                 .bytes;
+                                 .UOMDescription(1001, 2, "bar")
+                                 .UOMDescription(-1, 255, "") // takes 6 bytes
+                                 .UOMDescription(0x01020304, 0, "m\xB3/h")
+                                 .Q();
     ASSERT_EQ(block.size(), 2 + 9 + 6 + 10);
     TUOMDescriptions list;
     ASSERT_TRUE(list.PopulateUOMDescriptions(block));
@@ -57,7 +48,7 @@ TEST_F(TUOMDescriptionsTest, Populate_RecordsOfVaryingLength_IncludingEmptyName)
 TEST_F(TUOMDescriptionsTest, Populate_CountPromisesMore_KeepsCompleteRecordsAndLogs)
 {
     const QByteArray full =
-        TBlockWriter().U16(3).Description(1, 1, "one").Description(2, 1, "two").bytes;
+        TWireRecord().U16(3).UOMDescription(1, 1, "one").UOMDescription(2, 1, "two").Q();
     for (int cut = 0; cut <= full.size(); ++cut) {
         TUOMDescriptions list;
         EXPECT_FALSE(list.PopulateUOMDescriptions(full.left(cut)));

@@ -3,42 +3,36 @@
 #include "model/Modelexceptions.h"
 #include "model/Uommanager.h"
 
-#include "ScalingTestSupport.h"
+#include "common/Errormanager.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 
 namespace
 {
 
-using zelvo::test::TBytes;
+using zelvo::test::TWireRecord;
 
-TBytes InputType(int id, float mul, float div, float off, int kind)
+TWireRecord InputType(int id, float mul, float div, float off, int kind)
 {
-    TBytes b;
-    b.U8(id).F32(mul).F32(div).F32(off).U8(kind).U8(0);
-    return b;
+    return TWireRecord().InputType(id, mul, div, off, kind);
 }
 
-TBytes DigitalUom(int32_t id, const std::string &off, const std::string &on)
+TWireRecord DigitalUom(int32_t id, const std::string &off, const std::string &on)
 {
-    TBytes b;
-    b.I32(id).Text(off, 16).Text(on, 16);
-    return b;
+    return TWireRecord().DigitalUOM(id, off, on);
 }
 
-TBytes AnalogueUom(int32_t id, const std::string &units, int rule,
-                   const std::vector<std::pair<float, float>> &points)
+TWireRecord AnalogueUom(int32_t id, const std::string &units, int rule,
+                        const std::vector<std::pair<float, float>> &points)
 {
-    TBytes b;
-    b.I32(id).Text(units, 16).U8(rule).U8(static_cast<int>(points.size()));
-    for (const auto &[x, y] : points)
-        b.F32(x).F32(y);
-    return b;
+    return TWireRecord().AnalogueUOM(id, units, rule, points);
 }
 
 // Input types, then the digital and the analogue UOMs, as one block.
-TBytes Block(const std::vector<TBytes> &types, const std::vector<TBytes> &digital,
-             const std::vector<TBytes> &analogue)
+TWireRecord Block(const std::vector<TWireRecord> &types, const std::vector<TWireRecord> &digital,
+                  const std::vector<TWireRecord> &analogue)
 {
-    TBytes b;
+    TWireRecord b;
     b.U8(static_cast<int>(types.size()));
     for (const auto &t : types)
         b.Append(t);
@@ -54,18 +48,18 @@ TBytes Block(const std::vector<TBytes> &types, const std::vector<TBytes> &digita
 class TUOMManagerTest : public zelvo::test::TWithErrorLog
 {
 protected:
-    void Load(const TBytes &block)
+    void Load(const TWireRecord &block)
     {
-        Manager.PopulateUOMInformation(block.Data.data(), block.Data.size());
+        Manager.PopulateUOMInformation(block.Bytes().data(), block.Bytes().size());
     }
     TUOMManager Manager;
 };
 
 TEST_F(TUOMManagerTest, PopulateUOMInformation_OneDigitalOneAnalogue_Reads77ByteBlock)
 {
-    const TBytes block = Block({}, {DigitalUom(3, "Closed", "Open")},
-                               {AnalogueUom(9, "bar", oorClamp, {{0, 0}, {10, 100}})});
-    ASSERT_EQ(block.Data.size(), 77u);
+    const TWireRecord block = Block({}, {DigitalUom(3, "Closed", "Open")},
+                                    {AnalogueUom(9, "bar", oorClamp, {{0, 0}, {10, 100}})});
+    ASSERT_EQ(block.Bytes().size(), 77u);
     Load(block);
     TUOMs &uoms = *Manager.UOMs();
     ASSERT_EQ(uoms.Count(), 2);
@@ -118,17 +112,18 @@ TEST_F(TUOMManagerTest, GetUOM_UnknownId_RaisesItemNotFound)
 // Cutting a block anywhere keeps exactly the records that are complete.
 TEST_F(TUOMManagerTest, PopulateUOMInformation_EveryCut_KeepsCompleteRecordsOnly)
 {
-    const TBytes block =
+    const TWireRecord block =
         Block({InputType(1, 1, 1, 0, 0)}, {DigitalUom(1, "off", "on"), DigitalUom(2, "lo", "hi")},
               {AnalogueUom(3, "m", oorClamp, {{0, 0}, {1, 1}}),
                AnalogueUom(4, "s", oorClamp, {{0, 0}, {1, 1}, {2, 4}})});
     const std::size_t types = 1 + 15;
     const std::size_t digitalEnd = types + 1 + 2 * 36;
     const std::size_t firstAnalogueEnd = digitalEnd + 1 + 22 + 16;
-    for (std::size_t cut = 0; cut <= block.Data.size(); ++cut) {
+    for (std::size_t cut = 0; cut <= block.Bytes().size(); ++cut) {
         SCOPED_TRACE(cut);
         // Exactly `cut` bytes on the heap, so any read past them is caught.
-        std::vector<uint8_t> bytes(block.Data.begin(), block.Data.begin() + static_cast<long>(cut));
+        std::vector<uint8_t> bytes(block.Bytes().begin(),
+                                   block.Bytes().begin() + static_cast<long>(cut));
         ErrorManager()->FlushLog();
         // The log drops a line equal to the one before: mark each round.
         ErrorManager()->AddLog(QStringLiteral("cut %1").arg(cut));
@@ -140,12 +135,12 @@ TEST_F(TUOMManagerTest, PopulateUOMInformation_EveryCut_KeepsCompleteRecordsOnly
             expected = 2;
         if (cut >= firstAnalogueEnd)
             expected = 3;
-        if (cut == block.Data.size())
+        if (cut == block.Bytes().size())
             expected = 4;
         EXPECT_EQ(Manager.UOMs()->Count(), expected);
         for (int i = 0; i < Manager.UOMs()->Count(); ++i)
             EXPECT_EQ(Manager.UOMs()->Item(i)->UOMID(), i + 1);
-        if (cut >= types && cut < block.Data.size()) {
+        if (cut >= types && cut < block.Bytes().size()) {
             EXPECT_TRUE(Log().contains("TUOMs::PopulateUOMs Exception - ")) << Log().toStdString();
         }
     }
@@ -153,7 +148,7 @@ TEST_F(TUOMManagerTest, PopulateUOMInformation_EveryCut_KeepsCompleteRecordsOnly
 
 // Conversion: input type 1 doubles, UOM 10 scales x10 over 0..100 and rejects
 // values outside, UOM 11 has an unknown rule.
-class TConvertValueTest : public TUOMManagerTest
+class TUOMManagerConvertTest : public TUOMManagerTest
 {
 protected:
     void SetUp() override
@@ -165,34 +160,34 @@ protected:
     }
 };
 
-TEST_F(TConvertValueTest, ConvertValue_KnownTypeAndUom_AppliesBoth)
+TEST_F(TUOMManagerConvertTest, ConvertValue_KnownTypeAndUom_AppliesBoth)
 {
     EXPECT_NEAR(static_cast<double>(Manager.ConvertValue(1, 10, 30)), 600.0, 1e-9);
 }
 
-TEST_F(TConvertValueTest, ConvertValue_UnknownInputType_ScalesRawValue)
+TEST_F(TUOMManagerConvertTest, ConvertValue_UnknownInputType_ScalesRawValue)
 {
     EXPECT_NEAR(static_cast<double>(Manager.ConvertValue(77, 10, 30)), 300.0, 1e-9);
 }
 
-TEST_F(TConvertValueTest, ConvertValue_UnknownUom_ReturnsInputTypeResult)
+TEST_F(TUOMManagerConvertTest, ConvertValue_UnknownUom_ReturnsInputTypeResult)
 {
     EXPECT_NEAR(static_cast<double>(Manager.ConvertValue(1, 77, 30)), 60.0, 1e-9);
 }
 
-TEST_F(TConvertValueTest, ConvertValue_RejectedOrUnknownRule_ReturnsRawValue)
+TEST_F(TUOMManagerConvertTest, ConvertValue_RejectedOrUnknownRule_ReturnsRawValue)
 {
     // 60 doubles to 120, outside the table.
     EXPECT_EQ(Manager.ConvertValue(1, 10, 60), 60.0L);
     EXPECT_EQ(Manager.ConvertValue(1, 11, 60), 60.0L);
 }
 
-TEST_F(TConvertValueTest, ConvertValue_HighestRawValue_ReadUnsigned)
+TEST_F(TUOMManagerConvertTest, ConvertValue_HighestRawValue_ReadUnsigned)
 {
     EXPECT_EQ(Manager.ConvertValue(77, 20, 0xFFFFFFFFu), 4294967295.0L);
 }
 
-TEST_F(TConvertValueTest, GetUOMDisplay_ByKindOfUom)
+TEST_F(TUOMManagerConvertTest, GetUOMDisplay_ByKindOfUom)
 {
     bool digital = false;
     QString units = "keep", on = "keep", off = "keep";

@@ -1,7 +1,7 @@
 #include "network/Networksettings.h"
-#include "TestUtil.h"
 #include "network/Settingslimits.h"
 #include "network/Xmlutil.h"
+#include "tests/support/TestUtil.h"
 
 #include <QComboBox>
 #include <QFile>

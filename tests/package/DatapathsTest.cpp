@@ -1,7 +1,7 @@
 // Where the front ends look for their data and put Log.txt.
 
 #include "frontend/Datapaths.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 
 #include <QCoreApplication>
 #include <QDir>

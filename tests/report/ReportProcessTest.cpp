@@ -2,7 +2,7 @@
 // models, its files read back in all three formats.
 
 #include "ReportTestUtil.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 
 #include <QFile>
 #include <QFileInfo>

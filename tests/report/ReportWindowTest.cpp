@@ -5,13 +5,13 @@
 #include "ui/Fm_report.h"
 
 #include "ReportTestUtil.h"
-#include "TestUtil.h"
 #include "common/Branding.h"
 #include "common/Errormanager.h"
 #include "engine/Serialthread.h"
 #include "link/Ftd2xx.h"
 #include "link/Portmap.h"
 #include "sim/UnitSimulator.h"
+#include "tests/support/TestUtil.h"
 #include "ui/Dialogseam.h"
 #include "unit/Zelvo.h"
 

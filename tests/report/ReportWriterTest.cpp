@@ -3,8 +3,8 @@
 
 #include "report/Reportwriter.h"
 #include "ReportTestUtil.h"
-#include "TestUtil.h"
 #include "report/Report.h"
+#include "tests/support/TestUtil.h"
 
 #include <QDir>
 #include <QFile>

@@ -19,7 +19,7 @@ Running Faulty(const std::vector<std::string> &faults, zsim::Model m = zsim::Mod
 
 } // namespace
 
-TEST(Faults, ReplySwitches_DamageTheReplyOfTheNamedCommandOnly)
+TEST(FaultSet, ReplySwitches_DamageTheReplyOfTheNamedCommandOnly)
 {
     struct Row {
         const char *fault;
@@ -54,7 +54,7 @@ TEST(Faults, ReplySwitches_DamageTheReplyOfTheNamedCommandOnly)
     }
 }
 
-TEST(Faults, OnceAndFromModifiers_ActOnceOrFromTheFrameCountOn)
+TEST(FaultSet, OnceAndFromModifiers_ActOnceOrFromTheFrameCountOn)
 {
     {
         Running r = Faulty({"nack=0x15,once"});
@@ -80,7 +80,7 @@ TEST(Faults, OnceAndFromModifiers_ActOnceOrFromTheFrameCountOn)
     }
 }
 
-TEST(Faults, AddAndClearAtRunTime_TakeEffectOnTheNextFrame)
+TEST(FaultSet, AddAndClearAtRunTime_TakeEffectOnTheNextFrame)
 {
     Running r(FastOptions());
     ASSERT_TRUE(r.started) << r.error;
@@ -92,7 +92,7 @@ TEST(Faults, AddAndClearAtRunTime_TakeEffectOnTheNextFrame)
     EXPECT_EQ(std::string(v.begin(), v.end()).rfind("V2.61?", 0), 0u);
 }
 
-TEST(Faults, BadSpecs_RefusedWithAReason)
+TEST(FaultSet, BadSpecs_RefusedWithAReason)
 {
     zsim::UnitSimulator sim(FastOptions());
     for (const char *spec :
@@ -107,7 +107,7 @@ TEST(Faults, BadSpecs_RefusedWithAReason)
     EXPECT_TRUE(sim.AddFault("server-refuses=MSG_LOGON,once,from=5", &error)) << error;
 }
 
-TEST(Faults, DropBlock_RefusesThatBlockOnceAndTheResentBlockIsTaken)
+TEST(FaultSet, DropBlock_RefusesThatBlockOnceAndTheResentBlockIsTaken)
 {
     Running r = Faulty({"drop-block=1"});
     ASSERT_TRUE(r.started) << r.error;
@@ -125,7 +125,7 @@ TEST(Faults, DropBlock_RefusesThatBlockOnceAndTheResentBlockIsTaken)
     EXPECT_EQ(c.Exchange(0x17, b2).raw, Bytes{0x01});
 }
 
-TEST(Faults, DropReadBlock_RefusesOnceSoARetryCompletesTheDownload)
+TEST(FaultSet, DropReadBlock_RefusesOnceSoARetryCompletesTheDownload)
 {
     Running r = Faulty({"drop-read-block=0"});
     ASSERT_TRUE(r.started) << r.error;
@@ -140,7 +140,7 @@ TEST(Faults, DropReadBlock_RefusesOnceSoARetryCompletesTheDownload)
     EXPECT_TRUE(again.checksumOk());
 }
 
-TEST(Faults, SfError_EntersErrorDuringTheCycleUntilToldToGoIdle)
+TEST(FaultSet, SfError_EntersErrorDuringTheCycleUntilToldToGoIdle)
 {
     struct Row {
         const char *fault;
@@ -162,7 +162,7 @@ TEST(Faults, SfError_EntersErrorDuringTheCycleUntilToldToGoIdle)
     }
 }
 
-TEST(Faults, SfStuck_HoldsTheStateWhateverIsAskedUntilCleared)
+TEST(FaultSet, SfStuck_HoldsTheStateWhateverIsAskedUntilCleared)
 {
     Running r = Faulty({"sf-stuck=SF_CONNECTING"});
     ASSERT_TRUE(r.started) << r.error;
@@ -175,7 +175,7 @@ TEST(Faults, SfStuck_HoldsTheStateWhateverIsAskedUntilCleared)
     EXPECT_TRUE(c.WaitSf(5));
 }
 
-TEST(Faults, ServerSwitches_RefuseOrSpoilTheNamedMessageOnly)
+TEST(FaultSet, ServerSwitches_RefuseOrSpoilTheNamedMessageOnly)
 {
     Running r = Faulty({"server-refuses=MSG_READ_UOM_INFO", "server-bad-checksum=9"});
     ASSERT_TRUE(r.started) << r.error;
@@ -192,7 +192,7 @@ TEST(Faults, ServerSwitches_RefuseOrSpoilTheNamedMessageOnly)
     EXPECT_TRUE(SumIsZero(reply));
 }
 
-TEST(Faults, LineSpeed_PacesAFullSettingsReplyAsAt19200Baud)
+TEST(FaultSet, LineSpeed_PacesAFullSettingsReplyAsAt19200Baud)
 {
     Running r = Faulty({"line-speed"});
     ASSERT_TRUE(r.started) << r.error;

@@ -96,12 +96,7 @@ Bytes LogonPayload(const std::string &email, const std::string &password)
 
 Bytes UploadRecord(uint32_t id, uint8_t it, uint32_t uom, uint8_t flags, const std::string &name)
 {
-    Bytes b{uint8_t(id),         uint8_t(id >> 8),  uint8_t(id >> 16),  uint8_t(id >> 24),  it,
-            uint8_t(uom),        uint8_t(uom >> 8), uint8_t(uom >> 16), uint8_t(uom >> 24), flags,
-            uint8_t(name.size())};
-    for (char ch : name)
-        b.push_back(uint8_t(ch));
-    return b;
+    return zelvo::test::TWireRecord().IOUpload(int32_t(id), it, uom, flags, name);
 }
 
 Bytes operator+(Bytes a, const Bytes &b)

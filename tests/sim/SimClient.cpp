@@ -11,22 +11,6 @@ namespace zsimtest
 
 using Clock = std::chrono::steady_clock;
 
-Bytes Frame(uint8_t cmd, const Bytes &payload)
-{
-    Bytes f;
-    f.reserve(payload.size() + 4);
-    f.push_back(0x0A);
-    f.push_back(uint8_t(payload.size()));
-    f.push_back(cmd);
-    for (uint8_t b : payload)
-        f.push_back(b);
-    uint8_t x = 0;
-    for (uint8_t b : f)
-        x ^= b;
-    f.push_back(x);
-    return f;
-}
-
 bool Answer::checksumOk() const
 {
     if (!complete || raw.size() < 4)
@@ -119,7 +103,7 @@ Bytes SimClient::Drain(milliseconds wait)
 
 Answer SimClient::Exchange(uint8_t cmd, const Bytes &payload, milliseconds deadline)
 {
-    WriteRaw(Frame(cmd, payload));
+    WriteRaw(RequestFrame(cmd, payload));
     return ReadAnswer(deadline);
 }
 
@@ -216,23 +200,6 @@ zsim::Options FastOptions(zsim::Model m)
     o.applyResetMs = 60;
     o.frameGapMs = 100;
     return o;
-}
-
-Bytes Envelope(uint16_t type, const Bytes &payload)
-{
-    uint32_t n = payload.empty() ? 0 : uint32_t(payload.size() + 1);
-    Bytes m;
-    m.reserve(payload.size() + 9);
-    for (uint32_t v : {uint32_t(type), uint32_t(type) >> 8, n, n >> 8, n >> 16, n >> 24, n, n >> 8})
-        m.push_back(uint8_t(v));
-    uint8_t s = 0;
-    for (uint8_t b : payload) {
-        m.push_back(b);
-        s = uint8_t(s + b);
-    }
-    if (!payload.empty())
-        m.push_back(uint8_t(-s));
-    return m;
 }
 
 bool SumIsZero(const Bytes &reply)

@@ -4,6 +4,7 @@
 // apart from the tool's link code so the two can be checked against each other.
 
 #include "sim/UnitSimulator.h"
+#include "tests/support/Wirerecord.h"
 
 #include <chrono>
 #include <cstdint>
@@ -16,8 +17,9 @@ namespace zsimtest
 
 using Bytes = std::vector<uint8_t>;
 using std::chrono::milliseconds;
-
-Bytes Frame(uint8_t cmd, const Bytes &payload = {});
+// Request frames and message envelopes as the tool makes them.
+using zelvo::test::Envelope;
+using zelvo::test::RequestFrame;
 
 // A reply as it came off the wire.
 struct Answer {
@@ -84,7 +86,6 @@ struct Running {
     std::string error;
 };
 
-Bytes Envelope(uint16_t type, const Bytes &payload);
 bool SumIsZero(const Bytes &reply);
 
 } // namespace zsimtest

@@ -3,7 +3,7 @@
 // server message through the whole store-and-forward cycle.
 
 #include "SimClient.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 
 #include <QProcess>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // unit type, live values, external I/O and signal monitoring.
 
 #include "SimClient.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -117,17 +117,17 @@ TEST(UnitFraming, MalformedRequests_RefusedWithStatusZeroAndUnitKeepsAnswering)
     SimClient &c = *r.client;
     const std::vector<std::pair<const char *, Bytes>> rows = {
         {"bad checksum", {0x0A, 0x00, 0x15, 0x1E}},
-        {"unknown command", Frame(0x07)},
-        {"payload on a query", Frame(0x15, {0x01})},
-        {"sf request 4", Frame(0x16, {0x04})},
-        {"sf request without byte", Frame(0x16)},
-        {"settings part of 10 bytes", Frame(0x02, Bytes(10, 0))},
-        {"external count 0", Frame(0x1C, {0, 0})},
-        {"external count 257", Frame(0x1C, {0x01, 0x01})},
-        {"monitor byte 2", Frame(0x1A, {0x02})},
-        {"set value of I/O 200", Frame(0x06, {200, 1, 0, 0, 0})},
-        {"block read while idle", Frame(0x19, {0x00})},
-        {"block write while idle", Frame(0x17, Bytes(20, 0))},
+        {"unknown command", RequestFrame(0x07)},
+        {"payload on a query", RequestFrame(0x15, {0x01})},
+        {"sf request 4", RequestFrame(0x16, {0x04})},
+        {"sf request without byte", RequestFrame(0x16)},
+        {"settings part of 10 bytes", RequestFrame(0x02, Bytes(10, 0))},
+        {"external count 0", RequestFrame(0x1C, {0, 0})},
+        {"external count 257", RequestFrame(0x1C, {0x01, 0x01})},
+        {"monitor byte 2", RequestFrame(0x1A, {0x02})},
+        {"set value of I/O 200", RequestFrame(0x06, {200, 1, 0, 0, 0})},
+        {"block read while idle", RequestFrame(0x19, {0x00})},
+        {"block write while idle", RequestFrame(0x17, Bytes(20, 0))},
     };
     for (const auto &[name, frame] : rows) {
         c.WriteRaw(frame);
@@ -142,7 +142,7 @@ TEST(UnitFraming, NoiseAndStalledFragments_IgnoredAndNextFrameAnswered)
     ASSERT_TRUE(r.started) << r.error;
     SimClient &c = *r.client;
     Bytes noisy{0xFF, 0x00, 0x55};
-    Bytes f = Frame(0x0D);
+    Bytes f = RequestFrame(0x0D);
     noisy.insert(noisy.end(), f.begin(), f.end());
     c.WriteRaw(noisy);
     EXPECT_EQ(c.ReadAnswer().data(), Bytes{3});

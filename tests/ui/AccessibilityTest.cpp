@@ -5,7 +5,7 @@
 #include "ui/Fm_main.h"
 
 #include "common/Errormanager.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>

@@ -1,6 +1,6 @@
 #include "ui/Avireader.h"
 
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -50,7 +50,7 @@ void PutU32(QByteArray &bytes, int at, uint32_t v)
         bytes[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
-TEST(AviReader, ShippedAnimation_ReadsAtTenFramesASecondOrMore_UnderOneMegabyte)
+TEST(TAviReader, ShippedAnimation_ReadsAtTenFramesASecondOrMore_UnderOneMegabyte)
 {
     const QString path =
         QString::fromStdString(zelvo::test::SourcePath("data/Images/working_generic.avi"));
@@ -67,7 +67,7 @@ TEST(AviReader, ShippedAnimation_ReadsAtTenFramesASecondOrMore_UnderOneMegabyte)
     EXPECT_NE(reader.Frame(0), reader.Frame(reader.FrameCount() / 2));
 }
 
-TEST(AviReader, WrittenFile_ReadsBackFramesInOrderWithTheirRate)
+TEST(TAviReader, WrittenFile_ReadsBackFramesInOrderWithTheirRate)
 {
     TAviReader reader;
     ASSERT_TRUE(reader.Parse(SmallAvi())) << reader.Error().toStdString();
@@ -82,7 +82,7 @@ TEST(AviReader, WrittenFile_ReadsBackFramesInOrderWithTheirRate)
     EXPECT_LT(third.red(), 60);
 }
 
-TEST(AviReader, OddSizedFrameWithoutPadAtTheEnd_StillReads)
+TEST(TAviReader, OddSizedFrameWithoutPadAtTheEnd_StillReads)
 {
     QByteArray odd = Jpeg(Qt::red);
     if (odd.size() % 2 == 0)
@@ -93,7 +93,7 @@ TEST(AviReader, OddSizedFrameWithoutPadAtTheEnd_StillReads)
     EXPECT_EQ(reader.FrameCount(), 1);
 }
 
-TEST(AviReader, EveryTruncation_FailsWithoutReadingPastTheData)
+TEST(TAviReader, EveryTruncation_FailsWithoutReadingPastTheData)
 {
     const QByteArray avi = SmallAvi();
     for (int n = 0; n < avi.size(); ++n) {
@@ -106,7 +106,7 @@ TEST(AviReader, EveryTruncation_FailsWithoutReadingPastTheData)
     EXPECT_TRUE(ParseExact(whole, avi.constData(), static_cast<std::size_t>(avi.size())));
 }
 
-TEST(AviReader, DamagedStructure_Refused)
+TEST(TAviReader, DamagedStructure_Refused)
 {
     const QByteArray good = SmallAvi();
     const int avih = good.indexOf("avih");
@@ -157,7 +157,7 @@ TEST(AviReader, DamagedStructure_Refused)
     }
 }
 
-TEST(AviReader, RandomBytesAndMutatedFiles_NeverCrash)
+TEST(TAviReader, RandomBytesAndMutatedFiles_NeverCrash)
 {
     std::mt19937 random(20261208);
     std::uniform_int_distribution<int> byte(0, 255);
@@ -199,7 +199,7 @@ TEST(AviReader, RandomBytesAndMutatedFiles_NeverCrash)
     EXPECT_LT(accepted, 1500);
 }
 
-TEST(AviReader, MissingFile_FailsWithReason)
+TEST(TAviReader, MissingFile_FailsWithReason)
 {
     TAviReader reader;
     EXPECT_FALSE(reader.Open(QStringLiteral("/nonexistent/working_generic.avi")));

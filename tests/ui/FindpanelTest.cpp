@@ -4,7 +4,6 @@
 
 #include "ui/Findpanel.h"
 #include "FakeMainWindow.h"
-#include "TestUtil.h"
 #include "common/Errormanager.h"
 #include "engine/Headlesshost.h"
 #include "engine/Serialthread.h"
@@ -13,6 +12,7 @@
 #include "link/Portmap.h"
 #include "link/Zelvocommsinterface.h"
 #include "sim/UnitSimulator.h"
+#include "tests/support/TestUtil.h"
 #include "ui/Fm_connect.h"
 
 #include <QComboBox>
@@ -63,7 +63,7 @@ struct TSilentPty {
     std::string Path;
 };
 
-class FindButton : public ::testing::Test
+class TFindPanelTest : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -122,7 +122,7 @@ protected:
     std::unique_ptr<TfmConnect> dialog;
 };
 
-TEST_F(FindButton, FindsVelloOnItsComPort_SelectsVelloAndPort_ConnectsNothing)
+TEST_F(TFindPanelTest, FindsVelloOnItsComPort_SelectsVelloAndPort_ConnectsNothing)
 {
     auto vello = StartSim(zsim::Model::Vello);
     TSilentPty silent;
@@ -157,7 +157,7 @@ TEST_F(FindButton, FindsVelloOnItsComPort_SelectsVelloAndPort_ConnectsNothing)
     EXPECT_EQ(dialog->btnConnect->text(), "Connect");
 }
 
-TEST_F(FindButton, TwoUnits_SelectsTheFirst_OstraOnItsBridgeByDescription)
+TEST_F(TFindPanelTest, TwoUnits_SelectsTheFirst_OstraOnItsBridgeByDescription)
 {
     auto ostra = StartSim(zsim::Model::Ostra);
     auto vello = StartSim(zsim::Model::Vello);
@@ -184,7 +184,7 @@ TEST_F(FindButton, TwoUnits_SelectsTheFirst_OstraOnItsBridgeByDescription)
         << dialog->FindPanel->lblFind->text().toStdString();
 }
 
-TEST_F(FindButton, CancelAndClosingTheDialog_EndEveryProbeAndChangeNothing)
+TEST_F(TFindPanelTest, CancelAndClosingTheDialog_EndEveryProbeAndChangeNothing)
 {
     std::vector<std::unique_ptr<TSilentPty>> silent;
     for (int n = 1; n <= 4; ++n) {

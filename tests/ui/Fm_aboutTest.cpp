@@ -26,7 +26,7 @@ struct TRecordedEnvironment {
     }
 };
 
-TEST(AboutBox, BuildVersion_ShownAsFourNumbers)
+TEST(TfmAbout, BuildVersion_ShownAsFourNumbers)
 {
     // The default environment takes the version compiled into the build.
     const TfmAbout::TEnvironment def = TfmAbout::DefaultEnvironment();
@@ -44,7 +44,7 @@ TEST(AboutBox, BuildVersion_ShownAsFourNumbers)
     EXPECT_EQ(partial.lblSoftwareVersion->text(), "Software Version 2.7.0.0");
 }
 
-TEST(AboutBox, NoOrUnreadableVersion_OneMessageThenFallbackText)
+TEST(TfmAbout, NoOrUnreadableVersion_OneMessageThenFallbackText)
 {
     for (const char *version : {static_cast<const char *>(nullptr), "", "1.2.3.4.5", "1.x.0.0",
                                 "70000.0.0.0", "-1.0.0.0"}) {
@@ -57,7 +57,7 @@ TEST(AboutBox, NoOrUnreadableVersion_OneMessageThenFallbackText)
     }
 }
 
-TEST(AboutBox, WebLink_OpensTheWebHost_BoxStaysOpen_AddressesHidden)
+TEST(TfmAbout, WebLink_OpensTheWebHost_BoxStaysOpen_AddressesHidden)
 {
     TRecordedEnvironment rec;
     TfmAbout box(nullptr, rec.Make("0.1.0.0"));

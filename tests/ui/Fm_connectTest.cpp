@@ -1,13 +1,13 @@
 #include "ui/Fm_connect.h"
 
 #include "FakeMainWindow.h"
-#include "TestUtil.h"
 #include "common/Errormanager.h"
 #include "engine/Headlesshost.h"
 #include "engine/Serialthread.h"
 #include "link/Portmap.h"
 #include "link/Usbserialinterface.h"
 #include "link/Zelvocommsinterface.h"
+#include "tests/support/TestUtil.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
@@ -26,7 +26,7 @@
 namespace
 {
 
-class ConnectDialog : public ::testing::Test
+class TfmConnectTest : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -60,7 +60,7 @@ protected:
     std::unique_ptr<TfmConnect> dialog;
 };
 
-TEST_F(ConnectDialog, VelloAndCommPort12_SelectsCom12At19200_OstraSelectsUsbAndGreysPorts)
+TEST_F(TfmConnectTest, VelloAndCommPort12_SelectsCom12At19200_OstraSelectsUsbAndGreysPorts)
 {
     dialog->show();
     EXPECT_TRUE(engine->IsUsbMode());
@@ -83,7 +83,7 @@ TEST_F(ConnectDialog, VelloAndCommPort12_SelectsCom12At19200_OstraSelectsUsbAndG
     EXPECT_FALSE(dialog->lblCommPort->isEnabled());
 }
 
-TEST_F(ConnectDialog, Connect_LocksChoicesStartsEngine_ReshowUnlocksAndKeepsComMode)
+TEST_F(TfmConnectTest, Connect_LocksChoicesStartsEngine_ReshowUnlocksAndKeepsComMode)
 {
     // A port whose device is missing: the attempt fails harmlessly.
     MapComPort(16, "/nonexistent/zelvo-port");
@@ -112,7 +112,7 @@ TEST_F(ConnectDialog, Connect_LocksChoicesStartsEngine_ReshowUnlocksAndKeepsComM
     EXPECT_TRUE(dialog->lblCommPort->isEnabled());
 }
 
-TEST_F(ConnectDialog, Captions_AndCentring_DesktopFirstThenMainWindow)
+TEST_F(TfmConnectTest, Captions_AndCentring_DesktopFirstThenMainWindow)
 {
     dialog->show();
     EXPECT_EQ(dialog->windowTitle(), "Connect to Zelvo");
@@ -132,7 +132,7 @@ TEST_F(ConnectDialog, Captions_AndCentring_DesktopFirstThenMainWindow)
     EXPECT_EQ(own.top(), m.top() + m.height() / 2 - own.height() / 2);
 }
 
-TEST_F(ConnectDialog, PortEntries_NameTheirDeviceAndMarkMissingOnes)
+TEST_F(TfmConnectTest, PortEntries_NameTheirDeviceAndMarkMissingOnes)
 {
     const QString present = QString::fromStdString(zelvo::test::TempDir() + "/ttyFake");
     QFile file(present);
@@ -170,7 +170,7 @@ void DoAccessibleAction(QWidget *w, const QString &action)
     actions->doAction(action);
 }
 
-TEST_F(ConnectDialog, AccessibleToggleAndKeyboard_ActLikeAClick_EnterConnects)
+TEST_F(TfmConnectTest, AccessibleToggleAndKeyboard_ActLikeAClick_EnterConnects)
 {
     MapComPort(5, "/nonexistent/zelvo-port");
     dialog->show();
@@ -212,7 +212,7 @@ TEST_F(ConnectDialog, AccessibleToggleAndKeyboard_ActLikeAClick_EnterConnects)
     }));
 }
 
-TEST_F(ConnectDialog, AccessibleConnectButton_PressStartsTheConnection_PortListNamed)
+TEST_F(TfmConnectTest, AccessibleConnectButton_PressStartsTheConnection_PortListNamed)
 {
     MapComPort(1, "/nonexistent/zelvo-port");
     dialog->show();
@@ -230,7 +230,7 @@ TEST_F(ConnectDialog, AccessibleConnectButton_PressStartsTheConnection_PortListN
 
 } // namespace
 
-TEST_F(ConnectDialog, Preselect_OpensOnTheSimulatedModelAndPort_ConnectUsesThem)
+TEST_F(TfmConnectTest, Preselect_OpensOnTheSimulatedModelAndPort_ConnectUsesThem)
 {
     // --simulate vello: the dialog starts on VELLO and COM port 1, so a new
     // user who just presses Connect reaches the simulated unit.

@@ -8,7 +8,6 @@
 #include "ui/Fm_logon.h"
 #include "ui/Fm_working.h"
 
-#include "TestUtil.h"
 #include "common/Errormanager.h"
 #include "engine/Enginehost.h"
 #include "engine/Serialthread.h"
@@ -19,6 +18,7 @@
 #include "model/Serversideios.h"
 #include "protocol/Commands.h"
 #include "sim/UnitSimulator.h"
+#include "tests/support/TestUtil.h"
 #include "unit/Zelvo.h"
 
 #include <QApplication>

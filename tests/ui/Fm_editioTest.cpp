@@ -8,6 +8,7 @@
 #include "model/Serversideio.h"
 #include "model/Uomdescription.h"
 #include "model/Uomdescriptions.h"
+#include "tests/support/Wirerecord.h"
 #include "ui/Dialogs.h"
 #include "unit/Zelvo.h"
 
@@ -29,7 +30,7 @@ namespace
 
 // Input types: 1 digital (category 1, one UOM), 2 current and 3 voltage
 // (categories 2 and 3, several UOMs); 9 is not selectable.
-class EditIODialog : public ::testing::Test
+class TfmEditIOTest : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -68,24 +69,10 @@ protected:
     static std::unique_ptr<TServerSideIO> Record(const char *tag, int type, int uom,
                                                  const char *name = "Outlet pressure")
     {
-        QByteArray raw;
-        auto u32 = [&raw](uint32_t v) {
-            for (int i = 0; i < 4; ++i)
-                raw.append(static_cast<char>((v >> (8 * i)) & 0xFF));
-        };
-        u32(42);
-        QByteArray t(tag);
-        t.append(QByteArray(6 - t.size(), ' '));
-        raw.append(t);
-        raw.append(static_cast<char>(type));
-        u32(static_cast<uint32_t>(uom));
-        raw.append('\0');
-        raw.append(static_cast<char>(qstrlen(name)));
-        raw.append(name);
+        const zelvo::test::TWireRecord raw = zelvo::test::TWireRecord().IOConfig(
+            42, tag, type, static_cast<uint32_t>(uom), 0, name, ' ');
         auto r = std::make_unique<TServerSideIO>();
-        EXPECT_EQ(r->Populate(reinterpret_cast<const uint8_t *>(raw.constData()),
-                              static_cast<std::size_t>(raw.size())),
-                  static_cast<std::size_t>(raw.size()));
+        EXPECT_EQ(r->Populate(raw.Data(), raw.Size()), raw.Size());
         return r;
     }
 
@@ -108,7 +95,7 @@ protected:
     QStringList errors;
 };
 
-TEST_F(EditIODialog, Open_ShowsRecordAndItsChoices)
+TEST_F(TfmEditIOTest, Open_ShowsRecordAndItsChoices)
 {
     auto r = Record("AIN01", 2, 12);
     r->SetLoggingMode(LOG_LOG_ONLY);
@@ -132,7 +119,7 @@ QStringList Texts(const QComboBox *combo)
     return texts;
 }
 
-TEST_F(EditIODialog, Reopen_ListsOnlyTheNewRecordsChoices)
+TEST_F(TfmEditIOTest, Reopen_ListsOnlyTheNewRecordsChoices)
 {
     auto r = Record("AIN01", 2, 12);
     auto counter = Record("AIN02", 9, 11);
@@ -159,7 +146,7 @@ TEST_F(EditIODialog, Reopen_ListsOnlyTheNewRecordsChoices)
     }
 }
 
-TEST_F(EditIODialog, TagWithoutIN_DisablesTypeList)
+TEST_F(TfmEditIOTest, TagWithoutIN_DisablesTypeList)
 {
     auto r = Record("DOUT1", 1, 9);
     ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
@@ -170,7 +157,7 @@ TEST_F(EditIODialog, TagWithoutIN_DisablesTypeList)
     EXPECT_FALSE(dialog.cbIOType->isEnabled());
 }
 
-TEST_F(EditIODialog, TypeWithSingleUom_GivesUomId5AndDisabledList)
+TEST_F(TfmEditIOTest, TypeWithSingleUom_GivesUomId5AndDisabledList)
 {
     auto r = Record("AIN01", 2, 12);
     ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
@@ -181,7 +168,7 @@ TEST_F(EditIODialog, TypeWithSingleUom_GivesUomId5AndDisabledList)
     EXPECT_FALSE(dialog.cbUOM->isEnabled());
 }
 
-TEST_F(EditIODialog, TypeWithSeveralUoms_SelectsAndWritesTheFirst)
+TEST_F(TfmEditIOTest, TypeWithSeveralUoms_SelectsAndWritesTheFirst)
 {
     auto r = Record("AIN01", 1, 5);
     ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
@@ -199,7 +186,7 @@ TEST_F(EditIODialog, TypeWithSeveralUoms_SelectsAndWritesTheFirst)
     EXPECT_FALSE(r->Changed());
 }
 
-TEST_F(EditIODialog, CancelAndCloseButton_RestoreTypeAndUom_RecordUnmarked)
+TEST_F(TfmEditIOTest, CancelAndCloseButton_RestoreTypeAndUom_RecordUnmarked)
 {
     auto r = Record("AIN01", 2, 12);
     r->SetLoggingMode(LOG_DISPLAY_ONLY);
@@ -229,7 +216,7 @@ TEST_F(EditIODialog, CancelAndCloseButton_RestoreTypeAndUom_RecordUnmarked)
     EXPECT_FALSE(r->Changed());
 }
 
-TEST_F(EditIODialog, SaveWithLogAndDisplay_WritesMode2NameAndMarksRecord)
+TEST_F(TfmEditIOTest, SaveWithLogAndDisplay_WritesMode2NameAndMarksRecord)
 {
     auto r = Record("AIN01", 2, 12);
     ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
@@ -247,7 +234,7 @@ TEST_F(EditIODialog, SaveWithLogAndDisplay_WritesMode2NameAndMarksRecord)
     EXPECT_TRUE(r->Changed());
 }
 
-TEST_F(EditIODialog, FriendlyName_HoldsAtMost64Characters)
+TEST_F(TfmEditIOTest, FriendlyName_HoldsAtMost64Characters)
 {
     auto r = Record("AIN01", 2, 12);
     ASSERT_TRUE(dialog.OpenEditor(r.get(), &unit));
@@ -259,7 +246,7 @@ TEST_F(EditIODialog, FriendlyName_HoldsAtMost64Characters)
     EXPECT_EQ(r->FriendlyName(), QString(64, 'n'));
 }
 
-TEST_F(EditIODialog, NameLongerThanTheField_KeptWholeUnlessTheUserEditsIt)
+TEST_F(TfmEditIOTest, NameLongerThanTheField_KeptWholeUnlessTheUserEditsIt)
 {
     const QByteArray longName(70, 'w');
     auto r = Record("AIN01", 2, 12, longName.constData());
@@ -280,7 +267,7 @@ TEST_F(EditIODialog, NameLongerThanTheField_KeptWholeUnlessTheUserEditsIt)
     EXPECT_EQ(r->FriendlyName(), QStringLiteral("Tank"));
 }
 
-TEST_F(EditIODialog, UnknownInputType_ShowsMessage_DialogNotShown)
+TEST_F(TfmEditIOTest, UnknownInputType_ShowsMessage_DialogNotShown)
 {
     auto r = Record("AIN01", 77, 12);
     EXPECT_FALSE(dialog.OpenEditor(r.get(), &unit));
@@ -297,7 +284,7 @@ TEST_F(EditIODialog, UnknownInputType_ShowsMessage_DialogNotShown)
     EXPECT_FALSE(r->Changed());
 }
 
-TEST_F(EditIODialog, OpeningIsNoPick_ASelectionWithoutTheMouseIs_FieldsNamedByLabels)
+TEST_F(TfmEditIOTest, OpeningIsNoPick_ASelectionWithoutTheMouseIs_FieldsNamedByLabels)
 {
     EXPECT_EQ(dialog.edFriendlyName->accessibleName(), "Friendly Name");
     EXPECT_EQ(dialog.cbIOType->accessibleName(), "I/O Type");

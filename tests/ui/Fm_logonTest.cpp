@@ -13,7 +13,7 @@
 namespace
 {
 
-class LogonDialog : public ::testing::Test
+class TfmLogonTest : public ::testing::Test
 {
 protected:
     void Enter(const QString &email, const QString &password)
@@ -26,7 +26,7 @@ protected:
     TfmLogon dialog{main};
 };
 
-TEST_F(LogonDialog, Login_PostsEmailFieldAndMaskedDigest_PasswordIsMasked)
+TEST_F(TfmLogonTest, Login_PostsEmailFieldAndMaskedDigest_PasswordIsMasked)
 {
     dialog.show();
     EXPECT_EQ(dialog.edPassword->echoMode(), QLineEdit::Password);
@@ -46,7 +46,7 @@ TEST_F(LogonDialog, Login_PostsEmailFieldAndMaskedDigest_PasswordIsMasked)
     EXPECT_EQ(dialog.btnLogin->text(), "Logging in...");
 }
 
-TEST_F(LogonDialog, EmptyPassword_StillSendsSixteenByteDigestOfEmptyInput)
+TEST_F(TfmLogonTest, EmptyPassword_StillSendsSixteenByteDigestOfEmptyInput)
 {
     Enter("a@b.c", "");
     dialog.btnLoginClick();
@@ -58,7 +58,7 @@ TEST_F(LogonDialog, EmptyPassword_StillSendsSixteenByteDigestOfEmptyInput)
     EXPECT_EQ(main.Requests[0].Digest, expected);
 }
 
-TEST_F(LogonDialog, EmailOf128Bytes_FillsFieldWithoutTerminator_129Refused)
+TEST_F(TfmLogonTest, EmailOf128Bytes_FillsFieldWithoutTerminator_129Refused)
 {
     const QString exact = QString(116, 'x') + "@zelvo.co.uk";
     ASSERT_EQ(exact.size(), 128);
@@ -76,7 +76,7 @@ TEST_F(LogonDialog, EmailOf128Bytes_FillsFieldWithoutTerminator_129Refused)
     EXPECT_EQ(dialog.btnLogin->text(), "Login");
 }
 
-TEST_F(LogonDialog, Failure_ShowsRedMessageAndLogin_SurvivingAReopen)
+TEST_F(TfmLogonTest, Failure_ShowsRedMessageAndLogin_SurvivingAReopen)
 {
     dialog.show();
     EXPECT_TRUE(dialog.Image_Orvane->isVisible());
@@ -102,7 +102,7 @@ TEST_F(LogonDialog, Failure_ShowsRedMessageAndLogin_SurvivingAReopen)
     EXPECT_TRUE(dialog.lblUserMessage->text().isEmpty());
 }
 
-TEST_F(LogonDialog, EnterInPasswordBox_StartsLogon_SuccessCloses)
+TEST_F(TfmLogonTest, EnterInPasswordBox_StartsLogon_SuccessCloses)
 {
     dialog.open();
     Enter("installer@zelvo.example", "commission");
@@ -116,7 +116,7 @@ TEST_F(LogonDialog, EnterInPasswordBox_StartsLogon_SuccessCloses)
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
 
-TEST_F(LogonDialog, EnterInTheEmailBox_LogsInOnce_FieldsNamedByTheirLabels)
+TEST_F(TfmLogonTest, EnterInTheEmailBox_LogsInOnce_FieldsNamedByTheirLabels)
 {
     EXPECT_EQ(dialog.edEmailAddress->accessibleName(), "Email Address");
     EXPECT_EQ(dialog.edPassword->accessibleName(), "Password");

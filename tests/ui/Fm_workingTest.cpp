@@ -4,7 +4,7 @@
 #include "ui/Fm_logon.h"
 
 #include "FakeMainWindow.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
@@ -44,7 +44,7 @@ QString CutCopy(qint64 bytes)
     return path;
 }
 
-TEST(WorkingDialog, ShippedAnimation_PlaysWhileShown_StopsWhenHidden)
+TEST(TfmWorking, ShippedAnimation_PlaysWhileShown_StopsWhenHidden)
 {
     TFakeMainWindow main;
     TfmWorking dialog(main, Shipped());
@@ -89,7 +89,7 @@ void WindowManagerClose(QWidget *w)
     QApplication::instance()->notify(w, &event);
 }
 
-TEST(WorkingDialog, CancelByButtonEscOrWindowClose_AsksOnce_DialogStaysUntilClosedByPoll)
+TEST(TfmWorking, CancelByButtonEscOrWindowClose_AsksOnce_DialogStaysUntilClosedByPoll)
 {
     struct Row {
         const char *name;
@@ -128,7 +128,7 @@ TEST(WorkingDialog, CancelByButtonEscOrWindowClose_AsksOnce_DialogStaysUntilClos
     }
 }
 
-TEST(WorkingDialog, CancelOutcomes_RefusedTextsDisableCancel_NextShowStartsPlain)
+TEST(TfmWorking, CancelOutcomes_RefusedTextsDisableCancel_NextShowStartsPlain)
 {
     struct Row {
         TCancelOutcome answer;
@@ -168,7 +168,7 @@ TEST(WorkingDialog, CancelOutcomes_RefusedTextsDisableCancel_NextShowStartsPlain
     EXPECT_FALSE(dialog.lblCancelState->isVisible());
 }
 
-TEST(WorkingDialog, MissingTruncatedOrMalformedAnimation_ShowsStaticPicture)
+TEST(TfmWorking, MissingTruncatedOrMalformedAnimation_ShowsStaticPicture)
 {
     const QString garbage = QString::fromStdString(zelvo::test::TempDir() + "/garbage.avi");
     {
@@ -201,7 +201,7 @@ namespace
 {
 
 // The seam the window uses: progress shown and hidden, logon outcome routed.
-TEST(DialogSeam, WorkingFollowsCalls_LogonOutcomeReachesDialog_BannersHaveTheirSize)
+TEST(TDialogSeam, WorkingFollowsCalls_LogonOutcomeReachesDialog_BannersHaveTheirSize)
 {
     TFakeMainWindow main;
     TDialogs dialogs(main, Shipped());
@@ -228,7 +228,7 @@ TEST(DialogSeam, WorkingFollowsCalls_LogonOutcomeReachesDialog_BannersHaveTheirS
 namespace
 {
 
-TEST(DialogSeam, MainWindowDestroyedFirst_DialogsGoWithItOnce)
+TEST(TDialogSeam, MainWindowDestroyedFirst_DialogsGoWithItOnce)
 {
     auto main = std::make_unique<TFakeMainWindow>();
     auto dialogs = std::make_unique<TDialogs>(*main, Shipped());

@@ -4,23 +4,24 @@
 
 #include "ui/Fm_main.h"
 
+#include "FakeMainWindow.h"
+#include "UiInspect.h"
+#include "common/Errormanager.h"
+#include "link/Zelvocommsinterface.h"
 #include "model/Availableinputtype.h"
 #include "model/Availableinputtypes.h"
-#include "common/Errormanager.h"
-#include "FakeMainWindow.h"
+#include "model/Serversideio.h"
+#include "model/Uomdescription.h"
+#include "model/Uomdescriptions.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 #include "ui/Findpanel.h"
 #include "ui/Fm_about.h"
 #include "ui/Fm_connect.h"
 #include "ui/Fm_editio.h"
 #include "ui/Fm_logon.h"
 #include "ui/Fm_report.h"
-#include "model/Serversideio.h"
-#include "TestUtil.h"
-#include "UiInspect.h"
-#include "model/Uomdescription.h"
-#include "model/Uomdescriptions.h"
 #include "unit/Zelvo.h"
-#include "link/Zelvocommsinterface.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -54,24 +55,11 @@ std::unique_ptr<TForm1> MakeWindow()
 // A record as the server sends it.
 std::unique_ptr<TServerSideIO> Record(const char *tag, int type, int uom)
 {
-    QByteArray raw;
-    const auto u32 = [&raw](uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            raw.append(static_cast<char>((v >> (8 * i)) & 0xFF));
-    };
-    u32(7);
-    QByteArray t(tag);
-    t.append(QByteArray(6 - t.size(), ' '));
-    raw.append(t);
-    raw.append(static_cast<char>(type));
-    u32(static_cast<uint32_t>(uom));
-    raw.append('\0'); // logging flags: no log
-    const char *name = "Outlet pressure";
-    raw.append(static_cast<char>(qstrlen(name)));
-    raw.append(name);
+    // Logging flags 0: no log.
+    const zelvo::test::TWireRecord raw = zelvo::test::TWireRecord().IOConfig(
+        7, tag, type, static_cast<uint32_t>(uom), 0, "Outlet pressure", ' ');
     auto r = std::make_unique<TServerSideIO>();
-    r->Populate(reinterpret_cast<const uint8_t *>(raw.constData()),
-                static_cast<std::size_t>(raw.size()));
+    r->Populate(raw.Data(), raw.Size());
     return r;
 }
 

@@ -5,16 +5,16 @@
 
 #include "ui/Fm_main.h"
 
-#include "ui/Dialogs.h"
-#include "common/Errormanager.h"
 #include "FakeMainWindow.h"
+#include "UiInspect.h"
+#include "common/Errormanager.h"
+#include "tests/support/TestUtil.h"
+#include "ui/Dialogs.h"
 #include "ui/Fm_about.h"
 #include "ui/Fm_connect.h"
 #include "ui/Fm_editio.h"
 #include "ui/Fm_logon.h"
 #include "ui/Fm_report.h"
-#include "TestUtil.h"
-#include "UiInspect.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

@@ -4,7 +4,6 @@
 
 #include "ui/Fm_main.h"
 
-#include "TestUtil.h"
 #include "common/Branding.h"
 #include "common/Errormanager.h"
 #include "engine/Serialthread.h"
@@ -15,6 +14,7 @@
 #include "network/Gprsnetwork.h"
 #include "protocol/Commands.h"
 #include "sim/UnitSimulator.h"
+#include "tests/support/TestUtil.h"
 #include "unit/Connectionsettings.h"
 #include "unit/Zelvo.h"
 
@@ -84,7 +84,7 @@ TUnitSettingsBlock Block(const std::vector<std::uint8_t> &bytes)
     return block;
 }
 
-class MainWindow : public ::testing::Test
+class TForm1Test : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -186,7 +186,7 @@ protected:
     QStringList messages;
 };
 
-TEST_F(MainWindow, StartUp_CountryListPagesAndMenusAsDesigned_ConnectDialogOnShow)
+TEST_F(TForm1Test, StartUp_CountryListPagesAndMenusAsDesigned_ConnectDialogOnShow)
 {
     MakeForm();
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Zelvo Marlune"));
@@ -251,7 +251,7 @@ TEST_F(MainWindow, StartUp_CountryListPagesAndMenusAsDesigned_ConnectDialogOnSho
     EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
 }
 
-TEST_F(MainWindow, StartUp_CatalogueMissing_MessageShownWindowStillOpensDisabled)
+TEST_F(TForm1Test, StartUp_CatalogueMissing_MessageShownWindowStillOpensDisabled)
 {
     MakeForm(QString::fromStdString(zelvo::test::TempDir() + "/no-such-networks.xml"));
     ASSERT_EQ(messages.size(), 1);
@@ -261,13 +261,13 @@ TEST_F(MainWindow, StartUp_CatalogueMissing_MessageShownWindowStillOpensDisabled
     EXPECT_FALSE(form->btnRefresh->isEnabled());
 }
 
-class MainWindowModels : public MainWindow, public ::testing::WithParamInterface<zsim::Model>
+class TForm1ModelsTest : public TForm1Test, public ::testing::WithParamInterface<zsim::Model>
 {
 protected:
     bool Vello() const { return GetParam() == zsim::Model::Vello; }
 };
 
-TEST_P(MainWindowModels, Connect_SettingsShownMenusSwapped_SecondConnectRefused)
+TEST_P(TForm1ModelsTest, Connect_SettingsShownMenusSwapped_SecondConnectRefused)
 {
     ShowAndConnect(GetParam());
     EXPECT_EQ(dialogs.ConnectShown, 1);
@@ -295,7 +295,7 @@ TEST_P(MainWindowModels, Connect_SettingsShownMenusSwapped_SecondConnectRefused)
     EXPECT_EQ(form->Engine()->LinkState(), LINK_LIVE);
 }
 
-TEST_P(MainWindowModels, Load_ChainRunsWhileWindowIgnoresInput_SaveFollowsLogon)
+TEST_P(TForm1ModelsTest, Load_ChainRunsWhileWindowIgnoresInput_SaveFollowsLogon)
 {
     ShowAndConnect(GetParam());
     TSerialThread *engine = form->Engine();
@@ -350,7 +350,7 @@ TEST_P(MainWindowModels, Load_ChainRunsWhileWindowIgnoresInput_SaveFollowsLogon)
     EXPECT_EQ(sims.back()->ServerMessages().size(), afterLoad);
 }
 
-TEST_P(MainWindowModels, UploadReminder_OncePerPageChangeLeavingIOConfiguration_ThenUploaded)
+TEST_P(TForm1ModelsTest, UploadReminder_OncePerPageChangeLeavingIOConfiguration_ThenUploaded)
 {
     ShowAndConnect(GetParam());
     TSerialThread *engine = form->Engine();
@@ -395,7 +395,7 @@ TEST_P(MainWindowModels, UploadReminder_OncePerPageChangeLeavingIOConfiguration_
     EXPECT_EQ(Count(QStringLiteral("No changes to upload")), 0);
 }
 
-TEST_P(MainWindowModels, SignalChecking_StartsMeterFollowsStopsOnLeavingConnectionPage)
+TEST_P(TForm1ModelsTest, SignalChecking_StartsMeterFollowsStopsOnLeavingConnectionPage)
 {
     ShowAndConnect(GetParam());
     TSerialThread *engine = form->Engine();
@@ -458,7 +458,7 @@ TEST_P(MainWindowModels, SignalChecking_StartsMeterFollowsStopsOnLeavingConnecti
     EXPECT_FALSE(form->LogonItem()->isEnabled());
 }
 
-INSTANTIATE_TEST_SUITE_P(Models, MainWindowModels,
+INSTANTIATE_TEST_SUITE_P(Models, TForm1ModelsTest,
                          ::testing::Values(zsim::Model::Ostra, zsim::Model::Vello),
                          [](const auto &info) {
                              return info.param == zsim::Model::Ostra ? std::string("Ostra")
@@ -467,7 +467,7 @@ INSTANTIATE_TEST_SUITE_P(Models, MainWindowModels,
 
 // Logon through the window's request, its outcome to the logon dialog, and
 // the configuration list's double-click choosing logon or edit.
-TEST_F(MainWindow, Logon_OutcomeReachesDialogAndMenu_DoubleClickOpensLogonOrEdit)
+TEST_F(TForm1Test, Logon_OutcomeReachesDialogAndMenu_DoubleClickOpensLogonOrEdit)
 {
     ShowAndConnect(zsim::Model::Vello);
     TSerialThread *engine = form->Engine();
@@ -519,7 +519,7 @@ TEST_F(MainWindow, Logon_OutcomeReachesDialogAndMenu_DoubleClickOpensLogonOrEdit
     EXPECT_EQ(dialogs.LogonShown, 3);
 }
 
-TEST_F(MainWindow, FieldsNamedByTheirLabels_CombosReactToSelectionsWithoutTheMouse_MeterText)
+TEST_F(TForm1Test, FieldsNamedByTheirLabels_CombosReactToSelectionsWithoutTheMouse_MeterText)
 {
     MakeForm();
     EXPECT_EQ(form->edAPN->accessibleName(), "APN");
@@ -556,7 +556,7 @@ TEST_F(MainWindow, FieldsNamedByTheirLabels_CombosReactToSelectionsWithoutTheMou
 
 // Changes that need more than one upload: one clear message on leaving the
 // page and on "Save", never the reminder or "No changes to upload".
-TEST_F(MainWindow, UploadTooLargeForOneUpload_OneMessageNeverReminderOrNoChanges)
+TEST_F(TForm1Test, UploadTooLargeForOneUpload_OneMessageNeverReminderOrNoChanges)
 {
     ShowAndConnect(zsim::Model::Vello);
     TSerialThread *engine = form->Engine();
@@ -594,7 +594,7 @@ TEST_F(MainWindow, UploadTooLargeForOneUpload_OneMessageNeverReminderOrNoChanges
 
 // Saves of each connection type reach the unit's settings block and end the
 // connection; a VELLO offers no Ethernet, an OSTRA offers it again.
-TEST_F(MainWindow, ConnectionSettings_VelloMobileSave_ThenOstraEthernetSave_ReachTheUnit)
+TEST_F(TForm1Test, ConnectionSettings_VelloMobileSave_ThenOstraEthernetSave_ReachTheUnit)
 {
     ShowAndConnect(zsim::Model::Vello);
     zsim::UnitSimulator &vello = *sims.back();
@@ -731,7 +731,7 @@ TEST_F(MainWindow, ConnectionSettings_VelloMobileSave_ThenOstraEthernetSave_Reac
 // Closing the window while a job waits on a silent unit: the worker's
 // exchange is broken off, so the window goes at once rather than after the
 // frame time-outs and retries.
-TEST_F(MainWindow, Close_WhileJobWaitsOnSilentUnit_EndsAtOnce)
+TEST_F(TForm1Test, Close_WhileJobWaitsOnSilentUnit_EndsAtOnce)
 {
     pacing.ComFrameTimeout = 20s;
     pacing.UsbFrameTimeout = 20s;

@@ -16,11 +16,6 @@ zelvo_add_test(NAME ui_dialog_e2e_tests LABEL gui
     ${CMAKE_CURRENT_LIST_DIR}/Fm_dialogsE2ETest.cpp
   LIBS zelvo_ui zelvo_engine zelvo_sim)
 
-# The progress animation's reader on generated, cut and random files.
-zelvo_add_test(NAME ui_avireader_tests LABEL unit
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/AvireaderTest.cpp
-  LIBS zelvo_ui)
-
 # The connect dialog's Find button against simulated units on pseudo-terminals.
 zelvo_add_test(NAME ui_find_tests LABEL gui
   SOURCES

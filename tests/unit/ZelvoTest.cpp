@@ -4,71 +4,64 @@
 
 #include <chrono>
 
-#include "FakeComms.h"
-#include "TestUtil.h"
 #include "common/Errormanager.h"
 #include "model/Io.h"
 #include "model/Ios.h"
 #include "model/Serversideio.h"
 #include "protocol/Commands.h"
+#include "tests/support/Scriptedcomms.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 
-using namespace replybytes;
+using namespace zelvo::test;
 
 namespace
 {
 
 using Bytes = std::vector<uint8_t>;
+using TZelvoTest = TWithErrorLog;
+// The unit here acknowledges every write it has no script for.
+constexpr TUnscriptedSend kAcked = TUnscriptedSend::Ack;
 
-class ZelvoTest : public ::testing::Test
+// An OSTRA unit whose type has been read and whose UOM table holds
+// `records` records without input types or UOMs.
+void GiveUOMTable(TZelvo &unit, int records, uint32_t uomId = 0);
+
+void MakeOstra(TScriptedComms &comms, TZelvo &unit, int records = 120)
 {
-protected:
-    void SetUp() override
-    {
-        DestroyErrorManager();
-        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
-    }
-    void TearDown() override { DestroyErrorManager(); }
+    comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_OSTRA});
+    ASSERT_TRUE(unit.ReadUnitType());
+    GiveUOMTable(unit, records);
+}
 
-    // An OSTRA unit whose type has been read and whose UOM table holds
-    // `records` records without input types or UOMs.
-    void MakeOstra(TFakeComms &comms, TZelvo &unit, int records = 120)
-    {
-        comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_OSTRA});
-        ASSERT_TRUE(unit.ReadUnitType());
-        GiveUOMTable(unit, records);
-    }
+void GiveUOMTable(TZelvo &unit, int records, uint32_t uomId)
+{
+    TWireRecord rec;
+    for (int i = 0; i < records; ++i)
+        rec.IOUOM(uomId, 0);
+    const Bytes rest{0, 0, 0};
+    unit.ApplyUOMInformation(records, rec.Bytes().data(), rest.data(), 3);
+}
 
-    static void GiveUOMTable(TZelvo &unit, int records, uint32_t uomId = 0)
-    {
-        Bytes rec;
-        for (int i = 0; i < records; ++i) {
-            U32(rec, uomId);
-            rec.push_back(0);
-        }
-        const Bytes rest{0, 0, 0};
-        unit.ApplyUOMInformation(records, rec.data(), rest.data(), 3);
+// Adds external records EXT001.. with the given numbers.
+void AddExternals(TZelvo &unit, std::initializer_list<int> numbers)
+{
+    TWireRecord cfg{0};
+    int id = 1;
+    for (int n : numbers) {
+        char tag[7];
+        std::snprintf(tag, sizeof tag, "EXT%03d", n);
+        cfg.IOConfig(id++, tag, 0, 0, 0, "x");
     }
+    const Bytes sealed = cfg.Sealed();
+    unit.LoadIOConfiguration(sealed.data(), static_cast<int>(sealed.size()));
+}
 
-    // Adds external records EXT001.. with the given numbers.
-    static void AddExternals(TZelvo &unit, std::initializer_list<int> numbers)
-    {
-        Bytes cfg{0};
-        int id = 1;
-        for (int n : numbers) {
-            char tag[7];
-            std::snprintf(tag, sizeof tag, "EXT%03d", n);
-            IOConfigRecord(cfg, id++, reinterpret_cast<const char(&)[7]>(tag), 0, 0, 0, "x");
-        }
-        cfg = WithChecksum(cfg);
-        unit.LoadIOConfiguration(cfg.data(), static_cast<int>(cfg.size()));
-    }
-
-    static long double ValueOf(TZelvo &unit, int number)
-    {
-        TIO *io = unit.IOs().FindIO(static_cast<uint8_t>(number));
-        return io ? io->Value : -1;
-    }
-};
+long double ValueOf(TZelvo &unit, int number)
+{
+    TIO *io = unit.IOs().FindIO(static_cast<uint8_t>(number));
+    return io ? io->Value : -1;
+}
 
 Bytes Ramp(int n, uint8_t start = 0)
 {
@@ -80,22 +73,22 @@ Bytes Ramp(int n, uint8_t start = 0)
 
 } // namespace
 
-TEST_F(ZelvoTest, Construction_LinkModeChoosesListBeforeAnyCommand)
+TEST_F(TZelvoTest, Construction_LinkModeChoosesListBeforeAnyCommand)
 {
-    TFakeComms usb(true), com(false);
+    TScriptedComms usb(true), com(false);
     TZelvo onUsb(usb), onCom(com);
     EXPECT_EQ(onUsb.IOs().Count(), 47);
     EXPECT_EQ(onUsb.IOs().At(30)->Tag, QStringLiteral("[BUZ1]"));
     EXPECT_EQ(onCom.IOs().Count(), 41);
     EXPECT_EQ(onCom.IOs().At(40)->Tag, QStringLiteral("[TMR08]"));
-    EXPECT_TRUE(usb.Commands.empty());
-    EXPECT_TRUE(com.Commands.empty());
+    EXPECT_TRUE(usb.Requests().empty());
+    EXPECT_TRUE(com.Requests().empty());
     EXPECT_EQ(onUsb.GetUnitType(), 0);
 }
 
-TEST_F(ZelvoTest, ReadUnitType_RebuildsListForTheTypeRead)
+TEST_F(TZelvoTest, ReadUnitType_RebuildsListForTheTypeRead)
 {
-    TFakeComms comms(true);
+    TScriptedComms comms(true, kAcked);
     TZelvo unit(comms);
     comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_VELLO});
     ASSERT_TRUE(unit.ReadUnitType());
@@ -111,35 +104,36 @@ TEST_F(ZelvoTest, ReadUnitType_RebuildsListForTheTypeRead)
     comms.Queue(CMD_READ_LIVE_VALUES, Ramp(186));
     EXPECT_TRUE(unit.PollLiveValues());
 
-    comms.Queue(CMD_READ_UNIT_TYPE, std::nullopt);
+    comms.Queue(CMD_READ_UNIT_TYPE, TReply::Silent());
     EXPECT_FALSE(unit.ReadUnitType());
 }
 
-TEST_F(ZelvoTest, ReadUnitType_DamagedReply_KeepsTypeAndList)
+TEST_F(TZelvoTest, ReadUnitType_DamagedReply_KeepsTypeAndList)
 {
-    TFakeComms comms(true);
+    TScriptedComms comms(true, kAcked);
     TZelvo unit(comms);
     MakeOstra(comms, unit);
-    comms.Queue(CMD_READ_UNIT_TYPE, TFakeComms::Damaged(Bytes{UNIT_TYPE_VELLO}));
+    comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_VELLO});
+    comms.Fault("bad-checksum=CMD_READ_UNIT_TYPE,once");
     EXPECT_FALSE(unit.ReadUnitType());
     EXPECT_EQ(unit.GetUnitType(), UNIT_TYPE_OSTRA);
     EXPECT_EQ(unit.IOs().Count(), 47);
 
     // Live values are still decoded with the OSTRA layout: mask first.
-    Bytes r;
-    U16(r, 0x0001);
+    TWireRecord r;
+    r.U16(0x0001);
     for (int n = 8; n < 54; ++n)
-        U32(r, 7);
+        r.U32(7);
     comms.Queue(CMD_READ_LIVE_VALUES, r);
     ASSERT_TRUE(unit.PollLiveValues());
     EXPECT_EQ(ValueOf(unit, 0), 1);
     EXPECT_EQ(ValueOf(unit, 8), 7);
 }
 
-TEST_F(ZelvoTest, CheckFirmware_SetsConnectedStatusAndKeepsVersionUnlessNoAnswer)
+TEST_F(TZelvoTest, CheckFirmware_SetsConnectedStatusAndKeepsVersionUnlessNoAnswer)
 {
     struct Row {
-        TFakeComms::Reply reply;
+        TReply reply;
         int result;
         const char *status;
         const char *kept;
@@ -147,10 +141,10 @@ TEST_F(ZelvoTest, CheckFirmware_SetsConnectedStatusAndKeepsVersionUnlessNoAnswer
     const Row rows[] = {
         {Bytes{'Z', 'V', '2', '.', '6', '0', '?', 0, 'x'}, 0, "Connected to ZV2.60?", "ZV2.60?"},
         {Bytes{'V', '2', '.', '5', '6', '?'}, 2, "Connected to V2.56?", "V2.56?"},
-        {std::nullopt, 1, "unchanged", ""},
+        {TReply::Silent(), 1, "unchanged", ""},
     };
     for (const auto &row : rows) {
-        TFakeComms comms;
+        TScriptedComms comms(true, kAcked);
         TZelvo unit(comms);
         ErrorManager()->SetStatus(QStringLiteral("unchanged"));
         comms.Queue(CMD_READ_VERSION, row.reply);
@@ -160,9 +154,9 @@ TEST_F(ZelvoTest, CheckFirmware_SetsConnectedStatusAndKeepsVersionUnlessNoAnswer
     }
 }
 
-TEST_F(ZelvoTest, CheckFirmware_NoAnswerAfterAnAnswer_ForgetsTheOldVersion)
+TEST_F(TZelvoTest, CheckFirmware_NoAnswerAfterAnAnswer_ForgetsTheOldVersion)
 {
-    TFakeComms comms;
+    TScriptedComms comms(true, kAcked);
     TZelvo unit(comms);
     comms.Queue(CMD_READ_VERSION, Bytes{'V', '2', '.', '6', '1', '?'});
     ASSERT_EQ(unit.CheckFirmware(), 0);
@@ -172,33 +166,33 @@ TEST_F(ZelvoTest, CheckFirmware_NoAnswerAfterAnAnswer_ForgetsTheOldVersion)
     EXPECT_EQ(unit.FirmwareVersion(), "");
 }
 
-TEST_F(ZelvoTest, PollLiveValues_AnyFiveFailuresEndLiveReading)
+TEST_F(TZelvoTest, PollLiveValues_AnyFiveFailuresEndLiveReading)
 {
-    TFakeComms comms;
+    TScriptedComms comms(true, kAcked);
     TZelvo unit(comms);
     const bool script[] = {false, true, false, true, false, false, true};
     for (bool ok : script)
-        comms.Queue(CMD_READ_LIVE_VALUES, ok ? TFakeComms::Reply(Bytes{}) : std::nullopt);
+        comms.Queue(CMD_READ_LIVE_VALUES, ok ? TReply::Data({}) : TReply::Silent());
     for (std::size_t i = 0; i < std::size(script); ++i)
         EXPECT_TRUE(unit.PollLiveValues()) << i;
     EXPECT_EQ(unit.LiveFailureCount(), 4);
-    comms.Queue(CMD_READ_LIVE_VALUES, std::nullopt);
+    comms.Queue(CMD_READ_LIVE_VALUES, TReply::Silent());
     EXPECT_FALSE(unit.PollLiveValues());
     EXPECT_EQ(unit.LiveFailureCount(), 0);
-    comms.Queue(CMD_READ_LIVE_VALUES, std::nullopt);
+    comms.Queue(CMD_READ_LIVE_VALUES, TReply::Silent());
     EXPECT_TRUE(unit.PollLiveValues());
 }
 
-TEST_F(ZelvoTest, LiveValues_OstraMaskThenRawValues)
+TEST_F(TZelvoTest, LiveValues_OstraMaskThenRawValues)
 {
-    TFakeComms comms;
+    TScriptedComms comms(true, kAcked);
     TZelvo unit(comms);
     MakeOstra(comms, unit);
-    Bytes r;
-    U16(r, 0x0005);
+    TWireRecord r;
+    r.U16(0x0005);
     for (int n = 8; n < 54; ++n)
-        U32(r, 1000u + static_cast<uint32_t>(n));
-    ASSERT_EQ(r.size(), 186u);
+        r.U32(1000u + static_cast<uint32_t>(n));
+    ASSERT_EQ(r.Size(), 186u);
     comms.Queue(CMD_READ_LIVE_VALUES, r);
     ASSERT_TRUE(unit.PollLiveValues());
     const long double expectedBits[] = {1, 0, 1, 0, 0, 0, 0, 0};
@@ -208,26 +202,24 @@ TEST_F(ZelvoTest, LiveValues_OstraMaskThenRawValues)
     EXPECT_EQ(ValueOf(unit, 46), 1046);
 }
 
-TEST_F(ZelvoTest, LiveValues_VelloShortReply_DecodesOnlyCompleteValues)
+TEST_F(TZelvoTest, LiveValues_VelloShortReply_DecodesOnlyCompleteValues)
 {
-    TFakeComms comms(false);
+    TScriptedComms comms(false, kAcked);
     TZelvo unit(comms);
     comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_VELLO});
     ASSERT_TRUE(unit.ReadUnitType());
     GiveUOMTable(unit, 41);
-    Bytes r;
-    U32(r, 7);
-    U32(r, 8);
-    r.insert(r.end(), {9, 9}); // half of value 2
-    unit.DecodeLiveValues(r.data(), static_cast<int>(r.size()));
+    TWireRecord r;
+    r.U32(7).U32(8).U8(9).U8(9); // and half of value 2
+    unit.DecodeLiveValues(r.Data(), static_cast<int>(r.Size()));
     EXPECT_EQ(ValueOf(unit, 0), 7);
     EXPECT_EQ(ValueOf(unit, 1), 8);
     EXPECT_EQ(ValueOf(unit, 2), 0);
 }
 
-TEST_F(ZelvoTest, LiveValues_BeforeUOMInformation_NothingTouched)
+TEST_F(TZelvoTest, LiveValues_BeforeUOMInformation_NothingTouched)
 {
-    TFakeComms comms;
+    TScriptedComms comms(true, kAcked);
     TZelvo unit(comms);
     comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_OSTRA});
     ASSERT_TRUE(unit.ReadUnitType());
@@ -237,9 +229,9 @@ TEST_F(ZelvoTest, LiveValues_BeforeUOMInformation_NothingTouched)
     EXPECT_EQ(ValueOf(unit, 20), 0);
 }
 
-TEST_F(ZelvoTest, UOMDisplay_ShortTableAndUnknownUOM_ShowNoUOM)
+TEST_F(TZelvoTest, UOMDisplay_ShortTableAndUnknownUOM_ShowNoUOM)
 {
-    TFakeComms comms(false);
+    TScriptedComms comms(false, kAcked);
     TZelvo unit(comms);
     comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_VELLO});
     ASSERT_TRUE(unit.ReadUnitType());
@@ -254,48 +246,39 @@ TEST_F(ZelvoTest, UOMDisplay_ShortTableAndUnknownUOM_ShowNoUOM)
         EXPECT_FALSE(io->IsDigital) << n;
     }
     // Values of I/O without a record pass unscaled.
-    Bytes r;
+    TWireRecord r;
     for (int n = 0; n < 41; ++n)
-        U32(r, 500u + static_cast<uint32_t>(n));
-    unit.DecodeLiveValues(r.data(), static_cast<int>(r.size()));
+        r.U32(500u + static_cast<uint32_t>(n));
+    unit.DecodeLiveValues(r.Data(), static_cast<int>(r.Size()));
     EXPECT_EQ(ValueOf(unit, 40), 540);
 }
 
-TEST_F(ZelvoTest, ConvertRaw_ExternalRecordIndexPerModel)
+TEST_F(TZelvoTest, ConvertRaw_ExternalRecordIndexPerModel)
 {
     EXPECT_EQ(TZelvo::ExternalRecordIndex(UNIT_TYPE_OSTRA, 1), 82);
     EXPECT_EQ(TZelvo::ExternalRecordIndex(UNIT_TYPE_VELLO, 1), 44);
     EXPECT_EQ(TZelvo::ExternalRecordIndex(0, 1), 0);
 
     // External 1 on OSTRA uses record 82: a table of 82 records lacks it.
-    TFakeComms comms;
+    TScriptedComms comms(true, kAcked);
     TZelvo unit(comms);
     comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_OSTRA});
     ASSERT_TRUE(unit.ReadUnitType());
-    Bytes rec;
-    for (int i = 0; i < 83; ++i) {
-        U32(rec, i == 82 ? 5 : 0);
-        rec.push_back(0);
-    }
-    Bytes rest{0, 0, 1};
-    U32(rest, 5);
-    std::string units(16, '\0');
-    rest.insert(rest.end(), units.begin(), units.end());
-    rest.push_back(2); // clamp
-    rest.push_back(2);
-    F32(rest, 0);
-    F32(rest, 0);
-    F32(rest, 10);
-    F32(rest, 1);
-    unit.ApplyUOMInformation(82, rec.data(), rest.data(), static_cast<int>(rest.size()));
+    TWireRecord rec;
+    for (int i = 0; i < 83; ++i)
+        rec.IOUOM(i == 82 ? 5 : 0, 0);
+    // No input types or digital UOMs; one analogue UOM, clamped.
+    TWireRecord rest{0, 0, 1};
+    rest.AnalogueUOM(5, "", 2, {{0, 0}, {10, 1}});
+    unit.ApplyUOMInformation(82, rec.Data(), rest.Data(), static_cast<int>(rest.Size()));
     EXPECT_EQ(unit.ConvertRaw(4, 1), 4); // record missing: raw
-    unit.ApplyUOMInformation(83, rec.data(), rest.data(), static_cast<int>(rest.size()));
+    unit.ApplyUOMInformation(83, rec.Data(), rest.Data(), static_cast<int>(rest.Size()));
     EXPECT_NEAR(static_cast<double>(unit.ConvertRaw(4, 1)), 0.4, 1e-9);
 }
 
-TEST_F(ZelvoTest, ExternalCycle_ChunksJoinedErrorsFlagged)
+TEST_F(TZelvoTest, ExternalCycle_ChunksJoinedErrorsFlagged)
 {
-    TFakeComms comms;
+    TScriptedComms comms(true, kAcked);
     TZelvo unit(comms);
     MakeOstra(comms, unit);
     AddExternals(unit, {1, 2, 8});
@@ -303,7 +286,7 @@ TEST_F(ZelvoTest, ExternalCycle_ChunksJoinedErrorsFlagged)
 
     comms.Queue(CMD_EXT_READ_VALUES, Bytes{0x34, 0x12, 0xAA});
     comms.Queue(CMD_EXT_READ_VALUES, Bytes{0xBB, 0x78, 0x56, 0xCC, 0xDD, 0x01});
-    comms.Queue(CMD_EXT_READ_VALUES, std::nullopt);
+    comms.Queue(CMD_EXT_READ_VALUES, TReply::Silent());
     Bytes readErrors(32, 0);
     readErrors[0] = 0x81;
     comms.Queue(CMD_EXT_READ_ERRORS, readErrors);
@@ -317,9 +300,9 @@ TEST_F(ZelvoTest, ExternalCycle_ChunksJoinedErrorsFlagged)
         EXPECT_EQ(unit.ExternalReadPhase(), expected);
     }
     // Start told the unit how many external I/Os there are.
-    ASSERT_FALSE(comms.Sent.empty());
-    EXPECT_EQ(comms.Sent.front().Command, CMD_EXT_START);
-    EXPECT_EQ(comms.Sent.front().Payload, (Bytes{3, 0}));
+    ASSERT_FALSE(comms.Sends().empty());
+    EXPECT_EQ(comms.Sends().front().Command, CMD_EXT_START);
+    EXPECT_EQ(comms.Sends().front().Payload, (Bytes{3, 0}));
     EXPECT_EQ(unit.ExternalReceived(), 9);
 
     auto &ios = unit.ServerSideIOs();
@@ -332,21 +315,21 @@ TEST_F(ZelvoTest, ExternalCycle_ChunksJoinedErrorsFlagged)
     EXPECT_EQ(ios.FindExternal(8)->ErrorState(), 1);
 }
 
-TEST_F(ZelvoTest, ExternalCycle_NoExternalIO_SendsNothing)
+TEST_F(TZelvoTest, ExternalCycle_NoExternalIO_SendsNothing)
 {
-    TFakeComms comms;
+    TScriptedComms comms(true, kAcked);
     TZelvo unit(comms);
     EXPECT_TRUE(unit.PollExternalIO());
     EXPECT_EQ(unit.ExternalReadPhase(), 0);
-    EXPECT_TRUE(comms.Commands.empty());
+    EXPECT_TRUE(comms.Requests().empty());
 }
 
-TEST_F(ZelvoTest, ExternalCycle_FailedStepsStayInTheirPhase)
+TEST_F(TZelvoTest, ExternalCycle_FailedStepsStayInTheirPhase)
 {
-    TFakeComms comms;
+    TScriptedComms comms(true, kAcked);
     TZelvo unit(comms);
     AddExternals(unit, {1});
-    comms.Queue(CMD_EXT_START, std::nullopt);
+    comms.Queue(CMD_EXT_START, TReply::Silent());
     unit.PollExternalIO();
     EXPECT_EQ(unit.ExternalReadPhase(), 0);
     unit.PollExternalIO(); // start succeeds
@@ -358,9 +341,9 @@ TEST_F(ZelvoTest, ExternalCycle_FailedStepsStayInTheirPhase)
     EXPECT_EQ(unit.ServerSideIOs().FindExternal(1)->Value(), 0);
 }
 
-TEST_F(ZelvoTest, ExternalCycle_StreamLongerThanAreaIsCutAtItsEnd)
+TEST_F(TZelvoTest, ExternalCycle_StreamLongerThanAreaIsCutAtItsEnd)
 {
-    TFakeComms comms;
+    TScriptedComms comms(true, kAcked);
     TZelvo unit(comms);
     MakeOstra(comms, unit);
     AddExternals(unit, {1});
@@ -370,15 +353,15 @@ TEST_F(ZelvoTest, ExternalCycle_StreamLongerThanAreaIsCutAtItsEnd)
     for (int i = 0; i < reads; ++i)
         unit.PollExternalIO();
     EXPECT_EQ(unit.ExternalReceived(), TZelvo::kExternalAreaSize);
-    comms.Always(CMD_EXT_READ_VALUES, std::nullopt);
+    comms.Always(CMD_EXT_READ_VALUES, TReply::Silent());
     unit.PollExternalIO();
     EXPECT_EQ(unit.ExternalReadPhase(), 2);
     EXPECT_EQ(unit.ServerSideIOs().FindExternal(1)->Value(), 0x1111);
 }
 
-TEST_F(ZelvoTest, ErrorFlags_ShortReplyAppliesOnlyBytesReceived)
+TEST_F(TZelvoTest, ErrorFlags_ShortReplyAppliesOnlyBytesReceived)
 {
-    TFakeComms comms;
+    TScriptedComms comms(true, kAcked);
     TZelvo unit(comms);
     AddExternals(unit, {1, 9});
     const Bytes all(32, 0xFF);
@@ -389,26 +372,26 @@ TEST_F(ZelvoTest, ErrorFlags_ShortReplyAppliesOnlyBytesReceived)
     EXPECT_EQ(unit.ServerSideIOs().FindExternal(9)->ErrorState(), 1);
 }
 
-TEST_F(ZelvoTest, SetIOValue_SendsNumberAndLittleEndianValue_ReportsTheUnitsAnswer)
+TEST_F(TZelvoTest, SetIOValue_SendsNumberAndLittleEndianValue_ReportsTheUnitsAnswer)
 {
-    TFakeComms comms;
+    TScriptedComms comms(true, kAcked);
     TZelvo unit(comms);
     EXPECT_TRUE(unit.SetIOValue(35, -2));
     // A user's edit in the list goes the same way.
     unit.IOs().OnValueEdited(&unit.IOs(), 1, 0x01020304);
-    comms.Queue(CMD_SET_IO_VALUE, std::nullopt);
+    comms.Queue(CMD_SET_IO_VALUE, TReply::Silent());
     EXPECT_FALSE(unit.SetIOValue(2, 7));
-    ASSERT_EQ(comms.Sent.size(), 3u);
-    EXPECT_EQ(comms.Sent[0].Command, CMD_SET_IO_VALUE);
-    EXPECT_EQ(comms.Sent[0].Payload, (Bytes{35, 0xFE, 0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(comms.Sent[1].Payload, (Bytes{1, 4, 3, 2, 1}));
-    EXPECT_EQ(comms.Sent[2].Payload, (Bytes{2, 7, 0, 0, 0}));
+    ASSERT_EQ(comms.Sends().size(), 3u);
+    EXPECT_EQ(comms.Sends()[0].Command, CMD_SET_IO_VALUE);
+    EXPECT_EQ(comms.Sends()[0].Payload, (Bytes{35, 0xFE, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(comms.Sends()[1].Payload, (Bytes{1, 4, 3, 2, 1}));
+    EXPECT_EQ(comms.Sends()[2].Payload, (Bytes{2, 7, 0, 0, 0}));
 }
 
 namespace
 {
 
-void QueueBlock(TFakeComms &comms, const TUnitSettingsBlock &b)
+void QueueBlock(TScriptedComms &comms, const TUnitSettingsBlock &b)
 {
     comms.Queue(CMD_READ_SETTINGS_1, Bytes(b.Bytes.begin(), b.Bytes.begin() + 255));
     comms.Queue(CMD_READ_SETTINGS_2, Bytes(b.Bytes.begin() + 255, b.Bytes.end()));
@@ -416,26 +399,26 @@ void QueueBlock(TFakeComms &comms, const TUnitSettingsBlock &b)
 
 } // namespace
 
-TEST_F(ZelvoTest, LoadSettings_RetriesUpToTenTimes)
+TEST_F(TZelvoTest, LoadSettings_RetriesUpToTenTimes)
 {
-    TFakeComms comms;
+    TScriptedComms comms(true, kAcked);
     TZelvo unit(comms);
     EXPECT_FALSE(unit.LoadSettings());
-    EXPECT_EQ(comms.CountOf(CMD_READ_SETTINGS_1), 10);
+    EXPECT_EQ(comms.Count(CMD_READ_SETTINGS_1), 10);
 
     TUnitSettingsBlock b;
     b.Bytes[5] = 2;
     b.Bytes[312] = 0x5A;
     for (int i = 0; i < 9; ++i)
-        comms.Queue(CMD_READ_SETTINGS_1, std::nullopt);
+        comms.Queue(CMD_READ_SETTINGS_1, TReply::Silent());
     QueueBlock(comms, b);
     EXPECT_TRUE(unit.LoadSettings());
     EXPECT_EQ(unit.SettingsBlock(), b);
 }
 
-TEST_F(ZelvoTest, LoadAndSaveSettings_AbortedLink_EndAtOnceAndWriteNothing)
+TEST_F(TZelvoTest, LoadAndSaveSettings_AbortedLink_EndAtOnceAndWriteNothing)
 {
-    TFakeComms comms;
+    TScriptedComms comms(true, kAcked);
     // Pauses long enough that ten of them would be noticed.
     TPacing slow = comms.Pacing();
     slow.RetryPause = std::chrono::milliseconds(60000);
@@ -446,8 +429,8 @@ TEST_F(ZelvoTest, LoadAndSaveSettings_AbortedLink_EndAtOnceAndWriteNothing)
     EXPECT_FALSE(unit.LoadSettings());
     EXPECT_FALSE(unit.SaveSettings(TConnectionSettings{}));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
-    EXPECT_EQ(comms.CountOf(CMD_READ_SETTINGS_1), 0);
-    EXPECT_TRUE(comms.Sent.empty());
+    EXPECT_EQ(comms.Count(CMD_READ_SETTINGS_1), 0);
+    EXPECT_TRUE(comms.Sends().empty());
 
     comms.ClearAbort();
     slow.RetryPause = std::chrono::milliseconds(1);
@@ -455,49 +438,49 @@ TEST_F(ZelvoTest, LoadAndSaveSettings_AbortedLink_EndAtOnceAndWriteNothing)
     EXPECT_TRUE(again.LoadSettings());
 }
 
-TEST_F(ZelvoTest, SaveSettings_FailuresSendNothingOrReportFalse)
+TEST_F(TZelvoTest, SaveSettings_FailuresSendNothingOrReportFalse)
 {
     TConnectionSettings s;
     {
         // The re-read fails: not one byte goes to the unit.
-        TFakeComms comms;
+        TScriptedComms comms(true, kAcked);
         TZelvo unit(comms);
         EXPECT_FALSE(unit.SaveSettings(s));
-        EXPECT_TRUE(comms.Sent.empty());
+        EXPECT_TRUE(comms.Sends().empty());
     }
     {
         // A text too long for its field is refused before anything is sent.
-        TFakeComms comms;
+        TScriptedComms comms(true, kAcked);
         TZelvo unit(comms);
         QueueBlock(comms, TUnitSettingsBlock{});
         TConnectionSettings longApn;
         longApn.APN = std::string(200, 'a');
         EXPECT_FALSE(unit.SaveSettings(longApn));
-        EXPECT_TRUE(comms.Sent.empty());
+        EXPECT_TRUE(comms.Sends().empty());
     }
     {
         // Ten refused writes fail the save; nothing is applied.
-        TFakeComms comms;
+        TScriptedComms comms(true, kAcked);
         TZelvo unit(comms);
         QueueBlock(comms, TUnitSettingsBlock{});
-        comms.SendsSucceed = false;
+        comms.Fault("nack=CMD_WRITE_SETTINGS_1");
         EXPECT_FALSE(unit.SaveSettings(s));
-        EXPECT_EQ(comms.CountOf(CMD_WRITE_SETTINGS_1), 10);
-        EXPECT_EQ(comms.CountOf(CMD_APPLY_SETTINGS), 0);
+        EXPECT_EQ(comms.Count(CMD_WRITE_SETTINGS_1), 10);
+        EXPECT_EQ(comms.Count(CMD_APPLY_SETTINGS), 0);
     }
     {
         // The apply step decides the outcome.
-        TFakeComms comms;
+        TScriptedComms comms(true, kAcked);
         TZelvo unit(comms);
         QueueBlock(comms, TUnitSettingsBlock{});
-        comms.Queue(CMD_APPLY_SETTINGS, std::nullopt);
+        comms.Queue(CMD_APPLY_SETTINGS, TReply::Silent());
         EXPECT_FALSE(unit.SaveSettings(s));
     }
 }
 
-TEST_F(ZelvoTest, IOConfigUpload_ChangedRecordsOnlyThenCommitted)
+TEST_F(TZelvoTest, IOConfigUpload_ChangedRecordsOnlyThenCommitted)
 {
-    TFakeComms comms;
+    TScriptedComms comms(true, kAcked);
     TZelvo unit(comms);
     AddExternals(unit, {1, 2});
     std::vector<uint8_t> upload;

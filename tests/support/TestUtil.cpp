@@ -1,4 +1,4 @@
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -8,7 +8,10 @@
 #include <memory>
 #include <vector>
 
-namespace zelvo::test {
+#include "common/Errormanager.h"
+
+namespace zelvo::test
+{
 
 bool WaitFor(const std::function<bool()> &cond, std::chrono::milliseconds deadline)
 {
@@ -33,6 +36,24 @@ std::string TempDir()
     static std::vector<std::unique_ptr<QTemporaryDir>> dirs;
     dirs.push_back(std::make_unique<QTemporaryDir>());
     return dirs.back()->path().toStdString();
+}
+
+QString FreshErrorLog()
+{
+    const QString path = QString::fromStdString(TempDir() + "/Log.txt");
+    DestroyErrorManager();
+    CreateErrorManager(path);
+    return path;
+}
+
+void TWithErrorLog::TearDown()
+{
+    DestroyErrorManager();
+}
+
+QString TWithErrorLog::Log()
+{
+    return ErrorManager()->PendingLog();
 }
 
 } // namespace zelvo::test

@@ -10,7 +10,6 @@
 #include <memory>
 #include <thread>
 
-#include "TestUtil.h"
 #include "common/Errormanager.h"
 #include "link/Ftd2xx.h"
 #include "link/Portmap.h"
@@ -20,6 +19,7 @@
 #include "model/Serversideio.h"
 #include "protocol/Commands.h"
 #include "sim/UnitSimulator.h"
+#include "tests/support/TestUtil.h"
 #include "unit/Commissioningdataparser.h"
 #include "unit/Zelvo.h"
 
@@ -98,8 +98,7 @@ class UnitE2E : public ::testing::TestWithParam<zsim::Model>
 protected:
     void SetUp() override
     {
-        DestroyErrorManager();
-        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
+        zelvo::test::FreshErrorLog();
         zsim::Options o;
         o.model = GetParam();
         o.sfStepMs = 5;

@@ -4,31 +4,32 @@
 
 #include <QStringList>
 
-#include "FakeComms.h"
-#include "TestUtil.h"
 #include "common/Errormanager.h"
 #include "model/Serversideios.h"
 #include "model/Uommanager.h"
 #include "protocol/Commands.h"
+#include "tests/support/Scriptedcomms.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 #include "unit/Zelvo.h"
 
-using namespace replybytes;
+using namespace zelvo::test;
 
 namespace
 {
 
-class ParserTest : public ::testing::Test
+// The parser alone, and decoding into a unit object: the I/O configuration,
+// the Modbus mapping and the UOM information.
+class TCommissioningDataParserTest : public TWithErrorLog
 {
 protected:
     void SetUp() override
     {
-        DestroyErrorManager();
-        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
+        TWithErrorLog::SetUp();
         Parser.SetSnapshotSink([this] { Lines.clear(); },
                                [this](const QString &line) { Lines << line; });
         Parser.SetEnableTabsHook([this] { ++TabsEnabled; });
     }
-    void TearDown() override { DestroyErrorManager(); }
 
     bool Parse(int16_t type, const std::vector<uint8_t> &reply, TZelvo *unit = nullptr)
     {
@@ -41,6 +42,8 @@ protected:
     TCommissioningDataParser Parser;
     QStringList Lines;
     int TabsEnabled = 0;
+    TScriptedComms Comms{false};
+    TZelvo Unit{Comms};
 };
 
 std::vector<uint8_t> Built(TCommissioningDataParser &p)
@@ -51,13 +54,13 @@ std::vector<uint8_t> Built(TCommissioningDataParser &p)
 
 } // namespace
 
-TEST_F(ParserTest, BuildMessage_BasicInfoWithoutPayload_IsEightHeaderBytes)
+TEST_F(TCommissioningDataParserTest, BuildMessage_BasicInfoWithoutPayload_IsEightHeaderBytes)
 {
     Parser.SetType(MSG_READ_BASIC_INFO);
     EXPECT_EQ(Built(Parser), (std::vector<uint8_t>{0x01, 0, 0, 0, 0, 0, 0, 0}));
 }
 
-TEST_F(ParserTest, BuildMessage_OutputPayload_EnvelopeAndChecksum)
+TEST_F(TCommissioningDataParserTest, BuildMessage_OutputPayload_EnvelopeAndChecksum)
 {
     Parser.SetType(MSG_WRITE_OUTPUT);
     Parser.SetPayload(BuildWriteOutputPayload(16, 1)); // AO04 on: 0x21
@@ -65,7 +68,7 @@ TEST_F(ParserTest, BuildMessage_OutputPayload_EnvelopeAndChecksum)
               (std::vector<uint8_t>{0x03, 0x00, 0x02, 0x00, 0x00, 0x00, 0x02, 0x00, 0x21, 0xDF}));
 }
 
-TEST_F(ParserTest, BuildMessage_PayloadIsUsedOnce)
+TEST_F(TCommissioningDataParserTest, BuildMessage_PayloadIsUsedOnce)
 {
     Parser.SetType(MSG_WRITE_OUTPUT);
     Parser.SetPayload(std::vector<uint8_t>{0x21});
@@ -75,7 +78,7 @@ TEST_F(ParserTest, BuildMessage_PayloadIsUsedOnce)
     EXPECT_EQ(Built(Parser), (std::vector<uint8_t>{0x02, 0, 0, 0, 0, 0, 0, 0}));
 }
 
-TEST_F(ParserTest, BuildMessage_LongPayload_LengthFieldsLittleEndianAndSumIsZero)
+TEST_F(TCommissioningDataParserTest, BuildMessage_LongPayload_LengthFieldsLittleEndianAndSumIsZero)
 {
     Parser.SetType(MSG_BUFFER_TEST);
     Parser.SetPayload(BuildBufferTestPayload());
@@ -90,7 +93,7 @@ TEST_F(ParserTest, BuildMessage_LongPayload_LengthFieldsLittleEndianAndSumIsZero
     EXPECT_EQ(sum, 0);
 }
 
-TEST_F(ParserTest, SendMessage_UploadUsesHeaderOnFirstBlockOnly)
+TEST_F(TCommissioningDataParserTest, SendMessage_UploadUsesHeaderOnFirstBlockOnly)
 {
     const std::vector<uint8_t> payload(300, 0x11);
     struct Row {
@@ -101,31 +104,31 @@ TEST_F(ParserTest, SendMessage_UploadUsesHeaderOnFirstBlockOnly)
     // 309-byte message: blocks of 254 and 55 message bytes.
     const Row rows[] = {{MSG_WRITE_IO_CONFIG, {255, 55}, 0x11}, {MSG_LOGON, {255, 56}, 0x01}};
     for (const auto &row : rows) {
-        TFakeComms comms;
+        TScriptedComms comms(true, TUnscriptedSend::Ack);
         Parser.SetType(row.type);
         Parser.SetPayload(payload);
         ASSERT_TRUE(Parser.SendMessage(comms));
-        ASSERT_EQ(comms.Sent.size(), row.frameSizes.size()) << row.type;
-        for (std::size_t i = 0; i < comms.Sent.size(); ++i) {
-            EXPECT_EQ(comms.Sent[i].Command, CMD_WRITE_MESSAGE_BLOCK);
-            EXPECT_EQ(comms.Sent[i].Payload.size(), row.frameSizes[i]) << row.type;
+        ASSERT_EQ(comms.Sends().size(), row.frameSizes.size()) << row.type;
+        for (std::size_t i = 0; i < comms.Sends().size(); ++i) {
+            EXPECT_EQ(comms.Sends()[i].Command, CMD_WRITE_MESSAGE_BLOCK);
+            EXPECT_EQ(comms.Sends()[i].Payload.size(), row.frameSizes[i]) << row.type;
         }
-        EXPECT_EQ(comms.Sent[0].Payload[0], 0x00);
-        EXPECT_EQ(comms.Sent[0].Payload[1], static_cast<uint8_t>(row.type));
-        EXPECT_EQ(comms.Sent[1].Payload[0], row.secondHeader) << row.type;
+        EXPECT_EQ(comms.Sends()[0].Payload[0], 0x00);
+        EXPECT_EQ(comms.Sends()[0].Payload[1], static_cast<uint8_t>(row.type));
+        EXPECT_EQ(comms.Sends()[1].Payload[0], row.secondHeader) << row.type;
     }
 }
 
-TEST_F(ParserTest, SendMessage_RefusedBlock_ReturnsFalseEnvelopeStaysBuilt)
+TEST_F(TCommissioningDataParserTest, SendMessage_RefusedBlock_ReturnsFalseEnvelopeStaysBuilt)
 {
-    TFakeComms comms;
-    comms.SendsSucceed = false;
+    TScriptedComms comms;
+    comms.Fault("nack=CMD_WRITE_MESSAGE_BLOCK");
     Parser.SetType(MSG_READ_UOM_LIST);
     EXPECT_FALSE(Parser.SendMessage(comms));
     EXPECT_EQ(Parser.MessageLength(), 8);
 }
 
-TEST_F(ParserTest, ParseReply_ErrorReplies_ReportTextAndFail)
+TEST_F(TCommissioningDataParserTest, ParseReply_ErrorReplies_ReportTextAndFail)
 {
     struct Row {
         std::vector<uint8_t> reply;
@@ -146,12 +149,12 @@ TEST_F(ParserTest, ParseReply_ErrorReplies_ReportTextAndFail)
     }
 }
 
-TEST_F(ParserTest, ParseReply_GoodChecksum_Passes)
+TEST_F(TCommissioningDataParserTest, ParseReply_GoodChecksum_Passes)
 {
     EXPECT_TRUE(Parse(MSG_WRITE_OUTPUT, {0x05, 0xFB}));
 }
 
-TEST_F(ParserTest, ParseReply_LogonReply_ChangesNoFlag)
+TEST_F(TCommissioningDataParserTest, ParseReply_LogonReply_ChangesNoFlag)
 {
     EXPECT_TRUE(Parse(MSG_LOGON, WithChecksum({0x00, 0x01})));
     EXPECT_FALSE(Parser.HasBasicInfo() || Parser.HasUOMs() || Parser.HasIOConfiguration() ||
@@ -159,7 +162,7 @@ TEST_F(ParserTest, ParseReply_LogonReply_ChangesNoFlag)
     EXPECT_EQ(TabsEnabled, 0);
 }
 
-TEST_F(ParserTest, BasicInfo_KeepsFirst21BytesAndZerosWhatDidNotArrive)
+TEST_F(TCommissioningDataParserTest, BasicInfo_KeepsFirst21BytesAndZerosWhatDidNotArrive)
 {
     std::vector<uint8_t> full;
     for (int i = 1; i <= 25; ++i)
@@ -174,38 +177,30 @@ TEST_F(ParserTest, BasicInfo_KeepsFirst21BytesAndZerosWhatDidNotArrive)
     EXPECT_EQ(Parser.BasicInfo()[20], 0);
 }
 
-TEST_F(ParserTest, Snapshot_TwoItems_GivesNamedLinesAndEnablesTabs)
+TEST_F(TCommissioningDataParserTest, Snapshot_TwoItems_GivesNamedLinesAndEnablesTabs)
 {
-    std::vector<uint8_t> r;
-    U16(r, 2);
-    r.push_back(1);
-    U16(r, 3);
-    r.push_back(6);
-    U16(r, 12);
-    F32(r, 1.5f);
-    r.push_back(1);
+    TWireRecord r;
+    r.U16(2).U8(1).U16(3).U8(6).U16(12).F32(1.5f).U8(1);
     Lines << "old line";
-    ASSERT_TRUE(Parse(MSG_READ_SNAPSHOT, WithChecksum(r)));
+    ASSERT_TRUE(Parse(MSG_READ_SNAPSHOT, r.Sealed()));
     EXPECT_EQ(Lines, (QStringList{"IN03: 1.50", "DO12: 1"}));
     EXPECT_EQ(TabsEnabled, 1);
 }
 
-TEST_F(ParserTest, Snapshot_EveryTypeHasItsPrefixAndValueWidth)
+TEST_F(TCommissioningDataParserTest, Snapshot_EveryTypeHasItsPrefixAndValueWidth)
 {
     // One item of each valid type, number = type; 4-byte values hold 2.25.
-    std::vector<uint8_t> r;
-    U16(r, 19);
-    for (int t = 0; t <= 18; ++t) {
-        r.push_back(static_cast<uint8_t>(t));
-        U16(r, static_cast<uint16_t>(t + 5));
-    }
+    TWireRecord r;
+    r.U16(19);
+    for (int t = 0; t <= 18; ++t)
+        r.U8(t).U16(t + 5);
     for (int t = 0; t <= 18; ++t) {
         if (TCommissioningDataParser::SnapshotValueSize(t) == 4)
-            F32(r, 2.25f);
+            r.F32(2.25f);
         else
-            r.push_back(200);
+            r.U8(200);
     }
-    ASSERT_TRUE(Parse(MSG_READ_SNAPSHOT, WithChecksum(r)));
+    ASSERT_TRUE(Parse(MSG_READ_SNAPSHOT, r.Sealed()));
     const QStringList expected = {
         "ERR05: 200",  "IN06: 2.25",  "IN07: 200",   "EXT08: 2.25", "EXT09: 200",
         "PWM10: 2.25", "DO11: 200",   "EXT12: 2.25", "EXT13: 200",  "VAR14: 2.25",
@@ -215,46 +210,32 @@ TEST_F(ParserTest, Snapshot_EveryTypeHasItsPrefixAndValueWidth)
     EXPECT_EQ(Lines, expected);
 }
 
-TEST_F(ParserTest, Snapshot_InvalidType_StopsReportsAndKeepsEarlierLines)
+TEST_F(TCommissioningDataParserTest, Snapshot_InvalidType_StopsReportsAndKeepsEarlierLines)
 {
-    std::vector<uint8_t> r;
-    U16(r, 3);
-    r.push_back(6);
-    U16(r, 1);
-    r.push_back(19);
-    U16(r, 2);
-    r.push_back(6);
-    U16(r, 3);
-    r.insert(r.end(), {1, 1, 1});
-    EXPECT_TRUE(Parse(MSG_READ_SNAPSHOT, WithChecksum(r)));
+    TWireRecord r;
+    r.U16(3).U8(6).U16(1).U8(19).U16(2).U8(6).U16(3).Fill(3, 1);
+    EXPECT_TRUE(Parse(MSG_READ_SNAPSHOT, r.Sealed()));
     EXPECT_EQ(Lines, (QStringList{"DO01: 1"}));
     EXPECT_EQ(Status(), QStringLiteral("type is not valid - 19"));
     EXPECT_EQ(TabsEnabled, 1);
 }
 
-TEST_F(ParserTest, Snapshot_CutShort_DecodesOnlyCompleteItems)
+TEST_F(TCommissioningDataParserTest, Snapshot_CutShort_DecodesOnlyCompleteItems)
 {
-    std::vector<uint8_t> r;
-    U16(r, 3);
-    for (int i = 1; i <= 3; ++i) {
-        r.push_back(1);
-        U16(r, static_cast<uint16_t>(i));
-    }
-    F32(r, 1.0f);
-    F32(r, 2.0f);
-    r.insert(r.end(), {0, 0}); // half of the third value
-    ASSERT_TRUE(Parse(MSG_READ_SNAPSHOT, WithChecksum(r)));
+    TWireRecord r;
+    r.U16(3);
+    for (int i = 1; i <= 3; ++i)
+        r.U8(1).U16(i);
+    r.F32(1.0f).F32(2.0f).Fill(2, 0); // and half of the third value
+    ASSERT_TRUE(Parse(MSG_READ_SNAPSHOT, r.Sealed()));
     EXPECT_EQ(Lines, (QStringList{"IN01: 1.00", "IN02: 2.00"}));
 
     // A table that announces more items than arrived: nothing past the reply.
-    std::vector<uint8_t> cut;
-    U16(cut, 30000);
-    cut.push_back(1);
-    ASSERT_TRUE(Parse(MSG_READ_SNAPSHOT, WithChecksum(cut)));
+    ASSERT_TRUE(Parse(MSG_READ_SNAPSHOT, TWireRecord().U16(30000).U8(1).Sealed()));
     EXPECT_TRUE(Lines.isEmpty());
 }
 
-TEST(ParserJobText, EachTypeHasItsText)
+TEST_F(TCommissioningDataParserTest, JobText_EachTypeHasItsText)
 {
     const std::pair<int, const char *> rows[] = {
         {0, "Command Unknown"},
@@ -272,37 +253,21 @@ TEST(ParserJobText, EachTypeHasItsText)
         EXPECT_EQ(TCommissioningDataParser::JobText(type), QString::fromLatin1(text)) << type;
 }
 
-// Decoding into a unit object: the I/O configuration, the Modbus mapping and
-// the UOM information.
-class ParserUnitTest : public ParserTest
+TEST_F(TCommissioningDataParserTest, Modbus_MappingToMissingSlave_GetsUnknownName)
 {
-protected:
-    TFakeComms Comms{false};
-    TZelvo Unit{Comms};
-};
-
-TEST_F(ParserUnitTest, Modbus_MappingToMissingSlave_GetsUnknownName)
-{
-    std::vector<uint8_t> cfg{1}; // more to follow
-    IOConfigRecord(cfg, 100, "EXT001", 0, 0, 5, "Pump");
-    IOConfigRecord(cfg, 101, "EXT002", 0, 0, 5, "Tank");
-    ASSERT_TRUE(Parse(MSG_READ_IO_CONFIG, WithChecksum(cfg), &Unit));
+    TWireRecord cfg{1}; // more to follow
+    cfg.IOConfig(100, "EXT001", 0, 0, 5, "Pump").IOConfig(101, "EXT002", 0, 0, 5, "Tank");
+    ASSERT_TRUE(Parse(MSG_READ_IO_CONFIG, cfg.Sealed(), &Unit));
     EXPECT_TRUE(Parser.HasIOConfiguration());
     EXPECT_TRUE(Unit.MoreIOConfigToFollow());
     ASSERT_EQ(Unit.ServerSideIOs().Count(), 2);
 
-    std::vector<uint8_t> r{1, 7}; // one slave, id 7
-    std::string name = "Flow meter";
-    name.resize(50, '\0');
-    r.insert(r.end(), name.begin(), name.end());
-    r.push_back(2); // two mappings
-    U32(r, 100);
-    r.push_back(4);
-    r.push_back(7);
-    U32(r, 101);
-    r.push_back(2);
-    r.push_back(9); // no slave 9
-    ASSERT_TRUE(Parse(MSG_READ_MODBUS_DATA, WithChecksum(r), &Unit));
+    TWireRecord r{1, 7}; // one slave, id 7
+    r.Fixed("Flow meter", 50);
+    r.U8(2); // two mappings
+    r.U32(100).U8(4).U8(7);
+    r.U32(101).U8(2).U8(9); // no slave 9
+    ASSERT_TRUE(Parse(MSG_READ_MODBUS_DATA, r.Sealed(), &Unit));
     EXPECT_TRUE(Parser.HasModbusData());
     EXPECT_EQ(TabsEnabled, 1);
     const auto *pump = Unit.ServerSideIOs().FindByIOID(100);
@@ -314,22 +279,17 @@ TEST_F(ParserUnitTest, Modbus_MappingToMissingSlave_GetsUnknownName)
     EXPECT_EQ(tank->SlaveID(), 9);
 }
 
-TEST_F(ParserUnitTest, Modbus_SlaveNameWithoutTerminatorIs50Characters)
+TEST_F(TCommissioningDataParserTest, Modbus_SlaveNameWithoutTerminatorIs50Characters)
 {
-    std::vector<uint8_t> cfg{0};
-    IOConfigRecord(cfg, 5, "EXT003", 0, 0, 0, "X");
-    ASSERT_TRUE(Parse(MSG_READ_IO_CONFIG, WithChecksum(cfg), &Unit));
-    std::vector<uint8_t> r{1, 3};
-    r.insert(r.end(), 50, 'n');
-    r.push_back(1);
-    U32(r, 5);
-    r.push_back(0);
-    r.push_back(3);
-    ASSERT_TRUE(Parse(MSG_READ_MODBUS_DATA, WithChecksum(r), &Unit));
+    ASSERT_TRUE(Parse(MSG_READ_IO_CONFIG,
+                      TWireRecord{0}.IOConfig(5, "EXT003", 0, 0, 0, "X").Sealed(), &Unit));
+    TWireRecord r{1, 3};
+    r.Fill(50, 'n').U8(1).U32(5).U8(0).U8(3);
+    ASSERT_TRUE(Parse(MSG_READ_MODBUS_DATA, r.Sealed(), &Unit));
     EXPECT_EQ(Unit.ServerSideIOs().FindByIOID(5)->SlaveName(), QString(50, 'n'));
 }
 
-TEST_F(ParserUnitTest, IOConfig_FlagAndChecksumOnly_AddsNoRecord)
+TEST_F(TCommissioningDataParserTest, IOConfig_FlagAndChecksumOnly_AddsNoRecord)
 {
     ASSERT_TRUE(Parse(MSG_READ_IO_CONFIG, WithChecksum({1}), &Unit));
     EXPECT_EQ(Unit.ServerSideIOs().Count(), 0);
@@ -338,27 +298,15 @@ TEST_F(ParserUnitTest, IOConfig_FlagAndChecksumOnly_AddsNoRecord)
     EXPECT_FALSE(Unit.MoreIOConfigToFollow());
 }
 
-TEST_F(ParserUnitTest, UOMInformation_RecordsThenLists)
+TEST_F(TCommissioningDataParserTest, UOMInformation_RecordsThenLists)
 {
-    std::vector<uint8_t> r{2};
-    U32(r, 0);
-    r.push_back(0);
-    U32(r, 17);
-    r.push_back(4);
-    r.push_back(0); // no input types
-    r.push_back(0); // no digital UOMs
-    r.push_back(1); // one analogue UOM
-    U32(r, 17);
-    std::string units = "bar";
-    units.resize(16, '\0');
-    r.insert(r.end(), units.begin(), units.end());
-    r.push_back(1); // extrapolate
-    r.push_back(2);
-    F32(r, 0);
-    F32(r, 0);
-    F32(r, 10);
-    F32(r, 100);
-    ASSERT_TRUE(Parse(MSG_READ_UOM_INFO, WithChecksum(r), &Unit));
+    TWireRecord r{2};
+    r.IOUOM(0, 0).IOUOM(17, 4);
+    r.U8(0); // no input types
+    r.U8(0); // no digital UOMs
+    r.U8(1); // one analogue UOM, extrapolated
+    r.AnalogueUOM(17, "bar", 1, {{0, 0}, {10, 100}});
+    ASSERT_TRUE(Parse(MSG_READ_UOM_INFO, r.Sealed(), &Unit));
     EXPECT_TRUE(Parser.HasUOMs());
     EXPECT_EQ(TabsEnabled, 1);
     ASSERT_EQ(Unit.IOUOMRecordCount(), 2);
@@ -371,14 +319,10 @@ TEST_F(ParserUnitTest, UOMInformation_RecordsThenLists)
     EXPECT_DOUBLE_EQ(static_cast<double>(Unit.UOMManager().ConvertValue(4, 17, 5)), 50.0);
 }
 
-TEST_F(ParserUnitTest, UOMInformation_TableCutShort_KeepsCompleteRecords)
+TEST_F(TCommissioningDataParserTest, UOMInformation_TableCutShort_KeepsCompleteRecords)
 {
-    std::vector<uint8_t> r{10};
-    U32(r, 1);
-    r.push_back(0);
-    U32(r, 2);
-    r.push_back(0);
-    r.insert(r.end(), {3, 0}); // part of a third record
-    ASSERT_TRUE(Parse(MSG_READ_UOM_INFO, WithChecksum(r), &Unit));
+    TWireRecord r{10};
+    r.IOUOM(1, 0).IOUOM(2, 0).U8(3).U8(0); // and part of a third record
+    ASSERT_TRUE(Parse(MSG_READ_UOM_INFO, r.Sealed(), &Unit));
     EXPECT_EQ(Unit.IOUOMRecordCount(), 2);
 }

@@ -6,33 +6,32 @@
 
 #include <random>
 
-#include "FakeComms.h"
-#include "TestUtil.h"
 #include "common/Errormanager.h"
 #include "model/Io.h"
 #include "model/Ios.h"
 #include "model/Serversideios.h"
 #include "protocol/Commands.h"
+#include "tests/support/Scriptedcomms.h"
+#include "tests/support/TestUtil.h"
+#include "tests/support/Wirerecord.h"
 #include "unit/Commissioningdataparser.h"
 #include "unit/Zelvo.h"
 
-using namespace replybytes;
+using namespace zelvo::test;
 
 namespace
 {
 
 using Bytes = std::vector<uint8_t>;
 
-class DecodersFuzz : public ::testing::Test
+class DecodersFuzz : public TWithErrorLog
 {
 protected:
     void SetUp() override
     {
-        DestroyErrorManager();
-        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
+        TWithErrorLog::SetUp();
         Parser.SetSnapshotSink([this] { Lines = 0; }, [this](const QString &) { ++Lines; });
     }
-    void TearDown() override { DestroyErrorManager(); }
 
     // Random bytes whose length is biased toward the small sizes where
     // counts and layouts clash most.
@@ -58,7 +57,7 @@ protected:
 
     std::mt19937 Rng{20261207};
     TCommissioningDataParser Parser;
-    TFakeComms Comms;
+    TScriptedComms Comms{true, TUnscriptedSend::Ack};
     TZelvo Unit{Comms};
     int Lines = 0;
 };
@@ -66,58 +65,30 @@ protected:
 // A plausible reply of each decoded type, for cutting at every length.
 Bytes SampleReply(int16_t type)
 {
-    Bytes r;
+    TWireRecord r;
     switch (type) {
     case MSG_READ_SNAPSHOT:
-        U16(r, 3);
-        for (int t : {1, 6, 15}) {
-            r.push_back(static_cast<uint8_t>(t));
-            U16(r, 4);
-        }
-        F32(r, 1.0f);
-        r.push_back(1);
-        F32(r, 2.0f);
+        r.U16(3);
+        for (int t : {1, 6, 15})
+            r.U8(t).U16(4);
+        r.F32(1.0f).U8(1).F32(2.0f);
         break;
     case MSG_READ_UOM_INFO:
-        r.push_back(2);
-        for (int i = 0; i < 2; ++i) {
-            U32(r, 9);
-            r.push_back(1);
-        }
-        r.push_back(1); // one input type
-        r.push_back(1);
-        F32(r, 1);
-        F32(r, 1);
-        F32(r, 0);
-        r.insert(r.end(), {0, 0});
-        r.push_back(1); // one digital UOM
-        U32(r, 8);
-        r.insert(r.end(), 32, 'a');
-        r.push_back(1); // one analogue UOM
-        U32(r, 9);
-        r.insert(r.end(), 16, 'b');
-        r.insert(r.end(), {1, 2});
-        for (float f : {0.f, 0.f, 10.f, 100.f})
-            F32(r, f);
+        r.U8(2).IOUOM(9, 1).IOUOM(9, 1);
+        r.U8(1).InputType(1, 1, 1, 0, 0);
+        r.U8(1).U32(8).Fill(32, 'a'); // one digital UOM
+        r.U8(1).U32(9).Fill(16, 'b').U8(1).U8(2).F32(0).F32(0).F32(10).F32(100);
         break;
     case MSG_READ_IO_CONFIG:
-        r.push_back(1);
-        IOConfigRecord(r, 1, "EXT001", 1, 9, 5, "Pump");
-        IOConfigRecord(r, 2, "IN01  ", 1, 9, 5, "Level");
+        r.U8(1).IOConfig(1, "EXT001", 1, 9, 5, "Pump").IOConfig(2, "IN01  ", 1, 9, 5, "Level");
         break;
     case MSG_READ_MODBUS_DATA:
-        r.push_back(1);
-        r.push_back(3);
-        r.insert(r.end(), 50, 's');
-        r.push_back(2);
-        for (int id : {1, 2}) {
-            U32(r, static_cast<uint32_t>(id));
-            r.push_back(4);
-            r.push_back(3);
-        }
+        r.U8(1).U8(3).Fill(50, 's').U8(2);
+        for (int id : {1, 2})
+            r.U32(static_cast<uint32_t>(id)).U8(4).U8(3);
         break;
     default:
-        r.assign(30, 0x42);
+        r.Fill(30, 0x42);
         break;
     }
     return r;
@@ -188,10 +159,10 @@ TEST_F(DecodersFuzz, LiveValuesAndFlags_RandomReplies_NoOutOfBounds)
     Comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_VELLO});
     ASSERT_TRUE(Unit.ReadUnitType());
     ParseExact(MSG_READ_UOM_INFO, Bytes{0, 0, 0, 0});
-    Bytes live;
+    TWireRecord live;
     for (uint32_t n = 0; n < 41; ++n)
-        U32(live, n * 3);
-    Unit.DecodeLiveValues(live.data(), static_cast<int>(live.size()));
+        live.U32(n * 3);
+    Unit.DecodeLiveValues(live.Data(), static_cast<int>(live.Size()));
     EXPECT_EQ(Unit.IOs().FindIO(40)->Value, 120);
 }
 
@@ -199,11 +170,11 @@ TEST_F(DecodersFuzz, ExternalCycle_RandomChunksAndFailures_NoOutOfBounds)
 {
     Comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_OSTRA});
     ASSERT_TRUE(Unit.ReadUnitType());
-    Bytes cfg{0};
+    TWireRecord cfg{0};
     for (int n = 1; n <= 40; ++n) {
         char tag[7];
         std::snprintf(tag, sizeof tag, "EXT%03d", n);
-        IOConfigRecord(cfg, n, reinterpret_cast<const char(&)[7]>(tag), 1, 9, 5, "x");
+        cfg.IOConfig(n, tag, 1, 9, 5, "x");
     }
     ParseExact(MSG_READ_IO_CONFIG, cfg);
     ParseExact(MSG_READ_UOM_INFO, Bytes{90});
@@ -211,9 +182,9 @@ TEST_F(DecodersFuzz, ExternalCycle_RandomChunksAndFailures_NoOutOfBounds)
     for (int i = 0; i < 3000; ++i) {
         const bool fail = Rng() % 4 == 0;
         for (TCommandCode cmd : {CMD_EXT_READ_VALUES, CMD_EXT_READ_ERRORS, CMD_EXT_WRITE_ERRORS})
-            Comms.Queue(cmd, fail ? TFakeComms::Reply() : TFakeComms::Reply(Random(255)));
+            Comms.Queue(cmd, fail ? TReply::Silent() : TReply::Data(Random(255)));
         if (Rng() % 8 == 0)
-            Comms.Queue(CMD_EXT_START, std::nullopt);
+            Comms.Queue(CMD_EXT_START, TReply::Silent());
         EXPECT_TRUE(Unit.PollExternalIO());
         ASSERT_GE(Unit.ExternalReadPhase(), 0);
         ASSERT_LE(Unit.ExternalReadPhase(), 3);

@@ -1,5 +1,5 @@
 #include "common/Errormanager.h"
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 
 #include <gtest/gtest.h>
 
