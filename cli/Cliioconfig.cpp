@@ -92,60 +92,71 @@ bool LogOnForEdit(TCliSession &s, const std::string &password)
 
 // ---- list ----
 
+QString InputTypeName(const TAvailableInputTypes &types, int id)
+{
+    for (int i = 0; i < types.Count(); ++i)
+        if (types.At(i)->InputTypeID == id)
+            return types.At(i)->Name;
+    return QString();
+}
+
+QString UomName(const TUOMDescriptions &uoms, int id)
+{
+    for (int i = 0; i < uoms.Count(); ++i)
+        if (uoms.At(i)->GetUOMID() == id)
+            return uoms.At(i)->GetName();
+    return QString();
+}
+
+QJsonObject IOConfigJson(TZelvo &unit)
+{
+    const TServerSideIOs &list = unit.ServerSideIOs();
+    QJsonArray rows;
+    for (int i = 0; i < list.Count(); ++i) {
+        const TServerSideIO *io = list.Item(i);
+        rows.append(
+            QJsonObject{{"id", io->IOID()},
+                        {"tag", io->Tag()},
+                        {"name", io->FriendlyName()},
+                        {"inputTypeId", io->InputTypeID()},
+                        {"inputType", InputTypeName(unit.AvailableInputTypes(), io->InputTypeID())},
+                        {"uomId", io->UOMID()},
+                        {"uom", UomName(unit.UOMDescriptions(), io->UOMID())},
+                        {"loggingCode", io->LoggingMode()},
+                        {"logging", TServerSideIO::LoggingModeText(io->LoggingMode())},
+                        {"external", io->IsExternal()}});
+    }
+    return QJsonObject{{"io", rows}};
+}
+
+QString IOConfigText(TZelvo &unit)
+{
+    const TServerSideIOs &list = unit.ServerSideIOs();
+    TCliTable table({"ID", "IO Tag", "IO Name", "Input Type", "UOM", "Logging"});
+    for (int i = 0; i < list.Count(); ++i) {
+        const TServerSideIO *io = list.Item(i);
+        const QString type = InputTypeName(unit.AvailableInputTypes(), io->InputTypeID());
+        const QString uom = UomName(unit.UOMDescriptions(), io->UOMID());
+        table.AddRow({QString::number(io->IOID()), QStringLiteral("[%1]").arg(io->Tag()),
+                      io->FriendlyName(),
+                      type.isEmpty() ? QString::number(io->InputTypeID()) : type,
+                      uom.isEmpty() ? QString::number(io->UOMID()) : uom,
+                      TServerSideIO::LoggingModeText(io->LoggingMode())});
+    }
+    return table.Format();
+}
+
 int ListIOConfig(TCliSession &s)
 {
     const bool ran = s.RunJob(MSG_READ_IO_CONFIG);
     if (s.WasInterrupted())
         return s.Interrupted();
-    TZelvo *unit = s.Engine().Unit();
-    const TServerSideIOs &list = unit->ServerSideIOs();
-    const TAvailableInputTypes &types = unit->AvailableInputTypes();
-    const TUOMDescriptions &uoms = unit->UOMDescriptions();
-
-    const auto typeName = [&types](int id) {
-        for (int i = 0; i < types.Count(); ++i)
-            if (types.At(i)->InputTypeID == id)
-                return types.At(i)->Name;
-        return QString();
-    };
-    const auto uomName = [&uoms](int id) {
-        for (int i = 0; i < uoms.Count(); ++i)
-            if (uoms.At(i)->GetUOMID() == id)
-                return uoms.At(i)->GetName();
-        return QString();
-    };
-
     // What was read is shown even when a later part of the chain failed.
-    if (s.Options().Json) {
-        QJsonArray rows;
-        for (int i = 0; i < list.Count(); ++i) {
-            const TServerSideIO *io = list.Item(i);
-            rows.append(QJsonObject{{"id", io->IOID()},
-                                    {"tag", io->Tag()},
-                                    {"name", io->FriendlyName()},
-                                    {"inputTypeId", io->InputTypeID()},
-                                    {"inputType", typeName(io->InputTypeID())},
-                                    {"uomId", io->UOMID()},
-                                    {"uom", uomName(io->UOMID())},
-                                    {"loggingCode", io->LoggingMode()},
-                                    {"logging", TServerSideIO::LoggingModeText(io->LoggingMode())},
-                                    {"external", io->IsExternal()}});
-        }
-        s.PrintJson(QJsonObject{{"io", rows}});
-    } else {
-        TCliTable table({"ID", "IO Tag", "IO Name", "Input Type", "UOM", "Logging"});
-        for (int i = 0; i < list.Count(); ++i) {
-            const TServerSideIO *io = list.Item(i);
-            const QString type = typeName(io->InputTypeID());
-            const QString uom = uomName(io->UOMID());
-            table.AddRow({QString::number(io->IOID()), QStringLiteral("[%1]").arg(io->Tag()),
-                          io->FriendlyName(),
-                          type.isEmpty() ? QString::number(io->InputTypeID()) : type,
-                          uom.isEmpty() ? QString::number(io->UOMID()) : uom,
-                          TServerSideIO::LoggingModeText(io->LoggingMode())});
-        }
-        s.Print(table.Format());
-    }
+    TZelvo &unit = *s.Engine().Unit();
+    if (s.Options().Json)
+        s.PrintJson(IOConfigJson(unit));
+    else
+        s.Print(IOConfigText(unit));
     if (!ran || !s.Engine().HasIOConfiguration())
         return s.Failed(QStringLiteral("The I/O configuration could not be read."));
     if (!s.Engine().HasInputTypes() || !s.Engine().HasUOMLists())

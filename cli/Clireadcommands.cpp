@@ -130,24 +130,60 @@ QString LiveReadingText(int n, const QDateTime &at, bool answered, const TIOs &i
     return gap + table.Format();
 }
 
-// The time between readings: --interval, never shorter than the unit's
-// live period (it is read once per period, so a shorter interval would only
-// show the same reading again).
-ms LiveInterval(TCliSession &s)
-{
-    const TCliOptions &o = s.Options();
-    const ms period = s.Pacing().LiveTimer;
-    if (!o.IntervalSeconds)
-        return period;
-    const ms interval(static_cast<long long>(*o.IntervalSeconds * 1000 / s.Divisor()));
-    if (interval >= period)
-        return interval;
-    s.Host().Note(QStringLiteral("Note: --interval %1 s is shorter than the unit's live period of "
-                                 "%2 s; readings come every %2 s.")
-                      .arg(*o.IntervalSeconds)
-                      .arg(static_cast<double>(period.count()) * s.Divisor() / 1000));
-    return period;
-}
+// The live reads counted when a round was shown: only a read made after it
+// counts, so nothing is shown twice.
+struct TReadMark {
+    std::uint32_t Answered;
+    std::uint32_t Failed;
+
+    explicit TReadMark(const TZelvo &unit)
+        : Answered(unit.LiveReadsAnswered()), Failed(unit.LiveReadsFailed())
+    {
+    }
+    bool Passed(const TZelvo &unit) const
+    {
+        return unit.LiveReadsAnswered() != Answered || unit.LiveReadsFailed() != Failed;
+    }
+};
+
+// The rounds of live: the unit is read once per live period, and a round
+// shows the first read after --interval.
+struct TLiveRounds {
+    ms Period;
+    ms Interval;
+    // A read that has not come within this is reported as no reply.
+    ms ReadLimit;
+
+    explicit TLiveRounds(TCliSession &s)
+        : Period(s.Pacing().LiveTimer), Interval(Period),
+          ReadLimit(Period * 2 + s.FrameTimeout() * 2)
+    {
+        const TCliOptions &o = s.Options();
+        if (!o.IntervalSeconds)
+            return;
+        Interval = ms(static_cast<long long>(*o.IntervalSeconds * 1000 / s.Divisor()));
+        if (Interval >= Period)
+            return;
+        // A shorter interval would only show the same reading again.
+        s.Host().Note(QStringLiteral("Note: --interval %1 s is shorter than the unit's live "
+                                     "period of %2 s; readings come every %2 s.")
+                          .arg(*o.IntervalSeconds)
+                          .arg(static_cast<double>(Period.count()) * s.Divisor() / 1000));
+        Interval = Period;
+    }
+
+    // Waits for round `n`'s read: a longer interval first skips the reads
+    // made meanwhile.
+    void Wait(TCliSession &s, const TZelvo &unit, int n, TReadMark &seen) const
+    {
+        if (n > 1 && Interval > Period) {
+            s.Pump([&s] { return s.Disconnected(); }, Interval - Period / 2);
+            seen = TReadMark(unit);
+        }
+        if (!s.WasInterrupted() && !s.Disconnected())
+            s.Pump([&] { return s.Disconnected() || seen.Passed(unit); }, ReadLimit);
+    }
+};
 
 // ---- external ----
 
@@ -239,35 +275,17 @@ int RunLive(TCliSession &s)
         return s.Failed(QStringLiteral("The UOM information could not be read, so no live value "
                                        "can be shown."));
     const TCliOptions &o = s.Options();
-    TZelvo *unit = s.Engine().Unit();
-    const TIOs &ios = unit->IOs();
-    const ms period = s.Pacing().LiveTimer;
-    const ms interval = LiveInterval(s);
+    const TZelvo &unit = *s.Engine().Unit();
+    const TIOs &ios = s.Engine().Unit()->IOs();
+    const TLiveRounds rounds(s);
     const bool streaming = o.Json && o.Count == 0;
-    // A read that has not come within this is reported as no reply.
-    const ms readLimit = period * 2 + s.FrameTimeout() * 2;
 
-    std::uint32_t seenAnswered = unit->LiveReadsAnswered();
-    std::uint32_t seenFailed = unit->LiveReadsFailed();
+    TReadMark seen(unit);
     QJsonArray readings;
     bool interrupted = false;
     int noReplies = 0;
     for (int n = 1; o.Count == 0 || n <= o.Count; ++n) {
-        if (n > 1 && interval > period) {
-            // A longer interval skips the reads made meanwhile; the round
-            // shows the first read after it.
-            s.Pump([&s] { return s.Disconnected(); }, interval - period / 2);
-            seenAnswered = unit->LiveReadsAnswered();
-            seenFailed = unit->LiveReadsFailed();
-        }
-        // Only a read made after the last round counts: nothing is shown twice.
-        if (!s.WasInterrupted() && !s.Disconnected())
-            s.Pump(
-                [&] {
-                    return s.Disconnected() || unit->LiveReadsAnswered() != seenAnswered ||
-                           unit->LiveReadsFailed() != seenFailed;
-                },
-                readLimit);
+        rounds.Wait(s, unit, n, seen);
         if (s.WasInterrupted()) {
             interrupted = true;
             break;
@@ -275,9 +293,8 @@ int RunLive(TCliSession &s)
         if (s.Disconnected())
             break;
         const QDateTime at = QDateTime::currentDateTime();
-        const bool answered = unit->LiveReadsAnswered() != seenAnswered;
-        seenAnswered = unit->LiveReadsAnswered();
-        seenFailed = unit->LiveReadsFailed();
+        const bool answered = unit.LiveReadsAnswered() != seen.Answered;
+        seen = TReadMark(unit);
         noReplies += answered ? 0 : 1;
         if (streaming)
             s.PrintJsonLine(LiveReadingJson(n, at, answered, ios));

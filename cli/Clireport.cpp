@@ -12,6 +12,22 @@
 
 #include <QFile>
 
+namespace
+{
+
+// What the gatherer reads from the command line's host.
+TReportSources HostSources(TCliHost &host)
+{
+    TReportSources sources;
+    sources.Settings = [&host]() -> std::optional<TConnectionSettings> { return host.Settings(); };
+    sources.SnapshotReplies = [&host] { return host.SnapshotReceived() ? 1 : 0; };
+    sources.SnapshotLines = [&host] { return host.SnapshotLines(); };
+    sources.LogLines = [&host] { return host.LogLines(); };
+    return sources;
+}
+
+} // namespace
+
 int RunReport(TCliSession &s)
 {
     const TCliOptions &o = s.Options();
@@ -28,14 +44,8 @@ int RunReport(TCliSession &s)
     request.SignalSeconds = o.SignalSeconds;
     request.LoadIOConfig = !o.NoIOConfig;
 
-    TReportSources sources;
     TCliHost &host = s.Host();
-    sources.Settings = [&host]() -> std::optional<TConnectionSettings> { return host.Settings(); };
-    sources.SnapshotReplies = [&host] { return host.SnapshotReceived() ? 1 : 0; };
-    sources.SnapshotLines = [&host] { return host.SnapshotLines(); };
-    sources.LogLines = [&host] { return host.LogLines(); };
-
-    TReportGatherer gatherer(s.Engine(), request, sources);
+    TReportGatherer gatherer(s.Engine(), request, HostSources(host));
     QObject::connect(&gatherer, &TReportGatherer::Progress,
                      [&host](const QString &text) { host.Note(text); });
     gatherer.Start();

@@ -20,7 +20,6 @@
 #include <vector>
 
 class TInterruptWake;
-class TSerialThread;
 
 // What every command of zelvo-cli works through: the options, the host that
 // reports on standard error, the engine behind a TSession, the pacing, the
