@@ -1,8 +1,9 @@
 // zelvo-cli, the network catalogue: networks, and save-settings --country
 // --network.
 
-#include "cli/Clirunner.h"
+#include "cli/Clicommands.h"
 
+#include "cli/Clisession.h"
 #include "cli/Clitable.h"
 #include "frontend/Datapaths.h"
 #include "network/Gprscountry.h"
@@ -23,32 +24,31 @@ const TGPRSCountry *FindCountry(const TNetworkSettings &catalogue, const QString
     return nullptr;
 }
 
-QStringList CountryNames(const TNetworkSettings &catalogue)
+QString NoSuchCountry(const TNetworkSettings &catalogue, const QString &name)
 {
     QStringList names;
     for (const auto &c : catalogue.Countries())
         names << c->Name();
-    return names;
+    return QStringLiteral("The catalogue has no country \"%1\"; it has: %2.")
+        .arg(name, names.join(QStringLiteral(", ")));
 }
 
 } // namespace
 
-int TCliRunner::Networks()
+int RunNetworks(TCliSession &s)
 {
+    const TCliOptions &o = s.Options();
     TNetworkSettings catalogue;
     QString error;
-    if (!catalogue.TryLoadCatalogue(DataFilePath(O.CataloguePath), &error)) {
-        FHost.Note(QStringLiteral("%1: %2").arg(O.CataloguePath, error));
+    if (!catalogue.TryLoadCatalogue(DataFilePath(o.CataloguePath), &error)) {
+        s.Host().Note(QStringLiteral("%1: %2").arg(o.CataloguePath, error));
         return EXIT_CLI_FAILED;
     }
     const TGPRSCountry *only = nullptr;
-    if (O.Country) {
-        only = FindCountry(catalogue, *O.Country);
-        if (!only) {
-            FHost.Note(QStringLiteral("The catalogue has no country \"%1\"; it has: %2.")
-                           .arg(*O.Country, CountryNames(catalogue).join(QStringLiteral(", "))));
-            return EXIT_CLI_USAGE;
-        }
+    if (o.Country) {
+        only = FindCountry(catalogue, *o.Country);
+        if (!only)
+            return s.Usage(NoSuchCountry(catalogue, *o.Country));
     }
     QJsonArray rows;
     TCliTable table({"Country", "Network", "APN", "User", "Password"});
@@ -68,44 +68,39 @@ int TCliRunner::Networks()
                  n->Password().isEmpty() ? QStringLiteral("none") : QStringLiteral("set")});
         }
     }
-    if (O.Json)
-        PrintJson(QJsonObject{{"networks", rows}});
+    if (o.Json)
+        s.PrintJson(QJsonObject{{"networks", rows}});
     else
-        Print(table.Format());
+        s.Print(table.Format());
     return EXIT_CLI_OK;
 }
 
-int TCliRunner::LoadCatalogueEntry()
+int FindCatalogueNetwork(TCliSession &s, TCatalogueNetwork &network)
 {
-    if (O.Command != TCliCommand::SaveSettings || !O.Network || !O.Country)
+    const TCliOptions &o = s.Options();
+    if (!o.Network || !o.Country)
         return EXIT_CLI_OK;
     TNetworkSettings catalogue;
     QString error;
-    if (!catalogue.TryLoadCatalogue(DataFilePath(O.CataloguePath), &error)) {
-        FHost.Note(QStringLiteral("%1: %2").arg(O.CataloguePath, error));
-        return EXIT_CLI_USAGE;
-    }
-    const TGPRSCountry *country = FindCountry(catalogue, *O.Country);
-    if (!country) {
-        FHost.Note(QStringLiteral("The catalogue has no country \"%1\"; it has: %2.")
-                       .arg(*O.Country, CountryNames(catalogue).join(QStringLiteral(", "))));
-        return EXIT_CLI_USAGE;
-    }
+    if (!catalogue.TryLoadCatalogue(DataFilePath(o.CataloguePath), &error))
+        return s.Usage(QStringLiteral("%1: %2").arg(o.CataloguePath, error));
+    const TGPRSCountry *country = FindCountry(catalogue, *o.Country);
+    if (!country)
+        return s.Usage(NoSuchCountry(catalogue, *o.Country));
     QStringList names;
     for (const auto &n : catalogue.Networks()) {
         if (n->CountryID() != country->ID())
             continue;
         names << n->Name();
-        if (n->Name().trimmed().compare(O.Network->trimmed(), Qt::CaseInsensitive) == 0) {
-            FCatalogueApn = n->APN().toLatin1().toStdString();
-            FCatalogueUser = n->Username().toLatin1().toStdString();
-            FCataloguePassword = n->Password().toLatin1().toStdString();
+        if (n->Name().trimmed().compare(o.Network->trimmed(), Qt::CaseInsensitive) == 0) {
+            network.APN = n->APN().toLatin1().toStdString();
+            network.User = n->Username().toLatin1().toStdString();
+            network.Password = n->Password().toLatin1().toStdString();
             return EXIT_CLI_OK;
         }
     }
-    FHost.Note(
+    return s.Usage(
         QStringLiteral("%1 has no network \"%2\" in the catalogue; it has: %3.")
-            .arg(country->Name(), *O.Network,
+            .arg(country->Name(), *o.Network,
                  names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "))));
-    return EXIT_CLI_USAGE;
 }

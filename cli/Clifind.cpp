@@ -1,6 +1,8 @@
 // find, and --com auto / --usb auto: which port the unit is cabled to.
 
-#include "cli/Clirunner.h"
+#include "cli/Clicommands.h"
+
+#include "cli/Clisession.h"
 
 #include "link/Ftd2xx.h"
 #include "link/Linkabort.h"
@@ -81,7 +83,7 @@ bool ProbeAll(std::chrono::milliseconds timeout, std::vector<TProbeReport> &repo
         // The signal handler cannot wake a condition variable: look at the
         // interrupt flag a few times a second.
         while (!finished.wait_for(guard, std::chrono::milliseconds(50), [&] { return done; }))
-            if (TCliRunner::InterruptRequested())
+            if (TCliSession::InterruptRequested())
                 abort.Set();
     }
     worker.join();
@@ -111,83 +113,91 @@ std::string UnitsLine(const std::vector<TProbeReport> &units)
     return line;
 }
 
-} // namespace
-
-int TCliRunner::Find()
+// --usb auto takes units on bridges; --com auto those on COM ports and other
+// serial devices.
+std::vector<TProbeReport> UnitsOnPortKind(const std::vector<TProbeReport> &reports, bool usb)
 {
-    // The command line's own mappings take part: --com N=PATH, --usb DESC=PATH.
-    TLinkOptions(O).ApplyMappings();
-
-    std::vector<TProbeReport> reports;
-    if (!ProbeAll(ProbeTimeout(FrameTimeout()), reports))
-        return Interrupted();
-
-    const std::vector<TProbeReport> units = FoundUnits(reports);
-    if (O.Json) {
-        QJsonArray array;
-        for (const TProbeReport &r : reports)
-            array.append(ReportJson(r));
-        Print(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented)));
-    } else {
-        QString text;
-        for (const TProbeReport &r : reports)
-            text += QString::fromStdString(ProbeReportLine(r)) + '\n';
-        Print(text);
-    }
-    if (units.empty()) {
-        FHost.Note(QStringLiteral("No unit was found."));
-        return EXIT_CLI_UNREACHABLE;
-    }
-    FHost.Note(QStringLiteral("Found: %1.").arg(QString::fromStdString(UnitsLine(units))));
-    return EXIT_CLI_OK;
-}
-
-int TCliRunner::AutoSelect(bool &useUsb, int &comPort)
-{
-    const char *option = O.UsbAuto ? "--usb auto" : "--com auto";
-    std::vector<TProbeReport> reports;
-    if (!ProbeAll(ProbeTimeout(FrameTimeout()), reports))
-        return Interrupted();
-
-    // --usb auto takes units on bridges; --com auto those on COM ports and
-    // other serial devices.
     std::vector<TProbeReport> units;
     for (const TProbeReport &u : FoundUnits(reports)) {
         const bool onBridge = !u.Candidate.Bridge.empty();
         const bool onCom = u.Candidate.ComNumber > 0 || u.Candidate.Bridge.empty();
-        if (O.UsbAuto ? onBridge : onCom)
+        if (usb ? onBridge : onCom)
             units.push_back(u);
     }
+    return units;
+}
+
+} // namespace
+
+int RunFind(TCliSession &s)
+{
+    const TCliOptions &o = s.Options();
+    // The command line's own mappings take part: --com N=PATH, --usb DESC=PATH.
+    TLinkOptions(o).ApplyMappings();
+
+    std::vector<TProbeReport> reports;
+    if (!ProbeAll(ProbeTimeout(s.FrameTimeout()), reports))
+        return s.Interrupted();
+
+    const std::vector<TProbeReport> units = FoundUnits(reports);
+    if (o.Json) {
+        QJsonArray array;
+        for (const TProbeReport &r : reports)
+            array.append(ReportJson(r));
+        s.Print(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented)));
+    } else {
+        QString text;
+        for (const TProbeReport &r : reports)
+            text += QString::fromStdString(ProbeReportLine(r)) + '\n';
+        s.Print(text);
+    }
+    if (units.empty()) {
+        s.Host().Note(QStringLiteral("No unit was found."));
+        return EXIT_CLI_UNREACHABLE;
+    }
+    s.Host().Note(QStringLiteral("Found: %1.").arg(QString::fromStdString(UnitsLine(units))));
+    return EXIT_CLI_OK;
+}
+
+int AutoSelectPort(TCliSession &s, bool &useUsb, int &comPort, std::string &bridge)
+{
+    const TCliOptions &o = s.Options();
+    const char *option = o.UsbAuto ? "--usb auto" : "--com auto";
+    std::vector<TProbeReport> reports;
+    if (!ProbeAll(ProbeTimeout(s.FrameTimeout()), reports))
+        return s.Interrupted();
+
+    const std::vector<TProbeReport> units = UnitsOnPortKind(reports, o.UsbAuto);
     if (units.size() != 1) {
         QString list;
         for (const TProbeReport &r : reports)
             list += QStringLiteral("  ") + QString::fromStdString(ProbeReportLine(r)) + '\n';
-        FHost.Note(QStringLiteral("%1: %2; choose the port yourself. Ports probed:\n%3")
-                       .arg(QLatin1String(option),
-                            units.empty() ? QStringLiteral("no unit was found")
-                                          : QStringLiteral("%1 units were found (%2)")
-                                                .arg(units.size())
-                                                .arg(QString::fromStdString(UnitsLine(units))),
-                            list.trimmed()));
+        s.Host().Note(QStringLiteral("%1: %2; choose the port yourself. Ports probed:\n%3")
+                          .arg(QLatin1String(option),
+                               units.empty() ? QStringLiteral("no unit was found")
+                                             : QStringLiteral("%1 units were found (%2)")
+                                                   .arg(units.size())
+                                                   .arg(QString::fromStdString(UnitsLine(units))),
+                               list.trimmed()));
         return EXIT_CLI_UNREACHABLE;
     }
 
     const TProbeReport &unit = units.front();
     TProbeSelection selection;
-    if (O.ComAuto && unit.Candidate.ComNumber > 0) {
+    if (o.ComAuto && unit.Candidate.ComNumber > 0) {
         selection = {false, unit.Candidate.ComNumber, {}};
     } else if (!SelectFoundUnit(unit, reports, selection)) {
-        FHost.Note(QStringLiteral("%1: the unit at %2 has no free COM number; map one with "
-                                  "--com N=%2.")
-                       .arg(QLatin1String(option), QString::fromStdString(unit.Candidate.Path)));
+        s.Host().Note(QStringLiteral("%1: the unit at %2 has no free COM number; map one with "
+                                     "--com N=%2.")
+                          .arg(QLatin1String(option), QString::fromStdString(unit.Candidate.Path)));
         return EXIT_CLI_UNREACHABLE;
     }
     useUsb = selection.UseUsb;
     comPort = selection.ComPort;
-    FAutoBridge = selection.BridgeDescription;
-    FHost.Note(QStringLiteral("%1: %2 on %3 (%4).")
-                   .arg(QLatin1String(option), QString::fromStdString(unit.Model),
-                        QString::fromStdString(unit.Candidate.Port),
-                        QString::fromStdString(unit.Candidate.Path)));
+    bridge = selection.BridgeDescription;
+    s.Host().Note(QStringLiteral("%1: %2 on %3 (%4).")
+                      .arg(QLatin1String(option), QString::fromStdString(unit.Model),
+                           QString::fromStdString(unit.Candidate.Port),
+                           QString::fromStdString(unit.Candidate.Path)));
     return EXIT_CLI_OK;
 }

@@ -1,119 +1,41 @@
 // zelvo-cli, io-config: the I/O configuration as the server holds it.
 
-#include "cli/Clirunner.h"
+#include "cli/Clicommands.h"
 
-#include "cli/Clipassword.h"
+#include "cli/Clisession.h"
 #include "cli/Clitable.h"
 #include "cli/Clitemplate.h"
-#include "cli/Clivalueedit.h"
 #include "engine/Serialthread.h"
-#include "engine/Signalstrengthrefresh.h"
-#include "frontend/Signalreading.h"
 #include "frontend/Unittext.h"
-#include "link/Ftd2xx.h"
-#include "link/Portmap.h"
-#include "link/Zelvocommsinterface.h"
 #include "model/Availableinputtype.h"
 #include "model/Availableinputtypes.h"
 #include "model/Editiorules.h"
-#include "model/Io.h"
-#include "model/Ios.h"
 #include "model/Serversideio.h"
 #include "model/Serversideios.h"
 #include "model/Uomdescription.h"
 #include "model/Uomdescriptions.h"
-#include "network/Ipaddress.h"
-#include "network/Settingslimits.h"
-#include "protocol/Commands.h"
-#include "protocol/Passworddigest.h"
-#include "unit/Commissioningdataparser.h"
-#include "unit/Connectionsettings.h"
 #include "unit/Zelvo.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSaveFile>
-#include <QSocketNotifier>
-#include <QTimer>
-
-#include <algorithm>
-#include <cerrno>
-#include <csignal>
-#include <cstdio>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 using namespace unittext;
-
-int TCliRunner::IOConfigList()
-{
-    const bool ran = RunJob(MSG_READ_IO_CONFIG);
-    if (FInterrupted)
-        return Interrupted();
-    TZelvo *unit = FEngine->Unit();
-    TServerSideIOs &list = unit->ServerSideIOs();
-    TAvailableInputTypes &types = unit->AvailableInputTypes();
-    TUOMDescriptions &uoms = unit->UOMDescriptions();
-
-    const auto typeName = [&types](int id) {
-        for (int i = 0; i < types.Count(); ++i)
-            if (types.At(i)->InputTypeID == id)
-                return types.At(i)->Name;
-        return QString();
-    };
-    const auto uomName = [&uoms](int id) {
-        for (int i = 0; i < uoms.Count(); ++i)
-            if (uoms.At(i)->GetUOMID() == id)
-                return uoms.At(i)->GetName();
-        return QString();
-    };
-
-    // What was read is shown even when a later part of the chain failed.
-    if (O.Json) {
-        QJsonArray rows;
-        for (int i = 0; i < list.Count(); ++i) {
-            const TServerSideIO *io = list.Item(i);
-            rows.append(QJsonObject{{"id", io->IOID()},
-                                    {"tag", io->Tag()},
-                                    {"name", io->FriendlyName()},
-                                    {"inputTypeId", io->InputTypeID()},
-                                    {"inputType", typeName(io->InputTypeID())},
-                                    {"uomId", io->UOMID()},
-                                    {"uom", uomName(io->UOMID())},
-                                    {"loggingCode", io->LoggingMode()},
-                                    {"logging", TServerSideIO::LoggingModeText(io->LoggingMode())},
-                                    {"external", io->IsExternal()}});
-        }
-        PrintJson(QJsonObject{{"io", rows}});
-    } else {
-        TCliTable table({"ID", "IO Tag", "IO Name", "Input Type", "UOM", "Logging"});
-        for (int i = 0; i < list.Count(); ++i) {
-            const TServerSideIO *io = list.Item(i);
-            const QString type = typeName(io->InputTypeID());
-            const QString uom = uomName(io->UOMID());
-            table.AddRow({QString::number(io->IOID()), QStringLiteral("[%1]").arg(io->Tag()),
-                          io->FriendlyName(),
-                          type.isEmpty() ? QString::number(io->InputTypeID()) : type,
-                          uom.isEmpty() ? QString::number(io->UOMID()) : uom,
-                          TServerSideIO::LoggingModeText(io->LoggingMode())});
-        }
-        Print(table.Format());
-    }
-    if (!ran || !FEngine->HasIOConfiguration())
-        return Failed(QStringLiteral("The I/O configuration could not be read."));
-    if (!FEngine->HasInputTypes() || !FEngine->HasUOMLists())
-        return Failed(QStringLiteral("The input types or the UOM list could not be read."));
-    return Outcome(EXIT_CLI_OK);
-}
 
 namespace
 {
 
-std::vector<editio::TRecord> Records(TServerSideIOs &list)
+// What io-config reads before connecting, so nobody is asked after a long
+// wait and a bad file stops the run before the unit is touched.
+struct TIOConfigInput {
+    // --apply's file, or set's one entry.
+    std::vector<TTemplateEntry> Template;
+    // With --email: the logon before the edit.
+    std::string Password;
+};
+
+std::vector<editio::TRecord> Records(const TServerSideIOs &list)
 {
     std::vector<editio::TRecord> out;
     for (int i = 0; i < list.Count(); ++i)
@@ -121,7 +43,7 @@ std::vector<editio::TRecord> Records(TServerSideIOs &list)
     return out;
 }
 
-TServerSideIO *FindRecord(TServerSideIOs &list, const QString &tag)
+const TServerSideIO *FindRecord(const TServerSideIOs &list, const QString &tag)
 {
     for (int i = 0; i < list.Count(); ++i)
         if (list.Item(i)->Tag() == tag)
@@ -129,163 +51,189 @@ TServerSideIO *FindRecord(TServerSideIOs &list, const QString &tag)
     return nullptr;
 }
 
-} // namespace
-
-int TCliRunner::IOConfig()
+int LoadTemplate(TCliSession &s, std::vector<TTemplateEntry> &entries)
 {
-    switch (O.IOAction) {
-    case TCliIOAction::Export:
-        return IOConfigExport();
-    case TCliIOAction::Apply:
-    case TCliIOAction::Set:
-        return IOConfigApply();
-    case TCliIOAction::List:
-        break;
-    }
-    return IOConfigList();
-}
-
-int TCliRunner::LoadTemplate()
-{
-    if (O.Command != TCliCommand::IOConfig)
-        return EXIT_CLI_OK;
-    if (O.IOAction == TCliIOAction::Set) {
+    const TCliOptions &o = s.Options();
+    if (o.IOAction == TCliIOAction::Set) {
         TTemplateEntry e;
-        e.Tag = O.Tag;
-        e.Name = O.SetName;
-        e.InputType = O.SetType;
-        e.Uom = O.SetUom;
-        e.Logging = O.SetLogging;
-        FTemplate = {e};
+        e.Tag = o.Tag;
+        e.Name = o.SetName;
+        e.InputType = o.SetType;
+        e.Uom = o.SetUom;
+        e.Logging = o.SetLogging;
+        entries = {e};
         return EXIT_CLI_OK;
     }
-    if (O.IOAction != TCliIOAction::Apply)
+    if (o.IOAction != TCliIOAction::Apply)
         return EXIT_CLI_OK;
-    QFile file(O.TemplatePath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        FHost.Note(
-            QStringLiteral("%1: cannot be read (%2).").arg(O.TemplatePath, file.errorString()));
-        return EXIT_CLI_USAGE;
-    }
+    QFile file(o.TemplatePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return s.Usage(
+            QStringLiteral("%1: cannot be read (%2).").arg(o.TemplatePath, file.errorString()));
     QString error;
-    if (!ParseTemplate(file.readAll(), FTemplate, error)) {
-        FHost.Note(QStringLiteral("%1: %2.").arg(O.TemplatePath, error));
-        return EXIT_CLI_USAGE;
-    }
+    if (!ParseTemplate(file.readAll(), entries, error))
+        return s.Usage(QStringLiteral("%1: %2.").arg(o.TemplatePath, error));
     return EXIT_CLI_OK;
 }
 
-bool TCliRunner::ReadIOConfiguration()
+// Reads the configuration with the input types and the UOM list.
+bool ReadIOConfiguration(TCliSession &s)
 {
-    const bool ran = RunJob(MSG_READ_IO_CONFIG);
-    return ran && FEngine->HasIOConfiguration() && FEngine->HasInputTypes() &&
-           FEngine->HasUOMLists();
+    const bool ran = s.RunJob(MSG_READ_IO_CONFIG);
+    return ran && s.Engine().HasIOConfiguration() && s.Engine().HasInputTypes() &&
+           s.Engine().HasUOMLists();
 }
 
-bool TCliRunner::LogOnForEdit()
+bool LogOnForEdit(TCliSession &s, const std::string &password)
 {
-    std::vector<std::uint8_t> payload;
-    if (!BuildLogonPayload(ToLatin1(O.Email), FPassword, payload))
-        return false;
-    const bool ran = RunJob(MSG_LOGON, payload);
-    return ran && FHost.Logon().value_or(false);
+    const std::optional<bool> ran = s.RunLogon(ToLatin1(s.Options().Email), password);
+    return ran.value_or(false) && s.Host().Logon().value_or(false);
 }
 
-int TCliRunner::IOConfigExport()
+// ---- list ----
+
+QString InputTypeName(const TAvailableInputTypes &types, int id)
 {
-    if (!ReadIOConfiguration()) {
-        if (FInterrupted)
-            return Interrupted();
-        return Failed(QStringLiteral("The I/O configuration could not be read; nothing was "
-                                     "written."));
+    for (int i = 0; i < types.Count(); ++i)
+        if (types.At(i)->InputTypeID == id)
+            return types.At(i)->Name;
+    return QString();
+}
+
+QString UomName(const TUOMDescriptions &uoms, int id)
+{
+    for (int i = 0; i < uoms.Count(); ++i)
+        if (uoms.At(i)->GetUOMID() == id)
+            return uoms.At(i)->GetName();
+    return QString();
+}
+
+QJsonObject IOConfigJson(TZelvo &unit)
+{
+    const TServerSideIOs &list = unit.ServerSideIOs();
+    QJsonArray rows;
+    for (int i = 0; i < list.Count(); ++i) {
+        const TServerSideIO *io = list.Item(i);
+        rows.append(
+            QJsonObject{{"id", io->IOID()},
+                        {"tag", io->Tag()},
+                        {"name", io->FriendlyName()},
+                        {"inputTypeId", io->InputTypeID()},
+                        {"inputType", InputTypeName(unit.AvailableInputTypes(), io->InputTypeID())},
+                        {"uomId", io->UOMID()},
+                        {"uom", UomName(unit.UOMDescriptions(), io->UOMID())},
+                        {"loggingCode", io->LoggingMode()},
+                        {"logging", TServerSideIO::LoggingModeText(io->LoggingMode())},
+                        {"external", io->IsExternal()}});
     }
-    TZelvo *unit = FEngine->Unit();
+    return QJsonObject{{"io", rows}};
+}
+
+QString IOConfigText(TZelvo &unit)
+{
+    const TServerSideIOs &list = unit.ServerSideIOs();
+    TCliTable table({"ID", "IO Tag", "IO Name", "Input Type", "UOM", "Logging"});
+    for (int i = 0; i < list.Count(); ++i) {
+        const TServerSideIO *io = list.Item(i);
+        const QString type = InputTypeName(unit.AvailableInputTypes(), io->InputTypeID());
+        const QString uom = UomName(unit.UOMDescriptions(), io->UOMID());
+        table.AddRow({QString::number(io->IOID()), QStringLiteral("[%1]").arg(io->Tag()),
+                      io->FriendlyName(),
+                      type.isEmpty() ? QString::number(io->InputTypeID()) : type,
+                      uom.isEmpty() ? QString::number(io->UOMID()) : uom,
+                      TServerSideIO::LoggingModeText(io->LoggingMode())});
+    }
+    return table.Format();
+}
+
+int ListIOConfig(TCliSession &s)
+{
+    const bool ran = s.RunJob(MSG_READ_IO_CONFIG);
+    if (s.WasInterrupted())
+        return s.Interrupted();
+    // What was read is shown even when a later part of the chain failed.
+    TZelvo &unit = *s.Engine().Unit();
+    if (s.Options().Json)
+        s.PrintJson(IOConfigJson(unit));
+    else
+        s.Print(IOConfigText(unit));
+    if (!ran || !s.Engine().HasIOConfiguration())
+        return s.Failed(QStringLiteral("The I/O configuration could not be read."));
+    if (!s.Engine().HasInputTypes() || !s.Engine().HasUOMLists())
+        return s.Failed(QStringLiteral("The input types or the UOM list could not be read."));
+    return s.Outcome(EXIT_CLI_OK);
+}
+
+// ---- --export ----
+
+int ExportIOConfig(TCliSession &s)
+{
+    if (!ReadIOConfiguration(s)) {
+        if (s.WasInterrupted())
+            return s.Interrupted();
+        return s.Failed(QStringLiteral("The I/O configuration could not be read; nothing was "
+                                       "written."));
+    }
+    const TCliOptions &o = s.Options();
+    TZelvo *unit = s.Engine().Unit();
     const QByteArray bytes =
         WriteTemplate(ModelName(unit->GetUnitType()), Records(unit->ServerSideIOs()),
                       unit->AvailableInputTypes(), unit->UOMDescriptions());
-    QSaveFile file(O.TemplatePath);
+    QSaveFile file(o.TemplatePath);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return Failed(
-            QStringLiteral("%1: cannot be written (%2).").arg(O.TemplatePath, file.errorString()));
+        return s.Failed(
+            QStringLiteral("%1: cannot be written (%2).").arg(o.TemplatePath, file.errorString()));
     const int count = unit->ServerSideIOs().Count();
-    if (O.Json)
-        PrintJson(QJsonObject{{"file", O.TemplatePath}, {"entries", count}});
+    if (o.Json)
+        s.PrintJson(QJsonObject{{"file", o.TemplatePath}, {"entries", count}});
     else
-        Print(QStringLiteral("Wrote %1 entries to %2.\n").arg(count).arg(O.TemplatePath));
-    return Outcome(EXIT_CLI_OK);
+        s.Print(QStringLiteral("Wrote %1 entries to %2.\n").arg(count).arg(o.TemplatePath));
+    return s.Outcome(EXIT_CLI_OK);
 }
 
-int TCliRunner::IOConfigApply()
-{
-    if (!O.Email.isEmpty() && !LogOnForEdit()) {
-        if (FInterrupted)
-            return Interrupted();
-        return Failed(QStringLiteral("Logon failed; the I/O configuration was not changed."));
-    }
-    if (!ReadIOConfiguration()) {
-        if (FInterrupted)
-            return Interrupted();
-        return Failed(QStringLiteral("The I/O configuration could not be read; nothing was "
-                                     "changed."));
-    }
-    TZelvo *unit = FEngine->Unit();
-    TServerSideIOs &list = unit->ServerSideIOs();
-    const TTemplatePlan plan = PlanTemplate(Records(list), unit->AvailableInputTypes(),
-                                            unit->UOMDescriptions(), FTemplate);
+// ---- --apply and set ----
 
-    QJsonArray changes;
-    QString text;
-    for (const TTemplateChange &c : plan.Changes) {
-        QJsonArray diffs;
-        for (const QString &d : c.Differences) {
-            diffs.append(d);
-            text += QStringLiteral("[%1] %2\n").arg(c.Target.Tag.trimmed(), d);
+// The plan as it is told: each change's differences, the refusals, and the
+// changes as text.
+struct TPlanReport {
+    QJsonArray Changes;
+    QJsonArray Refusals;
+    QString Text;
+
+    explicit TPlanReport(const TTemplatePlan &plan)
+    {
+        for (const TTemplateChange &c : plan.Changes) {
+            QJsonArray diffs;
+            for (const QString &d : c.Differences) {
+                diffs.append(d);
+                Text += QStringLiteral("[%1] %2\n").arg(c.Target.Tag.trimmed(), d);
+            }
+            Changes.append(QJsonObject{{"tag", c.Target.Tag.trimmed()}, {"differences", diffs}});
         }
-        changes.append(QJsonObject{{"tag", c.Target.Tag.trimmed()}, {"differences", diffs}});
-    }
-    QJsonArray refusals;
-    for (const QString &r : plan.Refusals)
-        refusals.append(r);
-    const auto report = [&](bool applied, bool verified) {
-        if (O.Json)
-            PrintJson(QJsonObject{{"changes", changes},
-                                  {"refused", refusals},
-                                  {"dryRun", O.DryRun},
-                                  {"applied", applied},
-                                  {"verified", verified}});
-    };
-
-    if (!plan.Refusals.isEmpty()) {
         for (const QString &r : plan.Refusals)
-            FHost.Note(QStringLiteral("Refused: ") + r);
-        report(false, false);
-        return Failed(QStringLiteral("Nothing was changed: %1 entr%2 cannot be applied.")
-                          .arg(plan.Refusals.size())
-                          .arg(plan.Refusals.size() == 1 ? "y" : "ies"));
-    }
-    if (!O.Json)
-        Print(plan.Changes.empty() ? QStringLiteral("Nothing to change.\n") : text);
-    if (plan.Changes.empty() || O.DryRun) {
-        report(false, plan.Changes.empty());
-        return Outcome(EXIT_CLI_OK);
+            Refusals.append(r);
     }
 
-    // The dialog's edits, then the window's Save: every changed record is
-    // marked and uploaded through the write chain.
-    for (const TTemplateChange &c : plan.Changes)
-        editio::ApplyEdit(*list.Item(c.Index), c.Target);
-    if (FEngine->PrepareIOConfigUpload() != UPLOAD_READY) {
-        for (int i = 0; i < list.Count(); ++i)
-            list.Item(i)->SetChanged(false);
-        report(false, false);
-        return Failed(QStringLiteral("The changes do not fit one upload; nothing was sent. Apply "
-                                     "the template in parts."));
+    // In JSON mode, the one object that tells how the apply ended.
+    void Print(TCliSession &s, bool applied, bool verified) const
+    {
+        if (s.Options().Json)
+            s.PrintJson(QJsonObject{{"changes", Changes},
+                                    {"refused", Refusals},
+                                    {"dryRun", s.Options().DryRun},
+                                    {"applied", applied},
+                                    {"verified", verified}});
     }
-    const bool ran = RunJob(MSG_WRITE_IO_CONFIG);
-    if (FInterrupted)
-        return Interrupted();
-    // The chain ends by reading the configuration again: only what that
-    // shows counts as applied.
+};
+
+QString Entries(qsizetype count)
+{
+    return QStringLiteral("%1 entr%2").arg(count).arg(count == 1 ? "y" : "ies");
+}
+
+// The tags of the changes the configuration read back does not show.
+QStringList MissingChanges(const TServerSideIOs &list, const TTemplatePlan &plan)
+{
     QStringList missing;
     for (const TTemplateChange &c : plan.Changes) {
         const TServerSideIO *io = FindRecord(list, c.Target.Tag);
@@ -294,22 +242,104 @@ int TCliRunner::IOConfigApply()
             io->LoggingMode() != c.Target.Logging)
             missing << c.Target.Tag.trimmed();
     }
-    const bool verified = ran && FEngine->HasIOConfiguration() && missing.isEmpty();
+    return missing;
+}
+
+// The dialog's edits, then the window's Save: every changed record is marked
+// and uploaded through the write chain, which ends by reading the
+// configuration again; only what that shows counts as applied.
+int UploadPlan(TCliSession &s, TServerSideIOs &list, const TTemplatePlan &plan,
+               const TPlanReport &report)
+{
+    for (const TTemplateChange &c : plan.Changes)
+        editio::ApplyEdit(*list.Item(c.Index), c.Target);
+    if (s.Engine().PrepareIOConfigUpload() != UPLOAD_READY) {
+        for (int i = 0; i < list.Count(); ++i)
+            list.Item(i)->SetChanged(false);
+        report.Print(s, false, false);
+        return s.Failed(QStringLiteral("The changes do not fit one upload; nothing was sent. "
+                                       "Apply the template in parts."));
+    }
+    const bool ran = s.RunJob(MSG_WRITE_IO_CONFIG);
+    if (s.WasInterrupted())
+        return s.Interrupted();
+    const QStringList missing = MissingChanges(list, plan);
+    const bool verified = ran && s.Engine().HasIOConfiguration() && missing.isEmpty();
     // The unit is told to synchronise with its server, as the window does at
     // its next poll.
-    if (verified && FEngine->ForceSyncPending())
-        RunJob(MSG_READ_SNAPSHOT);
-    report(true, verified);
+    if (verified && s.Engine().ForceSyncPending())
+        s.RunJob(MSG_READ_SNAPSHOT);
+    report.Print(s, true, verified);
     if (!verified)
-        return Failed(missing.isEmpty()
-                          ? QStringLiteral("The write chain did not complete; the configuration "
-                                           "could not be read back.")
-                          : QStringLiteral("The configuration read back does not show the "
-                                           "changes of %1.")
-                                .arg(missing.join(QStringLiteral(", "))));
-    if (!O.Json)
-        Print(QStringLiteral("Applied and read back: %1 entr%2 changed.\n")
-                  .arg(plan.Changes.size())
-                  .arg(plan.Changes.size() == 1 ? "y" : "ies"));
-    return Outcome(EXIT_CLI_OK);
+        return s.Failed(missing.isEmpty()
+                            ? QStringLiteral("The write chain did not complete; the configuration "
+                                             "could not be read back.")
+                            : QStringLiteral("The configuration read back does not show the "
+                                             "changes of %1.")
+                                  .arg(missing.join(QStringLiteral(", "))));
+    if (!s.Options().Json)
+        s.Print(QStringLiteral("Applied and read back: %1 changed.\n")
+                    .arg(Entries(static_cast<qsizetype>(plan.Changes.size()))));
+    return s.Outcome(EXIT_CLI_OK);
+}
+
+int ApplyIOConfig(TCliSession &s, const TIOConfigInput &in)
+{
+    const TCliOptions &o = s.Options();
+    if (!o.Email.isEmpty() && !LogOnForEdit(s, in.Password)) {
+        if (s.WasInterrupted())
+            return s.Interrupted();
+        return s.Failed(QStringLiteral("Logon failed; the I/O configuration was not changed."));
+    }
+    if (!ReadIOConfiguration(s)) {
+        if (s.WasInterrupted())
+            return s.Interrupted();
+        return s.Failed(QStringLiteral("The I/O configuration could not be read; nothing was "
+                                       "changed."));
+    }
+    TZelvo *unit = s.Engine().Unit();
+    TServerSideIOs &list = unit->ServerSideIOs();
+    const TTemplatePlan plan = PlanTemplate(Records(list), unit->AvailableInputTypes(),
+                                            unit->UOMDescriptions(), in.Template);
+    const TPlanReport report(plan);
+
+    if (!plan.Refusals.isEmpty()) {
+        for (const QString &r : plan.Refusals)
+            s.Host().Note(QStringLiteral("Refused: ") + r);
+        report.Print(s, false, false);
+        return s.Failed(QStringLiteral("Nothing was changed: %1 cannot be applied.")
+                            .arg(Entries(plan.Refusals.size())));
+    }
+    if (!o.Json)
+        s.Print(plan.Changes.empty() ? QStringLiteral("Nothing to change.\n") : report.Text);
+    if (plan.Changes.empty() || o.DryRun) {
+        report.Print(s, false, plan.Changes.empty());
+        return s.Outcome(EXIT_CLI_OK);
+    }
+    return UploadPlan(s, list, plan, report);
+}
+
+} // namespace
+
+int RunIOConfig(TCliSession &s)
+{
+    const TCliOptions &o = s.Options();
+    TIOConfigInput in;
+    if (const int r = LoadTemplate(s, in.Template); r != EXIT_CLI_OK)
+        return r;
+    if (!o.Email.isEmpty())
+        if (const int r = s.AskPassword(in.Password); r != EXIT_CLI_OK)
+            return r;
+    if (const int r = s.Open(); r != EXIT_CLI_OK)
+        return r;
+    switch (o.IOAction) {
+    case TCliIOAction::Export:
+        return ExportIOConfig(s);
+    case TCliIOAction::Apply:
+    case TCliIOAction::Set:
+        return ApplyIOConfig(s, in);
+    case TCliIOAction::List:
+        break;
+    }
+    return ListIOConfig(s);
 }

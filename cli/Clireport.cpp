@@ -1,6 +1,8 @@
 // zelvo-cli, report: a commissioning report of the unit as found.
 
-#include "cli/Clirunner.h"
+#include "cli/Clicommands.h"
+
+#include "cli/Clisession.h"
 #include "common/Version.h"
 
 #include "engine/Serialthread.h"
@@ -10,56 +12,70 @@
 
 #include <QFile>
 
-int TCliRunner::Report()
+namespace
 {
-    const std::optional<TReportFormat> format = ReportFormatFromPath(O.ReportPath);
+
+// What the gatherer reads from the command line's host.
+TReportSources HostSources(TCliHost &host)
+{
+    TReportSources sources;
+    sources.Settings = [&host]() -> std::optional<TConnectionSettings> { return host.Settings(); };
+    sources.SnapshotReplies = [&host] { return host.SnapshotReceived() ? 1 : 0; };
+    sources.SnapshotLines = [&host] { return host.SnapshotLines(); };
+    sources.LogLines = [&host] { return host.LogLines(); };
+    return sources;
+}
+
+} // namespace
+
+int RunReport(TCliSession &s)
+{
+    const TCliOptions &o = s.Options();
+    const std::optional<TReportFormat> format = ReportFormatFromPath(o.ReportPath);
     if (!format)
         return EXIT_CLI_USAGE; // the parser refused it already
+    if (const int r = s.Open(); r != EXIT_CLI_OK)
+        return r;
 
     TReportRequest request;
-    request.Site = O.Site;
-    request.Installer = O.Installer;
+    request.Site = o.Site;
+    request.Installer = o.Installer;
     request.ToolVersion = QStringLiteral(ZELVO_VERSION);
-    request.SignalSeconds = O.SignalSeconds;
-    request.LoadIOConfig = !O.NoIOConfig;
+    request.SignalSeconds = o.SignalSeconds;
+    request.LoadIOConfig = !o.NoIOConfig;
 
-    TReportSources sources;
-    sources.Settings = [this]() -> std::optional<TConnectionSettings> { return FHost.Settings(); };
-    sources.SnapshotReplies = [this] { return FHost.SnapshotReceived() ? 1 : 0; };
-    sources.SnapshotLines = [this] { return FHost.SnapshotLines(); };
-    sources.LogLines = [this] { return FHost.LogLines(); };
-
-    TReportGatherer gatherer(*FEngine, request, sources);
+    TCliHost &host = s.Host();
+    TReportGatherer gatherer(s.Engine(), request, HostSources(host));
     QObject::connect(&gatherer, &TReportGatherer::Progress,
-                     [this](const QString &text) { FHost.Note(text); });
+                     [&host](const QString &text) { host.Note(text); });
     gatherer.Start();
     // The gatherer gives each of its jobs the command line's job limit; this
     // only ends a run whose unit never lets it finish.
-    Pump([&gatherer] { return gatherer.IsDone(); }, JobLimit() * 4);
-    if (FInterrupted) {
+    s.Pump([&gatherer] { return gatherer.IsDone(); }, s.JobLimit() * 4);
+    if (s.WasInterrupted()) {
         // Nothing is written for an interrupted run; the shutdown switches
         // signal monitoring off and asks the unit to go idle.
         gatherer.Cancel();
-        return Interrupted();
+        return s.Interrupted();
     }
     if (!gatherer.IsDone()) {
         gatherer.Cancel();
-        Pump([&gatherer] { return gatherer.IsDone(); }, JobLimit());
+        s.Pump([&gatherer] { return gatherer.IsDone(); }, s.JobLimit());
     }
 
     TCommissioningReport report = gatherer.Report();
-    if (O.Link == TLinkChoice::Simulate)
+    if (o.Link == TLinkChoice::Simulate)
         report.Port =
-            QStringLiteral("simulated %1 unit, %2").arg(O.SimulateModel.toUpper(), report.Port);
+            QStringLiteral("simulated %1 unit, %2").arg(o.SimulateModel.toUpper(), report.Port);
     QString error;
-    if (!SaveReport(report, O.ReportPath, *format, &error))
-        return Failed(
-            QStringLiteral("%1: the report could not be written (%2).").arg(O.ReportPath, error));
-    FHost.Note(QStringLiteral("Report written to %1.").arg(O.ReportPath));
+    if (!SaveReport(report, o.ReportPath, *format, &error))
+        return s.Failed(
+            QStringLiteral("%1: the report could not be written (%2).").arg(o.ReportPath, error));
+    host.Note(QStringLiteral("Report written to %1.").arg(o.ReportPath));
     const QStringList missing = report.UnavailableSections();
     if (!missing.isEmpty())
-        return Failed(QStringLiteral("Not available in the report: %1.").arg(missing.join(", ")));
-    if (Disconnected())
-        return Failed(QStringLiteral("The unit stopped answering."));
-    return Outcome(EXIT_CLI_OK);
+        return s.Failed(QStringLiteral("Not available in the report: %1.").arg(missing.join(", ")));
+    if (s.Disconnected())
+        return s.Failed(QStringLiteral("The unit stopped answering."));
+    return s.Outcome(EXIT_CLI_OK);
 }

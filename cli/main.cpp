@@ -3,6 +3,7 @@
 #include "cli/Cliconsole.h"
 #include "cli/Clioptions.h"
 #include "cli/Clirunner.h"
+#include "cli/Clisession.h"
 #include "common/Errormanager.h"
 #include "common/Version.h"
 #include "frontend/Datapaths.h"
@@ -64,13 +65,9 @@ int main(int argc, char **argv)
         return EXIT_CLI_OK;
     }
 
-    InstallInterruptHandler(&TCliRunner::RequestInterrupt, EXIT_CLI_INTERRUPTED);
+    InstallInterruptHandler(&TCliSession::RequestInterrupt, EXIT_CLI_INTERRUPTED);
     CreateErrorManager(LogFilePath());
-    int code = EXIT_CLI_OK;
-    {
-        TCliRunner runner(o, PacingFromEnvironment());
-        code = runner.Run();
-    }
+    const int code = RunCliCommand(o, PacingFromEnvironment());
     // The last log entries wait for a flush in the window; here the run is
     // over, so they go to Log.txt before the engine's log manager closes it.
     if (TErrorManager *em = ErrorManager())

@@ -197,23 +197,23 @@ namespace
 
 // A stop asked for before the first tick (checking switched on and off again
 // within one tick) used to be forgotten at the switch-on, so monitoring ran on.
-TEST_F(SignalStrengthRefreshTest, StopBeforeSwitchOn_EndsDoneWithoutSwitchingOn_ClearArmsAgain)
+TEST_F(TSignalStrengthRefreshTest, StopBeforeSwitchOn_EndsDoneWithoutSwitchingOn_ClearArmsAgain)
 {
     poll->RequestStop();
     EXPECT_EQ(poll->Tick(), SIG_DONE);
     EXPECT_EQ(poll->Tick(), SIG_DONE);
-    EXPECT_EQ(comms.CountSent(CMD_SIGNAL_MONITOR, kOn), 0);
+    EXPECT_EQ(comms.Count(CMD_SIGNAL_MONITOR, kOn), 0);
 
     // Stopped between the arming tick and the switch-on.
     poll->ClearStopRequest();
     EXPECT_EQ(poll->Tick(), SIG_START);
     poll->RequestStop();
     EXPECT_EQ(poll->Tick(), SIG_DONE);
-    EXPECT_EQ(comms.CountSent(CMD_SIGNAL_MONITOR, kOn), 0);
+    EXPECT_EQ(comms.Count(CMD_SIGNAL_MONITOR, kOn), 0);
 
     poll->ClearStopRequest();
     StartRunning();
-    EXPECT_EQ(comms.CountSent(CMD_SIGNAL_MONITOR, kOn), 1);
+    EXPECT_EQ(comms.Count(CMD_SIGNAL_MONITOR, kOn), 1);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "frontend/Session.h"
 
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 #include "engine/Headlesshost.h"
 #include "frontend/Simulatedunit.h"
 #include "link/Portmap.h"
