@@ -14,11 +14,13 @@ bool IsTerminal(std::FILE *stream);
 // The terminal's width in columns; 0 when it cannot be told.
 int TerminalColumns(std::FILE *stream);
 
-// Before the report's offscreen GUI application starts: where its font
-// database finds fonts. Linux's offscreen platform asks fontconfig; on Windows
-// it reads a folder, which is the system's fonts folder (%WINDIR%\Fonts)
-// unless QT_QPA_FONTDIR names another.
-void PrepareOffscreenFonts();
+// Before the report's GUI application starts: the platform it draws on
+// without a display. Linux: the offscreen platform (its fonts from
+// fontconfig). Windows: the system's own platform, which opens no window for
+// a PDF and finds the fonts the system has, wherever they are installed
+// (the offscreen platform reads one folder only, and under Wine the system's
+// fonts are not in %WINDIR%\Fonts).
+void PrepareReportPlatform();
 
 // Ctrl-C (and a request to terminate): the first one calls onFirst, which
 // must be safe from a signal handler and from another thread; a second one

@@ -1,6 +1,7 @@
 #include "cli/Cliconsole.h"
 
 #include <QSocketNotifier>
+#include <QtGlobal>
 
 #include <cerrno>
 #include <csignal>
@@ -50,7 +51,10 @@ volatile std::sig_atomic_t gWakeWrite = -1;
 
 } // namespace
 
-void PrepareOffscreenFonts() {}
+void PrepareReportPlatform()
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+}
 
 void InstallInterruptHandler(void (*onFirst)(), int exitCode)
 {

@@ -79,13 +79,10 @@ TInterruptWake *gWake = nullptr;
 
 } // namespace
 
-void PrepareOffscreenFonts()
+void PrepareReportPlatform()
 {
-    if (!qEnvironmentVariableIsEmpty("QT_QPA_FONTDIR"))
-        return;
-    const QByteArray windir = qgetenv("WINDIR");
-    if (!windir.isEmpty())
-        qputenv("QT_QPA_FONTDIR", windir + "\\Fonts");
+    // Also over a QT_QPA_PLATFORM that names another (a test run's offscreen).
+    qputenv("QT_QPA_PLATFORM", "windows");
 }
 
 void InstallInterruptHandler(void (*onFirst)(), int exitCode)

@@ -22,13 +22,12 @@
 
 int main(int argc, char **argv)
 {
-    // The report draws its PDF with Qt Gui, which needs a GUI application;
-    // the offscreen platform needs no display.
+    // The report draws its PDF with Qt Gui, which needs a GUI application,
+    // on a platform that needs no display.
     std::unique_ptr<QCoreApplication> application;
     if (std::any_of(argv + 1, argv + argc,
                     [](const char *a) { return std::strcmp(a, "report") == 0; })) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        PrepareOffscreenFonts();
+        PrepareReportPlatform();
         application = std::make_unique<QGuiApplication>(argc, argv);
     } else {
         application = std::make_unique<QCoreApplication>(argc, argv);
