@@ -34,6 +34,7 @@
 #include "model/Uommanager.h"
 #include "model/Uoms.h"
 #include "protocol/Commands.h"
+#include "ui/Treelistview.h"
 #include "unit/Commissioningdataparser.h"
 #include "unit/Zelvo.h"
 
@@ -425,9 +426,9 @@ struct TUnitRig {
 
     void AttachViews()
     {
-        Unit.AttachIOListView(&LiveView);
-        Unit.AttachConfigView(&ConfigView);
-        Unit.AttachExternalView(&ExternalView);
+        Unit.AttachIOListView(new TTreeListView(&LiveView));
+        Unit.AttachConfigView(new TTreeListView(&ConfigView));
+        Unit.AttachExternalView(new TTreeListView(&ExternalView));
     }
 
     void LoadUOMInformation()

@@ -5,4 +5,5 @@ zelvo_add_test(NAME model_core_tests LABEL unit
           ${CMAKE_CURRENT_LIST_DIR}/EditiorulesTest.cpp
           ${CMAKE_CURRENT_LIST_DIR}/ReadersFuzzTest.cpp
           ${CMAKE_CURRENT_LIST_DIR}/CoreBlocks.h
+          ${CMAKE_CURRENT_LIST_DIR}/Recordinglistview.h
   LIBS zelvo_model)
