@@ -37,6 +37,7 @@
 #include "protocol/Commands.h"
 #include "tests/support/Scriptedcomms.h"
 #include "tests/support/Wirerecord.h"
+#include "ui/Treelistview.h"
 #include "unit/Commissioningdataparser.h"
 #include "unit/Zelvo.h"
 
@@ -310,9 +311,9 @@ struct TUnitRig {
 
     void AttachViews()
     {
-        Unit.AttachIOListView(&LiveView);
-        Unit.AttachConfigView(&ConfigView);
-        Unit.AttachExternalView(&ExternalView);
+        Unit.AttachIOListView(new TTreeListView(&LiveView));
+        Unit.AttachConfigView(new TTreeListView(&ConfigView));
+        Unit.AttachExternalView(new TTreeListView(&ExternalView));
     }
 
     void LoadUOMInformation()

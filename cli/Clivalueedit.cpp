@@ -2,10 +2,6 @@
 
 #include "model/Io.h"
 
-#include <QTreeWidgetItem>
-
-#include <memory>
-
 namespace
 {
 
@@ -95,12 +91,7 @@ TValueEdit EditIOValue(TIO &io, const QString &text)
     };
     const auto keep = [&complaint](const QString &message) { complaint = message; };
 
-    // The edit works on a row of the list; a detached one stands in for it.
-    auto row = std::make_unique<QTreeWidgetItem>();
-    QTreeWidgetItem *const oldItem = io.ListItem;
-    io.ListItem = row.get();
-    const bool changed = io.EditValue(answer, keep);
-    io.ListItem = oldItem;
+    const bool changed = io.ChangeValue(answer, keep);
 
     if (!changed)
         return Refuse(complaint.isEmpty()

@@ -403,8 +403,8 @@ bool TSerialThread::IsUsbMode() const
     return FComms->IsUsbMode();
 }
 
-void TSerialThread::AttachListViews(QTreeWidget *lvIOs, QTreeWidget *lvIOConfig,
-                                    QTreeWidget *lvExternalIO)
+void TSerialThread::AttachListViews(TListView *lvIOs, TListView *lvIOConfig,
+                                    TListView *lvExternalIO)
 {
     FUnit->AttachIOListView(lvIOs);
     FUnit->AttachConfigView(lvIOConfig);

@@ -18,7 +18,7 @@
 #include <vector>
 
 class QTimer;
-class QTreeWidget;
+class TListView;
 class TCommissioningDataParser;
 class TEngineHost;
 class TSignalStrengthRefresh;
@@ -127,7 +127,7 @@ public:
     void StopSignalChecking();
     void SelectPort(bool useUsb, int port, int baudRate);
     bool IsUsbMode() const;
-    void AttachListViews(QTreeWidget *lvIOs, QTreeWidget *lvIOConfig, QTreeWidget *lvExternalIO);
+    void AttachListViews(TListView *lvIOs, TListView *lvIOConfig, TListView *lvExternalIO);
     bool IsBusy() const { return FBusy.load(); }
     // Asks for the running job to end (GUI thread). A read, or a write whose
     // message has not been uploaded, ends at the worker's next step

@@ -1,9 +1,9 @@
 #include "model/Io.h"
 
 #include "common/Errormanager.h"
+#include "model/Listview.h"
 
 #include <QLocale>
-#include <QTreeWidgetItem>
 
 #include <cmath>
 #include <cstdarg>
@@ -203,40 +203,40 @@ QString TIO::GetValueText() const
     }
 }
 
-void TIO::AttachListItem(QTreeWidgetItem *row)
+void TIO::AttachListItem(TListRow *row)
 {
     if (row == nullptr)
         return;
     ListItem = row;
-    row->setText(0, Name);
-    row->setData(0, Qt::UserRole, QVariant::fromValue(static_cast<void *>(this)));
-    row->setText(1, Tag);
-    row->setText(kColumnType,
+    row->SetText(0, Name);
+    row->SetText(1, Tag);
+    row->SetText(kColumnType,
                  ConfigurableType != -1 ? ConfigurableTypeText(ConfigurableType) : GetTypeText());
-    row->setText(kColumnValue, QString());
+    row->SetText(kColumnValue, QString());
 }
 
 void TIO::UpdateValueText()
 {
     if (ListItem != nullptr)
-        ListItem->setText(kColumnValue, GetValueText());
+        ListItem->SetText(kColumnValue, GetValueText());
 }
 
-TIO *TIO::FromItem(const QTreeWidgetItem *row)
+TIO *TIO::FromItem(const TListRow *row)
 {
     if (row == nullptr)
         return nullptr;
-    return static_cast<TIO *>(row->data(0, Qt::UserRole).value<void *>());
+    return static_cast<TIO *>(row->Record());
 }
 
 bool TIO::EditValue(const TInputQuery &ask, const TInvalidEntry &invalid)
 {
-    if (ListItem == nullptr)
+    if (ListItem == nullptr || ListItem->IsUnchecked())
         return false;
-    const QVariant check = ListItem->data(0, Qt::CheckStateRole);
-    if (check.isValid() && check.toInt() == Qt::Unchecked)
-        return false;
+    return ChangeValue(ask, invalid);
+}
 
+bool TIO::ChangeValue(const TInputQuery &ask, const TInvalidEntry &invalid)
+{
     const QString caption = QStringLiteral("Edit Value");
     switch (IOType) {
     case 1:

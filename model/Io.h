@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <functional>
 
-class QTreeWidgetItem;
+class TListRow;
 
 // One I/O of the unit itself: its identity from the fixed per-model table,
 // its current value and the display texts of its unit of measure.
@@ -23,7 +23,7 @@ public:
     int32_t IOType;
     uint8_t Number;
     long double Value = 0;
-    QTreeWidgetItem *ListItem = nullptr;
+    TListRow *ListItem = nullptr;  // the row showing it, owned by its view
     int32_t ConfigurableType = -1; // -1: no configurable sub-type
 
     // Asks the user for a value (the window's input box): caption, prompt,
@@ -35,17 +35,21 @@ public:
 
     QString GetTypeText() const;
     QString GetValueText() const;
-    void AttachListItem(QTreeWidgetItem *row);
+    // Fills the row with this record's texts and remembers it; null is ignored.
+    void AttachListItem(TListRow *row);
     void UpdateValueText();
     // Lets the user change the value by I/O type: digital outputs and the
     // buzzer toggle; the numeric types ask `ask` (without one they stay as
     // they are) and tell `invalid` about a text that is no number (without
     // one the message is queued on the error manager). True when Value was
     // changed.
+    bool ChangeValue(const TInputQuery &ask, const TInvalidEntry &invalid = {});
+    // ChangeValue for the record of a row the user picked: a record shown in
+    // no row, or in a row whose check box is cleared, keeps its value.
     bool EditValue(const TInputQuery &ask, const TInvalidEntry &invalid = {});
 
     // The record a list row carries, or null (the trailing empty row).
-    static TIO *FromItem(const QTreeWidgetItem *row);
+    static TIO *FromItem(const TListRow *row);
 };
 
 // The "IO Type" column text of a configurable sub-type.

@@ -1,7 +1,5 @@
 #include "model/Ios.h"
 
-#include <QHeaderView>
-
 TIOs::~TIOs()
 {
     // Rows of a view that outlives the list must not point at freed records.
@@ -17,7 +15,8 @@ void TIOs::ForgetRows()
 
 void TIOs::DetachView()
 {
-    QObject::disconnect(DoubleClickConnection);
+    if (View)
+        View->SetDoubleClickHandler({});
     QObject::disconnect(DestroyedConnection);
     View = nullptr;
 }
@@ -26,7 +25,7 @@ void TIOs::Clear()
 {
     // The rows go first, so none is left referring to a deleted record.
     if (View)
-        View->clear();
+        View->Clear();
     ForgetRows();
     Records.clear();
 }
@@ -37,40 +36,23 @@ void TIOs::Add(TIO *io)
         Records.emplace_back(io);
 }
 
-void TIOs::AttachListView(QTreeWidget *view)
+void TIOs::AttachListView(TListView *view)
 {
     if (View && View != view)
-        View->clear();
+        View->Clear();
     ForgetRows();
     DetachView();
     View = view;
     if (view == nullptr)
         return;
 
-    view->clear();
-    view->setColumnCount(0);
-    view->setRootIsDecorated(false);
-    view->setItemsExpandable(false);
-    view->setHeaderHidden(false);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setAllColumnsShowFocus(true);
-    view->setColumnCount(4);
-    view->setHeaderLabels({QStringLiteral("IO Name"), QStringLiteral("IO Tag"),
-                           QStringLiteral("IO Type"), QStringLiteral("Value")});
-    view->header()->setStretchLastSection(false);
-    const int widths[] = {120, 60, 110, 80};
-    for (int i = 0; i < 4; ++i)
-        view->setColumnWidth(i, widths[i]);
-
-    DoubleClickConnection =
-        QObject::connect(view, &QTreeWidget::itemDoubleClicked,
-                         [this](QTreeWidgetItem *, int) { ListViewDoubleClick(); });
+    view->SetColumns({{QStringLiteral("IO Name"), 120},
+                      {QStringLiteral("IO Tag"), 60},
+                      {QStringLiteral("IO Type"), 110},
+                      {QStringLiteral("Value"), 80}});
+    view->SetDoubleClickHandler([this]() { ListViewDoubleClick(); });
     // Rows die with their view; records must then forget them.
-    DestroyedConnection = QObject::connect(view, &QObject::destroyed, [this]() {
-        ForgetRows();
-        QObject::disconnect(DoubleClickConnection);
-    });
+    DestroyedConnection = QObject::connect(view, &QObject::destroyed, [this]() { ForgetRows(); });
     Refresh();
 }
 
@@ -78,12 +60,12 @@ void TIOs::Refresh()
 {
     if (!View)
         return;
-    View->clear();
+    View->Clear();
     ForgetRows();
     for (const auto &record : Records)
-        record->AttachListItem(new QTreeWidgetItem(View.data()));
+        record->AttachListItem(View->AddRow(record.get()));
     // The trailing empty row carries no record.
-    new QTreeWidgetItem(View.data());
+    View->AddRow(nullptr);
 }
 
 TIO *TIOs::FindIO(uint8_t number) const
@@ -119,9 +101,7 @@ void TIOs::ListViewDoubleClick()
 {
     if (!Editable || !View)
         return;
-    const QList<QTreeWidgetItem *> selected = View->selectedItems();
-    QTreeWidgetItem *row = selected.isEmpty() ? nullptr : selected.first();
-    TIO *io = TIO::FromItem(row);
+    TIO *io = TIO::FromItem(View->SelectedRow());
     if (io == nullptr)
         return;
     if (io->EditValue(InputQuery, InvalidEntry) && OnValueEdited)

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "model/Io.h"
+#include "model/Listview.h"
 
 #include <QMetaObject>
 #include <QPointer>
-#include <QTreeWidget>
 
 #include <cstdint>
 #include <functional>
@@ -33,8 +33,8 @@ public:
     // Appends a record and takes ownership.
     void Add(TIO *io);
     void Add(std::unique_ptr<TIO> io) { Add(io.release()); }
-    void AttachListView(QTreeWidget *view);
-    QTreeWidget *ListView() const { return View.data(); }
+    void AttachListView(TListView *view);
+    TListView *ListView() const { return View.data(); }
     void Refresh();
 
     TIO *FindIO(uint8_t number) const;
@@ -62,8 +62,7 @@ private:
     void DetachView();
 
     std::vector<std::unique_ptr<TIO>> Records;
-    QPointer<QTreeWidget> View;
-    QMetaObject::Connection DoubleClickConnection;
+    QPointer<TListView> View;
     QMetaObject::Connection DestroyedConnection;
     TIO::TInputQuery InputQuery;
     TIO::TInvalidEntry InvalidEntry;

@@ -2,9 +2,8 @@
 
 #include "common/Errormanager.h"
 #include "model/Blockreader.h"
+#include "model/Listview.h"
 
-#include <QTreeWidgetItem>
-#include <QVariant>
 #include <QtEndian>
 
 #include <cstdio>
@@ -156,7 +155,7 @@ QString TServerSideIO::ErrorStateText(int32_t state)
     }
 }
 
-void TServerSideIO::AttachListItem(QTreeWidgetItem *row, bool external)
+void TServerSideIO::AttachListItem(TListRow *row, bool external)
 {
     if (row == nullptr)
         return;
@@ -164,16 +163,15 @@ void TServerSideIO::AttachListItem(QTreeWidgetItem *row, bool external)
         FExternalItem = row;
     else
         FConfigItem = row;
-    row->setData(colName, Qt::UserRole, QVariant::fromValue(static_cast<void *>(this)));
-    row->setText(colName, FFriendlyName);
-    row->setText(colTag, QStringLiteral("[%1]").arg(Tag()));
-    row->setText(colLogging, LoggingModeText(FLoggingMode));
+    row->SetText(colName, FFriendlyName);
+    row->SetText(colTag, QStringLiteral("[%1]").arg(Tag()));
+    row->SetText(colLogging, LoggingModeText(FLoggingMode));
     if (external && FIsExternal) {
         // Value and error state show again once new readings arrive.
-        row->setText(colValue, QStringLiteral("<No data>"));
-        row->setText(colError, QStringLiteral("<Unknown>"));
-        row->setText(colSlaveName, FSlaveName);
-        row->setText(colSlaveID, QString::number(FSlaveID));
+        row->SetText(colValue, QStringLiteral("<No data>"));
+        row->SetText(colError, QStringLiteral("<Unknown>"));
+        row->SetText(colSlaveName, FSlaveName);
+        row->SetText(colSlaveID, QString::number(FSlaveID));
     }
 }
 
@@ -190,18 +188,18 @@ void TServerSideIO::SetLoggingMode(int32_t mode)
         return;
     const QString text = LoggingModeText(mode);
     if (FConfigItem)
-        FConfigItem->setText(colLogging, text);
+        FConfigItem->SetText(colLogging, text);
     if (FExternalItem)
-        FExternalItem->setText(colLogging, text);
+        FExternalItem->SetText(colLogging, text);
 }
 
 void TServerSideIO::SetFriendlyName(const QString &name)
 {
     FFriendlyName = name;
     if (FConfigItem)
-        FConfigItem->setText(colName, name);
+        FConfigItem->SetText(colName, name);
     if (FExternalItem)
-        FExternalItem->setText(colName, name);
+        FExternalItem->SetText(colName, name);
 }
 
 void TServerSideIO::SetValue(long double value)
@@ -213,12 +211,12 @@ void TServerSideIO::SetValue(long double value)
     // thousands of digits, and a cut text would show a wrong number.
     const int n = std::snprintf(nullptr, 0, "%0.2Lf ", value);
     if (n < 0) {
-        FExternalItem->setText(colValue, QString());
+        FExternalItem->SetText(colValue, QString());
         return;
     }
     std::vector<char> text(static_cast<std::size_t>(n) + 1);
     std::snprintf(text.data(), text.size(), "%0.2Lf ", value);
-    FExternalItem->setText(colValue, QString::fromLatin1(text.data(), n));
+    FExternalItem->SetText(colValue, QString::fromLatin1(text.data(), n));
 }
 
 void TServerSideIO::SetErrorBit(bool isRead, bool set)
@@ -235,21 +233,21 @@ void TServerSideIO::SetErrorBit(bool isRead, bool set)
             FErrorState -= 2;
     }
     if (FExternalItem)
-        FExternalItem->setText(colError, ErrorStateText(FErrorState));
+        FExternalItem->SetText(colError, ErrorStateText(FErrorState));
 }
 
 void TServerSideIO::SetSlaveName(const QString &name)
 {
     FSlaveName = name;
     if (FExternalItem)
-        FExternalItem->setText(colSlaveName, name);
+        FExternalItem->SetText(colSlaveName, name);
 }
 
 void TServerSideIO::SetSlaveID(int32_t id)
 {
     FSlaveID = id;
     if (FExternalItem)
-        FExternalItem->setText(colSlaveID, QString::number(id));
+        FExternalItem->SetText(colSlaveID, QString::number(id));
 }
 
 int TServerSideIO::ValueByteLength() const

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-class QTreeWidgetItem;
+class TListRow;
 
 // Logging modes of a server-side I/O.
 enum TLoggingMode : int32_t {
@@ -43,14 +43,14 @@ public:
 
     // Fills a row of the configuration view (external false) or of the
     // external view (external true) and remembers it; null is ignored.
-    void AttachListItem(QTreeWidgetItem *row, bool external);
+    void AttachListItem(TListRow *row, bool external);
     // Forgets both rows (called before the rows are removed).
     void DetachListItems();
     // Forgets the row of one view (its view is being destroyed).
     void DetachListItem(bool external) { (external ? FExternalItem : FConfigItem) = nullptr; }
 
-    QTreeWidgetItem *ConfigItem() const { return FConfigItem; }
-    QTreeWidgetItem *ExternalItem() const { return FExternalItem; }
+    TListRow *ConfigItem() const { return FConfigItem; }
+    TListRow *ExternalItem() const { return FExternalItem; }
     int32_t IOID() const { return FIOID; }
     // The tag up to its first NUL; RawTag() is the 6 bytes as received.
     QString Tag() const;
@@ -106,8 +106,8 @@ public:
     static bool ParseExternalNumber(const QByteArray &tag, int32_t &number);
 
 private:
-    QTreeWidgetItem *FConfigItem = nullptr;
-    QTreeWidgetItem *FExternalItem = nullptr;
+    TListRow *FConfigItem = nullptr;
+    TListRow *FExternalItem = nullptr;
     int32_t FIOID = 0;
     QByteArray FTag;
     uint8_t FInputTypeID = 0;

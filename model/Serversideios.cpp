@@ -4,43 +4,19 @@
 
 #include "common/Errormanager.h"
 
-#include <QHeaderView>
-#include <QTreeWidget>
-#include <QTreeWidgetItem>
-
 #include <limits>
 
 namespace
 {
 
-struct TColumn {
-    const char *Caption;
-    int Width;
-};
-
-const TColumn ConfigColumns[] = {{"IO Name", 120}, {"IO Tag", 60}, {"Logging", 90}};
-const TColumn ExternalColumns[] = {{"IO Name", 120}, {"IO Tag", 60}, {"Logging", 90},
-                                   {"Value", 80},    {"Error", 70},  {"Slave Name", 165},
-                                   {"ID", 30}};
-
-template <std::size_t N> void SetUpView(QTreeWidget *view, const TColumn (&columns)[N])
-{
-    view->clear();
-    view->setColumnCount(0);
-    view->setRootIsDecorated(false);
-    view->setHeaderHidden(false);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setAllColumnsShowFocus(true);
-    // Columns keep the widths given here, like a report list.
-    view->header()->setStretchLastSection(false);
-    QStringList captions;
-    for (const TColumn &c : columns)
-        captions << QString::fromLatin1(c.Caption);
-    view->setHeaderLabels(captions);
-    for (std::size_t i = 0; i < N; ++i)
-        view->setColumnWidth(static_cast<int>(i), columns[i].Width);
-}
+const QList<TListView::TColumn> ConfigColumns = {{QStringLiteral("IO Name"), 120},
+                                                 {QStringLiteral("IO Tag"), 60},
+                                                 {QStringLiteral("Logging"), 90}};
+const QList<TListView::TColumn> ExternalColumns = {
+    {QStringLiteral("IO Name"), 120}, {QStringLiteral("IO Tag"), 60},
+    {QStringLiteral("Logging"), 90},  {QStringLiteral("Value"), 80},
+    {QStringLiteral("Error"), 70},    {QStringLiteral("Slave Name"), 165},
+    {QStringLiteral("ID"), 30}};
 
 } // namespace
 
@@ -51,13 +27,13 @@ TServerSideIOs::~TServerSideIOs()
     // The views belong to the window and may outlive the list: no row may be
     // left pointing at a deleted record.
     RemoveRows();
-    if (FDoubleClick)
-        disconnect(FDoubleClick);
+    if (FConfigView)
+        FConfigView->SetDoubleClickHandler({});
     disconnect(FConfigDestroyed);
     disconnect(FExternalDestroyed);
 }
 
-QMetaObject::Connection TServerSideIOs::WatchView(QTreeWidget *view, bool external)
+QMetaObject::Connection TServerSideIOs::WatchView(TListView *view, bool external)
 {
     return connect(view, &QObject::destroyed, this, [this, external]() {
         for (const auto &record : FItems)
@@ -70,9 +46,9 @@ void TServerSideIOs::RemoveRows()
     for (const auto &record : FItems)
         record->DetachListItems();
     if (FConfigView)
-        FConfigView->clear();
+        FConfigView->Clear();
     if (FExternalView)
-        FExternalView->clear();
+        FExternalView->Clear();
 }
 
 void TServerSideIOs::Clear()
@@ -115,23 +91,24 @@ void TServerSideIOs::AppendRows(std::size_t first)
 {
     // Only when the views show exactly the records before `first` plus the
     // empty last row can the new rows go below them; otherwise rebuild.
-    const bool rowsMatch =
-        FConfigView && FExternalView && first <= FItems.size() &&
-        FConfigView->topLevelItemCount() == static_cast<int>(first) + 1 &&
-        FConfigView->topLevelItem(static_cast<int>(first))->data(0, Qt::UserRole).isNull() &&
-        (first == 0 || FItems[first - 1]->ConfigItem() != nullptr);
+    const TListRow *last =
+        FConfigView && first <= FItems.size() ? FConfigView->Row(static_cast<int>(first)) : nullptr;
+    const bool rowsMatch = FExternalView && last != nullptr && last->Record() == nullptr &&
+                           FConfigView->RowCount() == static_cast<int>(first) + 1 &&
+                           (first == 0 || FItems[first - 1]->ConfigItem() != nullptr);
     if (!rowsMatch) {
         Refresh();
         return;
     }
     CountExternal();
-    delete FConfigView->takeTopLevelItem(static_cast<int>(first));
+    FConfigView->RemoveLastRow();
     for (std::size_t i = first; i < FItems.size(); ++i) {
-        FItems[i]->AttachListItem(new QTreeWidgetItem(FConfigView), false);
-        if (FItems[i]->IsExternal())
-            FItems[i]->AttachListItem(new QTreeWidgetItem(FExternalView), true);
+        TServerSideIO *record = FItems[i].get();
+        record->AttachListItem(FConfigView->AddRow(record), false);
+        if (record->IsExternal())
+            record->AttachListItem(FExternalView->AddRow(record), true);
     }
-    new QTreeWidgetItem(FConfigView);
+    FConfigView->AddRow(nullptr);
 }
 
 void TServerSideIOs::CountExternal()
@@ -146,23 +123,22 @@ void TServerSideIOs::CountExternal()
         static_cast<int16_t>(std::min(external, int{std::numeric_limits<int16_t>::max()}));
 }
 
-void TServerSideIOs::AttachConfigView(QTreeWidget *view)
+void TServerSideIOs::AttachConfigView(TListView *view)
 {
     RemoveRows();
-    if (FDoubleClick)
-        disconnect(FDoubleClick);
+    if (FConfigView)
+        FConfigView->SetDoubleClickHandler({});
     disconnect(FConfigDestroyed);
     FConfigView = view;
     if (view == nullptr)
         return;
     FConfigDestroyed = WatchView(view, false);
-    SetUpView(view, ConfigColumns);
-    FDoubleClick = connect(view, &QTreeWidget::itemDoubleClicked, this,
-                           [this](QTreeWidgetItem *, int) { ConfigViewDoubleClick(); });
+    view->SetColumns(ConfigColumns);
+    view->SetDoubleClickHandler([this]() { ConfigViewDoubleClick(); });
     Refresh();
 }
 
-void TServerSideIOs::AttachExternalView(QTreeWidget *view)
+void TServerSideIOs::AttachExternalView(TListView *view)
 {
     RemoveRows();
     disconnect(FExternalDestroyed);
@@ -170,7 +146,7 @@ void TServerSideIOs::AttachExternalView(QTreeWidget *view)
     if (view == nullptr)
         return;
     FExternalDestroyed = WatchView(view, true);
-    SetUpView(view, ExternalColumns);
+    view->SetColumns(ExternalColumns);
     Refresh();
 }
 
@@ -182,12 +158,12 @@ void TServerSideIOs::Refresh()
         return;
     RemoveRows();
     for (const auto &record : FItems) {
-        record->AttachListItem(new QTreeWidgetItem(FConfigView), false);
+        record->AttachListItem(FConfigView->AddRow(record.get()), false);
         if (record->IsExternal())
-            record->AttachListItem(new QTreeWidgetItem(FExternalView), true);
+            record->AttachListItem(FExternalView->AddRow(record.get()), true);
     }
     // The empty last row of the configuration view carries no record.
-    new QTreeWidgetItem(FConfigView);
+    FConfigView->AddRow(nullptr);
 }
 
 TServerSideIO *TServerSideIOs::FindByIOID(int32_t ioId) const
@@ -307,10 +283,10 @@ void TServerSideIOs::ConfigViewDoubleClick()
 {
     if (!FConfigView)
         return;
-    const QList<QTreeWidgetItem *> selected = FConfigView->selectedItems();
-    if (selected.isEmpty())
+    const TListRow *selected = FConfigView->SelectedRow();
+    if (selected == nullptr)
         return;
-    void *data = selected.first()->data(0, Qt::UserRole).value<void *>();
+    void *data = selected->Record();
     TServerSideIO *record = nullptr;
     // Only a row that shows one of this list's records opens a dialog.
     for (const auto &r : FItems)

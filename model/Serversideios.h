@@ -3,7 +3,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QTreeWidget>
 
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "model/Listview.h"
 #include "model/Serversideio.h"
 
 class TZelvo;
@@ -59,10 +59,10 @@ public:
     // bytes consumed. A record cut short ends the reading and is logged.
     std::size_t PopulateRecords(const uint8_t *data, std::size_t length);
 
-    void AttachConfigView(QTreeWidget *view);
-    void AttachExternalView(QTreeWidget *view);
-    QTreeWidget *ConfigView() const { return FConfigView; }
-    QTreeWidget *ExternalView() const { return FExternalView; }
+    void AttachConfigView(TListView *view);
+    void AttachExternalView(TListView *view);
+    TListView *ConfigView() const { return FConfigView; }
+    TListView *ExternalView() const { return FExternalView; }
     // Rebuilds the rows of both views; nothing until both are attached.
     void Refresh();
     int16_t ExternalCount() const { return FExternalCount; }
@@ -108,15 +108,14 @@ private:
     void AppendRows(std::size_t first);
     void CountExternal();
     // Records forget the rows of a view that is destroyed before the list.
-    QMetaObject::Connection WatchView(QTreeWidget *view, bool external);
+    QMetaObject::Connection WatchView(TListView *view, bool external);
 
     TZelvo *FUnit;
-    QPointer<QTreeWidget> FConfigView;
-    QPointer<QTreeWidget> FExternalView;
+    QPointer<TListView> FConfigView;
+    QPointer<TListView> FExternalView;
     std::vector<std::unique_ptr<TServerSideIO>> FItems;
     int16_t FExternalCount = 0;
     TEditHooks FHooks;
-    QMetaObject::Connection FDoubleClick;
     QMetaObject::Connection FConfigDestroyed;
     QMetaObject::Connection FExternalDestroyed;
 };

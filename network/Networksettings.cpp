@@ -2,17 +2,8 @@
 
 #include "network/Xmlutil.h"
 
-#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
-#include <QSignalBlocker>
-
-namespace
-{
-
-const QString kNone = QStringLiteral("<None>");
-
-} // namespace
 
 TNetworkSettings::TNetworkSettings() = default;
 
@@ -93,56 +84,4 @@ void TNetworkSettings::LoadNetworks(const QDomNode &parent)
         network->LoadFromXML(child);
         FNetworks.push_back(std::move(network));
     }
-}
-
-void TNetworkSettings::FillCountryList(QComboBox *comboBox) const
-{
-    const QSignalBlocker blocker(comboBox);
-    comboBox->clear();
-    comboBox->addItem(kNone);
-    int selected = -1;
-    for (const auto &country : FCountries) {
-        comboBox->addItem(country->Name(), country->ID());
-        if (country->ID() == 1)
-            selected = comboBox->count() - 1;
-    }
-    // Adding the first item selects it; only a country with ID 1 is a default.
-    comboBox->setCurrentIndex(selected);
-}
-
-void TNetworkSettings::FillNetworkList(QComboBox *comboBox, int countryId) const
-{
-    const QSignalBlocker blocker(comboBox);
-    comboBox->clear();
-    if (countryId == -1)
-        return;
-    comboBox->addItem(kNone);
-    int selected = -1;
-    for (const auto &network : FNetworks) {
-        if (countryId != 0 && network->CountryID() != countryId)
-            continue;
-        comboBox->addItem(network->Name(),
-                          QVariant::fromValue<const TGPRSNetwork *>(network.get()));
-        if (selected == -1)
-            selected = comboBox->count() - 1;
-    }
-    comboBox->setCurrentIndex(selected);
-}
-
-int SelectedCountryId(const QComboBox *comboBox)
-{
-    if (comboBox->currentIndex() < 0)
-        return -1;
-    // "<None>" carries no value, which reads as 0.
-    return comboBox->currentData().toInt();
-}
-
-const TGPRSNetwork *SelectedNetwork(const QComboBox *comboBox)
-{
-    if (comboBox->currentIndex() < 0)
-        return nullptr;
-    const QVariant data = comboBox->currentData();
-    if (data.metaType() != QMetaType::fromType<const TGPRSNetwork *>())
-        return nullptr;
-    return data.value<const TGPRSNetwork *>();
 }

@@ -1,6 +1,8 @@
 #include "ui/Fm_main.h"
 
 #include "ui/Fm_report.h"
+#include "ui/Networklists.h"
+#include "ui/Treelistview.h"
 
 #include "common/Branding.h"
 #include "common/Errormanager.h"
@@ -544,9 +546,11 @@ void TForm1::FormCreate(const QString &catalogue)
     // 2. The process's error manager (kept when one exists already).
     ShowLogFileLocation(CreateErrorManager(LogFilePath()));
 
-    // 3. The job engine, with the three list views it fills.
+    // 3. The job engine, with the three list views it fills (each through
+    // an adapter that lives as long as its tree).
     FEngine = std::make_unique<TSerialThread>(this, FPacing);
-    FEngine->AttachListViews(lvIOs, lvIOConfig, lvExternalIO);
+    FEngine->AttachListViews(new TTreeListView(lvIOs), new TTreeListView(lvIOConfig),
+                             new TTreeListView(lvExternalIO));
     WidenListColumns();
     TServerSideIOs::TEditHooks hooks;
     hooks.IsLoggedOn = [this] { return IsLoggedOn(); };
@@ -578,7 +582,7 @@ void TForm1::FormCreate(const QString &catalogue)
     if (FCatalogue->TryLoadCatalogue(catalogue, &error)) {
         {
             const QSignalBlocker block(cbCountry);
-            FCatalogue->FillCountryList(cbCountry);
+            FillCountryList(*FCatalogue, cbCountry);
         }
         cbCountryChange();
     } else {
@@ -1039,7 +1043,7 @@ void TForm1::cbCountryChange()
     {
         // Refilled whole; its fields follow the final selection once.
         const QSignalBlocker block(cbNetwork);
-        FCatalogue->FillNetworkList(cbNetwork, SelectedCountryId(cbCountry));
+        FillNetworkList(*FCatalogue, cbNetwork, SelectedCountryId(cbCountry));
     }
     cbNetworkChange();
 }

@@ -374,17 +374,17 @@ void TZelvo::SetModbusMapping(int32_t ioId, int32_t dataType, int32_t slaveId,
 // ---------------------------------------------------------------------------
 // Pass-throughs
 
-void TZelvo::AttachIOListView(QTreeWidget *view)
+void TZelvo::AttachIOListView(TListView *view)
 {
     IOList->AttachListView(view);
 }
 
-void TZelvo::AttachConfigView(QTreeWidget *view)
+void TZelvo::AttachConfigView(TListView *view)
 {
     ServerIOs->AttachConfigView(view);
 }
 
-void TZelvo::AttachExternalView(QTreeWidget *view)
+void TZelvo::AttachExternalView(TListView *view)
 {
     ServerIOs->AttachExternalView(view);
 }

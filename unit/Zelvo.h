@@ -6,9 +6,6 @@
 // data model that the server's replies fill.
 
 #include <QString>
-// Serversideios.h keeps QPointer<QTreeWidget> members, which need the
-// complete type wherever the header is used.
-#include <QTreeWidget>
 
 #include <cstdint>
 #include <memory>
@@ -22,7 +19,6 @@
 #include "protocol/Commands.h"
 #include "unit/Connectionsettings.h"
 
-class QTreeWidget;
 class TAvailableInputTypes;
 class TIOs;
 class TUOMDescriptions;
@@ -99,9 +95,9 @@ public:
                           const QString &slaveName);
 
     // Pass-throughs to the owned model.
-    void AttachIOListView(QTreeWidget *view);
-    void AttachConfigView(QTreeWidget *view);
-    void AttachExternalView(QTreeWidget *view);
+    void AttachIOListView(TListView *view);
+    void AttachConfigView(TListView *view);
+    void AttachExternalView(TListView *view);
     int GetUOMCategory(int inputTypeId) const;
     // The MSG_WRITE_IO_CONFIG payload of the records with unsent changes;
     // false (and empty) when there are none.

@@ -1,6 +1,7 @@
 // The Edit I/O rules on the model's own lists, without a dialog or a unit.
 
 #include "model/Editiorules.h"
+#include "Recordinglistview.h"
 #include "model/Availableinputtype.h"
 #include "model/Availableinputtypes.h"
 #include "model/Serversideio.h"
@@ -9,9 +10,6 @@
 #include "tests/support/Wirerecord.h"
 
 #include <gtest/gtest.h>
-
-#include <QTreeWidget>
-#include <QTreeWidgetItem>
 
 namespace
 {
@@ -361,8 +359,8 @@ TEST(EditIORules, ApplyEdit_WritesEveryFieldAndMarksTheRecord)
     ASSERT_EQ(io.Populate(reinterpret_cast<const uint8_t *>(raw.constData()),
                           static_cast<std::size_t>(raw.size())),
               static_cast<std::size_t>(raw.size()));
-    QTreeWidget view;
-    io.AttachListItem(new QTreeWidgetItem(&view), false);
+    zelvo::test::TRecordingListView view;
+    io.AttachListItem(view.AddRow(&io), false);
     const editio::TRecord before = editio::RecordOf(io);
     EXPECT_EQ(before.Tag, "IN01  ");
     EXPECT_EQ(before.Name, "Inlet");
@@ -376,12 +374,7 @@ TEST(EditIORules, ApplyEdit_WritesEveryFieldAndMarksTheRecord)
     EXPECT_EQ(io.LoggingMode(), LOG_LOG_AND_DISPLAY);
     EXPECT_TRUE(io.Changed());
     // The configuration list shows the new name and mode at once.
-    const QStringList row = [&view] {
-        QStringList texts;
-        for (int c = 0; c < view.topLevelItem(0)->columnCount(); ++c)
-            texts << view.topLevelItem(0)->text(c);
-        return texts;
-    }();
+    const QStringList row = view.At(0)->Texts;
     EXPECT_TRUE(row.contains("Tank")) << row.join('|').toStdString();
     EXPECT_TRUE(row.contains("Log & Display")) << row.join('|').toStdString();
 }

@@ -1,12 +1,9 @@
 #include "model/Ios.h"
+#include "Recordinglistview.h"
 #include "model/Fixediolists.h"
 #include "protocol/Commands.h"
 
 #include <gtest/gtest.h>
-
-#include <QHeaderView>
-#include <QTest>
-#include <QTreeWidget>
 
 #include <memory>
 #include <optional>
@@ -15,6 +12,8 @@
 
 namespace
 {
+
+using zelvo::test::TRecordingListView;
 
 // Answers the input box like a user would, and records what it was asked.
 struct InputBoxAnswer {
@@ -56,7 +55,7 @@ struct Edit {
 // A list with one I/O of the given type, shown in a view, editable, with its
 // edits recorded; `box` answers its questions.
 struct OneIOList {
-    QTreeWidget view;
+    TRecordingListView view;
     TIOs ios;
     std::vector<Edit> edits;
 
@@ -77,7 +76,7 @@ struct OneIOList {
     TIO *io() { return ios.At(0); }
     void DoubleClickRow(int row)
     {
-        view.setCurrentItem(view.topLevelItem(row));
+        view.Select(row);
         ios.ListViewDoubleClick();
     }
 };
@@ -134,7 +133,7 @@ TEST(FixedIOLists, EachModel_HasOnlyItsOwnKindsOfIO)
 
 TEST(FixedIOLists, SwitchingModel_RebuildsListAndViewFromScratch)
 {
-    QTreeWidget view;
+    TRecordingListView view;
     TIOs ios;
     ios.AttachListView(&view);
     BuildFixedIOList(ios, UNIT_TYPE_OSTRA);
@@ -143,13 +142,13 @@ TEST(FixedIOLists, SwitchingModel_RebuildsListAndViewFromScratch)
 
     EXPECT_EQ(ios.Count(), 41);
     EXPECT_FALSE(TagsOf(ios).contains("[DO01]"));
-    EXPECT_EQ(view.topLevelItemCount(), 42);
-    EXPECT_EQ(view.topLevelItem(0)->text(1), "[IN01]");
-    EXPECT_EQ(view.topLevelItem(0)->text(3), "");
+    EXPECT_EQ(view.RowCount(), 42);
+    EXPECT_EQ(view.Text(0, 1), "[IN01]");
+    EXPECT_EQ(view.Text(0, 3), "");
 
     BuildFixedIOList(ios, 9);
     EXPECT_EQ(ios.Count(), 0);
-    EXPECT_EQ(view.topLevelItemCount(), 1);
+    EXPECT_EQ(view.RowCount(), 1);
 }
 
 // ---- Texts ----
@@ -209,18 +208,18 @@ TEST(TIO, ValueText_HugeOrNonNumberValues_FormatWithoutFailing)
 
 TEST(TIO, OnOffTexts_ComeFromSetUOMDisplayAtNextValueUpdate)
 {
-    QTreeWidget view;
+    TRecordingListView view;
     TIOs ios;
     ios.Add(std::make_unique<TIO>(3, "Pump", "[IN04]", 12));
     ios.AttachListView(&view);
     ios.SetValue(3, 1);
-    EXPECT_EQ(view.topLevelItem(0)->text(3), "1.00 ");
+    EXPECT_EQ(view.Text(0, 3), "1.00 ");
 
     ios.SetUOMDisplay(3, true, "", "Running", "Stopped");
     ios.SetUOMDisplay(200, true, "", "x", "y"); // not in the list: nothing happens
-    EXPECT_EQ(view.topLevelItem(0)->text(3), "1.00 ") << "rows are not rewritten at once";
+    EXPECT_EQ(view.Text(0, 3), "1.00 ") << "rows are not rewritten at once";
     ios.SetValue(3, 0);
-    EXPECT_EQ(view.topLevelItem(0)->text(3), "Stopped");
+    EXPECT_EQ(view.Text(0, 3), "Stopped");
     ios.SetValue(200, 5);
     EXPECT_EQ(ios.At(0)->Value, 0);
 }
@@ -250,9 +249,9 @@ TEST(TIO, TypeColumn_ShowsConfigurableSubTypeWhenSet)
     for (const Row &row : rows) {
         TIO io(0, "n", "t", row.ioType);
         io.ConfigurableType = row.sub;
-        QTreeWidgetItem item;
+        TRecordingListView::TRow item(&io);
         io.AttachListItem(&item);
-        EXPECT_EQ(item.text(2), row.expected) << row.ioType << "/" << row.sub;
+        EXPECT_EQ(item.Text(2), row.expected) << row.ioType << "/" << row.sub;
         io.ListItem = nullptr;
     }
 }
@@ -261,48 +260,45 @@ TEST(TIO, TypeColumn_ShowsConfigurableSubTypeWhenSet)
 
 TEST(TIOs, AttachListView_SetsColumnsAndOneRowPerIOPlusEmptyLastRow)
 {
-    QTreeWidget view;
-    view.setColumnCount(7);
-    view.addTopLevelItem(new QTreeWidgetItem(QStringList{"stale"}));
+    TRecordingListView view;
+    view.AddRow(nullptr)->SetText(0, "stale");
     TIOs ios;
     BuildFixedIOList(ios, UNIT_TYPE_OSTRA);
     ios.AttachListView(&view);
 
-    ASSERT_EQ(view.columnCount(), 4);
+    ASSERT_EQ(view.Columns.size(), 4);
     const QStringList captions{"IO Name", "IO Tag", "IO Type", "Value"};
     const int widths[] = {120, 60, 110, 80};
     for (int c = 0; c < 4; ++c) {
-        EXPECT_EQ(view.headerItem()->text(c), captions[c]);
-        EXPECT_EQ(view.columnWidth(c), widths[c]);
+        EXPECT_EQ(view.Columns[c].Caption, captions[c]);
+        EXPECT_EQ(view.Columns[c].Width, widths[c]);
     }
-    EXPECT_FALSE(view.rootIsDecorated());
-    EXPECT_EQ(view.selectionBehavior(), QAbstractItemView::SelectRows);
 
-    ASSERT_EQ(view.topLevelItemCount(), 48);
+    ASSERT_EQ(view.RowCount(), 48);
     for (int r = 0; r < 47; ++r) {
-        QTreeWidgetItem *item = view.topLevelItem(r);
-        EXPECT_EQ(TIO::FromItem(item), ios.At(r));
-        EXPECT_EQ(item->text(0), ios.At(r)->Name);
-        EXPECT_EQ(item->text(3), "") << "value empty until the first reading";
+        EXPECT_EQ(TIO::FromItem(view.Row(r)), ios.At(r));
+        EXPECT_EQ(ios.At(r)->ListItem, view.Row(r));
+        EXPECT_EQ(view.Text(r, 0), ios.At(r)->Name);
+        EXPECT_EQ(view.Text(r, 1), ios.At(r)->Tag);
+        EXPECT_EQ(view.Text(r, 3), "") << "value empty until the first reading";
     }
-    EXPECT_EQ(view.topLevelItem(8)->text(2), "Configurable");
-    QTreeWidgetItem *last = view.topLevelItem(47);
-    EXPECT_EQ(TIO::FromItem(last), nullptr);
-    EXPECT_EQ(last->text(0), "");
+    EXPECT_EQ(view.Text(8, 2), "Configurable");
+    EXPECT_EQ(TIO::FromItem(view.Row(47)), nullptr);
+    EXPECT_EQ(view.Text(47, 0), "");
 }
 
 TEST(TIOs, Clear_RemovesRowsWithRecordsAndAddAfterwardsShowsOnRefresh)
 {
-    QTreeWidget view;
+    TRecordingListView view;
     TIOs ios;
     BuildFixedIOList(ios, UNIT_TYPE_VELLO);
     ios.AttachListView(&view);
     ios.Clear();
-    EXPECT_EQ(view.topLevelItemCount(), 0);
+    EXPECT_EQ(view.RowCount(), 0);
     EXPECT_EQ(ios.Count(), 0);
     ios.Add(std::make_unique<TIO>(1, "A", "[A]", 5));
     ios.Refresh();
-    EXPECT_EQ(view.topLevelItemCount(), 2);
+    EXPECT_EQ(view.RowCount(), 2);
 }
 
 TEST(TIOs, ViewDestroyedFirst_LaterUpdatesTouchNoFreedRow)
@@ -310,7 +306,7 @@ TEST(TIOs, ViewDestroyedFirst_LaterUpdatesTouchNoFreedRow)
     TIOs ios;
     BuildFixedIOList(ios, UNIT_TYPE_OSTRA);
     {
-        QTreeWidget view;
+        TRecordingListView view;
         ios.AttachListView(&view);
         ios.SetValue(0, 1);
     }
@@ -323,26 +319,34 @@ TEST(TIOs, ViewDestroyedFirst_LaterUpdatesTouchNoFreedRow)
 
 TEST(TIOs, ListDestroyedFirst_ViewKeepsNoRowPointingAtARecord)
 {
-    QTreeWidget view;
+    TRecordingListView view;
     {
         TIOs ios;
         BuildFixedIOList(ios, UNIT_TYPE_VELLO);
         ios.AttachListView(&view);
     }
-    EXPECT_EQ(view.topLevelItemCount(), 0);
+    EXPECT_EQ(view.RowCount(), 0);
     // A double-click after the list is gone must not reach it.
-    QTest::mouseDClick(view.viewport(), Qt::LeftButton);
+    view.DoubleClicked();
 }
 
-TEST(TIOs, AttachToSecondView_FirstViewLosesItsRows)
+TEST(TIOs, AttachToSecondView_FirstViewLosesItsRowsAndDoubleClicks)
 {
-    QTreeWidget first, second;
+    TRecordingListView first, second;
     TIOs ios;
-    BuildFixedIOList(ios, UNIT_TYPE_VELLO);
+    ios.Add(std::make_unique<TIO>(7, "Output", "[X]", 1));
+    ios.SetEditable(true);
+    int edits = 0;
+    ios.OnValueEdited = [&edits](TIOs *, uint8_t, int32_t) { ++edits; };
     ios.AttachListView(&first);
     ios.AttachListView(&second);
-    EXPECT_EQ(first.topLevelItemCount(), 0);
-    EXPECT_EQ(second.topLevelItemCount(), 42);
+    EXPECT_EQ(first.RowCount(), 0);
+    EXPECT_EQ(second.RowCount(), 2);
+    second.Select(0);
+    first.DoubleClicked();
+    EXPECT_EQ(edits, 0) << "the first view no longer reaches the list";
+    second.DoubleClick(0);
+    EXPECT_EQ(edits, 1);
 }
 
 // ---- Editing ----
@@ -359,20 +363,14 @@ TEST(TIOs, DoubleClickDigitalOutput_TogglesWithoutDialogAndSendsValue)
         EXPECT_EQ(list.edits[0].number, 7);
         EXPECT_EQ(list.edits[0].value, 1);
         EXPECT_EQ(list.edits[1].value, 0);
-        EXPECT_EQ(list.view.topLevelItem(0)->text(3), "") << "the next reading shows it";
+        EXPECT_EQ(list.view.Text(0, 3), "") << "the next reading shows it";
     }
 }
 
-TEST(TIOs, DoubleClickRealMouse_ReachesTheHandler)
+TEST(TIOs, DoubleClickOnTheView_ReachesTheHandler)
 {
     OneIOList list(1);
-    list.view.resize(400, 200);
-    list.view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list.view));
-    const QRect rect = list.view.visualItemRect(list.view.topLevelItem(0));
-    // A double-click reaches an item view as press, release, then double-click.
-    QTest::mouseClick(list.view.viewport(), Qt::LeftButton, {}, rect.center());
-    QTest::mouseDClick(list.view.viewport(), Qt::LeftButton, {}, rect.center());
+    list.view.DoubleClick(0);
     ASSERT_EQ(list.edits.size(), 1u);
     EXPECT_EQ(list.edits[0].value, 1);
 }
@@ -386,8 +384,7 @@ TEST(TIOs, DoubleClick_EmptyLastRowNotEditableOrNoSelection_DoesNothing)
     list.ios.SetEditable(false);
     list.DoubleClickRow(0);
     list.ios.SetEditable(true);
-    list.view.clearSelection();
-    list.view.setCurrentItem(nullptr);
+    list.view.Select(-1);
     list.ios.ListViewDoubleClick();
     EXPECT_EQ(box.asked, 0);
     EXPECT_TRUE(list.edits.empty());
@@ -396,9 +393,9 @@ TEST(TIOs, DoubleClick_EmptyLastRowNotEditableOrNoSelection_DoesNothing)
 TEST(TIOs, EditValue_CheckBoxRowUnchecked_RefusesEdit)
 {
     OneIOList list(1);
-    list.view.topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+    list.view.At(0)->Unchecked = true;
     EXPECT_FALSE(list.io()->EditValue({}));
-    list.view.topLevelItem(0)->setCheckState(0, Qt::Checked);
+    list.view.At(0)->Unchecked = false;
     EXPECT_TRUE(list.io()->EditValue({}));
 }
 
@@ -516,9 +513,21 @@ TEST(TIOs, EditValue_EachListAsksItsOwnQuestion_NoneLeavesNumbersAlone)
     EXPECT_EQ(output.edits[0].value, 1);
 }
 
-TEST(TIOs, EditValue_RecordWithoutRow_RefusesEdit)
+TEST(TIOs, EditValue_RecordWithoutRow_RefusesEdit_ChangeValueDoesNot)
 {
     TIO io(1, "n", "t", 1);
     EXPECT_FALSE(io.EditValue({}));
     EXPECT_EQ(io.Value, 0);
+    // The same rules without a row (zelvo-cli's edit).
+    EXPECT_TRUE(io.ChangeValue({}));
+    EXPECT_EQ(io.Value, 1);
+    TIO number(2, "n", "t", 5);
+    QStringList invalid;
+    EXPECT_FALSE(number.ChangeValue(
+        [](const QString &, const QString &, QString &text) {
+            text = "x";
+            return true;
+        },
+        [&invalid](const QString &message) { invalid << message; }));
+    EXPECT_EQ(invalid, QStringList{"'x' is not a valid integer value"});
 }

@@ -2,11 +2,10 @@
 #include "model/Uommanager.h"
 #include "model/Uoms.h"
 
+#include "Recordinglistview.h"
 #include "common/Errormanager.h"
 #include "tests/support/TestUtil.h"
 #include "tests/support/Wirerecord.h"
-
-#include <QTreeWidget>
 
 #include <random>
 
@@ -99,7 +98,7 @@ TEST(TScalingFuzzTest, ServerSideRecords_RandomBlocks_ConsumeOnlyWholeRecords)
 {
     std::mt19937 rng(777);
     const std::vector<uint8_t> seed = SeedConfigBlock();
-    QTreeWidget config, external;
+    zelvo::test::TRecordingListView config, external;
     TServerSideIOs list;
     list.AttachConfigView(&config);
     list.AttachExternalView(&external);
@@ -110,8 +109,8 @@ TEST(TScalingFuzzTest, ServerSideRecords_RandomBlocks_ConsumeOnlyWholeRecords)
         const std::size_t used = list.PopulateRecords(block.data(), block.size());
         ASSERT_LE(used, block.size());
         ASSERT_LE(static_cast<std::size_t>(list.Count()) * 17, used);
-        ASSERT_EQ(config.topLevelItemCount(), list.Count() + 1);
-        ASSERT_EQ(external.topLevelItemCount(), list.ExternalCount());
+        ASSERT_EQ(config.RowCount(), list.Count() + 1);
+        ASSERT_EQ(external.RowCount(), list.ExternalCount());
 
         // Every record changed: the payload fits the buffer exactly as sized.
         std::size_t expected = 0;

@@ -3,13 +3,12 @@
 #include "common/Errormanager.h"
 #include "tests/support/TestUtil.h"
 #include "tests/support/Wirerecord.h"
-
-#include <QTreeWidget>
-#include <QTreeWidgetItem>
+#include "Recordinglistview.h"
 
 namespace
 {
 
+using zelvo::test::TRecordingListView;
 using zelvo::test::TWireRecord;
 
 TWireRecord ConfigRecord(int32_t id, const std::string &tag, int type, int32_t uom, int flags,
@@ -140,10 +139,10 @@ TEST_F(TServerSideIOTest, BuildUploadRecord_NameOver255_CutTo255NotWrapped)
 
 TEST_F(TServerSideIOTest, SetErrorBit_Sequence_ShowsCombinedState)
 {
-    QTreeWidget view;
+    TRecordingListView view;
     TServerSideIO io;
-    io.AttachListItem(new QTreeWidgetItem(&view), true);
-    const auto text = [&] { return io.ExternalItem()->text(4); };
+    io.AttachListItem(view.AddRow(&io), true);
+    const auto text = [&] { return TRecordingListView::TextOf(io.ExternalItem(), 4); };
 
     io.SetErrorBit(true, true);
     io.SetErrorBit(true, true);
@@ -165,40 +164,42 @@ TEST_F(TServerSideIOTest, SetErrorBit_Sequence_ShowsCombinedState)
 
 TEST_F(TServerSideIOTest, Setters_RewriteBothRows)
 {
-    QTreeWidget config, external;
+    TRecordingListView config, external;
     TServerSideIO io;
     const TWireRecord b = ConfigRecord(4, "EXT003", 1, 2, 0x06, "Pump");
     ASSERT_GT(io.Populate(b.Bytes().data(), b.Bytes().size()), 0u);
-    io.AttachListItem(new QTreeWidgetItem(&config), false);
-    io.AttachListItem(new QTreeWidgetItem(&external), true);
-    QTreeWidgetItem *c = io.ConfigItem();
-    QTreeWidgetItem *e = io.ExternalItem();
-    EXPECT_EQ(c->text(0), "Pump");
-    EXPECT_EQ(c->text(1), "[EXT003]");
-    EXPECT_EQ(c->text(2), "Display Only");
-    EXPECT_EQ(e->text(3), "<No data>");
-    EXPECT_EQ(e->text(4), "<Unknown>");
-    EXPECT_EQ(e->text(5), "<Unknown>");
-    EXPECT_EQ(e->text(6), "0");
+    io.AttachListItem(config.AddRow(&io), false);
+    io.AttachListItem(external.AddRow(&io), true);
+    ASSERT_EQ(io.ConfigItem(), config.Row(0));
+    ASSERT_EQ(io.ExternalItem(), external.Row(0));
+    const TRecordingListView::TRow *c = config.At(0);
+    const TRecordingListView::TRow *e = external.At(0);
+    EXPECT_EQ(c->Text(0), "Pump");
+    EXPECT_EQ(c->Text(1), "[EXT003]");
+    EXPECT_EQ(c->Text(2), "Display Only");
+    EXPECT_EQ(e->Text(3), "<No data>");
+    EXPECT_EQ(e->Text(4), "<Unknown>");
+    EXPECT_EQ(e->Text(5), "<Unknown>");
+    EXPECT_EQ(e->Text(6), "0");
 
     io.SetLoggingMode(LOG_LOG_ONLY);
-    EXPECT_EQ(c->text(2), "Log Only");
-    EXPECT_EQ(e->text(2), "Log Only");
+    EXPECT_EQ(c->Text(2), "Log Only");
+    EXPECT_EQ(e->Text(2), "Log Only");
     io.SetLoggingMode(9); // stored, rows left alone
     EXPECT_EQ(io.LoggingMode(), 9);
-    EXPECT_EQ(c->text(2), "Log Only");
+    EXPECT_EQ(c->Text(2), "Log Only");
 
     io.SetFriendlyName("Well pump");
-    EXPECT_EQ(c->text(0), "Well pump");
-    EXPECT_EQ(e->text(0), "Well pump");
+    EXPECT_EQ(c->Text(0), "Well pump");
+    EXPECT_EQ(e->Text(0), "Well pump");
     io.SetValue(12.5L);
-    EXPECT_EQ(e->text(3), "12.50 ");
+    EXPECT_EQ(e->Text(3), "12.50 ");
     EXPECT_EQ(io.Value(), 12.5L);
     io.SetSlaveName("Meter");
     io.SetSlaveID(17);
-    EXPECT_EQ(e->text(5), "Meter");
-    EXPECT_EQ(e->text(6), "17");
-    EXPECT_EQ(c->text(3), ""); // the configuration view has no value column
+    EXPECT_EQ(e->Text(5), "Meter");
+    EXPECT_EQ(e->Text(6), "17");
+    EXPECT_EQ(c->Text(3), ""); // the configuration view has no value column
 }
 
 } // namespace

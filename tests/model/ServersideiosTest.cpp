@@ -3,16 +3,14 @@
 #include "common/Errormanager.h"
 #include "tests/support/TestUtil.h"
 #include "tests/support/Wirerecord.h"
-
-#include <QHeaderView>
-#include <QTreeWidget>
-#include <QTreeWidgetItem>
+#include "Recordinglistview.h"
 
 #include <cmath>
 
 namespace
 {
 
+using zelvo::test::TRecordingListView;
 using zelvo::test::TWireRecord;
 
 TWireRecord ConfigRecord(int32_t id, const std::string &tag, const std::string &name,
@@ -21,9 +19,9 @@ TWireRecord ConfigRecord(int32_t id, const std::string &tag, const std::string &
     return TWireRecord().IOConfig(id, tag, 1, static_cast<uint32_t>(100 + id), flags, name);
 }
 
-TServerSideIO *RecordOf(QTreeWidgetItem *row)
+TServerSideIO *RecordOf(const TListRow *row)
 {
-    return static_cast<TServerSideIO *>(row->data(0, Qt::UserRole).value<void *>());
+    return static_cast<TServerSideIO *>(row->Record());
 }
 
 class TServerSideIOsTest : public zelvo::test::TWithErrorLog
@@ -44,8 +42,8 @@ protected:
             .Append(ConfigRecord(3, "DI01  ", "Alarm", 0x00));
         ASSERT_EQ(List.PopulateRecords(b.Bytes().data(), b.Bytes().size()), b.Bytes().size());
     }
-    QTreeWidget Config;
-    QTreeWidget External;
+    TRecordingListView Config;
+    TRecordingListView External;
     TServerSideIOs List{nullptr};
 };
 
@@ -53,43 +51,41 @@ TEST_F(TServerSideIOsTest, AttachViews_SetsColumnsAndWidths)
 {
     const std::vector<std::pair<QString, int>> config = {
         {"IO Name", 120}, {"IO Tag", 60}, {"Logging", 90}};
-    ASSERT_EQ(Config.columnCount(), 3);
+    ASSERT_EQ(Config.Columns.size(), 3);
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(Config.headerItem()->text(i), config[i].first);
-        EXPECT_EQ(Config.columnWidth(i), config[i].second);
+        EXPECT_EQ(Config.Columns[i].Caption, config[i].first);
+        EXPECT_EQ(Config.Columns[i].Width, config[i].second);
     }
     const std::vector<std::pair<QString, int>> external = {
         {"IO Name", 120}, {"IO Tag", 60},      {"Logging", 90}, {"Value", 80},
         {"Error", 70},    {"Slave Name", 165}, {"ID", 30}};
-    ASSERT_EQ(External.columnCount(), 7);
+    ASSERT_EQ(External.Columns.size(), 7);
     for (int i = 0; i < 7; ++i) {
-        EXPECT_EQ(External.headerItem()->text(i), external[i].first);
-        EXPECT_EQ(External.columnWidth(i), external[i].second);
+        EXPECT_EQ(External.Columns[i].Caption, external[i].first);
+        EXPECT_EQ(External.Columns[i].Width, external[i].second);
     }
-    EXPECT_FALSE(Config.rootIsDecorated());
-    EXPECT_EQ(Config.selectionBehavior(), QAbstractItemView::SelectRows);
     // With no records the configuration view still has its empty last row.
-    EXPECT_EQ(Config.topLevelItemCount(), 1);
-    EXPECT_EQ(External.topLevelItemCount(), 0);
+    EXPECT_EQ(Config.RowCount(), 1);
+    EXPECT_EQ(External.RowCount(), 0);
 }
 
 TEST_F(TServerSideIOsTest, Refresh_ThreeRecordsOneExternal_RowsInBothViews)
 {
     LoadThree();
-    ASSERT_EQ(Config.topLevelItemCount(), 4);
-    ASSERT_EQ(External.topLevelItemCount(), 1);
+    ASSERT_EQ(Config.RowCount(), 4);
+    ASSERT_EQ(External.RowCount(), 1);
     EXPECT_EQ(List.ExternalCount(), 1);
-    EXPECT_EQ(Config.topLevelItem(0)->text(0), "Level");
-    EXPECT_EQ(Config.topLevelItem(1)->text(1), "[EXT002]");
-    EXPECT_EQ(Config.topLevelItem(1)->text(2), "Display Only");
-    EXPECT_EQ(Config.topLevelItem(2)->text(2), "No Log");
-    EXPECT_EQ(RecordOf(Config.topLevelItem(2)), List.Item(2));
-    EXPECT_EQ(RecordOf(Config.topLevelItem(3)), nullptr);
-    EXPECT_EQ(Config.topLevelItem(3)->text(0), "");
-    QTreeWidgetItem *ext = External.topLevelItem(0);
-    EXPECT_EQ(ext->text(0), "Flow");
-    EXPECT_EQ(ext->text(3), "<No data>");
-    EXPECT_EQ(ext->text(4), "<Unknown>");
+    EXPECT_EQ(Config.Text(0, 0), "Level");
+    EXPECT_EQ(Config.Text(1, 1), "[EXT002]");
+    EXPECT_EQ(Config.Text(1, 2), "Display Only");
+    EXPECT_EQ(Config.Text(2, 2), "No Log");
+    EXPECT_EQ(RecordOf(Config.Row(2)), List.Item(2));
+    EXPECT_EQ(RecordOf(Config.Row(3)), nullptr);
+    EXPECT_EQ(Config.Text(3, 0), "");
+    TRecordingListView::TRow *ext = External.At(0);
+    EXPECT_EQ(ext->Text(0), "Flow");
+    EXPECT_EQ(ext->Text(3), "<No data>");
+    EXPECT_EQ(ext->Text(4), "<Unknown>");
     EXPECT_EQ(RecordOf(ext), List.Item(1));
 }
 
@@ -103,7 +99,7 @@ TEST_F(TServerSideIOsTest, PopulateRecords_CutLastRecord_KeepsCompleteOnesAndLog
     EXPECT_EQ(List.PopulateRecords(b.Bytes().data(), b.Bytes().size()), whole);
     EXPECT_EQ(List.Count(), 2);
     EXPECT_TRUE(Log().contains("TServerSideIOs::PopulateRecords Exception - "));
-    EXPECT_EQ(Config.topLevelItemCount(), 3);
+    EXPECT_EQ(Config.RowCount(), 3);
 }
 
 TEST_F(TServerSideIOsTest, ExternalValuesAndModbusInfo_ShownInExternalRow)
@@ -111,9 +107,9 @@ TEST_F(TServerSideIOsTest, ExternalValuesAndModbusInfo_ShownInExternalRow)
     LoadThree();
     List.SetModbusInfo(2, 2, 5, "Flowmeter");
     List.SetModbusInfo(99, 4, 6, "Nobody"); // no record, no effect
-    QTreeWidgetItem *ext = External.topLevelItem(0);
-    EXPECT_EQ(ext->text(5), "Flowmeter");
-    EXPECT_EQ(ext->text(6), "5");
+    TRecordingListView::TRow *ext = External.At(0);
+    EXPECT_EQ(ext->Text(5), "Flowmeter");
+    EXPECT_EQ(ext->Text(6), "5");
 
     std::vector<std::pair<uint32_t, int32_t>> calls;
     const auto convert = [&](uint32_t raw, int32_t number) {
@@ -125,7 +121,7 @@ TEST_F(TServerSideIOsTest, ExternalValuesAndModbusInfo_ShownInExternalRow)
     EXPECT_EQ(List.ApplyExternalValue(slot, 4, 1, convert), 4);
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0], std::make_pair(0x1234u, 2));
-    EXPECT_EQ(ext->text(3), "46.60 ");
+    EXPECT_EQ(ext->Text(3), "46.60 ");
     // Type 4: four bytes.
     List.SetModbusInfo(2, 4, 5, "Flowmeter");
     List.ApplyExternalValue(slot, 4, 1, convert);
@@ -139,9 +135,9 @@ TEST_F(TServerSideIOsTest, ExternalValuesAndModbusInfo_ShownInExternalRow)
 
     // A refresh shows the placeholders again but keeps the slave details.
     List.Refresh();
-    ext = External.topLevelItem(0);
-    EXPECT_EQ(ext->text(3), "<No data>");
-    EXPECT_EQ(ext->text(5), "Flowmeter");
+    ext = External.At(0);
+    EXPECT_EQ(ext->Text(3), "<No data>");
+    EXPECT_EQ(ext->Text(5), "Flowmeter");
 }
 
 TEST_F(TServerSideIOsTest, SetValue_HugeValue_ShownWholeNotCut)
@@ -151,14 +147,14 @@ TEST_F(TServerSideIOsTest, SetValue_HugeValue_ShownWholeNotCut)
     // many orders of magnitude too small.
     const long double huge = std::ldexp(1.0L, 240);
     List.Item(1)->SetValue(huge);
-    const QString text = External.topLevelItem(0)->text(3);
+    const QString text = External.Text(0, 3);
     EXPECT_EQ(text.size(), 73 + 4) << text.toStdString();
     EXPECT_TRUE(text.endsWith(".00 ")) << text.toStdString();
     bool ok = false;
     EXPECT_DOUBLE_EQ(text.trimmed().toDouble(&ok), static_cast<double>(huge));
     EXPECT_TRUE(ok);
     List.Item(1)->SetValue(1e4000L);
-    EXPECT_GT(External.topLevelItem(0)->text(3).size(), 4000);
+    EXPECT_GT(External.Text(0, 3).size(), 4000);
 }
 
 TEST_F(TServerSideIOsTest, ApplyErrorBit_ByExternalNumber)
@@ -167,7 +163,7 @@ TEST_F(TServerSideIOsTest, ApplyErrorBit_ByExternalNumber)
     List.ApplyErrorBit(true, 2, true);
     List.ApplyErrorBit(false, 2, true);
     List.ApplyErrorBit(true, 7, true); // no such I/O
-    EXPECT_EQ(External.topLevelItem(0)->text(4), "Read/Write Error");
+    EXPECT_EQ(External.Text(0, 4), "Read/Write Error");
     EXPECT_EQ(List.Item(0)->ErrorState(), 0);
 }
 
@@ -194,7 +190,7 @@ TEST_F(TServerSideIOsTest, BuildUpload_ChangedRecordsInOrder_OrTooLargeWithoutWr
 
     List.ClearChanged();
     EXPECT_EQ(List.BuildUpload(dst.data(), dst.size(), length), TUploadResult::NoChanges);
-    EXPECT_EQ(Config.topLevelItemCount(), 4);
+    EXPECT_EQ(Config.RowCount(), 4);
 }
 
 TEST_F(TServerSideIOsTest, BuildUploadPart_RecordsThatFitInOrder_OnlyThoseUnmarked)
@@ -237,31 +233,31 @@ TEST_F(TServerSideIOsTest, Clear_RemovesRowsWithRecords)
     List.Clear();
     EXPECT_EQ(List.Count(), 0);
     EXPECT_EQ(List.ExternalCount(), 0);
-    ASSERT_EQ(Config.topLevelItemCount(), 1);
-    EXPECT_EQ(RecordOf(Config.topLevelItem(0)), nullptr);
-    EXPECT_EQ(External.topLevelItemCount(), 0);
+    ASSERT_EQ(Config.RowCount(), 1);
+    EXPECT_EQ(RecordOf(Config.Row(0)), nullptr);
+    EXPECT_EQ(External.RowCount(), 0);
 }
 
 TEST_F(TServerSideIOsTest, Destroy_LeavesNoRowPointingAtRecords)
 {
-    QTreeWidget config, external;
+    TRecordingListView config, external;
     {
         TServerSideIOs list;
         list.AttachConfigView(&config);
         list.AttachExternalView(&external);
         const TWireRecord b = ConfigRecord(2, "EXT002", "Flow");
         list.PopulateRecords(b.Bytes().data(), b.Bytes().size());
-        ASSERT_EQ(external.topLevelItemCount(), 1);
+        ASSERT_EQ(external.RowCount(), 1);
     }
-    EXPECT_EQ(config.topLevelItemCount(), 0);
-    EXPECT_EQ(external.topLevelItemCount(), 0);
+    EXPECT_EQ(config.RowCount(), 0);
+    EXPECT_EQ(external.RowCount(), 0);
 }
 
 TEST_F(TServerSideIOsTest, ViewsDestroyedFirst_LaterUpdatesTouchNoFreedRow)
 {
     TServerSideIOs list;
     {
-        QTreeWidget config, external;
+        TRecordingListView config, external;
         list.AttachConfigView(&config);
         list.AttachExternalView(&external);
         const TWireRecord b = ConfigRecord(2, "EXT002", "Flow");
@@ -282,17 +278,17 @@ TEST_F(TServerSideIOsTest, ViewsDestroyedFirst_LaterUpdatesTouchNoFreedRow)
     EXPECT_EQ(record->ErrorState(), 1);
 
     // A view attached later is not affected when an earlier one goes.
-    QTreeWidget config, external;
+    TRecordingListView config, external;
     list.AttachExternalView(&external);
     {
-        QTreeWidget old;
+        TRecordingListView old;
         list.AttachConfigView(&old);
         list.AttachConfigView(&config);
         ASSERT_NE(record->ConfigItem(), nullptr);
     }
     ASSERT_NE(record->ConfigItem(), nullptr);
     record->SetFriendlyName("Shown");
-    EXPECT_EQ(config.topLevelItem(0)->text(0), "Shown");
+    EXPECT_EQ(config.Text(0, 0), "Shown");
 }
 
 TEST_F(TServerSideIOsTest, ExternalCount_CountedWithoutViews)
@@ -319,27 +315,25 @@ TEST_F(TServerSideIOsTest, DoubleClick_HandsRecordToDialogs)
                        [&] { ++logons; }});
 
     // No selection: nothing.
-    emit Config.itemDoubleClicked(Config.topLevelItem(1), 0);
+    Config.DoubleClicked();
     EXPECT_EQ(logons, 0);
 
-    Config.setCurrentItem(Config.topLevelItem(1));
-    emit Config.itemDoubleClicked(Config.topLevelItem(1), 0);
+    Config.DoubleClick(1);
     EXPECT_EQ(logons, 1);
     EXPECT_TRUE(edits.empty());
 
     loggedOn = true;
-    emit Config.itemDoubleClicked(Config.topLevelItem(1), 0);
+    Config.DoubleClicked();
     ASSERT_EQ(edits.size(), 1u);
     EXPECT_EQ(edits[0].first, List.Item(1));
     EXPECT_EQ(edits[0].second, nullptr); // this list was made without a unit
 
-    Config.setCurrentItem(Config.topLevelItem(3));
-    emit Config.itemDoubleClicked(Config.topLevelItem(3), 0);
+    Config.DoubleClick(3);
     EXPECT_EQ(edits.size(), 1u);
     EXPECT_EQ(logons, 1);
 
     // The unit object given at creation travels with the record.
-    QTreeWidget c2, e2;
+    TRecordingListView c2, e2;
     list.AttachConfigView(&c2);
     list.AttachExternalView(&e2);
     const TWireRecord b = ConfigRecord(9, "IN09  ", "X");
@@ -347,7 +341,7 @@ TEST_F(TServerSideIOsTest, DoubleClick_HandsRecordToDialogs)
     list.SetEditHooks({[] { return true; },
                        [&](TServerSideIO *io, TZelvo *z) { edits.emplace_back(io, z); },
                        {}});
-    c2.setCurrentItem(c2.topLevelItem(0));
+    c2.Select(0);
     list.ConfigViewDoubleClick();
     ASSERT_EQ(edits.size(), 2u);
     EXPECT_EQ(edits[1].second, unit);
@@ -358,34 +352,34 @@ TEST_F(TServerSideIOsTest, DoubleClick_HandsRecordToDialogs)
 TEST_F(TServerSideIOsTest, SecondReply_AppendsRowsBelowAndKeepsShownValues)
 {
     LoadThree();
-    QTreeWidgetItem *firstRow = Config.topLevelItem(0);
-    External.topLevelItem(0)->setText(3, "12.50 ");
+    const TListRow *firstRow = Config.Row(0);
+    External.At(0)->SetText(3, "12.50 ");
     TWireRecord b;
     b.Append(ConfigRecord(4, "EXT003", "Pressure")).Append(ConfigRecord(5, "DO01  ", "Pump"));
     ASSERT_EQ(List.PopulateRecords(b.Bytes().data(), b.Bytes().size()), b.Bytes().size());
 
-    ASSERT_EQ(Config.topLevelItemCount(), 6);
-    ASSERT_EQ(External.topLevelItemCount(), 2);
+    ASSERT_EQ(Config.RowCount(), 6);
+    ASSERT_EQ(External.RowCount(), 2);
     EXPECT_EQ(List.ExternalCount(), 2);
     // Rows of the first reply stay as they were; the new ones follow in order.
-    EXPECT_EQ(Config.topLevelItem(0), firstRow);
-    EXPECT_EQ(External.topLevelItem(0)->text(3), "12.50 ");
+    EXPECT_EQ(Config.Row(0), firstRow);
+    EXPECT_EQ(External.Text(0, 3), "12.50 ");
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(RecordOf(Config.topLevelItem(i)), List.Item(i)) << i;
-    EXPECT_EQ(Config.topLevelItem(3)->text(0), "Pressure");
-    EXPECT_EQ(RecordOf(External.topLevelItem(1)), List.Item(3));
-    EXPECT_EQ(RecordOf(Config.topLevelItem(5)), nullptr);
-    EXPECT_EQ(Config.topLevelItem(5)->text(0), "");
+        EXPECT_EQ(RecordOf(Config.Row(i)), List.Item(i)) << i;
+    EXPECT_EQ(Config.Text(3, 0), "Pressure");
+    EXPECT_EQ(RecordOf(External.Row(1)), List.Item(3));
+    EXPECT_EQ(RecordOf(Config.Row(5)), nullptr);
+    EXPECT_EQ(Config.Text(5, 0), "");
 }
 
 TEST_F(TServerSideIOsTest, ReplyAfterRowsWereRemovedByHand_RebuildsAllRows)
 {
     LoadThree();
-    Config.clear();
+    Config.Clear();
     TWireRecord b;
     b.Append(ConfigRecord(4, "IN02  ", "Temp"));
     List.PopulateRecords(b.Bytes().data(), b.Bytes().size());
-    ASSERT_EQ(Config.topLevelItemCount(), 5);
+    ASSERT_EQ(Config.RowCount(), 5);
     for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(RecordOf(Config.topLevelItem(i)), List.Item(i)) << i;
+        EXPECT_EQ(RecordOf(Config.Row(i)), List.Item(i)) << i;
 }

@@ -3,9 +3,7 @@
 #include "network/Xmlutil.h"
 #include "tests/support/TestUtil.h"
 
-#include <QComboBox>
 #include <QFile>
-#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 #include <set>
@@ -32,14 +30,6 @@ QString LoadFailure(TNetworkSettings &catalogue, const QString &path)
         return e.Message();
     }
     return QStringLiteral("<loaded>");
-}
-
-QStringList Texts(const QComboBox &box)
-{
-    QStringList texts;
-    for (int i = 0; i < box.count(); ++i)
-        texts << box.itemText(i);
-    return texts;
 }
 
 const char *const kSample = R"(<?xml version="1.0"?>
@@ -201,87 +191,6 @@ TEST(TGPRSNetwork, LoadFromXML_FailsPartWay_KeepsFieldsReadBeforeAndDefaultsAfte
     EXPECT_EQ(country.Name(), "Unknown");
 }
 
-TEST(TNetworkSettings, FillCountryList_NoneFirstThenCountries_LastWithIdOneSelected)
-{
-    TNetworkSettings catalogue;
-    ASSERT_TRUE(catalogue.LoadCatalogue(WriteCatalogue(
-        R"(<root><countries><c ID="4" name="A"/><c ID="1" name="B"/><c ID="1" name="C"/>
-           <c ID="2" name="D"/></countries></root>)")));
-    QComboBox box;
-    box.addItems({"-Other", "United Kingdom"});
-    box.setCurrentIndex(1);
-    QSignalSpy changed(&box, &QComboBox::currentIndexChanged);
-
-    catalogue.FillCountryList(&box);
-    EXPECT_EQ(Texts(box), (QStringList{"<None>", "A", "B", "C", "D"}));
-    EXPECT_FALSE(box.itemData(0).isValid());
-    EXPECT_EQ(box.itemData(1).toInt(), 4);
-    EXPECT_EQ(box.currentIndex(), 3);
-    EXPECT_EQ(SelectedCountryId(&box), 1);
-    EXPECT_EQ(changed.count(), 0);
-
-    box.setCurrentIndex(0);
-    EXPECT_EQ(SelectedCountryId(&box), 0);
-}
-
-TEST(TNetworkSettings, FillCountryList_NoCountryWithIdOne_SelectsNothing)
-{
-    TNetworkSettings catalogue;
-    ASSERT_TRUE(catalogue.LoadCatalogue(
-        WriteCatalogue(R"(<root><countries><c ID="2" name="A"/></countries></root>)")));
-    QComboBox box;
-    catalogue.FillCountryList(&box);
-    EXPECT_EQ(box.count(), 2);
-    EXPECT_EQ(box.currentIndex(), -1);
-    EXPECT_EQ(SelectedCountryId(&box), -1);
-}
-
-TEST(TNetworkSettings, FillNetworkList_ByCountry_ListsItsNetworksFirstSelected)
-{
-    TNetworkSettings catalogue;
-    ASSERT_TRUE(catalogue.LoadCatalogue(WriteCatalogue(kSample)));
-    QComboBox box;
-    QSignalSpy changed(&box, &QComboBox::currentIndexChanged);
-
-    struct Row {
-        int countryId;
-        QStringList texts;
-        int selected;
-    };
-    const Row rows[] = {
-        {2, {"<None>", "N-A", "N-C"}, 1},
-        {1, {"<None>", "N-B"}, 1},
-        // "<None>" lists every network, those of unknown countries too.
-        {0, {"<None>", "N-A", "N-B", "N-Orphan", "N-C"}, 1},
-        // A country without networks: only "<None>", nothing selected.
-        {3, {"<None>"}, -1},
-        // No country selected: an empty list.
-        {-1, {}, -1},
-    };
-    for (const Row &row : rows) {
-        catalogue.FillNetworkList(&box, row.countryId);
-        EXPECT_EQ(Texts(box), row.texts) << row.countryId;
-        EXPECT_EQ(box.currentIndex(), row.selected) << row.countryId;
-    }
-    EXPECT_EQ(changed.count(), 0);
-}
-
-TEST(TNetworkSettings, SelectedNetwork_ReturnsRecordOrNullForNoneAndNoSelection)
-{
-    TNetworkSettings catalogue;
-    ASSERT_TRUE(catalogue.LoadCatalogue(WriteCatalogue(kSample)));
-    QComboBox box;
-    catalogue.FillNetworkList(&box, 2);
-    EXPECT_EQ(SelectedNetwork(&box), catalogue.Networks()[0].get());
-    box.setCurrentIndex(2);
-    ASSERT_NE(SelectedNetwork(&box), nullptr);
-    EXPECT_EQ(SelectedNetwork(&box)->APN(), "apn.c");
-    box.setCurrentIndex(0);
-    EXPECT_EQ(SelectedNetwork(&box), nullptr);
-    catalogue.FillNetworkList(&box, 3);
-    EXPECT_EQ(SelectedNetwork(&box), nullptr);
-}
-
 // The catalogue shipped with the tool.
 TEST(ShippedCatalogue, Load_EveryNetworkNamesAnExistingCountryAndFitsTheUnit)
 {
@@ -305,12 +214,4 @@ TEST(ShippedCatalogue, Load_EveryNetworkNamesAnExistingCountryAndFitsTheUnit)
         withNetworks.insert(network->CountryID());
     }
     EXPECT_EQ(withNetworks, ids) << "a country without networks";
-
-    QComboBox countries;
-    catalogue.FillCountryList(&countries);
-    EXPECT_EQ(countries.currentText(), "United Kingdom");
-    QComboBox networks;
-    catalogue.FillNetworkList(&networks, SelectedCountryId(&countries));
-    EXPECT_GE(networks.count(), 4);
-    EXPECT_EQ(networks.currentIndex(), 1);
 }

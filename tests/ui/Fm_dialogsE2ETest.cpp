@@ -7,6 +7,7 @@
 #include "ui/Fm_editio.h"
 #include "ui/Fm_logon.h"
 #include "ui/Fm_working.h"
+#include "ui/Treelistview.h"
 
 #include "common/Errormanager.h"
 #include "engine/Enginehost.h"
@@ -60,7 +61,8 @@ public:
         lvIOs->hide();
         lvExternalIO->hide();
         engine = std::make_unique<TSerialThread>(this, pacing);
-        engine->AttachListViews(lvIOs, lvIOConfig, lvExternalIO);
+        engine->AttachListViews(new TTreeListView(lvIOs), new TTreeListView(lvIOConfig),
+                                new TTreeListView(lvExternalIO));
         dialogs = std::make_unique<TDialogs>(*this, QString::fromStdString(zelvo::test::SourcePath(
                                                         "data/Images/working_generic.avi")));
         TServerSideIOs::TEditHooks hooks;
@@ -278,12 +280,14 @@ protected:
     void DoubleClick(TServerSideIO *record)
     {
         QTreeWidget *view = window->lvIOConfig;
-        view->scrollToItem(record->ConfigItem());
-        const QRect rect = view->visualItemRect(record->ConfigItem());
+        QTreeWidgetItem *item = TTreeListView::Item(record->ConfigItem());
+        ASSERT_NE(item, nullptr);
+        view->scrollToItem(item);
+        const QRect rect = view->visualItemRect(item);
         ASSERT_TRUE(rect.isValid());
         // A click selects the row, the double-click opens it.
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
-        ASSERT_TRUE(record->ConfigItem()->isSelected());
+        ASSERT_TRUE(item->isSelected());
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, rect.center());
     }
 

@@ -5,6 +5,7 @@
 
 #include "ui/Fm_main.h"
 
+#include "TestUtil.h"
 #include "common/Branding.h"
 #include "common/Errormanager.h"
 #include "engine/Serialthread.h"
@@ -20,6 +21,7 @@
 #include "ui/Fm_editio.h"
 #include "ui/Fm_logon.h"
 #include "ui/Fm_working.h"
+#include "ui/Treelistview.h"
 #include "unit/Zelvo.h"
 
 #include <QAccessible>
@@ -237,8 +239,10 @@ protected:
     void DoubleClick(TServerSideIO *record)
     {
         QTreeWidget *view = form->lvIOConfig;
-        view->scrollToItem(record->ConfigItem());
-        const QRect rect = view->visualItemRect(record->ConfigItem());
+        QTreeWidgetItem *item = TTreeListView::Item(record->ConfigItem());
+        ASSERT_NE(item, nullptr);
+        view->scrollToItem(item);
+        const QRect rect = view->visualItemRect(item);
         ASSERT_TRUE(rect.isValid());
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, rect.center());
