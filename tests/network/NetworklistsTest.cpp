@@ -2,7 +2,7 @@
 
 #include "ui/Networklists.h"
 
-#include "TestUtil.h"
+#include "tests/support/TestUtil.h"
 #include "network/Gprsnetwork.h"
 #include "network/Networksettings.h"
 
