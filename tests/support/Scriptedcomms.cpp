@@ -57,9 +57,9 @@ void TScriptedComms::QueueMessage(const TBytes &reply)
 namespace
 {
 
-[[noreturn]] void BadSwitch(const std::string &spec, const std::string &why)
+[[noreturn]] void BadSwitch(const std::string &faultSwitch, const std::string &why)
 {
-    throw std::invalid_argument("fault \"" + spec + "\": " + why);
+    throw std::invalid_argument("fault \"" + faultSwitch + "\": " + why);
 }
 
 bool ParseNumber(const std::string &text, long &out)
@@ -71,7 +71,7 @@ bool ParseNumber(const std::string &text, long &out)
     return *end == '\0' && out >= 0;
 }
 
-int ParseCommand(const std::string &spec, const std::string &text)
+int ParseCommand(const std::string &faultSwitch, const std::string &text)
 {
     long n = 0;
     if (ParseNumber(text, n) && n <= 0xFF)
@@ -79,19 +79,19 @@ int ParseCommand(const std::string &spec, const std::string &text)
     for (int c = 0; c <= 0xFF; ++c)
         if (text == linktrace::CommandName(static_cast<uint8_t>(c)))
             return c;
-    BadSwitch(spec, "no command \"" + text + "\"");
+    BadSwitch(faultSwitch, "no command \"" + text + "\"");
 }
 
 } // namespace
 
-void TScriptedComms::Fault(const std::string &spec)
+void TScriptedComms::Fault(const std::string &faultSwitch)
 {
     std::vector<std::string> parts;
-    std::stringstream in(spec);
+    std::stringstream in(faultSwitch);
     for (std::string p; std::getline(in, p, ',');)
         parts.push_back(p);
     if (parts.empty() || parts[0].empty())
-        BadSwitch(spec, "empty");
+        BadSwitch(faultSwitch, "empty");
     std::string name = parts[0];
     std::string arg;
     const auto eq = name.find('=');
@@ -108,19 +108,19 @@ void TScriptedComms::Fault(const std::string &spec)
                  : name == "bad-checksum" ? TFaultKind::BadChecksum
                                           : TFaultKind::ShortReply;
         if (hasArg)
-            f.Command = ParseCommand(spec, arg);
+            f.Command = ParseCommand(faultSwitch, arg);
     } else if (name == "silent") {
         if (hasArg)
-            BadSwitch(spec, "takes no argument");
+            BadSwitch(faultSwitch, "takes no argument");
         f.Kind = TFaultKind::Silent;
     } else if (name == "silent-after") {
         long n = 0;
         if (!hasArg || !ParseNumber(arg, n))
-            BadSwitch(spec, "needs a request count");
+            BadSwitch(faultSwitch, "needs a request count");
         f.Kind = TFaultKind::Silent;
         f.From = n + 1;
     } else {
-        BadSwitch(spec, "not a switch of the scripted unit");
+        BadSwitch(faultSwitch, "not a switch of the scripted unit");
     }
     for (std::size_t i = 1; i < parts.size(); ++i) {
         long n = 0;
@@ -129,7 +129,7 @@ void TScriptedComms::Fault(const std::string &spec)
         else if (parts[i].rfind("from=", 0) == 0 && ParseNumber(parts[i].substr(5), n) && n >= 1)
             f.From = std::max(f.From, n);
         else
-            BadSwitch(spec, "bad modifier \"" + parts[i] + "\"");
+            BadSwitch(faultSwitch, "bad modifier \"" + parts[i] + "\"");
     }
     FFaults.push_back(f);
 }

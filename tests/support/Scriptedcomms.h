@@ -120,7 +120,7 @@ public:
     // switch on (the simulator counts from its start, where its switches are
     // set). A refused or unanswered request does not use up its scripted
     // reply. Throws std::invalid_argument on a switch it does not know.
-    void Fault(const std::string &spec);
+    void Fault(const std::string &faultSwitch);
     void ClearFaults() { FFaults.clear(); }
 
     // Every request made, in order, whether or not it reached the wire
