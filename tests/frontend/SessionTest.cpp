@@ -1,11 +1,11 @@
 #include "frontend/Session.h"
 
-#include "tests/support/TestUtil.h"
 #include "engine/Headlesshost.h"
 #include "frontend/Simulatedunit.h"
 #include "link/Portmap.h"
 #include "link/Zelvocommsinterface.h"
 #include "protocol/Commands.h"
+#include "tests/support/TestUtil.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "model/Serversideio.h"
 
+#include "Recordinglistview.h"
 #include "common/Errormanager.h"
 #include "tests/support/TestUtil.h"
 #include "tests/support/Wirerecord.h"
-#include "Recordinglistview.h"
 
 namespace
 {

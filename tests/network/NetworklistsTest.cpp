@@ -2,9 +2,9 @@
 
 #include "ui/Networklists.h"
 
-#include "tests/support/TestUtil.h"
 #include "network/Gprsnetwork.h"
 #include "network/Networksettings.h"
+#include "tests/support/TestUtil.h"
 
 #include <QComboBox>
 #include <QFile>

@@ -5,7 +5,6 @@
 
 #include "ui/Fm_main.h"
 
-#include "tests/support/TestUtil.h"
 #include "common/Branding.h"
 #include "common/Errormanager.h"
 #include "engine/Serialthread.h"
@@ -15,6 +14,7 @@
 #include "model/Serversideios.h"
 #include "protocol/Commands.h"
 #include "sim/UnitSimulator.h"
+#include "tests/support/TestUtil.h"
 #include "ui/Dialogs.h"
 #include "ui/Fm_connect.h"
 #include "ui/Fm_editio.h"
