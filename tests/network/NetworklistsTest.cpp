@@ -1,4 +1,5 @@
 // The window's country and network lists filled from the catalogue.
+#include "Samplecatalogue.h"
 
 #include "ui/Networklists.h"
 
@@ -32,28 +33,6 @@ QStringList Texts(const QComboBox &box)
         texts << box.itemText(i);
     return texts;
 }
-
-const char *const kSample = R"(<?xml version="1.0"?>
-<root>
-  <networks>
-    <network country="2" name="N-A" apn="apn.a" username="ua" password="pa"/>
-  </networks>
-  <countries>
-    <country ID="1" name="First"/>
-    <!-- a comment between records is not a record -->
-    <land ID="2" name="Second"/>
-  </countries>
-  <other><country ID="99" name="Ignored"/></other>
-  <networks>
-    <network country="1" name="N-B" apn="apn.b" username="" password=""/>
-    <network country="7" name="N-Orphan" apn="apn.o" username="uo" password="po" extra="x"/>
-    <network country="2" name="N-C" apn="apn.c" username="uc" password="pc"/>
-  </networks>
-  <countries>
-    <country ID="3" name="Third"/>
-  </countries>
-</root>
-)";
 
 } // namespace
 
