@@ -297,7 +297,8 @@ struct TMemoryUnit {
 // A unit object of the given model with its type read.
 struct TUnitRig {
     explicit TUnitRig(uint8_t unitType)
-        : Memory(unitType == UNIT_TYPE_OSTRA, unitType), Unit(Memory.Comms, TPacing::Shrunk(1000))
+        : Memory(unitType == UNIT_TYPE_OSTRA, unitType),
+          Unit(Memory.Comms, TPacing::Shrunk(1000), nullptr)
     {
         Check(Unit.ReadUnitType(), "unit type read");
         Check(Unit.GetUnitType() == unitType, "unit type taken");
@@ -326,7 +327,7 @@ struct TUnitRig {
 
     TMemoryUnit Memory;
     TZelvo Unit;
-    TCommissioningDataParser Parser;
+    TCommissioningDataParser Parser{nullptr};
     QTreeWidget LiveView;
     QTreeWidget ConfigView;
     QTreeWidget ExternalView;
@@ -398,7 +399,7 @@ BENCHMARK(BM_ParseReply_IOConfigDownload)
 void BM_ParseReply_Snapshot(benchmark::State &state)
 {
     const TSnapshotReply reply = BuildSnapshotReply();
-    TCommissioningDataParser parser;
+    TCommissioningDataParser parser(nullptr);
     QStringList lines;
     parser.SetSnapshotSink([&] { lines.clear(); },
                            [&](const QString &line) { lines.append(line); });
@@ -663,7 +664,7 @@ BENCHMARK(BM_BuildRequest);
 
 void BM_BuildMessage(benchmark::State &state)
 {
-    TCommissioningDataParser parser;
+    TCommissioningDataParser parser(nullptr);
     parser.SetType(MSG_WRITE_IO_CONFIG);
     std::vector<uint8_t> payload(kReplySize - 9, 0x33);
     parser.SetPayload(payload);

@@ -3,7 +3,10 @@
 #include "cli/Cliconsole.h"
 #include "common/Errormanager.h"
 
-TCliHost::TCliHost(std::FILE *err) : FErr(err), FTerminal(IsTerminal(err)) {}
+TCliHost::TCliHost(TErrorManager &log, std::FILE *err)
+    : THeadlessHost(log), FErr(err), FTerminal(IsTerminal(err))
+{
+}
 
 void TCliHost::ShowConnectionSettings(const TConnectionSettings &settings, bool noEthernet)
 {
@@ -34,9 +37,7 @@ void TCliHost::ShowStatusPanels(const QString &panel0, const QString &panel1)
 
 void TCliHost::TakePendingStatus()
 {
-    TErrorManager::TStatusTrail trail;
-    if (TErrorManager *em = ErrorManager())
-        trail = em->TakeStatusTrail();
+    const TErrorManager::TStatusTrail trail = ErrorLog().TakeStatusTrail();
     for (const auto &[status, storeForward] : trail)
         ShowStatusLine(status, storeForward);
 }

@@ -16,7 +16,8 @@
 class TCliHost : public THeadlessHost
 {
 public:
-    explicit TCliHost(std::FILE *err = stderr);
+    // `log` is the run's log, handed to the engine.
+    explicit TCliHost(TErrorManager &log, std::FILE *err = stderr);
 
     void ShowConnectionSettings(const TConnectionSettings &settings, bool noEthernet) override;
     void LogonResult(bool accepted) override;

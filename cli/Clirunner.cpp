@@ -32,9 +32,9 @@ TCommandFunction CommandFunction(TCliCommand command)
 
 } // namespace
 
-int RunCliCommand(const TCliOptions &options, const TLinkPacing &pacing)
+int RunCliCommand(const TCliOptions &options, const TLinkPacing &pacing, TErrorManager &log)
 {
-    TCliSession session(options, pacing);
+    TCliSession session(options, pacing, log);
     const TCommandFunction run = CommandFunction(options.Command);
     const int code = run ? run(session) : EXIT_CLI_USAGE;
     // A command that reached the unit leaves it before its failure is told;

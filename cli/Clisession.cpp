@@ -42,8 +42,8 @@ bool TCliSession::InterruptRequested()
     return gInterruptRequested != 0;
 }
 
-TCliSession::TCliSession(const TCliOptions &options, const TLinkPacing &pacing)
-    : O(options), FPacing(pacing.Pacing), FDivisor(std::max(1, pacing.Divisor))
+TCliSession::TCliSession(const TCliOptions &options, const TLinkPacing &pacing, TErrorManager &log)
+    : O(options), FPacing(pacing.Pacing), FDivisor(std::max(1, pacing.Divisor)), FHost(log)
 {
     FHost.SetVerbose(O.Verbose);
     FInterruptWake = std::make_unique<TInterruptWake>();
@@ -276,13 +276,12 @@ int TCliSession::OpenLink(TLiveList shown)
 
     FEngine = std::make_unique<TSerialThread>(&FHost, FPacing);
     // Each status the engine sets is printed, not only the one a poll finds.
-    if (TErrorManager *em = ErrorManager()) {
-        em->SetKeepStatusTrail(true);
-        // Said once, here: the run goes on without a log file.
-        if (!em->LogFileOpen())
-            std::fprintf(stderr, "zelvo-cli: %s cannot be written; this run is not logged\n",
-                         QFile::encodeName(em->LogPath()).constData());
-    }
+    TErrorManager &log = FHost.ErrorLog();
+    log.SetKeepStatusTrail(true);
+    // Said once, here: the run goes on without a log file.
+    if (!log.LogFileOpen())
+        std::fprintf(stderr, "zelvo-cli: %s cannot be written; this run is not logged\n",
+                     QFile::encodeName(log.LogPath()).constData());
     FEngine->SelectPort(useUsb, comPort, kBaudRate);
     if (!autoBridge.empty() && FEngine->Comms())
         FEngine->Comms()->SetBrandName(autoBridge);

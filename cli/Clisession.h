@@ -34,7 +34,8 @@ public:
     using ms = std::chrono::milliseconds;
 
     // `pacing`: production, or shrunk by the developer switches (tests).
-    TCliSession(const TCliOptions &options, const TLinkPacing &pacing);
+    // `log` is the run's log; the engine writes to it.
+    TCliSession(const TCliOptions &options, const TLinkPacing &pacing, TErrorManager &log);
     ~TCliSession();
 
     TCliSession(const TCliSession &) = delete;

@@ -65,12 +65,11 @@ int main(int argc, char **argv)
     }
 
     InstallInterruptHandler(&TCliSession::RequestInterrupt, EXIT_CLI_INTERRUPTED);
-    CreateErrorManager(LogFilePath());
-    const int code = RunCliCommand(o, PacingFromEnvironment());
+    // The run's one log, handed to the engine through the session.
+    TErrorManager log(LogFilePath());
+    const int code = RunCliCommand(o, PacingFromEnvironment(), log);
     // The last log entries wait for a flush in the window; here the run is
-    // over, so they go to Log.txt before the engine's log manager closes it.
-    if (TErrorManager *em = ErrorManager())
-        em->FlushLog();
-    DestroyErrorManager();
+    // over, so they go to Log.txt before the log is closed.
+    log.FlushLog();
     return code;
 }

@@ -4,11 +4,6 @@
 
 #include <utility>
 
-namespace
-{
-std::atomic<TErrorManager *> GlobalManager{nullptr};
-} // namespace
-
 TErrorManager::TErrorManager(const QString &logPath) : Path(logPath)
 {
     LogFile = std::fopen(QFile::encodeName(Path).constData(), "a");
@@ -192,30 +187,4 @@ QString TErrorManager::LogPath() const
 {
     std::lock_guard<std::recursive_mutex> guard(Lock);
     return Path;
-}
-
-TErrorManager *ErrorManager()
-{
-    return GlobalManager.load();
-}
-
-TErrorManager *CreateErrorManager(const QString &logPath)
-{
-    TErrorManager *existing = GlobalManager.load();
-    if (existing != nullptr)
-        return existing;
-    auto *manager = new TErrorManager(logPath);
-    GlobalManager.store(manager);
-    return manager;
-}
-
-void DestroyErrorManager()
-{
-    delete GlobalManager.exchange(nullptr);
-}
-
-void LogError(const QString &text)
-{
-    if (TErrorManager *manager = GlobalManager.load())
-        manager->AddLog(text);
 }

@@ -22,7 +22,10 @@ enum TMessageKind : uint8_t {
 // bar panels, a running log (memo and Log.txt) and one queued message box.
 // Producers only store texts under the lock; the window's poll takes them out
 // on the UI thread. The window side is reached through the hooks below, so
-// the manager works (and is tested) without any widget.
+// the manager works (and is tested) without any widget. There is no global
+// one: each program's main makes its manager and hands it to the front end,
+// and the engine, the unit object and the model readers write to the one they
+// are given.
 class TErrorManager
 {
 public:
@@ -98,13 +101,3 @@ private:
     TMemoHook MemoHook;
     TMessageHook MessageHook;
 };
-
-// The process's one error manager, or null before it is created.
-TErrorManager *ErrorManager();
-// Creates the global manager if there is none yet; returns it.
-TErrorManager *CreateErrorManager(const QString &logPath);
-// Destroys the global manager (closing Log.txt); safe when there is none.
-void DestroyErrorManager();
-// Adds text to the global manager's log when one exists; for the lower
-// layers, which must keep working without a window.
-void LogError(const QString &text);

@@ -60,6 +60,11 @@ public:
     virtual void ClearSnapshot() {}
     virtual void AddSnapshotLine(const QString &line) { (void)line; }
 
+    // The log the engine writes its status texts, log lines and messages to.
+    // The front end holds it (each program's main makes one) and it must
+    // outlive the engine; the engine asks for it once, when it is made.
+    virtual TErrorManager &ErrorLog() = 0;
+
     // Display of the error manager's texts.
     virtual void ShowStatusPanels(const QString &panel0, const QString &panel1)
     {

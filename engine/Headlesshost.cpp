@@ -34,13 +34,11 @@ void THeadlessHost::SetTabsEnabled(bool enabled)
         ++FTabsEnabled;
     FTabsOn = enabled;
     // Like the window: the change is a status text, logged and flushed at once.
-    if (TErrorManager *em = ErrorManager()) {
-        const QString text =
-            enabled ? QStringLiteral("Tabs re-activated") : QStringLiteral("Tabs de-activated");
-        em->SetStatus(text);
-        em->AddLog(text);
-        em->FlushLog();
-    }
+    const QString text =
+        enabled ? QStringLiteral("Tabs re-activated") : QStringLiteral("Tabs de-activated");
+    FErrorLog.SetStatus(text);
+    FErrorLog.AddLog(text);
+    FErrorLog.FlushLog();
 }
 
 void THeadlessHost::LogonResult(bool accepted)

@@ -22,6 +22,11 @@ public:
         int Kind = 0;
     };
 
+    // `log` is handed to the engine and must outlive the host.
+    explicit THeadlessHost(TErrorManager &log) : FErrorLog(log) {}
+
+    TErrorManager &ErrorLog() override { return FErrorLog; }
+
     void OnConnected() override;
     void OnDisconnected() override;
     void ShowConnectionSettings(const TConnectionSettings &settings, bool noEthernet) override;
@@ -66,6 +71,7 @@ public:
     TReceivedFlags LastFlags() const;
 
 private:
+    TErrorManager &FErrorLog;
     mutable std::mutex FLock;
     std::atomic<TLiveList> FLiveList{LIVE_LIST_NONE};
     std::atomic<bool> FLoggedOn{false};

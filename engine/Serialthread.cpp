@@ -84,8 +84,8 @@ struct TSerialThread::TSyncCall {
 };
 
 TSerialThread::TSerialThread(TEngineHost *host, const TPacing &pacing, QObject *parent)
-    : QThread(parent), FHost(host), FPacing(pacing), FReplyBuffer(ReplyBufferSize, 0),
-      FSettings(std::make_unique<TConnectionSettings>())
+    : QThread(parent), FHost(host), FLog(host->ErrorLog()), FPacing(pacing),
+      FReplyBuffer(ReplyBufferSize, 0), FSettings(std::make_unique<TConnectionSettings>())
 {
     Init(std::make_unique<TZelvoCommsInterface>(FPacing));
     // Names the OS thread too, for debuggers.
@@ -95,8 +95,8 @@ TSerialThread::TSerialThread(TEngineHost *host, const TPacing &pacing, QObject *
 
 TSerialThread::TSerialThread(TEngineHost *host, const TPacing &pacing,
                              std::unique_ptr<TZelvoCommsInterface> comms, QObject *parent)
-    : QThread(parent), FHost(host), FPacing(pacing), FReplyBuffer(ReplyBufferSize, 0),
-      FSettings(std::make_unique<TConnectionSettings>())
+    : QThread(parent), FHost(host), FLog(host->ErrorLog()), FPacing(pacing),
+      FReplyBuffer(ReplyBufferSize, 0), FSettings(std::make_unique<TConnectionSettings>())
 {
     Init(std::move(comms));
 }
@@ -104,21 +104,18 @@ TSerialThread::TSerialThread(TEngineHost *host, const TPacing &pacing,
 void TSerialThread::Init(std::unique_ptr<TZelvoCommsInterface> comms)
 {
     TEngineHost *host = FHost;
-    // The front end made the log with its path; one that made none gets
-    // Log.txt in the working directory.
-    TErrorManager *em = CreateErrorManager(QStringLiteral("Log.txt"));
-    em->SetPanelsHook(
+    FLog.SetPanelsHook(
         [host](const QString &p0, const QString &p1) { host->ShowStatusPanels(p0, p1); });
-    em->SetMemoHook([host](const QString &line) { host->AddLogLine(line); });
-    em->SetMessageHook(
+    FLog.SetMemoHook([host](const QString &line) { host->AddLogLine(line); });
+    FLog.SetMessageHook(
         [host](const QString &text, TMessageKind kind) { host->ShowMessage(text, kind); });
 
     ReportStatus(QStringLiteral("Waiting..."));
 
     FComms = std::move(comms);
     FSignal = std::make_unique<TSignalStrengthRefresh>(FComms.get(), FPacing);
-    FUnit = std::make_unique<TZelvo>(*FComms, FPacing);
-    FParser = std::make_unique<TCommissioningDataParser>();
+    FUnit = std::make_unique<TZelvo>(*FComms, FPacing, &FLog);
+    FParser = std::make_unique<TCommissioningDataParser>(&FLog);
     FParser->SetSnapshotSink([host] { host->ClearSnapshot(); },
                              [host](const QString &line) { host->AddSnapshotLine(line); });
     FParser->SetEnableTabsHook([host] { host->SetTabsEnabled(true); });
@@ -167,11 +164,9 @@ TSerialThread::~TSerialThread()
     FSignal.reset();
     FParser.reset();
     FSettings.reset();
-    if (TErrorManager *em = ErrorManager()) {
-        em->SetPanelsHook({});
-        em->SetMemoHook({});
-        em->SetMessageHook({});
-    }
+    FLog.SetPanelsHook({});
+    FLog.SetMemoHook({});
+    FLog.SetMessageHook({});
 }
 
 void TSerialThread::run()
@@ -438,11 +433,10 @@ bool TSerialThread::HasModbusData() const
 
 void TSerialThread::Poll()
 {
-    TErrorManager *em = ErrorManager();
     bool acted = false;
 
-    if (em && em->HasNewStatus()) {
-        em->ApplyStatus();
+    if (FLog.HasNewStatus()) {
+        FLog.ApplyStatus();
         acted = true;
     }
 
@@ -464,11 +458,11 @@ void TSerialThread::Poll()
 
     // Only a status set during the steps above is flushed here; the rest
     // waits for the next flush (every SetTabsEnabled does one).
-    if (em && em->HasNewStatus())
-        em->FlushLog();
+    if (FLog.HasNewStatus())
+        FLog.FlushLog();
 
-    if (em && em->HasQueuedMessage()) {
-        em->ShowQueuedMessage();
+    if (FLog.HasQueuedMessage()) {
+        FLog.ShowQueuedMessage();
         acted = true;
     }
 
@@ -499,16 +493,13 @@ void TSerialThread::Poll()
 
 void TSerialThread::ReportStatus(const QString &text)
 {
-    if (TErrorManager *em = ErrorManager()) {
-        em->SetStatus(text);
-        em->AddLog(text);
-    }
+    FLog.SetStatus(text);
+    FLog.AddLog(text);
 }
 
 void TSerialThread::ReportMessage(const QString &text, TMessageKind kind)
 {
-    if (TErrorManager *em = ErrorManager())
-        em->QueueMessage(text, kind);
+    FLog.QueueMessage(text, kind);
 }
 
 bool TSerialThread::RequestIdle()
@@ -584,8 +575,7 @@ void TSerialThread::StepOpening()
     ReportStatus(QStringLiteral("Error opening comm port"));
     FConnectOutcome = CONNECT_NO_DEVICE;
     // The installer's line: which device, and why it would not open.
-    if (TErrorManager *em = ErrorManager())
-        em->AddLog(QString::fromStdString(DiagnoseLinkOpen(*FComms).Line));
+    FLog.AddLog(QString::fromStdString(DiagnoseLinkOpen(*FComms).Line));
     if (FComms->IsUsbMode())
         ReportMessage(QStringLiteral("There are no devices found.\nPlease ensure the ") +
                           kBrandName + QStringLiteral(" is plugged into a USB port and powered up"),
@@ -686,8 +676,7 @@ void TSerialThread::SetStoreForwardState(int state)
     if (FSFState.load() == state)
         return;
     FSFState = static_cast<std::int8_t>(state);
-    if (TErrorManager *em = ErrorManager())
-        em->SetStoreForwardText(QString::fromLatin1(StoreForwardStateName(state)));
+    FLog.SetStoreForwardText(QString::fromLatin1(StoreForwardStateName(state)));
 }
 
 bool TSerialThread::PollStoreForward()

@@ -101,7 +101,8 @@ public:
     static constexpr int ReplyBufferSize = 8000;
 
     // Created on the GUI thread; the worker starts at once and idles until
-    // SetActive(true). `host` must outlive the engine.
+    // SetActive(true). `host` must outlive the engine; the engine, its unit
+    // object and its data parser write to the host's ErrorLog().
     explicit TSerialThread(TEngineHost *host, const TPacing &pacing = TPacing::Production(),
                            QObject *parent = nullptr);
     // An engine over a given link whose worker thread is not started: the
@@ -192,6 +193,8 @@ public:
     TZelvoCommsInterface *Comms() const { return FComms.get(); }
     TCommissioningDataParser *Parser() const { return FParser.get(); }
     TSignalStrengthRefresh *SignalPoll() const { return FSignal.get(); }
+    // The host's log, which this engine writes to.
+    TErrorManager &ErrorLog() const { return FLog; }
 
 signals:
     // A worker step or a live or signal tick has just run: the moment for a
@@ -248,6 +251,7 @@ private:
     void PauseFor(std::chrono::milliseconds period);
 
     TEngineHost *FHost;
+    TErrorManager &FLog;
     TPacing FPacing;
 
     std::unique_ptr<TZelvoCommsInterface> FComms;

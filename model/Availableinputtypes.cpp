@@ -18,8 +18,10 @@ bool TAvailableInputTypes::PopulateAvailableInputTypes(const uint8_t *data, std:
             Records.push_back(std::move(record));
         }
     } catch (const std::exception &e) {
-        LogError(QStringLiteral("TAvailableInputTypes::PopulateAvailableInputTypes Exception - ") +
-                 ExceptionMessage(e));
+        if (ErrorLog != nullptr)
+            ErrorLog->AddLog(
+                QStringLiteral("TAvailableInputTypes::PopulateAvailableInputTypes Exception - ") +
+                ExceptionMessage(e));
         return false;
     }
     return true;

@@ -9,11 +9,14 @@
 #include <memory>
 #include <vector>
 
+class TErrorManager;
+
 // The input types offered in the edit dialog, owned by the unit object.
 class TAvailableInputTypes
 {
 public:
-    TAvailableInputTypes() = default;
+    // A block cut short is logged on `log`; null logs nothing.
+    explicit TAvailableInputTypes(TErrorManager *log = nullptr) : ErrorLog(log) {}
     TAvailableInputTypes(const TAvailableInputTypes &) = delete;
     TAvailableInputTypes &operator=(const TAvailableInputTypes &) = delete;
 
@@ -42,5 +45,6 @@ public:
     void Add(std::unique_ptr<TAvailableInputType> record);
 
 private:
+    TErrorManager *ErrorLog;
     std::vector<std::unique_ptr<TAvailableInputType>> Records;
 };

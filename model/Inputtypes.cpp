@@ -21,8 +21,9 @@ bool TInputTypes::PopulateInputTypes(const uint8_t *data, std::size_t length, st
             consumed = reader.Position();
         }
     } catch (const std::exception &e) {
-        LogError(QStringLiteral("TInputTypes::PopulateInputTypes Exception - ") +
-                 ExceptionMessage(e));
+        if (ErrorLog != nullptr)
+            ErrorLog->AddLog(QStringLiteral("TInputTypes::PopulateInputTypes Exception - ") +
+                             ExceptionMessage(e));
         return false;
     }
     return true;

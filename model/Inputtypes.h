@@ -9,11 +9,14 @@
 #include <memory>
 #include <vector>
 
+class TErrorManager;
+
 // The conversion formulas, owned by the UOM manager.
 class TInputTypes
 {
 public:
-    TInputTypes() = default;
+    // A block cut short is logged on `log`; null logs nothing.
+    explicit TInputTypes(TErrorManager *log = nullptr) : ErrorLog(log) {}
     TInputTypes(const TInputTypes &) = delete;
     TInputTypes &operator=(const TInputTypes &) = delete;
 
@@ -39,5 +42,6 @@ public:
     void Add(std::unique_ptr<TInputType> record);
 
 private:
+    TErrorManager *ErrorLog;
     std::vector<std::unique_ptr<TInputType>> Records;
 };

@@ -1,6 +1,5 @@
 #include "model/Io.h"
 
-#include "common/Errormanager.h"
 #include "model/Listview.h"
 
 #include <QLocale>
@@ -26,12 +25,8 @@ bool AskValue(const TIO::TInputQuery &ask, const QString &caption, const QString
 
 void ReportInvalid(const TIO::TInvalidEntry &invalid, const QString &message)
 {
-    if (invalid) {
+    if (invalid)
         invalid(message);
-        return;
-    }
-    if (TErrorManager *manager = ErrorManager())
-        manager->QueueMessage(message, MK_ERROR);
 }
 
 // printf into a string of any length: "%Lf" of a huge extended value has

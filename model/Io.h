@@ -41,8 +41,7 @@ public:
     // Lets the user change the value by I/O type: digital outputs and the
     // buzzer toggle; the numeric types ask `ask` (without one they stay as
     // they are) and tell `invalid` about a text that is no number (without
-    // one the message is queued on the error manager). True when Value was
-    // changed.
+    // one nobody is told). True when Value was changed.
     bool ChangeValue(const TInputQuery &ask, const TInvalidEntry &invalid = {});
     // ChangeValue for the record of a row the user picked: a record shown in
     // no row, or in a row whose check box is cleared, keeps its value.

@@ -47,8 +47,8 @@ public:
     // How a double-click asks for a number (the window opens its input box
     // here); without one only the outputs that toggle can be edited.
     void SetInputQuery(TIO::TInputQuery query) { InputQuery = std::move(query); }
-    // Told when the number typed is none; by default the message is queued
-    // on the error manager.
+    // Told when the number typed is none (the unit object queues the message
+    // on its log); without one nobody is told.
     void SetInvalidEntryHandler(TIO::TInvalidEntry handler) { InvalidEntry = std::move(handler); }
 
     // The view's double-click handler: edits the selected row's record.

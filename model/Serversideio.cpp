@@ -38,7 +38,7 @@ QByteArray UploadName(const QString &name)
 
 } // namespace
 
-TServerSideIO::TServerSideIO() = default;
+TServerSideIO::TServerSideIO(TErrorManager *log) : FLog(log) {}
 
 TServerSideIO::~TServerSideIO() = default;
 
@@ -64,8 +64,8 @@ std::size_t TServerSideIO::Populate(const uint8_t *data, std::size_t length)
     int32_t number = 0;
     FIsExternal = ParseExternalNumber(FTag, number);
     FExternalNumber = FIsExternal ? number : 0;
-    if (!FIsExternal && FTag.contains("EXT"))
-        LogError(
+    if (!FIsExternal && FTag.contains("EXT") && FLog != nullptr)
+        FLog->AddLog(
             QStringLiteral("TServerSideIO::Populate Exception - tag %1 has no external number, "
                            "kept as an internal I/O")
                 .arg(Tag()));

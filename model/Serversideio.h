@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+class TErrorManager;
 class TListRow;
 
 // Logging modes of a server-side I/O.
@@ -30,7 +31,9 @@ public:
     // Longest name an upload record can carry (one length byte).
     static constexpr int MaxUploadNameLength = 255;
 
-    TServerSideIO();
+    // A tag that names no external number is logged on `log`; null logs
+    // nothing.
+    explicit TServerSideIO(TErrorManager *log = nullptr);
     ~TServerSideIO();
     TServerSideIO(const TServerSideIO &) = delete;
     TServerSideIO &operator=(const TServerSideIO &) = delete;
@@ -106,6 +109,7 @@ public:
     static bool ParseExternalNumber(const QByteArray &tag, int32_t &number);
 
 private:
+    TErrorManager *FLog;
     TListRow *FConfigItem = nullptr;
     TListRow *FExternalItem = nullptr;
     int32_t FIOID = 0;

@@ -20,7 +20,10 @@ const QList<TListView::TColumn> ExternalColumns = {
 
 } // namespace
 
-TServerSideIOs::TServerSideIOs(TZelvo *unit, QObject *parent) : QObject(parent), FUnit(unit) {}
+TServerSideIOs::TServerSideIOs(TZelvo *unit, TErrorManager *log, QObject *parent)
+    : QObject(parent), FUnit(unit), FLog(log)
+{
+}
 
 TServerSideIOs::~TServerSideIOs()
 {
@@ -71,13 +74,15 @@ std::size_t TServerSideIOs::PopulateRecords(const uint8_t *data, std::size_t len
     const std::size_t shown = FItems.size();
     std::size_t position = 0;
     while (position < length) {
-        auto record = std::make_unique<TServerSideIO>();
+        auto record = std::make_unique<TServerSideIO>(FLog);
         const std::size_t used = record->Populate(data + position, length - position);
         if (used == 0) {
-            LogError(QStringLiteral("TServerSideIOs::PopulateRecords Exception - record at byte %1 "
-                                    "is cut short, %2 bytes left")
-                         .arg(position)
-                         .arg(length - position));
+            if (FLog != nullptr)
+                FLog->AddLog(
+                    QStringLiteral("TServerSideIOs::PopulateRecords Exception - record at byte %1 "
+                                   "is cut short, %2 bytes left")
+                        .arg(position)
+                        .arg(length - position));
             break;
         }
         Add(std::move(record));

@@ -13,6 +13,7 @@
 #include "model/Listview.h"
 #include "model/Serversideio.h"
 
+class TErrorManager;
 class TZelvo;
 
 // Outcome of building the upload payload.
@@ -39,7 +40,10 @@ public:
         std::function<void()> Logon;                           // modal logon dialog
     };
 
-    explicit TServerSideIOs(TZelvo *unit = nullptr, QObject *parent = nullptr);
+    // Records cut short are logged on `log`, and so are the records' own
+    // complaints; null logs nothing.
+    explicit TServerSideIOs(TZelvo *unit = nullptr, TErrorManager *log = nullptr,
+                            QObject *parent = nullptr);
     ~TServerSideIOs() override;
 
     TZelvo *Unit() const { return FUnit; }
@@ -111,6 +115,7 @@ private:
     QMetaObject::Connection WatchView(TListView *view, bool external);
 
     TZelvo *FUnit;
+    TErrorManager *FLog;
     QPointer<TListView> FConfigView;
     QPointer<TListView> FExternalView;
     std::vector<std::unique_ptr<TServerSideIO>> FItems;

@@ -8,7 +8,7 @@
 #include <new>
 #include <stdexcept>
 
-TUOM::TUOM(TUOMs *owner) : FOwner(owner) {}
+TUOM::TUOM(TUOMs *owner, TErrorManager *log) : FOwner(owner), FLog(log) {}
 
 void TUOM::CreateXYArray(int32_t count)
 {
@@ -59,7 +59,9 @@ int TUOM::PopulateUOMData(const uint8_t *data, std::size_t length)
             FYValues.resize(static_cast<std::size_t>(whole));
             FPointCount = whole;
         }
-        LogError(QStringLiteral("TUOM::PopulateUOMData Exception - ") + ExceptionMessage(e));
+        if (FLog != nullptr)
+            FLog->AddLog(QStringLiteral("TUOM::PopulateUOMData Exception - ") +
+                         ExceptionMessage(e));
     }
     return static_cast<int>(reader.Position());
 }

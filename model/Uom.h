@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+class TErrorManager;
 class TUOMs;
 
 // What Scale does with a value outside the table.
@@ -21,7 +22,8 @@ enum TOutOfRangeBehaviour : int32_t {
 class TUOM
 {
 public:
-    explicit TUOM(TUOMs *owner = nullptr);
+    // A table cut short is logged on `log`; null logs nothing.
+    explicit TUOM(TUOMs *owner = nullptr, TErrorManager *log = nullptr);
 
     TUOMs *Owner() const { return FOwner; }
     int32_t UOMID() const { return FUOMID; }
@@ -66,6 +68,7 @@ public:
 
 private:
     TUOMs *FOwner;
+    TErrorManager *FLog;
     int32_t FUOMID = 0;
     QString FUnitsText;
     QString FOffText;

@@ -18,8 +18,10 @@ bool TUOMDescriptions::PopulateUOMDescriptions(const uint8_t *data, std::size_t 
             Records.push_back(std::move(record));
         }
     } catch (const std::exception &e) {
-        LogError(QStringLiteral("TUOMDescriptions::PopulateUOMDescriptions Exception - ") +
-                 ExceptionMessage(e));
+        if (ErrorLog != nullptr)
+            ErrorLog->AddLog(
+                QStringLiteral("TUOMDescriptions::PopulateUOMDescriptions Exception - ") +
+                ExceptionMessage(e));
         return false;
     }
     return true;

@@ -9,11 +9,14 @@
 #include <memory>
 #include <vector>
 
+class TErrorManager;
+
 // The server's UOM list, owned by the unit object.
 class TUOMDescriptions
 {
 public:
-    TUOMDescriptions() = default;
+    // A block cut short is logged on `log`; null logs nothing.
+    explicit TUOMDescriptions(TErrorManager *log = nullptr) : ErrorLog(log) {}
     TUOMDescriptions(const TUOMDescriptions &) = delete;
     TUOMDescriptions &operator=(const TUOMDescriptions &) = delete;
 
@@ -40,5 +43,6 @@ public:
     void Add(std::unique_ptr<TUOMDescription> record);
 
 private:
+    TErrorManager *ErrorLog;
     std::vector<std::unique_ptr<TUOMDescription>> Records;
 };

@@ -6,8 +6,8 @@
 
 #include <exception>
 
-TUOMManager::TUOMManager()
-    : FInputTypes(std::make_unique<TInputTypes>()), FUOMs(std::make_unique<TUOMs>(this))
+TUOMManager::TUOMManager(TErrorManager *log)
+    : FInputTypes(std::make_unique<TInputTypes>(log)), FUOMs(std::make_unique<TUOMs>(this, log))
 {
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+class TErrorManager;
 class TInputTypes;
 class TUOMs;
 
@@ -14,7 +15,8 @@ class TUOMs;
 class TUOMManager
 {
 public:
-    TUOMManager();
+    // What is cut short of a block is logged on `log`; null logs nothing.
+    explicit TUOMManager(TErrorManager *log = nullptr);
     ~TUOMManager();
     TUOMManager(const TUOMManager &) = delete;
     TUOMManager &operator=(const TUOMManager &) = delete;

@@ -6,7 +6,7 @@
 
 #include <exception>
 
-TUOMs::TUOMs(TUOMManager *owner) : FOwner(owner) {}
+TUOMs::TUOMs(TUOMManager *owner, TErrorManager *log) : FOwner(owner), FLog(log) {}
 
 TUOMs::~TUOMs() = default;
 
@@ -41,7 +41,7 @@ std::size_t TUOMs::PopulateUOMs(const uint8_t *data, std::size_t length)
         for (int i = 0; i < digitalCount; ++i) {
             // The whole record must be there before anything of it is kept.
             reader.Require(DigitalRecordSize);
-            auto uom = std::make_unique<TUOM>(this);
+            auto uom = std::make_unique<TUOM>(this, FLog);
             uom->SetUOMID(reader.ReadI32());
             uom->SetOffText(reader.ReadFixedText(TextFieldSize));
             uom->SetOnText(reader.ReadFixedText(TextFieldSize));
@@ -53,7 +53,7 @@ std::size_t TUOMs::PopulateUOMs(const uint8_t *data, std::size_t length)
         complete = reader.Position();
         for (int i = 0; i < analogueCount; ++i) {
             reader.Require(AnalogueHeaderSize);
-            auto uom = std::make_unique<TUOM>(this);
+            auto uom = std::make_unique<TUOM>(this, FLog);
             uom->SetUOMID(reader.ReadI32());
             uom->SetUnitsText(reader.ReadFixedText(TextFieldSize));
             uom->SetOutOfRangeBehaviour(reader.ReadU8());
@@ -71,7 +71,8 @@ std::size_t TUOMs::PopulateUOMs(const uint8_t *data, std::size_t length)
             complete = reader.Position();
         }
     } catch (const std::exception &e) {
-        LogError(QStringLiteral("TUOMs::PopulateUOMs Exception - ") + ExceptionMessage(e));
+        if (FLog != nullptr)
+            FLog->AddLog(QStringLiteral("TUOMs::PopulateUOMs Exception - ") + ExceptionMessage(e));
     }
     return complete;
 }

@@ -7,6 +7,7 @@
 
 #include "model/Uom.h"
 
+class TErrorManager;
 class TUOMManager;
 
 // The units of measure read from the UOM-information block, in block order.
@@ -18,7 +19,9 @@ public:
     static constexpr std::size_t AnalogueHeaderSize = 22; // before the points
     static constexpr std::size_t TextFieldSize = 16;
 
-    explicit TUOMs(TUOMManager *owner = nullptr);
+    // A block cut short is logged on `log` (and so is a table cut short, by
+    // the UOM it belongs to); null logs nothing.
+    explicit TUOMs(TUOMManager *owner = nullptr, TErrorManager *log = nullptr);
     ~TUOMs();
     TUOMs(const TUOMs &) = delete;
     TUOMs &operator=(const TUOMs &) = delete;
@@ -43,5 +46,6 @@ public:
 
 private:
     TUOMManager *FOwner;
+    TErrorManager *FLog;
     std::vector<std::unique_ptr<TUOM>> FItems;
 };

@@ -438,8 +438,7 @@ void TReportGatherer::Finish()
         }
     }
     if (FReport.Log.Included) {
-        if (TErrorManager *em = ErrorManager())
-            em->FlushLog();
+        FEngine.ErrorLog().FlushLog();
         FReport.LogLines = FSources.LogLines ? FSources.LogLines() : QStringList();
         FReport.Log.MarkAvailable();
     }

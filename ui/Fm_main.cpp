@@ -7,7 +7,6 @@
 #include "common/Branding.h"
 #include "common/Errormanager.h"
 #include "engine/Serialthread.h"
-#include "frontend/Datapaths.h"
 #include "frontend/Session.h"
 #include "model/Ios.h"
 #include "model/Serversideios.h"
@@ -144,8 +143,9 @@ void SetYesNo(QLabel *label, bool yes)
 
 } // namespace
 
-TForm1::TForm1(const TPacing &pacing, const QString &catalogue, TMessageSink sink, QWidget *parent)
-    : QMainWindow(parent), FPacing(pacing), FMessageSink(std::move(sink))
+TForm1::TForm1(TErrorManager &log, const TPacing &pacing, const QString &catalogue,
+               TMessageSink sink, QWidget *parent)
+    : QMainWindow(parent), FLog(log), FPacing(pacing), FMessageSink(std::move(sink))
 {
     // Before any widget is asked for its interface.
     InstallAccessibleFactories();
@@ -196,7 +196,6 @@ TForm1::~TForm1()
     // handlers of a window that is already gone.
     disconnect(PageControl1, nullptr, this, nullptr);
     FEngine.reset();
-    DestroyErrorManager();
     FCatalogue.reset();
 }
 
@@ -470,12 +469,10 @@ QWidget *TForm1::BuildSnapshotPage()
     return page;
 }
 
-void TForm1::ShowLogFileLocation(const TErrorManager *manager)
+void TForm1::ShowLogFileLocation(const TErrorManager &log)
 {
-    if (manager == nullptr)
-        return;
-    const QString path = QDir::toNativeSeparators(manager->LogPath());
-    const QString text = manager->LogFileOpen()
+    const QString path = QDir::toNativeSeparators(log.LogPath());
+    const QString text = log.LogFileOpen()
                              ? QStringLiteral("Log file: %1").arg(path)
                              : QStringLiteral("Log file: none, %1 cannot be written").arg(path);
     // A long path is shortened in the middle; the tooltip has it whole.
@@ -543,8 +540,8 @@ void TForm1::FormCreate(const QString &catalogue)
             PlainCaption(a->text()).compare(QStringLiteral("Zelvo"), Qt::CaseInsensitive) == 0)
             a->setText(BrandMenuCaption());
 
-    // 2. The process's error manager (kept when one exists already).
-    ShowLogFileLocation(CreateErrorManager(LogFilePath()));
+    // 2. Where the program's log is appended.
+    ShowLogFileLocation(FLog);
 
     // 3. The job engine, with the three list views it fills (each through
     // an adapter that lives as long as its tree).
@@ -736,11 +733,9 @@ bool TForm1::IsSignalChecking() const
 void TForm1::SetTabsEnabled(bool enable)
 {
     const QString text = QString::fromLatin1(enable ? kTabsOn : kTabsOff);
-    if (TErrorManager *em = ErrorManager()) {
-        em->SetStatus(text);
-        em->AddLog(text);
-        em->FlushLog();
-    }
+    FLog.SetStatus(text);
+    FLog.AddLog(text);
+    FLog.FlushLog();
 
     for (QWidget *w :
          {tabBasicInfo, static_cast<QWidget *>(btnRefresh), tabLiveReadings,

@@ -40,15 +40,16 @@ public:
     // (1 error, 2 information).
     using TMessageSink = std::function<void(const QString &text, int kind)>;
 
-    // Runs FormCreate. `catalogue` is the network catalogue file (networks.xml
-    // in the working directory by default); `pacing` is the engine's and the
-    // poll's (tests shrink it); `sink` shows messages (a modal box when
-    // empty).
-    explicit TForm1(const TPacing &pacing = TPacing::Production(),
+    // Runs FormCreate. `log` is the program's log, which the engine writes to
+    // and the window shows; it must outlive the window. `catalogue` is the
+    // network catalogue file (networks.xml in the working directory by
+    // default); `pacing` is the engine's and the poll's (tests shrink it);
+    // `sink` shows messages (a modal box when empty).
+    explicit TForm1(TErrorManager &log, const TPacing &pacing = TPacing::Production(),
                     const QString &catalogue = QStringLiteral("networks.xml"),
                     TMessageSink sink = {}, QWidget *parent = nullptr);
     // FormDestroy: the engine first (its worker is stopped even in the
-    // middle of a job), then the error manager and the catalogue.
+    // middle of a job), then the catalogue.
     ~TForm1() override;
 
     // The dialogs the window opens; not owned, set once after construction.
@@ -63,6 +64,7 @@ public:
     TCancelOutcome CancelJob() override;
 
     // ---- TEngineHost ----
+    TErrorManager &ErrorLog() override { return FLog; }
     void OnConnected() override;
     void OnDisconnected() override;
     void ShowConnectionSettings(const TConnectionSettings &settings, bool noEthernet) override;
@@ -203,7 +205,7 @@ private:
     QWidget *BuildExternalDevicesPage();
     QWidget *BuildSnapshotPage();
     QWidget *BuildAdvancedPage();
-    void ShowLogFileLocation(const TErrorManager *manager);
+    void ShowLogFileLocation(const TErrorManager &log);
     QWidget *BuildSetOutputsPage();
     void FormCreate(const QString &catalogue);
 
@@ -216,6 +218,7 @@ private:
     void WidenListColumns();
     void SetWindowInputEnabled(bool enabled);
 
+    TErrorManager &FLog;
     TPacing FPacing;
     std::unique_ptr<TSerialThread> FEngine;
     std::unique_ptr<TNetworkSettings> FCatalogue;

@@ -1,6 +1,7 @@
 // zelvo-marlune: the commissioning window.
 
 #include "common/Branding.h"
+#include "common/Errormanager.h"
 #include "common/Version.h"
 #include "frontend/Datapaths.h"
 #include "frontend/Linkoptions.h"
@@ -56,6 +57,9 @@ int main(int argc, char **argv)
         return r.ExitCode;
     }
 
+    // The program's one log: status texts, the log memo and Log.txt. Made
+    // before the window, which hands it to the engine, and kept until after.
+    TErrorManager log(LogFilePath());
     int status = 0;
     {
         const bool tour = !options.ScreenshotDir.isEmpty() || options.Measure;
@@ -64,7 +68,7 @@ int main(int argc, char **argv)
             sink = [](const QString &text, int) {
                 std::fprintf(stderr, "message: %s\n", qPrintable(text));
             };
-        TForm1 form(pacing.Pacing, DataFilePath(QStringLiteral("networks.xml")), sink);
+        TForm1 form(log, pacing.Pacing, DataFilePath(QStringLiteral("networks.xml")), sink);
         std::unique_ptr<TDialogSeam> dialogs = CreateDialogs(form);
         form.SetDialogs(dialogs.get());
         // The connect dialog opens on the simulated unit's model and port.

@@ -80,10 +80,10 @@ bool TCommissioningDataParser::SendMessage(TZelvoCommsInterface &comms)
 
 void TCommissioningDataParser::ReportError(const QString &text)
 {
-    if (TErrorManager *em = ErrorManager()) {
-        em->SetStatus(text);
-        em->AddLog(text);
-        em->FlushLog();
+    if (ErrorLog != nullptr) {
+        ErrorLog->SetStatus(text);
+        ErrorLog->AddLog(text);
+        ErrorLog->FlushLog();
     }
 }
 

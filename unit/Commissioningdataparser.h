@@ -11,6 +11,7 @@
 #include <functional>
 #include <vector>
 
+class TErrorManager;
 class TZelvo;
 class TZelvoCommsInterface;
 
@@ -28,7 +29,9 @@ public:
     using TLineHook = std::function<void(const QString &line)>;
     using TEnableTabsHook = std::function<void()>;
 
-    TCommissioningDataParser() = default;
+    // A refused or damaged reply is told on `log` (status and log line);
+    // null tells nobody.
+    explicit TCommissioningDataParser(TErrorManager *log) : ErrorLog(log) {}
 
     void SetType(int16_t type) { MessageType = type; }
     int16_t GetType() const { return MessageType; }
@@ -96,6 +99,7 @@ private:
     std::vector<uint8_t> Payload;
     int PayloadLen = 0;
 
+    TErrorManager *ErrorLog;
     TClearHook ClearSnapshot;
     TLineHook AddSnapshotLine;
     TEnableTabsHook EnableTabsHook;

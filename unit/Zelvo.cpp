@@ -31,20 +31,27 @@ int ClampLength(int32_t length)
 
 } // namespace
 
-TZelvo::TZelvo(TZelvoCommsInterface &comms) : TZelvo(comms, comms.Pacing()) {}
+TZelvo::TZelvo(TZelvoCommsInterface &comms, TErrorManager *log) : TZelvo(comms, comms.Pacing(), log)
+{
+}
 
-TZelvo::TZelvo(TZelvoCommsInterface &comms, TPacing pacing)
-    : Comms(comms), Pacing(pacing), IOList(std::make_unique<TIOs>())
+TZelvo::TZelvo(TZelvoCommsInterface &comms, TPacing pacing, TErrorManager *log)
+    : Comms(comms), Pacing(pacing), ErrorLog(log), IOList(std::make_unique<TIOs>())
 {
     // Show the model the link implies before the unit is asked.
     BuildIOList(Comms.IsUsbMode() ? UNIT_TYPE_OSTRA : UNIT_TYPE_VELLO);
     IOList->OnValueEdited = [this](TIOs *, uint8_t number, int32_t value) {
         SetIOValue(number, value);
     };
-    UOMs = std::make_unique<TUOMManager>();
-    ServerIOs = std::make_unique<TServerSideIOs>(this);
-    InputTypes = std::make_unique<TAvailableInputTypes>();
-    Descriptions = std::make_unique<TUOMDescriptions>();
+    // A live value typed that is no number is told in the message box.
+    IOList->SetInvalidEntryHandler([log](const QString &message) {
+        if (log != nullptr)
+            log->QueueMessage(message, MK_ERROR);
+    });
+    UOMs = std::make_unique<TUOMManager>(log);
+    ServerIOs = std::make_unique<TServerSideIOs>(this, log);
+    InputTypes = std::make_unique<TAvailableInputTypes>(log);
+    Descriptions = std::make_unique<TUOMDescriptions>(log);
 }
 
 TZelvo::~TZelvo()
@@ -71,10 +78,8 @@ int TZelvo::CheckFirmware()
         std::lock_guard<std::mutex> lock(VersionLock);
         FirmwareText = answered ? version : std::string();
     }
-    if (answered) {
-        if (TErrorManager *em = ErrorManager())
-            em->SetStatus(QStringLiteral("Connected to ") + QString::fromLatin1(version));
-    }
+    if (answered && ErrorLog != nullptr)
+        ErrorLog->SetStatus(QStringLiteral("Connected to ") + QString::fromLatin1(version));
     return result;
 }
 
@@ -131,8 +136,8 @@ bool TZelvo::SaveSettings(const TConnectionSettings &settings)
         return false;
     TUnitSettingsBlock block = Settings;
     if (!ApplyConnectionSettingsToBlock(settings, block)) {
-        if (TErrorManager *em = ErrorManager())
-            em->AddLog(QString::fromLatin1(ConnectionSettingsProblem(settings)));
+        if (ErrorLog != nullptr)
+            ErrorLog->AddLog(QString::fromLatin1(ConnectionSettingsProblem(settings)));
         return false;
     }
     bool written = false;

@@ -20,6 +20,7 @@
 #include "unit/Connectionsettings.h"
 
 class TAvailableInputTypes;
+class TErrorManager;
 class TIOs;
 class TUOMDescriptions;
 class TUOMManager;
@@ -50,9 +51,11 @@ public:
 
     // Builds the I/O list of the model that the link mode implies (OSTRA on
     // the USB bridge, VELLO on a COM port) before the unit is asked.
-    // The pauses are those of the link's pacing unless given.
-    explicit TZelvo(TZelvoCommsInterface &comms);
-    TZelvo(TZelvoCommsInterface &comms, TPacing pacing);
+    // The pauses are those of the link's pacing unless given. Status texts,
+    // log lines and messages go to `log`, which the model lists are given
+    // too; null (a unit object used on its own) shows them nowhere.
+    TZelvo(TZelvoCommsInterface &comms, TErrorManager *log);
+    TZelvo(TZelvoCommsInterface &comms, TPacing pacing, TErrorManager *log);
     ~TZelvo();
     TZelvo(const TZelvo &) = delete;
     TZelvo &operator=(const TZelvo &) = delete;
@@ -146,6 +149,7 @@ private:
     bool MoreToFollow = false;
     TZelvoCommsInterface &Comms;
     TPacing Pacing;
+    TErrorManager *ErrorLog;
     uint8_t UnitType = 0;
     // Written by the worker's firmware check, read by front ends.
     mutable std::mutex VersionLock;

@@ -19,9 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     if (size < 1)
         return 0;
     zelvo::test::TScriptedComms comms(nullptr, 0, false);
-    TZelvo unit(comms);
+    TZelvo unit(comms, nullptr);
     unit.BuildIOList((data[0] & 1) ? UNIT_TYPE_OSTRA : UNIT_TYPE_VELLO);
-    TCommissioningDataParser parser;
+    TCommissioningDataParser parser(nullptr);
     int lines = 0;
     parser.SetSnapshotSink([&lines] { lines = 0; }, [&lines](const QString &) { ++lines; });
     parser.SetType(FUZZ_MESSAGE_TYPE);

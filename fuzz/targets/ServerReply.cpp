@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
         return 0;
     const uint8_t mode = data[0];
     zelvo::test::TScriptedComms comms(data + 1, size - 1, (mode & 0x80) != 0);
-    TZelvo unit(comms);
-    TCommissioningDataParser parser;
+    TZelvo unit(comms, nullptr);
+    TCommissioningDataParser parser(nullptr);
     int lines = 0;
     parser.SetSnapshotSink([&lines] { lines = 0; }, [&lines](const QString &) { ++lines; });
     // Types 0..15: every message type and a few that do not exist.

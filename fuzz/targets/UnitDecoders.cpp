@@ -56,9 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     const std::vector<uint8_t> uomInfo = TakePart(data, size);
 
     zelvo::test::TScriptedComms comms(data, size, (mode & 0x80) != 0);
-    TZelvo unit(comms);
+    TZelvo unit(comms, nullptr);
     unit.BuildIOList((mode & 1) ? UNIT_TYPE_OSTRA : UNIT_TYPE_VELLO);
-    TCommissioningDataParser parser;
+    TCommissioningDataParser parser(nullptr);
     if (mode & 2)
         Parse(parser, unit, MSG_READ_IO_CONFIG, ioConfig);
     if (mode & 4)

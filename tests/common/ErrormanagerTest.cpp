@@ -229,18 +229,34 @@ TEST(TErrorManager, AddLog_FromManyThreads_EveryDistinctTextReachesTheFile)
     EXPECT_EQ(r.memo.join(", ").split(", ").size(), kThreads * kPerThread);
 }
 
-TEST(TErrorManager, Global_CreateTwiceKeepsOneInstance_LogErrorWithoutOneIsHarmless)
+// No manager is shared behind the scenes: two side by side keep their own
+// texts, show them through their own hooks and write their own files.
+TEST(TErrorManager, TwoManagers_EachKeepsItsOwnTextsHooksAndFile)
 {
-    DestroyErrorManager();
-    EXPECT_EQ(ErrorManager(), nullptr);
-    LogError("nobody listens"); // no manager: nothing happens, no crash
+    Recorded a;
+    Recorded b;
+    a.manager.SetStatus("a status");
+    a.manager.AddLog("reader failed");
+    a.manager.QueueMessage("a message", MK_ERROR);
+    b.manager.AddLog("other line");
+    EXPECT_EQ(a.manager.PendingLog(), "reader failed");
+    EXPECT_EQ(b.manager.PendingLog(), "other line");
+    EXPECT_TRUE(b.manager.StatusText().isEmpty());
+    EXPECT_FALSE(b.manager.HasNewStatus());
+    EXPECT_FALSE(b.manager.HasQueuedMessage());
 
-    const QString path = TempLogPath();
-    TErrorManager *first = CreateErrorManager(path);
-    EXPECT_EQ(CreateErrorManager(TempLogPath()), first);
-    EXPECT_EQ(ErrorManager(), first);
-    LogError("reader failed");
-    EXPECT_EQ(first->PendingLog(), "reader failed");
-    DestroyErrorManager();
-    EXPECT_EQ(ErrorManager(), nullptr);
+    for (Recorded *r : {&a, &b}) {
+        r->manager.ApplyStatus();
+        r->manager.FlushLog();
+        if (r->manager.HasQueuedMessage())
+            r->manager.ShowQueuedMessage();
+    }
+    EXPECT_EQ(a.panels, QStringList{"a status|"});
+    EXPECT_TRUE(b.panels.isEmpty());
+    EXPECT_EQ(a.memo, QStringList{"reader failed"});
+    EXPECT_EQ(b.memo, QStringList{"other line"});
+    EXPECT_EQ(a.messages, QStringList{"1:a message"});
+    EXPECT_TRUE(b.messages.isEmpty());
+    EXPECT_EQ(ReadFile(a.path), Lines("reader failed\n"));
+    EXPECT_EQ(ReadFile(b.path), Lines("other line\n"));
 }

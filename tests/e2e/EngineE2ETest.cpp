@@ -86,7 +86,6 @@ protected:
         // of a test: tests of silence shorten them where the silence starts.
         pacing.UsbFrameTimeout = kSoundFrameTimeout;
         pacing.ComFrameTimeout = kSoundFrameTimeout;
-        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
     }
 
     void TearDown() override
@@ -94,7 +93,6 @@ protected:
         engine.reset();
         sim.reset();
         toolEnd.reset();
-        DestroyErrorManager();
         Ftd2xx::ClearVirtualBridges();
         ClearComPortMap();
         ClearPipePorts();
@@ -207,7 +205,7 @@ protected:
 
     QStringList Log() const
     {
-        ErrorManager()->FlushLog();
+        errorLog.FlushLog();
         return host.LogLines().join(QStringLiteral(", ")).split(QStringLiteral(", "));
     }
 
@@ -238,7 +236,9 @@ protected:
     std::unique_ptr<zsim::UnitSimulator> sim;
     // The link's end of the pipe, when the unit is served over one.
     std::shared_ptr<TBytePipeEnd> toolEnd;
-    THeadlessHost host;
+    // The log the host hands to the engine (mutable: Log() flushes it).
+    mutable TErrorManager errorLog{zelvo::test::FreshLogPath()};
+    THeadlessHost host{errorLog};
     std::unique_ptr<TSerialThread> engine;
 };
 
@@ -254,7 +254,7 @@ TEST_P(EngineE2E, Connect_ReachesLiveThroughJobs1And6_StatusesInOrder)
 {
     StartSim();
     MakeEngine();
-    EXPECT_EQ(ErrorManager()->StatusText(), "Waiting...");
+    EXPECT_EQ(errorLog.StatusText(), "Waiting...");
 
     // Not active yet: the posted connection waits.
     engine->StartConnect();
@@ -325,7 +325,7 @@ TEST_P(EngineE2E, ReadIOConfig_ChainsNineElevenTenTwelve_AndEndsLive)
               static_cast<int>(sim->IoConfiguration().size()));
     EXPECT_FALSE(engine->ForceSyncPending());
     EXPECT_GT(host.TabsEnabledCount(), tabsBefore);
-    EXPECT_EQ(ErrorManager()->StatusText(), "Ready to take live readings.");
+    EXPECT_EQ(errorLog.StatusText(), "Ready to take live readings.");
 }
 
 TEST_P(EngineE2E, WriteIOConfig_ChangedNameReachesServer_ReloadShowsIt_ForcedSyncFollows)
@@ -444,12 +444,12 @@ TEST_P(EngineE2E, LiveTick_Page2ReadsLive_Page3ReadsExternal_OtherPagesNothing)
 
     host.SetShownLiveList(LIVE_LIST_OWN_IO);
     ASSERT_TRUE(Until([&] { return !sim->LastLiveValues().empty(); }));
-    EXPECT_EQ(ErrorManager()->StatusText(), "Reading Internal IO...");
+    EXPECT_EQ(errorLog.StatusText(), "Reading Internal IO...");
     EXPECT_EQ(sim->LastLiveValues().size(), Ostra() ? 186u : 164u);
 
     host.SetShownLiveList(LIVE_LIST_EXTERNAL_IO);
     ASSERT_TRUE(Until([&] { return !sim->LastExternalStream().empty(); }));
-    EXPECT_TRUE(Until([&] { return ErrorManager()->StatusText() == "Reading External IO..."; }));
+    EXPECT_TRUE(Until([&] { return errorLog.StatusText() == "Reading External IO..."; }));
     EXPECT_EQ(engine->LinkState(), LINK_LIVE);
 }
 
@@ -1031,16 +1031,9 @@ INSTANTIATE_TEST_SUITE_P(
 class EngineNoUnit : public ::testing::Test
 {
 protected:
-    EngineNoUnit()
-    {
-        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
-    }
-    ~EngineNoUnit() override
-    {
-        DestroyErrorManager();
-        ClearComPortMap();
-    }
-    THeadlessHost host;
+    ~EngineNoUnit() override { ClearComPortMap(); }
+    TErrorManager errorLog{zelvo::test::FreshLogPath()};
+    THeadlessHost host{errorLog};
 };
 
 TEST_F(EngineNoUnit, StartConnect_NoDevice_UsbAndComMessagesThenIdle)
@@ -1067,7 +1060,7 @@ TEST_F(EngineNoUnit, StartConnect_NoDevice_UsbAndComMessagesThenIdle)
         EXPECT_EQ(engine.LinkState(), LINK_IDLE);
         ASSERT_FALSE(host.Messages().empty());
         EXPECT_EQ(host.Messages().back().Text, row.message);
-        EXPECT_TRUE(ErrorManager()->PendingLog().contains("Error opening comm port") ||
+        EXPECT_TRUE(errorLog.PendingLog().contains("Error opening comm port") ||
                     host.LogLines().join(", ").contains("Error opening comm port"));
     }
 }

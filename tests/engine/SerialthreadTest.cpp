@@ -27,7 +27,6 @@ class TSerialThreadTest : public ::testing::Test
 protected:
     TSerialThreadTest()
     {
-        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
         auto owned = std::make_unique<TScriptedComms>();
         comms = owned.get();
         TPacing pacing = TPacing::Shrunk(1000);
@@ -37,11 +36,7 @@ protected:
         engine = std::make_unique<TSerialThread>(&host, pacing, std::move(owned));
         comms->Always(CMD_WRITE_SF_COMMAND, TReply::Ack());
     }
-    ~TSerialThreadTest() override
-    {
-        engine.reset();
-        DestroyErrorManager();
-    }
+    ~TSerialThreadTest() override { engine.reset(); }
 
     void ScriptConnect(std::uint8_t unitType = UNIT_TYPE_VELLO, const char *version = "V2.60?")
     {
@@ -80,7 +75,7 @@ protected:
     // Every log entry so far, flushed or not.
     QStringList Log() const
     {
-        ErrorManager()->FlushLog();
+        errorLog.FlushLog();
         return host.LogLines().join(QStringLiteral(", ")).split(QStringLiteral(", "));
     }
     // True when `texts` appear in the log in this order (others may lie between).
@@ -97,18 +92,61 @@ protected:
         return true;
     }
 
-    THeadlessHost host;
+    // The log the host hands to the engine (mutable: Log() flushes it).
+    mutable TErrorManager errorLog{FreshLogPath()};
+    THeadlessHost host{errorLog};
     TScriptedComms *comms = nullptr;
     std::unique_ptr<TSerialThread> engine;
 };
 
 TEST_F(TSerialThreadTest, Construct_ReportsWaiting_IdleWithUnknownSFState)
 {
-    EXPECT_EQ(ErrorManager()->StatusText(), "Waiting...");
+    EXPECT_EQ(errorLog.StatusText(), "Waiting...");
     EXPECT_EQ(engine->LinkState(), LINK_IDLE);
     EXPECT_EQ(engine->StoreForwardState(), SF_UNKNOWN);
     EXPECT_FALSE(engine->IsBusy());
     EXPECT_EQ(engine->JobCode(), 0);
+}
+
+// Each engine writes to its own host's log, and so do the unit object and the
+// parser it makes: two engines side by side keep their texts apart, each
+// shown on its own host, and ending one leaves the other's display alone.
+TEST_F(TSerialThreadTest, TwoEngines_EachWritesToItsOwnHostsLog)
+{
+    {
+        TErrorManager otherLog(FreshLogPath());
+        THeadlessHost otherHost(otherLog);
+        auto owned = std::make_unique<TScriptedComms>();
+        TScriptedComms *otherComms = owned.get();
+        TSerialThread other(&otherHost, TPacing::Shrunk(1000), std::move(owned));
+        EXPECT_EQ(&other.ErrorLog(), &otherLog);
+        EXPECT_EQ(&engine->ErrorLog(), &errorLog);
+        EXPECT_EQ(otherLog.StatusText(), "Waiting...");
+
+        Connect();
+        EXPECT_TRUE(LogInOrder({"Waiting...", "Opening Comm Port", "Checking device"}));
+        EXPECT_EQ(otherLog.PendingLog(), "Waiting...");
+
+        // The other engine's unit object and parser.
+        otherComms->Queue(CMD_READ_VERSION, TWireRecord().Text("Zelvo V2.60?"));
+        other.Unit()->CheckFirmware();
+        EXPECT_EQ(otherLog.StatusText(), "Connected to Zelvo V2.60?");
+        const TBytes damaged{0x05, 0xFA};
+        other.Parser()->SetType(MSG_READ_BASIC_INFO);
+        EXPECT_FALSE(other.Parser()->ParseReply(damaged.data(), 2, other.Unit()));
+        EXPECT_EQ(otherLog.StatusText(), "Checksum error");
+        EXPECT_NE(errorLog.StatusText(), "Checksum error");
+
+        engine->Poll();
+        other.Poll();
+        EXPECT_EQ(host.Panel0(), errorLog.StatusText());
+        EXPECT_EQ(otherHost.Panel0(), "Checksum error");
+        EXPECT_TRUE(otherHost.LogLines().join(", ").contains("Checksum error"));
+        EXPECT_FALSE(Log().contains("Checksum error"));
+    }
+    errorLog.SetStatus(QStringLiteral("after the other engine"));
+    engine->Poll();
+    EXPECT_EQ(host.Panel0(), "after the other engine");
 }
 
 TEST_F(TSerialThreadTest, ConnectSequence_StepsThroughStatesToJob_ThenConnectedEvent)
@@ -138,7 +176,7 @@ TEST_F(TSerialThreadTest, PostJob_FromIdleOpensFirst_FromLiveGoesStraightToJob)
 {
     engine->PostJob(MSG_READ_IO_CONFIG);
     EXPECT_EQ(engine->LinkState(), LINK_OPENING);
-    EXPECT_EQ(ErrorManager()->StatusText(), "Opening Comm Port");
+    EXPECT_EQ(errorLog.StatusText(), "Opening Comm Port");
 
     ScriptConnect();
     for (int i = 0; i < 4; ++i)
@@ -195,12 +233,12 @@ TEST_F(TSerialThreadTest, IdleCheck_UnitProcessing_AskedToIdleBeforeAnyJob)
     SF(SF_PROCESSING);
     engine->StepOnce();
     EXPECT_EQ(comms->SFCommands(), std::vector<int>{SF_IDLE});
-    EXPECT_EQ(ErrorManager()->StatusText(), "Waiting for Zelvo to Idle");
-    EXPECT_EQ(ErrorManager()->StoreForwardText(), "SF_PROCESSING");
+    EXPECT_EQ(errorLog.StatusText(), "Waiting for Zelvo to Idle");
+    EXPECT_EQ(errorLog.StoreForwardText(), "SF_PROCESSING");
     SF(SF_IDLE);
     engine->StepOnce();
     EXPECT_EQ(comms->SFCommands(), (std::vector<int>{SF_IDLE, SF_CONNECTING}));
-    EXPECT_EQ(ErrorManager()->StatusText(), "Zelvo idle.");
+    EXPECT_EQ(errorLog.StatusText(), "Zelvo idle.");
 }
 
 TEST_F(TSerialThreadTest, IdlePoll_StartRequestDependsOnJob)
@@ -328,7 +366,7 @@ TEST_F(TSerialThreadTest, Download_BasicInfoGood_ChainsUOMInfoAndStaysConnected)
     EXPECT_TRUE(engine->HasBasicInfo());
     EXPECT_EQ(engine->JobCode(), MSG_READ_UOM_INFO);
     EXPECT_EQ(comms->SFCommands().back(), SF_CONNECTING);
-    EXPECT_EQ(ErrorManager()->StatusText(), "Start reading the UOM information.");
+    EXPECT_EQ(errorLog.StatusText(), "Start reading the UOM information.");
 }
 
 TEST_F(TSerialThreadTest, Download_Logon_OutcomeReachesHost)
@@ -377,7 +415,7 @@ TEST_F(TSerialThreadTest, ForceSync_AfterOutputWrite_SentAtNextIdleEvenWithoutJo
     EXPECT_EQ(engine->LinkState(), LINK_JOB);
     SF(SF_FORCE_SYNC);
     engine->StepOnce();
-    EXPECT_EQ(ErrorManager()->StatusText(), "Forcing sync with server");
+    EXPECT_EQ(errorLog.StatusText(), "Forcing sync with server");
 }
 
 TEST_F(TSerialThreadTest, SFUnknownAndError_DropJobAskIdle_OnlyErrorEndsCycle)
@@ -458,21 +496,21 @@ TEST_F(TSerialThreadTest, LiveTick_ByPage_ReadsLiveExternalOrNothing)
 
     host.SetShownLiveList(LIVE_LIST_EXTERNAL_IO);
     engine->LiveTickNow();
-    EXPECT_EQ(ErrorManager()->StatusText(), "Reading External IO...");
+    EXPECT_EQ(errorLog.StatusText(), "Reading External IO...");
     EXPECT_TRUE(engine->IsLiveTimerActive());
 
     // Page 2: five failed live reads drop the connection; the timer stays off.
     host.SetShownLiveList(LIVE_LIST_OWN_IO);
     for (int i = 0; i < 4; ++i) {
         engine->LiveTickNow();
-        EXPECT_EQ(ErrorManager()->StatusText(), "Reading Internal IO...");
+        EXPECT_EQ(errorLog.StatusText(), "Reading Internal IO...");
         EXPECT_TRUE(engine->IsLiveTimerActive());
     }
     engine->LiveTickNow();
     EXPECT_EQ(comms->Count(CMD_READ_LIVE_VALUES), 5);
     EXPECT_FALSE(engine->IsLiveTimerActive());
     EXPECT_EQ(engine->LinkState(), LINK_IDLE);
-    EXPECT_EQ(ErrorManager()->StatusText(), "Disconnected. Waiting...");
+    EXPECT_EQ(errorLog.StatusText(), "Disconnected. Waiting...");
 
     // Not live any more: a tick reads nothing and leaves the timer off.
     comms->ClearRequests();
@@ -493,7 +531,7 @@ TEST_F(TSerialThreadTest, SignalChecking_FailsThenRestartsAfresh_StopReturnsThro
     EXPECT_FALSE(engine->IsSignalTimerActive());
     const QString text =
         "Refreshing signal strength failed. Please check your Zelvo to PC connection";
-    EXPECT_EQ(ErrorManager()->StatusText(), "Disconnected. Waiting...");
+    EXPECT_EQ(errorLog.StatusText(), "Disconnected. Waiting...");
     EXPECT_TRUE(Log().contains(text));
     engine->Poll();
     ASSERT_FALSE(host.Messages().empty());
@@ -614,7 +652,7 @@ TEST_F(TSerialThreadTest, Cancel_ReadBetweenConfigParts_EndsAtNextStep_IdleAsked
     EXPECT_EQ(engine->Unit()->ServerSideIOs().Count(), 0);
     EXPECT_FALSE(engine->HasIOConfiguration());
     EXPECT_FALSE(engine->HasInputTypes());
-    EXPECT_EQ(ErrorManager()->StatusText(), "Job cancelled: Zelvo asked to go idle");
+    EXPECT_EQ(errorLog.StatusText(), "Job cancelled: Zelvo asked to go idle");
     EXPECT_FALSE(Log().contains("Ready to take live readings."));
     EXPECT_TRUE(engine->IsBusy());
     engine->StepOnce();
@@ -631,7 +669,7 @@ TEST_F(TSerialThreadTest, Cancel_ReadBetweenConfigParts_EndsAtNextStep_IdleAsked
     EXPECT_EQ(engine->CancelState(), CANCEL_NONE);
     SF(SF_CONNECTING);
     engine->StepOnce();
-    EXPECT_EQ(ErrorManager()->StatusText(), "Waiting for Zelvo to Idle");
+    EXPECT_EQ(errorLog.StatusText(), "Waiting for Zelvo to Idle");
     EXPECT_EQ(comms->SFCommands().back(), SF_IDLE);
 }
 

@@ -57,7 +57,8 @@ protected:
         };
     }
 
-    THeadlessHost host;
+    TErrorManager errorLog{zelvo::test::FreshLogPath()};
+    THeadlessHost host{errorLog};
     TSimulatedLink sim; // outlives the engine's link
     std::unique_ptr<TSerialThread> engine;
 };

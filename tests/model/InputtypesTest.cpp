@@ -68,7 +68,7 @@ TEST_F(TInputTypeTest, Convert_ZeroDenominators_GiveFloatingPointResultsNotACras
 
 TEST_F(TInputTypeTest, Populate_CountZero_IsOneByteAndEmpty)
 {
-    TInputTypes types;
+    TInputTypes types(&Errors);
     types.Add(std::make_unique<TInputType>());
     std::size_t consumed = 99;
     const QByteArray block = TWireRecord().U8(0).U8(7).U8(7).Q(); // UOM part follows
@@ -85,7 +85,7 @@ TEST_F(TInputTypeTest, Populate_TwoRecords_ReadsFieldsAndStopsAtTheirEnd)
                                  .InputType(200, 1e6f, 1.f, 0.5f, ckReciprocal, 0)
                                  .U8(1) // the digital UOM count that follows
                                  .Q();
-    TInputTypes types;
+    TInputTypes types(&Errors);
     std::size_t consumed = 0;
     ASSERT_TRUE(types.PopulateInputTypes(block, consumed));
     EXPECT_EQ(consumed, 31u);
@@ -114,7 +114,7 @@ TEST_F(TInputTypeTest, Populate_CountPromisesMoreThanBlockHolds_KeepsCompleteRec
                                 .Q();
     // Every cut inside the third record keeps two records.
     for (int cut = 31; cut < full.size(); ++cut) {
-        TInputTypes types;
+        TInputTypes types(&Errors);
         std::size_t consumed = 0;
         EXPECT_FALSE(types.PopulateInputTypes(full.left(cut), consumed));
         EXPECT_EQ(types.Count(), 2) << "cut " << cut;
@@ -126,7 +126,7 @@ TEST_F(TInputTypeTest, Populate_CountPromisesMoreThanBlockHolds_KeepsCompleteRec
 
 TEST_F(TInputTypeTest, Populate_EmptyBlock_ConsumesNothingAndLogs)
 {
-    TInputTypes types;
+    TInputTypes types(&Errors);
     std::size_t consumed = 5;
     EXPECT_FALSE(types.PopulateInputTypes(nullptr, 0, consumed));
     EXPECT_EQ(consumed, 0u);
@@ -138,7 +138,7 @@ TEST_F(TInputTypeTest, GetInputType_UnknownRaisesWithIdAndDuplicatesGiveFirst)
 {
     const QByteArray block =
         TWireRecord().U8(2).InputType(4, 1, 1, 0, 0).InputType(4, 2, 1, 0, 0).Q();
-    TInputTypes types;
+    TInputTypes types(&Errors);
     std::size_t consumed = 0;
     types.PopulateInputTypes(block, consumed);
     EXPECT_EQ(types.GetInputType(4)->Multiplier, 1.f);
@@ -158,7 +158,7 @@ TEST_F(TAvailableInputTypesTest, Populate_ReadsFieldsAndNameUpToNul)
                                  .AvailableType(0, 11, 4, 7, "Pulse", kNoise)
                                  .Q();
     ASSERT_EQ(block.size(), 1 + 2 * 72);
-    TAvailableInputTypes types;
+    TAvailableInputTypes types(&Errors);
     ASSERT_TRUE(types.PopulateAvailableInputTypes(block));
     ASSERT_EQ(types.Count(), 2);
     const TAvailableInputType *a = types.At(0);
@@ -178,7 +178,7 @@ TEST_F(TAvailableInputTypesTest, Populate_NameWithoutNul_IsFiftyCharactersOfItsF
     const QByteArray name(60, 'N');
     const QByteArray block =
         TWireRecord().U8(1).AvailableType(1, 1, 1, 0, name.constData(), kNoise).Q();
-    TAvailableInputTypes types;
+    TAvailableInputTypes types(&Errors);
     ASSERT_TRUE(types.PopulateAvailableInputTypes(block));
     EXPECT_EQ(types.At(0)->Name, QString(50, 'N'));
 }
@@ -192,7 +192,7 @@ TEST_F(TAvailableInputTypesTest, Populate_TruncatedOrEmpty_KeepsCompleteRecordsA
                                 .AvailableType(1, 3, 1, 0, "three", kNoise)
                                 .Q();
     for (int cut : {0, 1, 72, 73, 145, 146, 200, 216}) {
-        TAvailableInputTypes types;
+        TAvailableInputTypes types(&Errors);
         EXPECT_FALSE(types.PopulateAvailableInputTypes(full.left(cut)));
         EXPECT_EQ(types.Count(), cut <= 1 ? 0 : (cut - 1) / 72) << "cut " << cut;
     }
@@ -201,7 +201,7 @@ TEST_F(TAvailableInputTypesTest, Populate_TruncatedOrEmpty_KeepsCompleteRecordsA
 
 TEST_F(TAvailableInputTypesTest, GetAvailableInputType_Unknown_RaisesWithId)
 {
-    TAvailableInputTypes types;
+    TAvailableInputTypes types(&Errors);
     try {
         types.GetAvailableInputType(250);
         FAIL() << "no exception";

@@ -44,7 +44,7 @@ TEST_F(ReadersFuzz, InputTypes_RandomBlocks_KeptRecordsFitInTheBytes)
 {
     for (int run = 0; run < kRuns; ++run) {
         const auto block = RandomBlock(140);
-        TInputTypes types;
+        TInputTypes types(&Errors);
         std::size_t consumed = 0;
         const bool complete = types.PopulateInputTypes(block.data(), block.size(), consumed);
         ASSERT_LE(consumed, block.size());
@@ -52,7 +52,7 @@ TEST_F(ReadersFuzz, InputTypes_RandomBlocks_KeptRecordsFitInTheBytes)
             ASSERT_EQ(consumed, 1u + 15u * static_cast<unsigned>(types.Count()));
             ASSERT_EQ(complete, types.Count() == block[0]);
         }
-        ErrorManager()->FlushLog();
+        Errors.FlushLog();
     }
 }
 
@@ -60,7 +60,7 @@ TEST_F(ReadersFuzz, AvailableInputTypes_RandomBlocks_KeptRecordsFitInTheBytes)
 {
     for (int run = 0; run < kRuns; ++run) {
         const auto block = RandomBlock(600);
-        TAvailableInputTypes types;
+        TAvailableInputTypes types(&Errors);
         const bool complete = types.PopulateAvailableInputTypes(block.data(), block.size());
         ASSERT_LE(1u + 72u * static_cast<unsigned>(types.Count()),
                   std::max<std::size_t>(block.size(), 1));
@@ -69,7 +69,7 @@ TEST_F(ReadersFuzz, AvailableInputTypes_RandomBlocks_KeptRecordsFitInTheBytes)
         }
         for (int i = 0; i < types.Count(); ++i)
             ASSERT_LE(types.At(i)->Name.size(), 50);
-        ErrorManager()->FlushLog();
+        Errors.FlushLog();
     }
 }
 
@@ -79,12 +79,12 @@ TEST_F(ReadersFuzz, UOMDescriptions_RandomBlocks_KeptRecordsFitInTheBytes)
         auto block = RandomBlock(400);
         if (block.size() >= 2)
             block[1] = static_cast<uint8_t>(run % 3 == 0 ? 0xFF : 0); // huge counts too
-        TUOMDescriptions list;
+        TUOMDescriptions list(&Errors);
         list.PopulateUOMDescriptions(block.data(), block.size());
         std::size_t used = 2;
         for (int i = 0; i < list.Count(); ++i)
             used += 6 + static_cast<std::size_t>(list.At(i)->GetName().size());
         ASSERT_LE(list.Count() == 0 ? 0 : used, block.size());
-        ErrorManager()->FlushLog();
+        Errors.FlushLog();
     }
 }

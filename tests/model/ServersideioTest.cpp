@@ -25,7 +25,7 @@ TEST_F(TServerSideIOTest, Populate_ExternalRecord_ReadsEveryField)
 {
     TWireRecord b = ConfigRecord(7, "EXT012", 3, 12, 0x05, "Tank");
     b.U8(0x99); // start of the next record
-    TServerSideIO io;
+    TServerSideIO io(&Errors);
     EXPECT_EQ(io.Populate(b.Bytes().data(), b.Bytes().size()), 21u);
     EXPECT_EQ(io.IOID(), 7);
     EXPECT_EQ(io.Tag(), "EXT012");
@@ -44,7 +44,7 @@ TEST_F(TServerSideIOTest, Populate_EveryCut_ConsumesNothingAndKeepsRecord)
     const TWireRecord b = ConfigRecord(7, "EXT012", 3, 12, 0x05, "Tank");
     for (std::size_t cut = 0; cut < b.Bytes().size(); ++cut) {
         std::vector<uint8_t> bytes(b.Bytes().begin(), b.Bytes().begin() + static_cast<long>(cut));
-        TServerSideIO io;
+        TServerSideIO io(&Errors);
         EXPECT_EQ(io.Populate(bytes.data(), bytes.size()), 0u) << cut;
         EXPECT_EQ(io.IOID(), 0) << cut;
         EXPECT_FALSE(io.IsExternal()) << cut;
@@ -68,9 +68,9 @@ TEST_F(TServerSideIOTest, Populate_Tags_ExternalOnlyWithNumber)
     };
     for (const TTagRow &row : rows) {
         SCOPED_TRACE(row.Tag);
-        ErrorManager()->FlushLog();
+        Errors.FlushLog();
         const TWireRecord b = ConfigRecord(1, row.Tag, 0, 0, 0, "n");
-        TServerSideIO io;
+        TServerSideIO io(&Errors);
         ASSERT_EQ(io.Populate(b.Bytes().data(), b.Bytes().size()), 18u);
         EXPECT_EQ(io.IsExternal(), row.External);
         EXPECT_EQ(io.ExternalNumber(), row.Number);

@@ -44,7 +44,7 @@ protected:
     }
     TRecordingListView Config;
     TRecordingListView External;
-    TServerSideIOs List{nullptr};
+    TServerSideIOs List{nullptr, &Errors};
 };
 
 TEST_F(TServerSideIOsTest, AttachViews_SetsColumnsAndWidths)
@@ -100,6 +100,36 @@ TEST_F(TServerSideIOsTest, PopulateRecords_CutLastRecord_KeepsCompleteOnesAndLog
     EXPECT_EQ(List.Count(), 2);
     EXPECT_TRUE(Log().contains("TServerSideIOs::PopulateRecords Exception - "));
     EXPECT_EQ(Config.RowCount(), 3);
+}
+
+// The list hands its log to the records it reads, so a record's complaint
+// (a tag naming no external number) goes where the list's own go; a list
+// without a log reads the same and tells nobody.
+TEST_F(TServerSideIOsTest, PopulateRecords_RecordsComplainOnTheListsLogOnly)
+{
+    TWireRecord b;
+    b.Append(ConfigRecord(1, "EXTABC", "No number")).Append(ConfigRecord(2, "EXT002", "Flow"));
+    TErrorManager otherLog(zelvo::test::FreshLogPath());
+    TServerSideIOs other(nullptr, &otherLog);
+    TServerSideIOs silent;
+    for (TServerSideIOs *list : {&List, &other, &silent}) {
+        ASSERT_EQ(list->PopulateRecords(b.Bytes().data(), b.Bytes().size()), b.Bytes().size());
+        ASSERT_EQ(list->Count(), 2);
+        EXPECT_FALSE(list->Item(0)->IsExternal());
+        EXPECT_TRUE(list->Item(1)->IsExternal());
+    }
+    EXPECT_TRUE(Log().contains("TServerSideIO::Populate Exception - tag EXTABC"))
+        << Log().toStdString();
+    EXPECT_EQ(otherLog.PendingLog(), Log());
+
+    // A cut record read by the other list is told on its log alone.
+    Errors.FlushLog();
+    otherLog.FlushLog();
+    b.Bytes().resize(b.Bytes().size() - 1);
+    other.PopulateRecords(b.Bytes().data(), b.Bytes().size());
+    silent.PopulateRecords(b.Bytes().data(), b.Bytes().size());
+    EXPECT_TRUE(otherLog.PendingLog().contains("TServerSideIOs::PopulateRecords Exception - "));
+    EXPECT_TRUE(Log().isEmpty()) << Log().toStdString();
 }
 
 TEST_F(TServerSideIOsTest, ExternalValuesAndModbusInfo_ShownInExternalRow)

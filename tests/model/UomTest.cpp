@@ -169,7 +169,7 @@ TEST_F(TUOMTest, PopulateUOMData_WholeTable_ReadsFloatPairs)
 {
     zelvo::test::TWireRecord b;
     b.U8(2).F32(0).F32(0).F32(10).F32(100).U8(0xEE); // one byte past the table
-    TUOM uom;
+    TUOM uom(nullptr, &Errors);
     EXPECT_EQ(uom.PopulateUOMData(b.Bytes().data(), b.Bytes().size()), 17);
     ASSERT_EQ(uom.PointCount(), 2);
     EXPECT_EQ(uom.XValue(1), 10.0L);
@@ -181,7 +181,7 @@ TEST_F(TUOMTest, PopulateUOMData_CutInsidePair_KeepsWholePairsAndLogs)
 {
     zelvo::test::TWireRecord b;
     b.U8(3).F32(0).F32(0).F32(10).F32(100).F32(20); // third pair lacks its Y
-    TUOM uom;
+    TUOM uom(nullptr, &Errors);
     EXPECT_EQ(uom.PopulateUOMData(b.Bytes().data(), b.Bytes().size()), 21);
     EXPECT_EQ(uom.PointCount(), 2);
     EXPECT_TRUE(Log().startsWith("TUOM::PopulateUOMData Exception - "));
@@ -190,7 +190,7 @@ TEST_F(TUOMTest, PopulateUOMData_CutInsidePair_KeepsWholePairsAndLogs)
 TEST_F(TUOMTest, PopulateUOMData_DigitalUom_ReadsNothing)
 {
     const uint8_t block[] = {2, 0, 0, 0, 0};
-    TUOM uom;
+    TUOM uom(nullptr, &Errors);
     uom.SetIsDigital(true);
     EXPECT_EQ(uom.PopulateUOMData(block, sizeof block), 0);
     EXPECT_EQ(uom.PointCount(), 0);

@@ -15,7 +15,7 @@ using TUOMDescriptionsTest = zelvo::test::TWithErrorLog;
 
 TEST_F(TUOMDescriptionsTest, Populate_ZeroCount_YieldsEmptyList)
 {
-    TUOMDescriptions list;
+    TUOMDescriptions list(&Errors);
     list.PopulateUOMDescriptions(TWireRecord().U16(1).UOMDescription(1, 1, "x").Q());
     ASSERT_EQ(list.Count(), 1);
     EXPECT_TRUE(list.PopulateUOMDescriptions(QByteArray(2, '\0')));
@@ -31,7 +31,7 @@ TEST_F(TUOMDescriptionsTest, Populate_RecordsOfVaryingLength_IncludingEmptyName)
                                  .UOMDescription(0x01020304, 0, "m\xB3/h")
                                  .Q();
     ASSERT_EQ(block.size(), 2 + 9 + 6 + 10);
-    TUOMDescriptions list;
+    TUOMDescriptions list(&Errors);
     ASSERT_TRUE(list.PopulateUOMDescriptions(block));
     ASSERT_EQ(list.Count(), 3);
     EXPECT_EQ(list.At(0)->GetName(), "bar");
@@ -50,7 +50,7 @@ TEST_F(TUOMDescriptionsTest, Populate_CountPromisesMore_KeepsCompleteRecordsAndL
     const QByteArray full =
         TWireRecord().U16(3).UOMDescription(1, 1, "one").UOMDescription(2, 1, "two").Q();
     for (int cut = 0; cut <= full.size(); ++cut) {
-        TUOMDescriptions list;
+        TUOMDescriptions list(&Errors);
         EXPECT_FALSE(list.PopulateUOMDescriptions(full.left(cut)));
         const int expected = cut < 11 ? 0 : (cut < 20 ? 1 : 2);
         EXPECT_EQ(list.Count(), expected) << "cut " << cut;

@@ -52,7 +52,7 @@ protected:
     {
         Manager.PopulateUOMInformation(block.Bytes().data(), block.Bytes().size());
     }
-    TUOMManager Manager;
+    TUOMManager Manager{&Errors};
 };
 
 TEST_F(TUOMManagerTest, PopulateUOMInformation_OneDigitalOneAnalogue_Reads77ByteBlock)
@@ -124,9 +124,9 @@ TEST_F(TUOMManagerTest, PopulateUOMInformation_EveryCut_KeepsCompleteRecordsOnly
         // Exactly `cut` bytes on the heap, so any read past them is caught.
         std::vector<uint8_t> bytes(block.Bytes().begin(),
                                    block.Bytes().begin() + static_cast<long>(cut));
-        ErrorManager()->FlushLog();
+        Errors.FlushLog();
         // The log drops a line equal to the one before: mark each round.
-        ErrorManager()->AddLog(QStringLiteral("cut %1").arg(cut));
+        Errors.AddLog(QStringLiteral("cut %1").arg(cut));
         Manager.PopulateUOMInformation(bytes.data(), bytes.size());
         int expected = 0;
         if (cut >= types + 1 + 36)
@@ -144,6 +144,41 @@ TEST_F(TUOMManagerTest, PopulateUOMInformation_EveryCut_KeepsCompleteRecordsOnly
             EXPECT_TRUE(Log().contains("TUOMs::PopulateUOMs Exception - ")) << Log().toStdString();
         }
     }
+}
+
+// The manager hands its log to the readers it owns: the input types, the
+// UOM list and each UOM's table. Two managers keep to their own logs, and one
+// without a log reads the same block alike and tells nobody.
+TEST_F(TUOMManagerTest, PopulateUOMInformation_CutBlocks_LoggedOnTheManagersOwnLog)
+{
+    const TWireRecord block = Block({InputType(1, 1, 1, 0, 0)}, {},
+                                    {AnalogueUom(3, "m", oorClamp, {{0, 0}, {1, 1}, {2, 4}})});
+    const std::vector<uint8_t> &whole = block.Bytes();
+    // Cut inside the input type's record, and inside the UOM's last point.
+    const std::vector<uint8_t> inTypes(whole.begin(), whole.begin() + 10);
+    const std::vector<uint8_t> inTable(whole.begin(), whole.end() - 3);
+    TErrorManager otherLog(zelvo::test::FreshLogPath());
+    TUOMManager other(&otherLog);
+    TUOMManager silent;
+
+    Manager.PopulateUOMInformation(inTable.data(), inTable.size());
+    other.PopulateUOMInformation(whole.data(), whole.size());
+    silent.PopulateUOMInformation(inTable.data(), inTable.size());
+    EXPECT_TRUE(Log().contains("TUOM::PopulateUOMData Exception - ")) << Log().toStdString();
+    EXPECT_TRUE(Log().contains("TUOMs::PopulateUOMs Exception - ")) << Log().toStdString();
+    EXPECT_TRUE(otherLog.PendingLog().isEmpty()) << otherLog.PendingLog().toStdString();
+    EXPECT_EQ(Manager.UOMs()->Count(), 0);
+    EXPECT_EQ(silent.UOMs()->Count(), 0);
+    EXPECT_EQ(other.UOMs()->Count(), 1);
+
+    Errors.FlushLog();
+    other.PopulateUOMInformation(inTypes.data(), inTypes.size());
+    silent.PopulateUOMInformation(inTypes.data(), inTypes.size());
+    EXPECT_TRUE(otherLog.PendingLog().startsWith("TInputTypes::PopulateInputTypes Exception - "))
+        << otherLog.PendingLog().toStdString();
+    EXPECT_TRUE(Log().isEmpty()) << Log().toStdString();
+    EXPECT_EQ(other.InputTypes()->Count(), 0);
+    EXPECT_EQ(silent.InputTypes()->Count(), 0);
 }
 
 // Conversion: input type 1 doubles, UOM 10 scales x10 over 0..100 and rejects

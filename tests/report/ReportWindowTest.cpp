@@ -73,7 +73,7 @@ TEST(ReportWindow, FileMenuItem_GathersThroughTheEngine_AsksBeforeReplacing_AndS
     pacing.UsbFrameTimeout = 3000ms;
     pacing.ComFrameTimeout = 3000ms;
     const QString dir = QString::fromStdString(zelvo::test::TempDir());
-    CreateErrorManager(dir + "/Log.txt");
+    TErrorManager errorLog(dir + "/Log.txt");
     zsim::Options o;
     o.model = zsim::Model::Ostra;
     o.sfStepMs = static_cast<int>(pacing.WorkerStep.count());
@@ -90,7 +90,8 @@ TEST(ReportWindow, FileMenuItem_GathersThroughTheEngine_AsksBeforeReplacing_AndS
     QFile::remove(path);
     {
         TQuietDialogs dialogs;
-        TForm1 form(pacing, QString::fromStdString(zelvo::test::SourcePath("data/networks.xml")),
+        TForm1 form(errorLog, pacing,
+                    QString::fromStdString(zelvo::test::SourcePath("data/networks.xml")),
                     [](const QString &, int) {});
         form.SetDialogs(&dialogs);
         QAction *item = ReportItem(form);
@@ -173,6 +174,5 @@ TEST(ReportWindow, FileMenuItem_GathersThroughTheEngine_AsksBeforeReplacing_AndS
         SetReportUiHooks(old);
         form.SetDialogs(nullptr);
     }
-    DestroyErrorManager();
     Ftd2xx::ClearVirtualBridges();
 }

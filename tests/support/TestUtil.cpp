@@ -8,8 +8,6 @@
 #include <memory>
 #include <vector>
 
-#include "common/Errormanager.h"
-
 namespace zelvo::test
 {
 
@@ -38,22 +36,9 @@ std::string TempDir()
     return dirs.back()->path().toStdString();
 }
 
-QString FreshErrorLog()
+QString FreshLogPath()
 {
-    const QString path = QString::fromStdString(TempDir() + "/Log.txt");
-    DestroyErrorManager();
-    CreateErrorManager(path);
-    return path;
-}
-
-void TWithErrorLog::TearDown()
-{
-    DestroyErrorManager();
-}
-
-QString TWithErrorLog::Log()
-{
-    return ErrorManager()->PendingLog();
+    return QString::fromStdString(TempDir() + "/Log.txt");
 }
 
 } // namespace zelvo::test

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/Errormanager.h"
+
 #include <QString>
 
 #include <chrono>
@@ -23,19 +25,20 @@ std::string SourcePath(const std::string &relative);
 // A fresh temporary directory, removed at process exit.
 std::string TempDir();
 
-// Makes the global error manager anew on a Log.txt in a fresh temporary
-// directory; returns the log's path.
-QString FreshErrorLog();
+// The path of a Log.txt in a fresh temporary directory, for a test's own
+// error manager.
+QString FreshLogPath();
 
-// A test with the global error manager on a fresh log of its own, so the log
-// lines of the code under test can be checked.
+// A test with an error manager of its own on a fresh log, handed to the code
+// under test, so its log lines and status texts can be checked.
 class TWithErrorLog : public ::testing::Test
 {
 protected:
-    void SetUp() override { FreshErrorLog(); }
-    void TearDown() override;
     // The log lines not yet written to the file.
-    static QString Log();
+    QString Log() const { return Errors.PendingLog(); }
+
+    // The log the code under test is given.
+    TErrorManager Errors{FreshLogPath()};
 };
 
 } // namespace zelvo::test

@@ -28,17 +28,12 @@ class WindowAccessibility : public ::testing::Test
 protected:
     void SetUp() override
     {
-        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
         form = std::make_unique<TForm1>(
-            TPacing::Shrunk(25),
+            errorLog, TPacing::Shrunk(25),
             QString::fromStdString(zelvo::test::SourcePath("data/networks.xml")),
             [](const QString &, int) {});
     }
-    void TearDown() override
-    {
-        form.reset();
-        DestroyErrorManager();
-    }
+    void TearDown() override { form.reset(); }
 
     // Every interface under `root`, as a reader walks the tree.
     static void Walk(QAccessibleInterface *root,
@@ -61,6 +56,7 @@ protected:
         }
     }
 
+    TErrorManager errorLog{zelvo::test::FreshLogPath()};
     std::unique_ptr<TForm1> form;
 };
 

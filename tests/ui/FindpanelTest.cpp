@@ -68,7 +68,6 @@ class TFindPanelTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        root = fs::path(zelvo::test::TempDir());
         fs::create_directories(root / "sys/bus/usb-serial/devices");
         fs::create_directories(root / "sys/class/tty");
         fs::create_directories(root / "dev");
@@ -76,7 +75,6 @@ protected:
         SetPortDiagnosisRoots((root / "dev").string(), (root / "sys/class/tty").string(), "/proc");
         for (int n = 1; n <= 16; ++n)
             MapComPort(n, (root / ("missing" + std::to_string(n))).string());
-        CreateErrorManager(QString::fromStdString((root / "Log.txt").string()));
         engine = std::make_unique<TSerialThread>(&host, TPacing::Shrunk(25));
         main.SetEngine(engine.get());
         dialog = std::make_unique<TfmConnect>(main);
@@ -89,7 +87,6 @@ protected:
     {
         dialog.reset();
         engine.reset();
-        DestroyErrorManager();
         ClearComPortMap();
         Ftd2xx::ClearVirtualBridges();
         Ftd2xx::ResetRoots();
@@ -115,8 +112,9 @@ protected:
         return zelvo::test::WaitFor([&] { return !dialog->FindPanel->IsFinding(); }, 10s);
     }
 
-    fs::path root;
-    THeadlessHost host;
+    fs::path root{zelvo::test::TempDir()};
+    TErrorManager errorLog{QString::fromStdString((root / "Log.txt").string())};
+    THeadlessHost host{errorLog};
     std::unique_ptr<TSerialThread> engine;
     TFakeMainWindow main;
     std::unique_ptr<TfmConnect> dialog;

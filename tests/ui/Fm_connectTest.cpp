@@ -31,7 +31,6 @@ class TfmConnectTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
         engine = std::make_unique<TSerialThread>(&host, TPacing::Shrunk(25));
         main.SetEngine(engine.get());
         dialog = std::make_unique<TfmConnect>(main);
@@ -40,7 +39,6 @@ protected:
     {
         dialog.reset();
         engine.reset();
-        DestroyErrorManager();
         ClearComPortMap();
     }
 
@@ -54,7 +52,8 @@ protected:
             QTest::keyClick(dialog->cbCommPort, Qt::Key_Up);
     }
 
-    THeadlessHost host;
+    TErrorManager errorLog{zelvo::test::FreshLogPath()};
+    THeadlessHost host{errorLog};
     std::unique_ptr<TSerialThread> engine;
     TFakeMainWindow main;
     std::unique_ptr<TfmConnect> dialog;

@@ -109,6 +109,7 @@ public:
     TCancelOutcome CancelJob() override { return engine->RequestCancel(); }
 
     // TEngineHost
+    TErrorManager &ErrorLog() override { return errorLog; }
     void OnConnected() override
     {
         connected = true;
@@ -132,6 +133,7 @@ public:
     }
     TLiveList ShownLiveList() const override { return LIVE_LIST_NONE; }
 
+    TErrorManager errorLog{zelvo::test::FreshLogPath()};
     QWidget widget;
     QTreeWidget *lvIOs;
     QTreeWidget *lvIOConfig;
@@ -151,7 +153,6 @@ class DialogsE2E : public ::testing::Test
 protected:
     void SetUp() override
     {
-        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
         pacing = TPacing::Shrunk(25);
         pacing.UsbFrameTimeout = 3000ms;
         pacing.ComFrameTimeout = 3000ms;
@@ -171,7 +172,6 @@ protected:
     {
         window.reset();
         sim.reset();
-        DestroyErrorManager();
         ClearComPortMap();
     }
 

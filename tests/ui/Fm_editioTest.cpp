@@ -89,7 +89,7 @@ protected:
     }
 
     TZelvoCommsInterface comms;
-    TZelvo unit{comms};
+    TZelvo unit{comms, nullptr};
     TFakeMainWindow main;
     TfmEditIO dialog{main};
     QStringList errors;

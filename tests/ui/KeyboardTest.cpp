@@ -45,10 +45,11 @@ namespace
 using uiinspect::ExpectTabFollowsLayout;
 using uiinspect::ShowActive;
 
-std::unique_ptr<TForm1> MakeWindow()
+std::unique_ptr<TForm1> MakeWindow(TErrorManager &log)
 {
     return std::make_unique<TForm1>(
-        TPacing::Shrunk(25), QString::fromStdString(zelvo::test::SourcePath("data/networks.xml")),
+        log, TPacing::Shrunk(25),
+        QString::fromStdString(zelvo::test::SourcePath("data/networks.xml")),
         [](const QString &, int) {});
 }
 
@@ -86,16 +87,12 @@ void FillUnit(TZelvo &unit)
 class Keyboard : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
-    }
-    void TearDown() override { DestroyErrorManager(); }
+    TErrorManager errorLog{zelvo::test::FreshLogPath()};
 };
 
 TEST_F(Keyboard, WindowPages_TabVisitsEachPageAsDrawn_HiddenPageNeverReached)
 {
-    auto form = MakeWindow();
+    auto form = MakeWindow(errorLog);
     ASSERT_TRUE(ShowActive(form.get()));
     // Every control on: the order is the question here, not the state rules.
     for (QWidget *w : form->PageControl1->findChildren<QWidget *>())
@@ -154,7 +151,7 @@ TEST_F(Keyboard, Dialogs_TabVisitsEachAsDrawn)
     }
     {
         TZelvoCommsInterface comms;
-        TZelvo unit{comms};
+        TZelvo unit{comms, &errorLog};
         FillUnit(unit);
         TfmEditIO edit(main);
         auto input = Record("AIN01", 2, 11);
@@ -207,7 +204,7 @@ TEST_F(Keyboard, AboutLink_EnterOrSpaceWithTheFocusOpensTheWebHost_EnterOnOkClos
 
 TEST_F(Keyboard, MenusOpenWithTheirAltLetters_BrandMenuKeepsItsOwn)
 {
-    auto form = MakeWindow();
+    auto form = MakeWindow(errorLog);
     ASSERT_TRUE(ShowActive(form.get()));
     // The brand's caption carries its marker and is still found by name.
     EXPECT_EQ(form->mnuBrand->title(), QStringLiteral("&Zelvo"));
@@ -235,7 +232,7 @@ TEST_F(Keyboard, EditIO_AltSSaves_AltCCancels)
 {
     TFakeMainWindow main;
     TZelvoCommsInterface comms;
-    TZelvo unit{comms};
+    TZelvo unit{comms, &errorLog};
     FillUnit(unit);
     TfmEditIO edit(main);
 

@@ -35,11 +35,7 @@ using uiinspect::ExpectTextsWhole;
 class LayoutFit : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
-    }
-    void TearDown() override { DestroyErrorManager(); }
+    TErrorManager errorLog{zelvo::test::FreshLogPath()};
 
     static void Look(QWidget *dialog, const std::string &what)
     {
@@ -94,7 +90,7 @@ TEST_F(LayoutFit, DialogsWithoutOwner_AtTheDefaultFont_EveryTextWhole)
 
 TEST_F(LayoutFit, RunningWindowAndItsDialogs_AtTheWindowsFont_EveryTextWhole)
 {
-    TForm1 form(TPacing::Shrunk(25),
+    TForm1 form(errorLog, TPacing::Shrunk(25),
                 QString::fromStdString(zelvo::test::SourcePath("data/networks.xml")),
                 [](const QString &, int) {});
     if (QFile::exists(QStringLiteral("/usr/share/wine/fonts/tahoma.ttf"))) {

@@ -94,14 +94,12 @@ protected:
         // silent, and a loaded machine must not fail sound exchanges.
         pacing.UsbFrameTimeout = 3000ms;
         pacing.ComFrameTimeout = 3000ms;
-        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
     }
 
     void TearDown() override
     {
         form.reset();
         sims.clear();
-        DestroyErrorManager();
         Ftd2xx::ClearVirtualBridges();
         ClearComPortMap();
     }
@@ -131,7 +129,7 @@ protected:
             catalogue.isEmpty()
                 ? QString::fromStdString(zelvo::test::SourcePath("data/networks.xml"))
                 : catalogue;
-        form = std::make_unique<TForm1>(pacing, path,
+        form = std::make_unique<TForm1>(errorLog, pacing, path,
                                         [this](const QString &text, int) { messages << text; });
         form->SetDialogs(&dialogs);
     }
@@ -180,6 +178,7 @@ protected:
     int Count(const QString &message) const { return static_cast<int>(messages.count(message)); }
 
     TPacing pacing;
+    TErrorManager errorLog{zelvo::test::FreshLogPath()};
     std::vector<std::unique_ptr<zsim::UnitSimulator>> sims;
     TRecordingDialogs dialogs;
     std::unique_ptr<TForm1> form;
@@ -216,10 +215,9 @@ TEST_F(TForm1Test, StartUp_CountryListPagesAndMenusAsDesigned_ConnectDialogOnSho
     EXPECT_TRUE(form->ErrorLogMemo->isEnabled());
     EXPECT_TRUE(form->ErrorLogMemo->toPlainText().contains(QStringLiteral("Tabs de-activated")));
     // Under the memo: the file the log goes to, whole in the tooltip.
-    ASSERT_NE(ErrorManager(), nullptr);
-    EXPECT_TRUE(ErrorManager()->LogPath().endsWith(QStringLiteral("/Log.txt")));
-    EXPECT_EQ(form->lblLogFile->toolTip(),
-              QStringLiteral("Log file: ") + ErrorManager()->LogPath());
+    ASSERT_EQ(&form->ErrorLog(), &errorLog);
+    EXPECT_TRUE(errorLog.LogPath().endsWith(QStringLiteral("/Log.txt")));
+    EXPECT_EQ(form->lblLogFile->toolTip(), QStringLiteral("Log file: ") + errorLog.LogPath());
     EXPECT_TRUE(form->lblLogFile->text().startsWith(QStringLiteral("Log file: ")));
     EXPECT_EQ(form->PageControl1->count(), 7);
     EXPECT_FALSE(form->PageControl1->isTabVisible(6));

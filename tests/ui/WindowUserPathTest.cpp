@@ -61,7 +61,6 @@ class WindowUserPath : public ::testing::TestWithParam<zsim::Model>
 protected:
     void SetUp() override
     {
-        CreateErrorManager(QString::fromStdString(zelvo::test::TempDir() + "/Log.txt"));
         pacing = TPacing::Shrunk(25);
         // Generous frame time-outs: they cost time only when a unit is silent.
         pacing.UsbFrameTimeout = 3000ms;
@@ -79,7 +78,7 @@ protected:
             MapComPort(kComPort, sim->SlavePath());
 
         form = std::make_unique<TForm1>(
-            pacing, QString::fromStdString(zelvo::test::SourcePath("data/networks.xml")),
+            errorLog, pacing, QString::fromStdString(zelvo::test::SourcePath("data/networks.xml")),
             [this](const QString &text, int) { messages << text; });
         dialogs = CreateDialogs(*form);
         form->SetDialogs(dialogs.get());
@@ -107,7 +106,6 @@ protected:
         dialogs.reset();
         form.reset();
         sim.reset();
-        DestroyErrorManager();
         Ftd2xx::ClearVirtualBridges();
         ClearComPortMap();
     }
@@ -248,6 +246,7 @@ protected:
     }
 
     TPacing pacing;
+    TErrorManager errorLog{zelvo::test::FreshLogPath()};
     std::unique_ptr<zsim::UnitSimulator> sim;
     std::unique_ptr<TForm1> form;
     std::unique_ptr<TDialogSeam> dialogs;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QStringList>
 
 #include "common/Errormanager.h"
@@ -37,13 +38,13 @@ protected:
         return Parser.ParseReply(reply.data(), static_cast<int>(reply.size()), unit);
     }
 
-    QString Status() const { return ErrorManager()->StatusText(); }
+    QString Status() const { return Errors.StatusText(); }
 
-    TCommissioningDataParser Parser;
+    TCommissioningDataParser Parser{&Errors};
     QStringList Lines;
     int TabsEnabled = 0;
     TScriptedComms Comms{false};
-    TZelvo Unit{Comms};
+    TZelvo Unit{Comms, &Errors};
 };
 
 std::vector<uint8_t> Built(TCommissioningDataParser &p)
@@ -142,11 +143,38 @@ TEST_F(TCommissioningDataParserTest, ParseReply_ErrorReplies_ReportTextAndFail)
         {{0x01, 0x02, 0x03, 0x00}, "Checksum error"},
     };
     for (const auto &row : rows) {
-        ErrorManager()->SetStatus(QStringLiteral("before"));
+        Errors.SetStatus(QStringLiteral("before"));
         EXPECT_FALSE(Parse(MSG_READ_BASIC_INFO, row.reply)) << row.status;
         EXPECT_EQ(Status(), QString::fromLatin1(row.status));
         EXPECT_FALSE(Parser.HasBasicInfo());
     }
+}
+
+// A refused reply is told on the log of the parser that read it, and written
+// to that log's file at once; a parser without a log refuses it alike.
+TEST_F(TCommissioningDataParserTest, ParseReply_ErrorReply_ToldOnTheParsersOwnLogOnly)
+{
+    const QString otherPath = FreshLogPath();
+    {
+        TErrorManager otherLog(otherPath);
+        TCommissioningDataParser other(&otherLog);
+        TCommissioningDataParser silent(nullptr);
+        const std::vector<uint8_t> damaged{0x05, 0xFA};
+        for (TCommissioningDataParser *p : {&other, &silent}) {
+            p->SetType(MSG_READ_BASIC_INFO);
+            EXPECT_FALSE(p->ParseReply(damaged.data(), static_cast<int>(damaged.size()), nullptr));
+            EXPECT_FALSE(p->HasBasicInfo());
+        }
+        EXPECT_EQ(otherLog.StatusText(), QStringLiteral("Checksum error"));
+        EXPECT_TRUE(Status().isEmpty()) << Status().toStdString();
+
+        EXPECT_FALSE(Parse(MSG_READ_BASIC_INFO, {0x05}));
+        EXPECT_EQ(Status(), QStringLiteral("NACK recieved"));
+        EXPECT_EQ(otherLog.StatusText(), QStringLiteral("Checksum error"));
+    }
+    QFile file(otherPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromLatin1(file.readAll()).trimmed(), QStringLiteral("Checksum error"));
 }
 
 TEST_F(TCommissioningDataParserTest, ParseReply_GoodChecksum_Passes)

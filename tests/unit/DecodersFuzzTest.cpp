@@ -56,9 +56,9 @@ protected:
     }
 
     std::mt19937 Rng{20261207};
-    TCommissioningDataParser Parser;
+    TCommissioningDataParser Parser{&Errors};
     TScriptedComms Comms{true, TUnscriptedSend::Ack};
-    TZelvo Unit{Comms};
+    TZelvo Unit{Comms, &Errors};
     int Lines = 0;
 };
 

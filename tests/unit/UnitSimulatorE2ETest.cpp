@@ -98,7 +98,6 @@ class UnitE2E : public ::testing::TestWithParam<zsim::Model>
 protected:
     void SetUp() override
     {
-        zelvo::test::FreshErrorLog();
         zsim::Options o;
         o.model = GetParam();
         o.sfStepMs = 5;
@@ -115,7 +114,7 @@ protected:
             Comms->SelectPort(false, kComPort, 19200);
         }
         ASSERT_TRUE(Comms->Open());
-        Unit = std::make_unique<TZelvo>(*Comms);
+        Unit = std::make_unique<TZelvo>(*Comms, &Errors);
     }
 
     void TearDown() override
@@ -127,7 +126,6 @@ protected:
         Sim.reset();
         Ftd2xx::ClearVirtualBridges();
         ClearComPortMap();
-        DestroyErrorManager();
     }
 
     bool IsOstra() const { return GetParam() == zsim::Model::Ostra; }
@@ -186,10 +184,12 @@ protected:
         Comms->WriteSFCommand(kLoggingOff);
     }
 
+    // The log the unit object and the parser are given.
+    TErrorManager Errors{zelvo::test::FreshLogPath()};
     std::unique_ptr<zsim::UnitSimulator> Sim;
     std::unique_ptr<TZelvoCommsInterface> Comms;
     std::unique_ptr<TZelvo> Unit;
-    TCommissioningDataParser Parser;
+    TCommissioningDataParser Parser{&Errors};
 };
 
 } // namespace
@@ -197,10 +197,10 @@ protected:
 TEST_P(UnitE2E, Connect_FirmwareTypeAndSettings)
 {
     ASSERT_EQ(Unit->CheckFirmware(), 0);
-    EXPECT_TRUE(ErrorManager()->StatusText().startsWith(QStringLiteral("Connected to ")));
+    EXPECT_TRUE(Errors.StatusText().startsWith(QStringLiteral("Connected to ")));
     const Bytes version = Sim->LastReplyData(CMD_READ_VERSION);
     std::string text(version.begin(), std::find(version.begin(), version.end(), uint8_t{0}));
-    EXPECT_EQ(ErrorManager()->StatusText(),
+    EXPECT_EQ(Errors.StatusText(),
               QStringLiteral("Connected to ") + QString::fromLatin1(text.c_str()));
 
     ASSERT_TRUE(Unit->ReadUnitType());

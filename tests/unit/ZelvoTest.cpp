@@ -9,6 +9,7 @@
 #include "model/Ios.h"
 #include "model/Serversideio.h"
 #include "protocol/Commands.h"
+#include "tests/model/Recordinglistview.h"
 #include "tests/support/Scriptedcomms.h"
 #include "tests/support/TestUtil.h"
 #include "tests/support/Wirerecord.h"
@@ -76,7 +77,7 @@ Bytes Ramp(int n, uint8_t start = 0)
 TEST_F(TZelvoTest, Construction_LinkModeChoosesListBeforeAnyCommand)
 {
     TScriptedComms usb(true), com(false);
-    TZelvo onUsb(usb), onCom(com);
+    TZelvo onUsb(usb, &Errors), onCom(com, &Errors);
     EXPECT_EQ(onUsb.IOs().Count(), 47);
     EXPECT_EQ(onUsb.IOs().At(30)->Tag, QStringLiteral("[BUZ1]"));
     EXPECT_EQ(onCom.IOs().Count(), 41);
@@ -89,7 +90,7 @@ TEST_F(TZelvoTest, Construction_LinkModeChoosesListBeforeAnyCommand)
 TEST_F(TZelvoTest, ReadUnitType_RebuildsListForTheTypeRead)
 {
     TScriptedComms comms(true, kAcked);
-    TZelvo unit(comms);
+    TZelvo unit(comms, &Errors);
     comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_VELLO});
     ASSERT_TRUE(unit.ReadUnitType());
     EXPECT_TRUE(unit.IsVelloUnit());
@@ -111,7 +112,7 @@ TEST_F(TZelvoTest, ReadUnitType_RebuildsListForTheTypeRead)
 TEST_F(TZelvoTest, ReadUnitType_DamagedReply_KeepsTypeAndList)
 {
     TScriptedComms comms(true, kAcked);
-    TZelvo unit(comms);
+    TZelvo unit(comms, &Errors);
     MakeOstra(comms, unit);
     comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_VELLO});
     comms.Fault("bad-checksum=CMD_READ_UNIT_TYPE,once");
@@ -145,19 +146,75 @@ TEST_F(TZelvoTest, CheckFirmware_SetsConnectedStatusAndKeepsVersionUnlessNoAnswe
     };
     for (const auto &row : rows) {
         TScriptedComms comms(true, kAcked);
-        TZelvo unit(comms);
-        ErrorManager()->SetStatus(QStringLiteral("unchanged"));
+        TZelvo unit(comms, &Errors);
+        Errors.SetStatus(QStringLiteral("unchanged"));
         comms.Queue(CMD_READ_VERSION, row.reply);
         EXPECT_EQ(unit.CheckFirmware(), row.result);
-        EXPECT_EQ(ErrorManager()->StatusText(), QString::fromLatin1(row.status));
+        EXPECT_EQ(Errors.StatusText(), QString::fromLatin1(row.status));
         EXPECT_EQ(unit.FirmwareVersion(), row.kept);
     }
+}
+
+// Each unit object writes to the log it was given and hands it to the lists
+// it owns; a unit without a log does the same work and tells nobody.
+TEST_F(TZelvoTest, Log_EachUnitWritesToItsOwnLog_NoLogIsSafe)
+{
+    TErrorManager otherLog(FreshLogPath());
+    TScriptedComms comms(true, kAcked), otherComms(true, kAcked), silentComms(true, kAcked);
+    TZelvo unit(comms, &Errors);
+    TZelvo other(otherComms, &otherLog);
+    TZelvo silent(silentComms, nullptr);
+
+    // The status of a firmware check.
+    const Bytes version{'Z', 'V', '2', '.', '6', '0', '?', 0};
+    comms.Queue(CMD_READ_VERSION, version);
+    silentComms.Queue(CMD_READ_VERSION, version);
+    EXPECT_EQ(unit.CheckFirmware(), 0);
+    EXPECT_EQ(silent.CheckFirmware(), 0);
+    EXPECT_EQ(Errors.StatusText(), QStringLiteral("Connected to ZV2.60?"));
+    EXPECT_TRUE(otherLog.StatusText().isEmpty());
+    EXPECT_EQ(silent.FirmwareVersion(), "ZV2.60?");
+
+    // An owned list's complaint: an input-type reply cut short (two records
+    // announced, a few bytes of one, then the checksum byte).
+    const Bytes cut{2, 1, 2, 3, 0};
+    other.LoadInputTypes(cut.data(), static_cast<int>(cut.size()));
+    silent.LoadInputTypes(cut.data(), static_cast<int>(cut.size()));
+    EXPECT_TRUE(otherLog.PendingLog().startsWith(
+        "TAvailableInputTypes::PopulateAvailableInputTypes Exception - "))
+        << otherLog.PendingLog().toStdString();
+    EXPECT_FALSE(Log().contains("TAvailableInputTypes")) << Log().toStdString();
+
+    // A live value typed that is no number: the message box of the unit's
+    // own log; the unit is sent nothing.
+    for (TZelvo *u : {&unit, &silent}) {
+        TRecordingListView view;
+        u->AttachIOListView(&view);
+        u->IOs().SetEditable(true);
+        u->IOs().SetInputQuery([](const QString &, const QString &, QString &text) {
+            text = QStringLiteral("abc");
+            return true;
+        });
+        int pwm = -1;
+        for (int i = 0; i < u->IOs().Count() && pwm < 0; ++i)
+            if (u->IOs().At(i)->IOType == 11)
+                pwm = i;
+        ASSERT_GE(pwm, 0);
+        view.DoubleClick(pwm);
+        u->AttachIOListView(nullptr);
+    }
+    EXPECT_TRUE(Errors.HasQueuedMessage());
+    EXPECT_EQ(Errors.MessageText(), QStringLiteral("'abc' is not a valid integer value"));
+    EXPECT_EQ(Errors.MessageKind(), MK_ERROR);
+    EXPECT_FALSE(otherLog.HasQueuedMessage());
+    EXPECT_EQ(comms.Count(CMD_SET_IO_VALUE), 0);
+    EXPECT_EQ(silentComms.Count(CMD_SET_IO_VALUE), 0);
 }
 
 TEST_F(TZelvoTest, CheckFirmware_NoAnswerAfterAnAnswer_ForgetsTheOldVersion)
 {
     TScriptedComms comms(true, kAcked);
-    TZelvo unit(comms);
+    TZelvo unit(comms, &Errors);
     comms.Queue(CMD_READ_VERSION, Bytes{'V', '2', '.', '6', '1', '?'});
     ASSERT_EQ(unit.CheckFirmware(), 0);
     ASSERT_EQ(unit.FirmwareVersion(), "V2.61?");
@@ -169,7 +226,7 @@ TEST_F(TZelvoTest, CheckFirmware_NoAnswerAfterAnAnswer_ForgetsTheOldVersion)
 TEST_F(TZelvoTest, PollLiveValues_AnyFiveFailuresEndLiveReading)
 {
     TScriptedComms comms(true, kAcked);
-    TZelvo unit(comms);
+    TZelvo unit(comms, &Errors);
     const bool script[] = {false, true, false, true, false, false, true};
     for (bool ok : script)
         comms.Queue(CMD_READ_LIVE_VALUES, ok ? TReply::Data({}) : TReply::Silent());
@@ -186,7 +243,7 @@ TEST_F(TZelvoTest, PollLiveValues_AnyFiveFailuresEndLiveReading)
 TEST_F(TZelvoTest, LiveValues_OstraMaskThenRawValues)
 {
     TScriptedComms comms(true, kAcked);
-    TZelvo unit(comms);
+    TZelvo unit(comms, &Errors);
     MakeOstra(comms, unit);
     TWireRecord r;
     r.U16(0x0005);
@@ -205,7 +262,7 @@ TEST_F(TZelvoTest, LiveValues_OstraMaskThenRawValues)
 TEST_F(TZelvoTest, LiveValues_VelloShortReply_DecodesOnlyCompleteValues)
 {
     TScriptedComms comms(false, kAcked);
-    TZelvo unit(comms);
+    TZelvo unit(comms, &Errors);
     comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_VELLO});
     ASSERT_TRUE(unit.ReadUnitType());
     GiveUOMTable(unit, 41);
@@ -220,7 +277,7 @@ TEST_F(TZelvoTest, LiveValues_VelloShortReply_DecodesOnlyCompleteValues)
 TEST_F(TZelvoTest, LiveValues_BeforeUOMInformation_NothingTouched)
 {
     TScriptedComms comms(true, kAcked);
-    TZelvo unit(comms);
+    TZelvo unit(comms, &Errors);
     comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_OSTRA});
     ASSERT_TRUE(unit.ReadUnitType());
     Bytes r(186, 0xFF);
@@ -232,7 +289,7 @@ TEST_F(TZelvoTest, LiveValues_BeforeUOMInformation_NothingTouched)
 TEST_F(TZelvoTest, UOMDisplay_ShortTableAndUnknownUOM_ShowNoUOM)
 {
     TScriptedComms comms(false, kAcked);
-    TZelvo unit(comms);
+    TZelvo unit(comms, &Errors);
     comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_VELLO});
     ASSERT_TRUE(unit.ReadUnitType());
     EXPECT_FALSE(unit.IOs().IsEditable());
@@ -261,7 +318,7 @@ TEST_F(TZelvoTest, ConvertRaw_ExternalRecordIndexPerModel)
 
     // External 1 on OSTRA uses record 82: a table of 82 records lacks it.
     TScriptedComms comms(true, kAcked);
-    TZelvo unit(comms);
+    TZelvo unit(comms, &Errors);
     comms.Queue(CMD_READ_UNIT_TYPE, Bytes{UNIT_TYPE_OSTRA});
     ASSERT_TRUE(unit.ReadUnitType());
     TWireRecord rec;
@@ -279,7 +336,7 @@ TEST_F(TZelvoTest, ConvertRaw_ExternalRecordIndexPerModel)
 TEST_F(TZelvoTest, ExternalCycle_ChunksJoinedErrorsFlagged)
 {
     TScriptedComms comms(true, kAcked);
-    TZelvo unit(comms);
+    TZelvo unit(comms, &Errors);
     MakeOstra(comms, unit);
     AddExternals(unit, {1, 2, 8});
     ASSERT_EQ(unit.ServerSideIOs().ExternalCount(), 3);
@@ -318,7 +375,7 @@ TEST_F(TZelvoTest, ExternalCycle_ChunksJoinedErrorsFlagged)
 TEST_F(TZelvoTest, ExternalCycle_NoExternalIO_SendsNothing)
 {
     TScriptedComms comms(true, kAcked);
-    TZelvo unit(comms);
+    TZelvo unit(comms, &Errors);
     EXPECT_TRUE(unit.PollExternalIO());
     EXPECT_EQ(unit.ExternalReadPhase(), 0);
     EXPECT_TRUE(comms.Requests().empty());
@@ -327,7 +384,7 @@ TEST_F(TZelvoTest, ExternalCycle_NoExternalIO_SendsNothing)
 TEST_F(TZelvoTest, ExternalCycle_FailedStepsStayInTheirPhase)
 {
     TScriptedComms comms(true, kAcked);
-    TZelvo unit(comms);
+    TZelvo unit(comms, &Errors);
     AddExternals(unit, {1});
     comms.Queue(CMD_EXT_START, TReply::Silent());
     unit.PollExternalIO();
@@ -344,7 +401,7 @@ TEST_F(TZelvoTest, ExternalCycle_FailedStepsStayInTheirPhase)
 TEST_F(TZelvoTest, ExternalCycle_StreamLongerThanAreaIsCutAtItsEnd)
 {
     TScriptedComms comms(true, kAcked);
-    TZelvo unit(comms);
+    TZelvo unit(comms, &Errors);
     MakeOstra(comms, unit);
     AddExternals(unit, {1});
     comms.Always(CMD_EXT_READ_VALUES, Bytes(255, 0x11));
@@ -362,7 +419,7 @@ TEST_F(TZelvoTest, ExternalCycle_StreamLongerThanAreaIsCutAtItsEnd)
 TEST_F(TZelvoTest, ErrorFlags_ShortReplyAppliesOnlyBytesReceived)
 {
     TScriptedComms comms(true, kAcked);
-    TZelvo unit(comms);
+    TZelvo unit(comms, &Errors);
     AddExternals(unit, {1, 9});
     const Bytes all(32, 0xFF);
     unit.ApplyErrorFlags(true, all.data(), 32);
@@ -375,7 +432,7 @@ TEST_F(TZelvoTest, ErrorFlags_ShortReplyAppliesOnlyBytesReceived)
 TEST_F(TZelvoTest, SetIOValue_SendsNumberAndLittleEndianValue_ReportsTheUnitsAnswer)
 {
     TScriptedComms comms(true, kAcked);
-    TZelvo unit(comms);
+    TZelvo unit(comms, &Errors);
     EXPECT_TRUE(unit.SetIOValue(35, -2));
     // A user's edit in the list goes the same way.
     unit.IOs().OnValueEdited(&unit.IOs(), 1, 0x01020304);
@@ -402,7 +459,7 @@ void QueueBlock(TScriptedComms &comms, const TUnitSettingsBlock &b)
 TEST_F(TZelvoTest, LoadSettings_RetriesUpToTenTimes)
 {
     TScriptedComms comms(true, kAcked);
-    TZelvo unit(comms);
+    TZelvo unit(comms, &Errors);
     EXPECT_FALSE(unit.LoadSettings());
     EXPECT_EQ(comms.Count(CMD_READ_SETTINGS_1), 10);
 
@@ -422,7 +479,7 @@ TEST_F(TZelvoTest, LoadAndSaveSettings_AbortedLink_EndAtOnceAndWriteNothing)
     // Pauses long enough that ten of them would be noticed.
     TPacing slow = comms.Pacing();
     slow.RetryPause = std::chrono::milliseconds(60000);
-    TZelvo unit(comms, slow);
+    TZelvo unit(comms, slow, &Errors);
     QueueBlock(comms, TUnitSettingsBlock{});
     comms.Abort();
     const auto start = std::chrono::steady_clock::now();
@@ -434,7 +491,7 @@ TEST_F(TZelvoTest, LoadAndSaveSettings_AbortedLink_EndAtOnceAndWriteNothing)
 
     comms.ClearAbort();
     slow.RetryPause = std::chrono::milliseconds(1);
-    TZelvo again(comms, slow);
+    TZelvo again(comms, slow, &Errors);
     EXPECT_TRUE(again.LoadSettings());
 }
 
@@ -444,14 +501,14 @@ TEST_F(TZelvoTest, SaveSettings_FailuresSendNothingOrReportFalse)
     {
         // The re-read fails: not one byte goes to the unit.
         TScriptedComms comms(true, kAcked);
-        TZelvo unit(comms);
+        TZelvo unit(comms, &Errors);
         EXPECT_FALSE(unit.SaveSettings(s));
         EXPECT_TRUE(comms.Sends().empty());
     }
     {
         // A text too long for its field is refused before anything is sent.
         TScriptedComms comms(true, kAcked);
-        TZelvo unit(comms);
+        TZelvo unit(comms, &Errors);
         QueueBlock(comms, TUnitSettingsBlock{});
         TConnectionSettings longApn;
         longApn.APN = std::string(200, 'a');
@@ -461,7 +518,7 @@ TEST_F(TZelvoTest, SaveSettings_FailuresSendNothingOrReportFalse)
     {
         // Ten refused writes fail the save; nothing is applied.
         TScriptedComms comms(true, kAcked);
-        TZelvo unit(comms);
+        TZelvo unit(comms, &Errors);
         QueueBlock(comms, TUnitSettingsBlock{});
         comms.Fault("nack=CMD_WRITE_SETTINGS_1");
         EXPECT_FALSE(unit.SaveSettings(s));
@@ -471,7 +528,7 @@ TEST_F(TZelvoTest, SaveSettings_FailuresSendNothingOrReportFalse)
     {
         // The apply step decides the outcome.
         TScriptedComms comms(true, kAcked);
-        TZelvo unit(comms);
+        TZelvo unit(comms, &Errors);
         QueueBlock(comms, TUnitSettingsBlock{});
         comms.Queue(CMD_APPLY_SETTINGS, TReply::Silent());
         EXPECT_FALSE(unit.SaveSettings(s));
@@ -481,7 +538,7 @@ TEST_F(TZelvoTest, SaveSettings_FailuresSendNothingOrReportFalse)
 TEST_F(TZelvoTest, IOConfigUpload_ChangedRecordsOnlyThenCommitted)
 {
     TScriptedComms comms(true, kAcked);
-    TZelvo unit(comms);
+    TZelvo unit(comms, &Errors);
     AddExternals(unit, {1, 2});
     std::vector<uint8_t> upload;
     EXPECT_FALSE(unit.BuildIOConfigUpload(upload));

@@ -205,7 +205,7 @@ int main(int argc, char **argv)
     }
     {
         TZelvoCommsInterface comms;
-        TZelvo unit(comms);
+        TZelvo unit(comms, nullptr);
         AddType(unit, 1, 1, "Digital input");
         AddType(unit, 2, 2, "4-20 mA current");
         AddType(unit, 3, 3, "0-10 V voltage");
