@@ -253,14 +253,14 @@ int UploadPlan(TCliSession &s, TServerSideIOs &list, const TTemplatePlan &plan,
 {
     for (const TTemplateChange &c : plan.Changes)
         editio::ApplyEdit(*list.Item(c.Index), c.Target);
-    if (s.Engine().PrepareIOConfigUpload() != UPLOAD_READY) {
+    if (s.Session().PostIOConfigUpload({}, TSession::TUploadScope::WholeOnly) != UPLOAD_READY) {
         for (int i = 0; i < list.Count(); ++i)
             list.Item(i)->SetChanged(false);
         report.Print(s, false, false);
         return s.Failed(QStringLiteral("The changes do not fit one upload; nothing was sent. "
                                        "Apply the template in parts."));
     }
-    const bool ran = s.RunJob(MSG_WRITE_IO_CONFIG);
+    const bool ran = s.WaitForJob();
     if (s.WasInterrupted())
         return s.Interrupted();
     const QStringList missing = MissingChanges(list, plan);

@@ -339,8 +339,7 @@ void TCliSession::Shutdown()
             Session().GoIdle(
                 [this](const std::function<bool()> &done, ms limit) { return Pump(done, limit); });
         }
-        FEngine->SetActive(false);
-        FEngine->Poll();
+        Session().Close();
         FEngine.reset(); // ends the worker and closes the link
     }
     FSim = TSimulatedLink();

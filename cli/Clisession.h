@@ -82,6 +82,8 @@ public:
     // Posts a job the way the window does and waits until its whole chain has
     // run and the engine rests with live readings again.
     bool RunJob(TMessageType code, const std::vector<std::uint8_t> &payload = {});
+    // Waits for the job chain just posted; true when it ran to the end.
+    bool WaitForJob();
     // The logon job, run like RunJob. Unset, and nothing posted, when the
     // address does not fit the logon message.
     std::optional<bool> RunLogon(const std::string &email, const std::string &password);
@@ -126,8 +128,6 @@ public:
 private:
     int OpenLink(TLiveList shown);
     int Connect();
-    // Waits for the job chain just posted; true when it ran to the end.
-    bool WaitForJob();
     // A link option that could not be applied: its text and exit code.
     int Failed(const TLinkResult &result);
 

@@ -26,13 +26,14 @@ bool TSession::PostLogon(const std::string &email, const std::string &password)
     return true;
 }
 
-TUploadPrepare TSession::PostIOConfigUpload(const std::function<void(TUploadPrepare)> &whileHeld)
+TUploadPrepare TSession::PostIOConfigUpload(const std::function<void(TUploadPrepare)> &whileHeld,
+                                            TUploadScope scope)
 {
     FEngine.SetActive(false);
     const TUploadPrepare found = FEngine.PrepareIOConfigUpload();
     if (whileHeld)
         whileHeld(found);
-    if (found == UPLOAD_READY || found == UPLOAD_PARTIAL)
+    if (found == UPLOAD_READY || (found == UPLOAD_PARTIAL && scope == TUploadScope::AllowPartial))
         FEngine.PostJob(MSG_WRITE_IO_CONFIG);
     FEngine.SetActive(true);
     return found;
@@ -60,4 +61,10 @@ bool TSession::GoIdle(const TWaitFor &waitFor)
     FEngine.SetActive(false);
     waitFor([this] { return !FEngine.IsStepInProgress(); }, pacing.WorkerStep * 300 + frame * 20);
     return FEngine.RequestIdle();
+}
+
+void TSession::Close()
+{
+    FEngine.SetActive(false);
+    FEngine.Poll();
 }

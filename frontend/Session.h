@@ -36,11 +36,19 @@ public:
     // False, and nothing posted, for an address the message cannot hold.
     bool PostLogon(const std::string &email, const std::string &password);
 
+    // Whether an upload that cannot carry every changed record in one
+    // message is sent in part (the window, which asks the installer to save
+    // again for the rest) or not at all (zelvo-cli, which must apply a
+    // template whole or say that it did not).
+    enum class TUploadScope : std::uint8_t { AllowPartial, WholeOnly };
+
     // Prepares the upload of the configuration records marked changed and
-    // posts it when there is something to send. `whileHeld` gets what was
-    // found before the job is posted, with the worker still held (a message
-    // box shown there keeps the upload from starting under it).
-    TUploadPrepare PostIOConfigUpload(const std::function<void(TUploadPrepare)> &whileHeld = {});
+    // posts it when there is something to send within `scope`. `whileHeld`
+    // gets what was found before the job is posted, with the worker still
+    // held (a message box shown there keeps the upload from starting under
+    // it).
+    TUploadPrepare PostIOConfigUpload(const std::function<void(TUploadPrepare)> &whileHeld = {},
+                                      TUploadScope scope = TUploadScope::AllowPartial);
 
     // Starts the connection sequence on the selected port.
     void StartConnect();
@@ -53,6 +61,11 @@ public:
     // under way is let finish, and the unit is asked to go idle. Each wait is
     // bounded by the engine's pacing. True when the idle request was written.
     bool GoIdle(const TWaitFor &waitFor);
+
+    // The last step before the engine is destroyed: the worker is held for
+    // good, so no step starts while the link closes, and the texts it queued
+    // last are delivered to the front end.
+    void Close();
 
 private:
     TSerialThread &FEngine;

@@ -381,6 +381,14 @@ void TDeveloperTour::Tick()
     }
     if (FStageClock.elapsed() > stage.DeadlineMs) {
         std::fprintf(stderr, "tour: stage %s did not finish in time\n", qPrintable(stage.Name));
+        // What was in the way, for a run that cannot be watched.
+        if (const QWidget *modal = QApplication::activeModalWidget())
+            std::fprintf(stderr, "tour: a modal window was up: \"%s\" (%s)\n",
+                         qPrintable(modal->windowTitle()), modal->isVisible() ? "shown" : "hidden");
+        std::fprintf(stderr, "tour: link %d, job %d, busy %d, logged on %d, working shown %d\n",
+                     static_cast<int>(FForm.Engine()->LinkState()),
+                     static_cast<int>(FForm.Engine()->JobCode()), FForm.Engine()->IsBusy() ? 1 : 0,
+                     FForm.IsLoggedOn() ? 1 : 0, FForm.IsWorkingShown() ? 1 : 0);
         FTimer->stop();
         QApplication::exit(1);
     }

@@ -4,8 +4,10 @@
 #include "frontend/Simulatedunit.h"
 #include "link/Portmap.h"
 #include "link/Zelvocommsinterface.h"
+#include "model/Serversideios.h"
 #include "protocol/Commands.h"
 #include "tests/support/TestUtil.h"
+#include "unit/Zelvo.h"
 
 #include <gtest/gtest.h>
 
@@ -147,6 +149,41 @@ TEST_F(Session, GoIdle_SwitchesSignalMonitoringOff_HoldsTheWorker_AsksTheUnitToG
     // With the link closed there is no one to ask.
     engine->Comms()->Close();
     EXPECT_FALSE(engine->RequestIdle());
+}
+
+TEST_F(Session, UploadTooLargeForOneMessage_WholeOnlyPostsNothing_AllowPartialPostsTheFirstPart)
+{
+    StartUnit("ostra");
+    MakeEngine(sim.UseUsb, sim.ComPort);
+    ASSERT_EQ(ConnectAndWait(), CONNECT_OPENED);
+    TSession session(*engine);
+    session.PostJob(MSG_READ_IO_CONFIG);
+    TServerSideIOs &ios = engine->Unit()->ServerSideIOs();
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            engine->Poll();
+            return engine->HasIOConfiguration() && !engine->IsBusy() &&
+                   engine->LinkState() == LINK_LIVE;
+        },
+        60s));
+    // Names of 255 characters on every record: more than one upload holds.
+    ASSERT_GT(ios.Count() * 266, TSerialThread::ReplyBufferSize);
+    for (int i = 0; i < ios.Count(); ++i) {
+        ios.Item(i)->SetFriendlyName(QString(255, QLatin1Char('n')));
+        ios.Item(i)->SetChanged(true);
+    }
+
+    const TMessageType before = engine->JobCode();
+    EXPECT_EQ(session.PostIOConfigUpload({}, TSession::TUploadScope::WholeOnly), UPLOAD_PARTIAL);
+    EXPECT_EQ(engine->JobCode(), before) << "a part was posted where only the whole may go";
+    EXPECT_TRUE(engine->IsActive());
+
+    EXPECT_EQ(session.PostIOConfigUpload(), UPLOAD_PARTIAL);
+    EXPECT_EQ(engine->JobCode(), MSG_WRITE_IO_CONFIG);
+
+    // Closing holds the worker for good.
+    session.Close();
+    EXPECT_FALSE(engine->IsActive());
 }
 
 } // namespace
