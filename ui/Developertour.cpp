@@ -17,6 +17,7 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
@@ -181,7 +182,11 @@ TDeveloperTour::TDeveloperTour(TForm1 &form, const QString &model, const QString
         QStringLiteral("signal-off"), [this] { FForm.StopSignalCheckingIfActive(); },
         [this, engine] { return engine->LinkState() == LINK_LIVE; });
     Add(
-        QStringLiteral("page0"), [this] { Grab(QStringLiteral("0-connection-settings")); },
+        QStringLiteral("page0"),
+        [this] {
+            Grab(QStringLiteral("0-connection-settings"));
+            CheckPageTitlesInView();
+        },
         [] { return true; });
     Add(
         QStringLiteral("page1"),
@@ -316,6 +321,26 @@ bool TDeveloperTour::Settled() const
     const TSerialThread *engine = FForm.Engine();
     return engine->LinkState() == LINK_LIVE && engine->JobCode() == 0 && !engine->IsBusy() &&
            !FForm.IsWorkingShown();
+}
+
+void TDeveloperTour::CheckPageTitlesInView()
+{
+    // Every page's title in view at the font and style the window really
+    // got, without the tab bar's scroll arrows.
+    const QTabBar *bar = FForm.PageControl1->tabBar();
+    for (int i = 0; i < bar->count(); ++i) {
+        if (!bar->isTabVisible(i))
+            continue;
+        const QRect r = bar->tabRect(i);
+        if (r.left() < 0 || r.right() > bar->width()) {
+            std::fprintf(stderr,
+                         "tour: the page title \"%s\" is out of view (tab bar %d px wide)\n",
+                         qPrintable(bar->tabText(i)), bar->width());
+            FTimer->stop();
+            QApplication::exit(1);
+            return;
+        }
+    }
 }
 
 void TDeveloperTour::Grab(const QString &name)

@@ -40,6 +40,8 @@ private:
     void Tick();
     bool Settled() const;
     void Grab(const QString &name);
+    // Ends the tour with an error when a page title is out of view.
+    void CheckPageTitlesInView();
     // The window with the active modal dialog drawn where it stands on it.
     void GrabWithDialog(const QString &name, QWidget *dialog);
     QWidget *ConnectDialog() const;

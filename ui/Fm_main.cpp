@@ -38,11 +38,13 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <utility>
 
 namespace
@@ -175,7 +177,7 @@ TForm1::TForm1(TErrorManager &log, const TPacing &pacing, const QString &catalog
     statusBar()->addWidget(StatusPanel1);
 
     // The client area keeps the design's size; the menu bar sits above it.
-    setFixedSize(kClientWidth, menuBar()->sizeHint().height() + kClientHeight);
+    setFixedSize(ClientWidth(), menuBar()->sizeHint().height() + kClientHeight);
 
     FormCreate(catalogue);
 
@@ -223,6 +225,16 @@ void TForm1::BuildMenus()
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     connect(mnuHelp->addAction(QStringLiteral("&About")), &QAction::triggered, this,
             &TForm1::About1Click);
+}
+
+int TForm1::ClientWidth() const
+{
+    // The design's width, unless the page titles need more at this font and
+    // style (Tahoma with the Windows style does): a tab bar with scroll
+    // arrows would hide pages from view. The frame's few pixels stay beside
+    // the last title.
+    constexpr int kTabFrame = 4;
+    return std::max(kClientWidth, PageControl1->tabBar()->sizeHint().width() + kTabFrame);
 }
 
 void TForm1::BuildPages()

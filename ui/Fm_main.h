@@ -191,6 +191,9 @@ public:
     // The window's client area (below the menu bar).
     static constexpr int kClientWidth = 674;
     static constexpr int kClientHeight = 407;
+    // The client area's width: the design's, or what the page titles need
+    // at the window's font and style when that is more.
+    int ClientWidth() const;
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFontInfo>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include <gtest/gtest.h>
@@ -140,6 +141,34 @@ TEST_F(LayoutFit, EditIO_FontChangedAfterCreation_ChoicesRearrangedAndWhole)
     // 404 pixels): still whole.
     edit.setFont(QApplication::font());
     Look(&edit, "Edit I/O, default font");
+}
+
+TEST_F(LayoutFit, PageTitlesWiderThanTheDesign_WindowWidens_EveryTabInView)
+{
+    // Wider tabs than the design's width holds, as the Windows style draws
+    // them at Tahoma.
+    const QString before = qApp->styleSheet();
+    qApp->setStyleSheet(
+        QStringLiteral("QTabBar::tab { padding-left: 30px; padding-right: 30px; }"));
+    {
+        TForm1 form(errorLog, TPacing::Shrunk(25),
+                    QString::fromStdString(zelvo::test::SourcePath("data/networks.xml")),
+                    [](const QString &, int) {});
+        form.show();
+        QApplication::processEvents();
+        QTabBar *bar = form.PageControl1->tabBar();
+        ASSERT_GT(bar->sizeHint().width(), TForm1::kClientWidth) << "the tabs fit anyway";
+        EXPECT_EQ(form.width(), form.ClientWidth());
+        EXPECT_GT(form.width(), TForm1::kClientWidth);
+        int last = -1;
+        for (int i = 0; i < bar->count(); ++i)
+            if (bar->isTabVisible(i))
+                last = i;
+        ASSERT_GE(last, 5);
+        EXPECT_EQ(bar->tabRect(0).left(), 0) << "the tab bar is scrolled";
+        EXPECT_LE(bar->tabRect(last).right(), bar->width()) << "the last page is out of view";
+    }
+    qApp->setStyleSheet(before);
 }
 
 } // namespace
