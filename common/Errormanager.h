@@ -101,3 +101,10 @@ private:
     TMemoHook MemoHook;
     TMessageHook MessageHook;
 };
+
+// Adds `text` to `log`'s running log; a part given no log (null) logs nowhere.
+inline void AddLogTo(TErrorManager *log, const QString &text)
+{
+    if (log != nullptr)
+        log->AddLog(text);
+}

@@ -18,10 +18,9 @@ bool TAvailableInputTypes::PopulateAvailableInputTypes(const uint8_t *data, std:
             Records.push_back(std::move(record));
         }
     } catch (const std::exception &e) {
-        if (ErrorLog != nullptr)
-            ErrorLog->AddLog(
-                QStringLiteral("TAvailableInputTypes::PopulateAvailableInputTypes Exception - ") +
-                ExceptionMessage(e));
+        AddLogTo(ErrorLog,
+                 QStringLiteral("TAvailableInputTypes::PopulateAvailableInputTypes Exception - ") +
+                     ExceptionMessage(e));
         return false;
     }
     return true;

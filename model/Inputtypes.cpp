@@ -21,9 +21,8 @@ bool TInputTypes::PopulateInputTypes(const uint8_t *data, std::size_t length, st
             consumed = reader.Position();
         }
     } catch (const std::exception &e) {
-        if (ErrorLog != nullptr)
-            ErrorLog->AddLog(QStringLiteral("TInputTypes::PopulateInputTypes Exception - ") +
-                             ExceptionMessage(e));
+        AddLogTo(ErrorLog, QStringLiteral("TInputTypes::PopulateInputTypes Exception - ") +
+                               ExceptionMessage(e));
         return false;
     }
     return true;

@@ -64,11 +64,11 @@ std::size_t TServerSideIO::Populate(const uint8_t *data, std::size_t length)
     int32_t number = 0;
     FIsExternal = ParseExternalNumber(FTag, number);
     FExternalNumber = FIsExternal ? number : 0;
-    if (!FIsExternal && FTag.contains("EXT") && FLog != nullptr)
-        FLog->AddLog(
-            QStringLiteral("TServerSideIO::Populate Exception - tag %1 has no external number, "
+    if (!FIsExternal && FTag.contains("EXT"))
+        AddLogTo(FLog, QStringLiteral(
+                           "TServerSideIO::Populate Exception - tag %1 has no external number, "
                            "kept as an internal I/O")
-                .arg(Tag()));
+                           .arg(Tag()));
     return reader.Position();
 }
 

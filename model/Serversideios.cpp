@@ -77,12 +77,11 @@ std::size_t TServerSideIOs::PopulateRecords(const uint8_t *data, std::size_t len
         auto record = std::make_unique<TServerSideIO>(FLog);
         const std::size_t used = record->Populate(data + position, length - position);
         if (used == 0) {
-            if (FLog != nullptr)
-                FLog->AddLog(
-                    QStringLiteral("TServerSideIOs::PopulateRecords Exception - record at byte %1 "
-                                   "is cut short, %2 bytes left")
-                        .arg(position)
-                        .arg(length - position));
+            AddLogTo(FLog,
+                     QStringLiteral("TServerSideIOs::PopulateRecords Exception - record at byte %1 "
+                                    "is cut short, %2 bytes left")
+                         .arg(position)
+                         .arg(length - position));
             break;
         }
         Add(std::move(record));

@@ -59,9 +59,7 @@ int TUOM::PopulateUOMData(const uint8_t *data, std::size_t length)
             FYValues.resize(static_cast<std::size_t>(whole));
             FPointCount = whole;
         }
-        if (FLog != nullptr)
-            FLog->AddLog(QStringLiteral("TUOM::PopulateUOMData Exception - ") +
-                         ExceptionMessage(e));
+        AddLogTo(FLog, QStringLiteral("TUOM::PopulateUOMData Exception - ") + ExceptionMessage(e));
     }
     return static_cast<int>(reader.Position());
 }

@@ -18,10 +18,9 @@ bool TUOMDescriptions::PopulateUOMDescriptions(const uint8_t *data, std::size_t 
             Records.push_back(std::move(record));
         }
     } catch (const std::exception &e) {
-        if (ErrorLog != nullptr)
-            ErrorLog->AddLog(
-                QStringLiteral("TUOMDescriptions::PopulateUOMDescriptions Exception - ") +
-                ExceptionMessage(e));
+        AddLogTo(ErrorLog,
+                 QStringLiteral("TUOMDescriptions::PopulateUOMDescriptions Exception - ") +
+                     ExceptionMessage(e));
         return false;
     }
     return true;

@@ -71,8 +71,7 @@ std::size_t TUOMs::PopulateUOMs(const uint8_t *data, std::size_t length)
             complete = reader.Position();
         }
     } catch (const std::exception &e) {
-        if (FLog != nullptr)
-            FLog->AddLog(QStringLiteral("TUOMs::PopulateUOMs Exception - ") + ExceptionMessage(e));
+        AddLogTo(FLog, QStringLiteral("TUOMs::PopulateUOMs Exception - ") + ExceptionMessage(e));
     }
     return complete;
 }

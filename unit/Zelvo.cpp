@@ -136,8 +136,7 @@ bool TZelvo::SaveSettings(const TConnectionSettings &settings)
         return false;
     TUnitSettingsBlock block = Settings;
     if (!ApplyConnectionSettingsToBlock(settings, block)) {
-        if (ErrorLog != nullptr)
-            ErrorLog->AddLog(QString::fromLatin1(ConnectionSettingsProblem(settings)));
+        AddLogTo(ErrorLog, QString::fromLatin1(ConnectionSettingsProblem(settings)));
         return false;
     }
     bool written = false;
